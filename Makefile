@@ -1,0 +1,48 @@
+# Thin wrapper over CMake. `make run` salvages the bundled sample, `make test`
+# runs every test (plain build, then the engine under ASan and UBSan).
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= 2
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps configure build test test-asan run bench fuzz format clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh build
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build test-asan
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKVZIP_SANITIZE=ON -DKVZIP_ENGINE_ONLY=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+run: build
+	bash scripts/run-sample.sh $(BUILD)
+
+bench: build
+	bash scripts/install-deps.sh bench
+	bash bench/run.sh $(BUILD)
+
+fuzz:
+	bash scripts/install-deps.sh build fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DKVZIP_FUZZ=ON -DKVZIP_ENGINE_ONLY=ON -DKVZIP_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

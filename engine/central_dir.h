@@ -1,0 +1,41 @@
+// The entry table that the scan builds, and the entry being read.
+#pragma once
+
+#include "engine/auto_buffer.h"
+#include "engine/file_header.h"
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+class CZipStorage;
+
+class CCentralDir {
+public:
+    explicit CCentralDir(CZipStorage& storage) : m_storage(storage) {}
+    CCentralDir(const CCentralDir&) = delete;
+    CCentralDir& operator=(const CCentralDir&) = delete;
+    virtual ~CCentralDir() = default;
+
+    // Seeks to the entry's local header, re-reads it and its extra field and
+    // leaves the file on the entry's data. Throws cause 10 on a bad header.
+    void PositionAtEntry(std::size_t index);
+    // Ends the entry: checks its data descriptor when it declares one.
+    void FinishEntry();
+    // Forgets the current entry without reading anything more.
+    void AbandonEntry();
+    void ClearEntries();
+
+    CFileHeader& Append();
+    std::size_t GetCount() const { return m_entries.size(); }
+    CFileHeader& operator[](std::size_t index) { return *m_entries[index]; }
+    const CFileHeader& operator[](std::size_t index) const { return *m_entries[index]; }
+
+    CFileHeader* m_currentEntry = nullptr;
+    CAutoBuffer m_localExtra;
+    bool m_hasDescriptor = false;
+
+private:
+    CZipStorage& m_storage;
+    std::vector<std::unique_ptr<CFileHeader>> m_entries;
+};

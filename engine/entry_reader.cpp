@@ -1,0 +1,153 @@
+// Reading one entry's data: stored bytes are copied, deflated bytes inflated
+// as a raw stream. Nothing is verified; a bad stream ends the entry early.
+#include "engine/file_stamp.h"
+#include "engine/scan_window.h"
+#include "engine/zip_archive.h"
+#include "engine/zip_exception.h"
+#include "engine/zlib_memory.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+bool CZipArchive::BeginEntryRead(std::size_t index) {
+    if (index >= m_centralDir.GetCount() || m_readState != readNone)
+        return false;
+    m_info.AllocateBuffer();
+    m_centralDir.PositionAtEntry(index);
+    const CFileHeader& entry = *m_centralDir.m_currentEntry;
+
+    z_stream& stream = m_info.m_stream;
+    if (entry.IsDeflated()) {
+        stream = z_stream{};
+        stream.zalloc = ZipAllocate;
+        stream.zfree = ZipFree;
+        stream.opaque = m_trackZlibMemory ? &m_zlibBlocks : nullptr;
+        // Negative window bits: raw deflate, no zlib header or trailer.
+        const int result = inflateInit2_(&stream, -MAX_WBITS, ZLIB_VERSION,
+                                         static_cast<int>(sizeof(z_stream)));
+        if (result != Z_OK && result != Z_NEED_DICT)
+            ThrowZipError(result, std::wstring());
+        m_streamActive = true;
+    }
+    m_entryOpenEnded = entry.openEnded;
+    m_streamEnded = false;
+    if (m_entryOpenEnded) {
+        m_info.m_compressedLeft = OpenEndedDataSize(entry);
+        m_info.m_uncompressedLeft = std::numeric_limits<std::uint64_t>::max();
+    } else {
+        m_info.m_compressedLeft = entry.compressedSize;
+        m_info.m_uncompressedLeft = entry.uncompressedSize;
+    }
+    m_info.m_crc = 0;
+    stream.total_out = 0;
+    stream.avail_in = 0;
+    m_readState = readEntry;
+    return true;
+}
+
+std::uint64_t CZipArchive::OpenEndedDataSize(const CFileHeader& /*entry*/) {
+    // The data runs to the next local header, or to the end of the file.
+    const std::uint64_t dataStart = m_storage.GetPosition();
+    const std::uint64_t length = m_storage.GetLength();
+    CScanWindow window(m_storage, length);
+    const std::uint64_t next = window.Find(dataStart, length, kLocalHeaderSignature);
+    return next > dataStart ? next - dataStart : 0;
+}
+
+std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
+    if (m_readState != readEntry || buffer == nullptr || size == 0)
+        return 0;
+    std::uint64_t room = std::min<std::uint64_t>(size, m_info.m_uncompressedLeft);
+    if (room == 0)
+        return 0;
+    const bool deflated = m_centralDir.m_currentEntry->IsDeflated();
+    z_stream& stream = m_info.m_stream;
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::uint32_t produced = 0;
+
+    while (room > 0) {
+        if (stream.avail_in == 0 && m_info.m_compressedLeft > 0) {
+            const auto ask = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(m_info.m_bufferSize, m_info.m_compressedLeft));
+            m_info.m_compressedLeft -= ask;
+            const std::uint32_t got =
+                m_storage.ReadBytes(m_info.m_readBuffer.GetBuffer(), ask, false);
+            // Nothing more can come once a read returns nothing.
+            if (got == 0)
+                m_info.m_compressedLeft = 0;
+            stream.next_in = reinterpret_cast<Bytef*>(m_info.m_readBuffer.GetBuffer());
+            stream.avail_in = got;
+        }
+
+        if (!deflated) {
+            const auto n =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(room, stream.avail_in));
+            if (n == 0)
+                return produced;
+            std::memcpy(out + produced, stream.next_in, n);
+            m_info.m_crc = static_cast<std::uint32_t>(crc32(m_info.m_crc, out + produced, n));
+            stream.next_in += n;
+            stream.avail_in -= n;
+            m_info.m_uncompressedLeft -= n;
+            room -= n;
+            produced += n;
+            continue;
+        }
+
+        stream.next_out = out + produced;
+        stream.avail_out = static_cast<uInt>(room);
+        const uLong before = stream.total_out;
+        const int result = inflate(&stream, Z_SYNC_FLUSH);
+        const auto n = static_cast<std::uint32_t>(stream.total_out - before);
+        // Bytes inflated before an error are good data: they are kept.
+        m_info.m_crc = static_cast<std::uint32_t>(crc32(m_info.m_crc, out + produced, n));
+        m_info.m_uncompressedLeft -= n;
+        room -= n;
+        produced += n;
+        if (result == Z_STREAM_END) {
+            m_streamEnded = true;
+            return produced;
+        }
+        if (result != Z_OK && result != Z_NEED_DICT) {
+            // Z_DATA_ERROR, Z_MEM_ERROR, Z_BUF_ERROR (out of input) and
+            // anything else zlib refuses end the entry as a decoding error.
+            m_decodeError = 1;
+            return produced;
+        }
+    }
+    return produced;
+}
+
+bool CZipArchive::EndEntryRead(const std::wstring* targetPath) {
+    if (m_readState != readEntry)
+        return false;
+    if (m_streamActive) {
+        inflateEnd(&m_info.m_stream);
+        m_streamActive = false;
+    }
+    bool result = true;
+    if (targetPath != nullptr && m_centralDir.m_currentEntry != nullptr) {
+        const CFileHeader& entry = *m_centralDir.m_currentEntry;
+        try {
+            result = StampOutputFile(*targetPath, entry.GetModifiedTime(),
+                                     entry.externalAttributes);
+        } catch (const CException&) {
+            result = false;
+        }
+    }
+    m_centralDir.FinishEntry();
+    m_readState = readNone;
+    m_info.ReleaseBuffer();
+    return result;
+}
+
+void CZipArchive::ReleaseEntry() {
+    if (m_streamActive) {
+        inflateEnd(&m_info.m_stream);
+        m_streamActive = false;
+    }
+    m_info.ReleaseBuffer();
+    m_centralDir.AbandonEntry();
+    m_readState = readNone;
+}

@@ -1,0 +1,85 @@
+// One entry of an archive as the scan rebuilt it.
+#pragma once
+
+#include "engine/auto_buffer.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class CZipStorage;
+
+// Record signatures, compared byte for byte.
+inline constexpr std::array<unsigned char, 4> kLocalHeaderSignature = {0x50, 0x4B, 0x03, 0x04};
+inline constexpr std::array<unsigned char, 4> kCentralHeaderSignature = {0x50, 0x4B, 0x01, 0x02};
+inline constexpr std::array<unsigned char, 4> kDataDescriptorSignature = {0x50, 0x4B, 0x07, 0x08};
+
+inline constexpr std::uint32_t kLocalHeaderSize = 30;
+inline constexpr std::uint32_t kCentralHeaderSize = 46;
+inline constexpr std::uint32_t kDescriptorSize = 16;
+// Names longer than this are not read; the entry keeps an empty name.
+inline constexpr std::uint32_t kMaxNameLength = 500;
+// General purpose flag bit 3: CRC and sizes follow the data in a descriptor.
+inline constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
+// The attribute word the scan leaves on every entry (archive).
+inline constexpr std::uint32_t kDefaultAttributes = 0x20;
+
+inline std::uint16_t ReadLe16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t ReadLe32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+class CFileHeader {
+public:
+    CFileHeader() = default;
+    CFileHeader(const CFileHeader&) = default;
+    CFileHeader& operator=(const CFileHeader&) = default;
+    virtual ~CFileHeader() = default;
+
+    // Every field zero and the name empty: what an offset past the end yields.
+    void ClearAll();
+
+    // Modification moment in seconds since 1970 UTC, from the DOS date and
+    // time taken as local time (out-of-range parts carry over).
+    std::int64_t GetModifiedTime() const;
+
+    // The 12 descriptor bytes after the optional signature: CRC-32,
+    // compressed size, uncompressed size, all three equal to this entry's.
+    bool MatchesDescriptor(const unsigned char* descriptor) const;
+
+    // Re-reads the local header at the current position before extraction.
+    // Returns false when the entry's method is neither stored nor deflated;
+    // otherwise leaves the file on the local extra field.
+    bool CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtraLength,
+                          bool& hasDescriptor) const;
+
+    bool IsDeflated() const { return method == 8; }
+
+    std::array<unsigned char, 4> signature{};
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t versionNeeded = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 8;
+    std::uint16_t modTime = 0;
+    std::uint16_t modDate = 0;
+    std::uint32_t storedCrc = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t uncompressedSize = 0;
+    std::uint16_t nameLength = 0;
+    std::uint16_t localExtraLength = 0;
+    std::uint16_t extraLength = 0;
+    std::uint16_t commentLength = 0;
+    std::uint16_t diskStart = 0;
+    std::uint16_t internalAttributes = 0;
+    std::uint32_t externalAttributes = kDefaultAttributes;
+    std::uint32_t localHeaderOffset = 0;
+    std::wstring name;
+    CAutoBuffer extraField;
+    std::wstring comment;
+    // Declares a descriptor but holds no sizes, and its own descriptor was not
+    // found: its data runs to the next local header or the end of the file.
+    bool openEnded = false;
+};

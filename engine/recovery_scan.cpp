@@ -1,0 +1,307 @@
+// The recovery scan: walks the file as if reading four bytes at every offset,
+// takes every local header met as an entry and steps over its data by the
+// size it claims. Central headers are only a second opinion.
+#include "engine/scan_state.h"
+#include "engine/scan_window.h"
+#include "engine/zip_archive.h"
+#include "engine/zip_exception.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+
+namespace {
+
+// A pass reports when its position reaches the next report position, which
+// then moves 100 past it. The passes jump from signature to signature, so
+// this replays the reports that a byte-by-byte walk would have made.
+class ReportClock {
+public:
+    ReportClock() : m_active(ScanReportsWanted()) {}
+
+    // Positions first..last (inclusive) were all visited.
+    template <typename Report> void Visit(std::uint64_t first, std::uint64_t last, Report report) {
+        if (!m_active)
+            return;
+        for (std::uint64_t p = std::max(m_next, first); p <= last; p = m_next) {
+            report(static_cast<std::uint32_t>(p));
+            m_next = p + 100;
+        }
+    }
+
+private:
+    bool m_active;
+    std::uint64_t m_next = 0;
+};
+
+// Central passes stop where fewer than 50 bytes are left.
+std::uint64_t CentralLimit(std::uint32_t length) { return length >= 50 ? length - 49u : 0; }
+
+void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer,
+               std::size_t count, const std::wstring& path) {
+    const std::size_t read = window.ReadAt(offset, buffer, count);
+    if (read != 0 && read != count)
+        ThrowZipError(CZipException::codeBadZipFile, path);
+    std::fill(buffer + read, buffer + count, 0);
+}
+
+std::wstring ReadName(CScanWindow& window, std::uint64_t offset, std::uint16_t length) {
+    std::string bytes(length, '\0');
+    bytes.resize(window.ReadAt(offset, bytes.data(), length));
+    return platform::DecodeLocal(bytes);
+}
+
+} // namespace
+
+bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length) {
+    // Computed in 64 bits: a claimed size never wraps the walk backwards.
+    pos = target;
+    g_resumeOffset = static_cast<std::uint32_t>(std::min<std::uint64_t>(target, 0xFFFFFFFFu));
+    return target < length;
+}
+
+void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset) {
+    if (headerOffset < kDescriptorSize)
+        return;
+    unsigned char raw[kDescriptorSize];
+    ReadWhole(window, headerOffset - kDescriptorSize, raw, sizeof raw, m_storage.GetPath());
+    // Only noted: the values belong to whichever entry the descriptor ends.
+    if (std::equal(kDataDescriptorSignature.begin(), kDataDescriptorSignature.end(), raw))
+        g_descriptorSeen = 1;
+}
+
+bool CZipArchive::TakeOwnDescriptor(CScanWindow& window, std::uint32_t headerOffset,
+                                    std::uint16_t nameLength, std::uint16_t extraLength,
+                                    std::uint32_t& crc, std::uint32_t& compressedSize,
+                                    std::uint32_t& uncompressedSize) {
+    const std::uint64_t dataStart =
+        std::uint64_t{headerOffset} + kLocalHeaderSize + nameLength + extraLength;
+    DataDescriptor own;
+    if (!m_descriptors.Find(window, dataStart, own))
+        return false;
+    crc = own.crc;
+    compressedSize = own.compressedSize;
+    uncompressedSize = own.uncompressedSize;
+    return true;
+}
+
+void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching) {
+    const std::wstring& path = m_storage.GetPath();
+    unsigned char raw[kLocalHeaderSize];
+    ReadWhole(window, g_headerOffset, raw, sizeof raw, path);
+    std::copy(raw, raw + 4, header.signature.begin());
+    header.versionNeeded = ReadLe16(raw + 4);
+    header.flags = ReadLe16(raw + 6);
+    header.method = ReadLe16(raw + 8);
+    header.modTime = ReadLe16(raw + 10);
+    header.modDate = ReadLe16(raw + 12);
+    header.storedCrc = ReadLe32(raw + 14);
+    header.compressedSize = ReadLe32(raw + 18);
+    header.uncompressedSize = ReadLe32(raw + 22);
+    header.nameLength = ReadLe16(raw + 26);
+    header.extraLength = ReadLe16(raw + 28);
+    header.localHeaderOffset = g_headerOffset;
+
+    if (header.nameLength > kMaxNameLength) {
+        // The last compressed size keeps its previous value on purpose.
+        g_lastNameLength = 0;
+        return;
+    }
+    g_lastNameLength = header.nameLength;
+    header.name = ReadName(window, std::uint64_t{g_headerOffset} + kLocalHeaderSize,
+                           header.nameLength);
+    LookBackForDescriptor(window, g_headerOffset);
+    if ((header.flags & kFlagDataDescriptor) != 0 &&
+        !TakeOwnDescriptor(window, g_headerOffset, header.nameLength, header.extraLength,
+                           header.storedCrc, header.compressedSize, header.uncompressedSize))
+        header.openEnded = header.compressedSize == 0;
+    g_lastCompressedSize = header.compressedSize;
+
+    if (matching && !g_centralNotes.empty()) {
+        // One note per local header, in order: a lost header shifts the rest.
+        const CentralRecord& note = g_centralNotes.front();
+        if (note.localHeaderOffset == header.localHeaderOffset &&
+            note.compressedSize == header.compressedSize &&
+            note.nameLength == header.nameLength && note.name != header.name)
+            header.name = note.name;
+        g_centralNotes.pop_front();
+    }
+
+    if (header.extraLength != 0) {
+        header.extraField.Allocate(header.extraLength);
+        char* extra = header.extraField.GetBuffer();
+        const std::size_t read = window.ReadAt(
+            std::uint64_t{g_headerOffset} + kLocalHeaderSize + header.nameLength, extra,
+            header.extraLength);
+        std::fill(extra + read, extra + header.extraLength, 0);
+    }
+}
+
+void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
+    if (matching)
+        g_resumeOffset = 0;
+    const std::uint32_t length = window.ScanLength();
+    ReportClock clock;
+    std::uint64_t pos = 0;
+    while (pos < length) {
+        const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
+        clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
+                    [length](std::uint32_t) { ReportScanProgress(g_resumeOffset, length); });
+        if (hit >= length)
+            break;
+        if (window.FileLength() - hit < kLocalHeaderSize) {
+            // The file ends inside the fixed part: not an entry.
+            pos = hit + 1;
+            continue;
+        }
+        ++g_entryCount;
+        g_headerOffset = static_cast<std::uint32_t>(hit);
+        CFileHeader& entry = m_centralDir.Append();
+        CFileHeader read;
+        ReadQuickLocal(window, read, matching);
+        entry = std::move(read);
+        if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
+                      length))
+            break;
+    }
+}
+
+bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
+    unsigned char raw[kCentralHeaderSize];
+    ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
+    CentralRecord note;
+    note.compressedSize = ReadLe32(raw + 20);
+    note.nameLength = ReadLe16(raw + 28);
+    note.localHeaderOffset = ReadLe32(raw + 42);
+    if (note.nameLength > kMaxNameLength) {
+        g_lastNameLength = 0;
+        return false;
+    }
+    g_lastNameLength = note.nameLength;
+    note.name = ReadName(window, std::uint64_t{g_headerOffset} + kCentralHeaderSize,
+                         note.nameLength);
+    LookBackForDescriptor(window, g_headerOffset);
+    g_centralNotes.push_back(std::move(note));
+    return true;
+}
+
+void CZipArchive::QuickScan(CScanWindow& window) {
+    // The first local pass only finds where the local entries end.
+    ScanLocalHeaders(window, false);
+    m_centralDir.ClearEntries();
+    g_entryCount = 0;
+
+    const std::uint32_t length = window.ScanLength();
+    const std::uint64_t limit = CentralLimit(length);
+    std::uint64_t pos = g_resumeOffset;
+    while (pos < limit) {
+        const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
+        if (hit >= limit)
+            break;
+        g_headerOffset = static_cast<std::uint32_t>(hit);
+        ReadQuickCentral(window);
+        if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
+            break;
+    }
+
+    ScanLocalHeaders(window, true);
+    g_centralNotes.clear();
+}
+
+void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
+    unsigned char raw[kLocalHeaderSize];
+    ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
+    const std::uint16_t flags = ReadLe16(raw + 6);
+    std::uint32_t crc = ReadLe32(raw + 14);
+    std::uint32_t compressedSize = ReadLe32(raw + 18);
+    std::uint32_t uncompressedSize = ReadLe32(raw + 22);
+    const std::uint16_t nameLength = ReadLe16(raw + 26);
+    const std::uint16_t extraLength = ReadLe16(raw + 28);
+    g_lastNameLength = nameLength <= kMaxNameLength ? nameLength : 0;
+    LookBackForDescriptor(window, g_headerOffset);
+    if ((flags & kFlagDataDescriptor) != 0)
+        TakeOwnDescriptor(window, g_headerOffset, nameLength, extraLength, crc, compressedSize,
+                          uncompressedSize);
+    g_lastCompressedSize = compressedSize;
+    g_localOffsets.push_back(g_headerOffset);
+}
+
+void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
+    unsigned char raw[kCentralHeaderSize];
+    ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
+    g_lastNameLength = ReadLe16(raw + 28);
+    g_centralOffsets.push_back(ReadLe32(raw + 42));
+}
+
+void CZipArchive::AdvancedScan(CScanWindow& window) {
+    const std::uint32_t length = window.ScanLength();
+    const std::uint64_t fileLength = window.FileLength();
+
+    // Local offset pass.
+    {
+        ReportClock clock;
+        std::uint64_t pos = 0;
+        while (pos < length) {
+            const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
+            clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
+                        [length](std::uint32_t p) { ReportScanProgress(p, length); });
+            if (hit >= length)
+                break;
+            if (fileLength - hit < kLocalHeaderSize) {
+                pos = hit + 1;
+                continue;
+            }
+            g_headerOffset = static_cast<std::uint32_t>(hit);
+            ReadAdvancedLocal(window);
+            if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
+                          length))
+                break;
+        }
+    }
+
+    // Central offset pass, from where the local entries end.
+    {
+        ReportClock clock;
+        const std::uint64_t limit = CentralLimit(length);
+        std::uint64_t pos = g_resumeOffset;
+        while (pos < limit) {
+            const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
+            clock.Visit(pos, std::min<std::uint64_t>(hit, limit - 1),
+                        [length](std::uint32_t p) { ReportScanProgress(p, length); });
+            if (hit >= limit)
+                break;
+            g_headerOffset = static_cast<std::uint32_t>(hit);
+            ReadAdvancedCentral(window);
+            if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
+                break;
+        }
+    }
+
+    // Local finds first, in file order, then offsets only the directory knew.
+    std::unordered_set<std::uint32_t> known(g_localOffsets.begin(), g_localOffsets.end());
+    for (std::uint32_t offset : g_centralOffsets) {
+        if (known.insert(offset).second)
+            g_localOffsets.push_back(offset);
+    }
+    g_centralOffsets.clear();
+
+    g_entryCount = 0;
+    for (std::uint32_t offset : g_localOffsets) {
+        if (offset >= fileLength) {
+            // Nothing there to read: counted, never listed or extracted.
+            ++g_entryCount;
+            m_centralDir.Append().ClearAll();
+            continue;
+        }
+        if (fileLength - offset < kLocalHeaderSize)
+            continue;
+        ++g_entryCount;
+        g_headerOffset = offset;
+        CFileHeader& entry = m_centralDir.Append();
+        CFileHeader read;
+        ReadQuickLocal(window, read, false);
+        entry = std::move(read);
+    }
+    g_localOffsets.clear();
+}

@@ -1,0 +1,52 @@
+// Process-wide state of the recovery scan, shared by every archive object.
+// Plain integers: the workflow never runs two scans at once.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+// What a central directory header told the quick scan about its entry.
+struct CentralRecord {
+    std::uint32_t compressedSize = 0;
+    std::uint16_t nameLength = 0;
+    std::uint32_t localHeaderOffset = 0;
+    std::wstring name;
+};
+
+// Entries in the table after the last scan; the workflow resets it to 0.
+extern int g_entryCount;
+// Some look-back met a data descriptor. Only the analysis Stop clears it.
+extern int g_descriptorSeen;
+// The archive ended inside an entry's data.
+extern int g_truncationFlag;
+
+// Position just past the last header a pass stepped over.
+extern std::uint32_t g_resumeOffset;
+// Name length of the last header read; 0 when that name exceeded 500 bytes.
+extern std::uint32_t g_lastNameLength;
+// Compressed size of the last local header read.
+extern std::uint32_t g_lastCompressedSize;
+// Position of the header being read.
+extern std::uint32_t g_headerOffset;
+extern std::deque<CentralRecord> g_centralNotes;
+extern std::vector<std::uint32_t> g_localOffsets;
+extern std::vector<std::uint32_t> g_centralOffsets;
+
+// 0 runs the quick scan, 1 the advanced scan.
+extern int g_repairMode;
+// While one of these is 1 the scan reports (position, length) to its pass.
+extern int g_analysisScanActive;
+extern int g_savingScanActive;
+
+// The routines that receive the reports; the workflow installs them. A scan
+// whose flag is set but whose sink is missing reports nothing.
+using ScanProgressSink = unsigned (*)(std::uint32_t position, std::uint32_t total);
+extern ScanProgressSink g_analysisProgressSink;
+extern ScanProgressSink g_savingProgressSink;
+
+// True when some pass wants reports; the scan skips all report work otherwise.
+bool ScanReportsWanted();
+// Delivers one report to every pass whose flag is set.
+void ReportScanProgress(std::uint32_t position, std::uint32_t total);

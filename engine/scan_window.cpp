@@ -1,0 +1,56 @@
+#include "engine/scan_window.h"
+
+#include "engine/signature_search.h"
+#include "engine/zip_storage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr std::size_t kWindowSize = 2 * 1024 * 1024;
+}
+
+CScanWindow::CScanWindow(CZipStorage& storage, std::uint64_t fileLength)
+    : m_storage(storage), m_fileLength(fileLength),
+      m_scanLength(static_cast<std::uint32_t>(std::min<std::uint64_t>(fileLength, 0xFFFFFFFFu))) {}
+
+void CScanWindow::Fill(std::uint64_t offset) {
+    if (m_buffer.empty())
+        m_buffer.resize(kWindowSize);
+    m_start = offset;
+    m_filled = offset < m_fileLength ? m_storage.ReadAt(offset, m_buffer.data(), m_buffer.size())
+                                     : 0;
+}
+
+std::uint64_t CScanWindow::Find(std::uint64_t from, std::uint64_t limit,
+                                const std::array<unsigned char, 4>& signature) {
+    if (m_fileLength < 4)
+        return limit;
+    // A signature at p needs p + 4 <= file length.
+    const std::uint64_t end = std::min(limit, m_fileLength - 3);
+    while (from < end) {
+        if (from < m_start || from + 4 > m_start + m_filled) {
+            Fill(from);
+            if (m_filled < 4)
+                return limit; // the file shrank under us
+        }
+        const std::uint64_t stop = std::min(end, m_start + m_filled - 3);
+        const auto begin = static_cast<std::size_t>(from - m_start);
+        const auto bytes = static_cast<std::size_t>(stop + 3 - from);
+        const std::size_t hit = FindSignature(m_buffer.data() + begin, bytes, signature);
+        if (hit != bytes)
+            return from + hit;
+        from = stop;
+    }
+    return limit;
+}
+
+std::size_t CScanWindow::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+    if (offset >= m_start && offset + count <= m_start + m_filled) {
+        std::memcpy(buffer, m_buffer.data() + (offset - m_start), count);
+        return count;
+    }
+    if (offset >= m_fileLength)
+        return 0;
+    return m_storage.ReadAt(offset, buffer, count);
+}

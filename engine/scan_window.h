@@ -1,0 +1,38 @@
+// A read-ahead window over an archive for the recovery scan. Its results are
+// those of a positioned read at every offset; it only saves the system calls.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class CZipStorage;
+
+class CScanWindow {
+public:
+    CScanWindow(CZipStorage& storage, std::uint64_t fileLength);
+
+    std::uint64_t FileLength() const { return m_fileLength; }
+    // The length the scan walks: positions are 32-bit, so at most 0xFFFFFFFF.
+    std::uint32_t ScanLength() const { return m_scanLength; }
+
+    // First offset in [from, limit) where the four signature bytes lie in the
+    // file; `limit` when there is none.
+    std::uint64_t Find(std::uint64_t from, std::uint64_t limit,
+                       const std::array<unsigned char, 4>& signature);
+
+    // Up to `count` bytes at `offset`; fewer at the end of the file.
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+
+private:
+    // Makes the window start at `offset`.
+    void Fill(std::uint64_t offset);
+
+    CZipStorage& m_storage;
+    std::uint64_t m_fileLength;
+    std::uint32_t m_scanLength;
+    std::vector<unsigned char> m_buffer;
+    std::uint64_t m_start = 0;
+    std::size_t m_filled = 0;
+};

@@ -1,0 +1,191 @@
+#include "platform/file.h"
+
+#include "platform/text.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CFileException CFileException::FromErrno(int osError, const std::wstring& fileName) {
+    Cause cause = genericException;
+    switch (osError) {
+    case ENOENT:
+    case ENOTDIR:
+        cause = fileNotFound;
+        break;
+    case ENAMETOOLONG:
+    case EINVAL:
+        cause = badPath;
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        cause = accessDenied;
+        break;
+    case ETXTBSY:
+    case EWOULDBLOCK:
+        cause = sharingViolation;
+        break;
+    case ESPIPE:
+    case EOVERFLOW:
+        cause = badSeek;
+        break;
+    case EIO:
+        cause = hardIO;
+        break;
+    case ENOSPC:
+    case EDQUOT:
+        cause = diskFull;
+        break;
+    default:
+        break;
+    }
+    return CFileException(cause, osError, fileName);
+}
+
+std::wstring CFileException::GetErrorMessage() const {
+    std::wstring reason = m_osError != 0 ? platform::DecodeLocal(std::strerror(m_osError))
+                                         : std::wstring(L"file error");
+    if (m_fileName.empty())
+        return reason;
+    return m_fileName + L": " + reason;
+}
+
+CFile::~CFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool CFile::Open(const std::wstring& path, unsigned flags, CFileException* error) {
+    Close();
+    int oflags = O_CLOEXEC;
+    switch (flags & 0x3) {
+    case modeWrite:
+        oflags |= O_WRONLY;
+        break;
+    case modeReadWrite:
+        oflags |= O_RDWR;
+        break;
+    default:
+        oflags |= O_RDONLY;
+        break;
+    }
+    if (flags & modeCreate) {
+        oflags |= O_CREAT;
+        if (!(flags & modeNoTruncate))
+            oflags |= O_TRUNC;
+    }
+    const std::string native = platform::EncodeLocal(path);
+    const int fd = ::open(native.c_str(), oflags, 0666);
+    if (fd < 0) {
+        if (error)
+            *error = CFileException::FromErrno(errno, path);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        if (error)
+            *error = CFileException::FromErrno(EISDIR, path);
+        return false;
+    }
+    m_fd = fd;
+    m_flags = flags;
+    m_path = path;
+    return true;
+}
+
+void CFile::Close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+void CFile::ThrowLastError() const {
+    throw CFileException::FromErrno(m_fd < 0 ? EBADF : errno, m_path);
+}
+
+std::size_t CFile::Read(void* buffer, std::size_t count) {
+    if (m_fd < 0)
+        ThrowLastError();
+    std::size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(m_fd, out + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowLastError();
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+    if (m_fd < 0)
+        ThrowLastError();
+    std::size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowLastError();
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+void CFile::Write(const void* buffer, std::size_t count) {
+    if (m_fd < 0)
+        ThrowLastError();
+    const auto* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        const ssize_t n = ::write(m_fd, in, count);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowLastError();
+        }
+        in += n;
+        count -= static_cast<std::size_t>(n);
+    }
+}
+
+std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
+    if (m_fd < 0)
+        ThrowLastError();
+    const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
+    const off_t pos = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+    if (pos < 0)
+        ThrowLastError();
+    return static_cast<std::uint64_t>(pos);
+}
+
+std::uint64_t CFile::GetPosition() const {
+    if (m_fd < 0)
+        ThrowLastError();
+    const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    if (pos < 0)
+        ThrowLastError();
+    return static_cast<std::uint64_t>(pos);
+}
+
+std::uint64_t CFile::GetLength() const {
+    if (m_fd < 0)
+        ThrowLastError();
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        ThrowLastError();
+    return static_cast<std::uint64_t>(st.st_size);
+}

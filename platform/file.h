@@ -1,0 +1,88 @@
+// Files and their errors, as the rest of the program sees them. Errors are
+// exceptions thrown by value and caught by reference.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CException {
+public:
+    virtual ~CException() = default;
+    // A short English description, for the command line and the tests.
+    virtual std::wstring GetErrorMessage() const = 0;
+};
+
+class CFileException : public CException {
+public:
+    enum Cause {
+        none = 0,
+        genericException,
+        fileNotFound,
+        badPath,
+        accessDenied,
+        sharingViolation,
+        badSeek,
+        hardIO,
+        diskFull,
+        endOfFile,
+    };
+
+    CFileException(Cause cause, int osError, std::wstring fileName)
+        : m_cause(cause), m_osError(osError), m_fileName(std::move(fileName)) {}
+
+    // Builds the exception that describes errno value `osError`.
+    static CFileException FromErrno(int osError, const std::wstring& fileName);
+
+    std::wstring GetErrorMessage() const override;
+
+    Cause m_cause;
+    int m_osError;
+    std::wstring m_fileName;
+};
+
+class CFile {
+public:
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeNoTruncate = 0x1000,
+        modeCreate = 0x2000,
+    };
+    enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+    CFile() = default;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    virtual ~CFile();
+
+    // Opens `path`; on failure returns false and, when given, fills `error`.
+    // Share modes are recorded only: nothing here enforces them.
+    bool Open(const std::wstring& path, unsigned flags, CFileException* error = nullptr);
+    bool IsOpen() const { return m_fd >= 0; }
+    void Close();
+
+    // Reads up to `count` bytes at the current position; 0 at the end.
+    std::size_t Read(void* buffer, std::size_t count);
+    // Reads up to `count` bytes at `offset` without moving the position.
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+    void Write(const void* buffer, std::size_t count);
+    std::uint64_t Seek(std::int64_t offset, SeekPosition from);
+    std::uint64_t GetPosition() const;
+    std::uint64_t GetLength() const;
+
+    const std::wstring& GetFilePath() const { return m_path; }
+    unsigned GetOpenFlags() const { return m_flags; }
+
+protected:
+    [[noreturn]] void ThrowLastError() const;
+
+    int m_fd = -1;
+    unsigned m_flags = 0;
+    std::wstring m_path;
+};

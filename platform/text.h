@@ -1,0 +1,35 @@
+// Text conversions between the program's wide strings and the bytes of the
+// outside world (file names, entry names, the activity log).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr wchar_t kNativeSeparator = L'/';
+
+// Takes the locale from the environment. When that leaves plain ASCII (the
+// "C" locale of a bare shell), UTF-8 is used instead so that names with
+// accents survive the round trip to the file system.
+void InitLocale();
+
+// Bytes in the locale's charset to wide text. A byte that does not start a
+// valid character there is decoded on its own as Windows-1252, so no two
+// different names ever decode to the same text.
+std::wstring DecodeLocal(std::string_view bytes);
+
+// Wide text to the locale's charset; a character the charset lacks becomes '?'.
+std::string EncodeLocal(std::wstring_view text);
+
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
+// Every '/' and '\' becomes the native separator.
+std::wstring ToNativeSeparators(std::wstring path);
+
+// The Windows-1252 reading of one byte.
+wchar_t DecodeWindows1252(unsigned char byte);
+
+} // namespace platform

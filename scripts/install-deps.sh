@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build and the tests need, only when
+# some are missing. Runs as root on a fresh Debian 12 machine (or with sudo).
+# Usage: install-deps.sh [build|fuzz|bench]...   (default: build)
+set -euo pipefail
+
+build_packages=(g++ cmake make pkg-config zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+    clang-format)
+fuzz_packages=(clang libclang-rt-14-dev)
+bench_packages=(unzip zip libarchive-tools p7zip-full hyperfine)
+
+wanted=()
+[ $# -eq 0 ] && set -- build
+for set_name in "$@"; do
+    case "$set_name" in
+    build) wanted+=("${build_packages[@]}") ;;
+    fuzz) wanted+=("${fuzz_packages[@]}") ;;
+    bench) wanted+=("${bench_packages[@]}") ;;
+    *) echo "install-deps.sh: unknown package set '$set_name'" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
