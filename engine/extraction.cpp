@@ -29,8 +29,10 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     ExtractReport local;
     ExtractReport& result = report != nullptr ? *report : local;
     result = ExtractReport();
-    if (chunkSize == 0)
+    if (chunkSize == 0) {
+        result.reason = "no chunk size";
         return false;
+    }
 
     CFileHeader entry;
     FetchEntryInfo(entry, index);
@@ -42,24 +44,38 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     result.outputPath = outputPath;
 
     result.outcome = ExtractReport::skipped;
-    if (LooksLikeDebris(LastPart(outputPath)) || entry.name.empty())
+    if (entry.name.empty()) {
+        result.reason = "no name";
         return true;
+    }
+    if (LooksLikeDebris(LastPart(outputPath))) {
+        result.reason = "debris: P and K in the file name";
+        return true;
+    }
     if (!entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
-        entry.compressedSize == 0)
+        entry.compressedSize == 0) {
+        result.reason = "folder or empty file: no CRC and no sizes";
         return true;
+    }
     if (!relative) {
         result.outcome = ExtractReport::refused;
+        result.reason = "a part of its path is longer than 255 bytes";
         return false;
     }
 
     result.outcome = ExtractReport::failed;
     try {
-        if (!BeginEntryRead(index))
+        if (!BeginEntryRead(index)) {
+            result.reason = "no such entry, or another entry is still open";
             return false;
+        }
         CreateFolderPath(GetFolderPart(outputPath));
         CFile file;
-        if (!file.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite)) {
+        CFileException error(CFileException::none, 0, outputPath);
+        if (!file.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite,
+                       &error)) {
             ReleaseEntry();
+            result.reason = "the output file cannot be created";
             return false;
         }
         std::vector<unsigned char> chunk(chunkSize);
@@ -75,6 +91,7 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
                 g_truncationFlag = 0;
                 file.Close();
                 result.outcome = ExtractReport::partial;
+                result.reason = "the compressed data is damaged or ends early";
                 return true;
             }
             if (g_truncationFlag == 1) {
@@ -82,6 +99,7 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
                 EndEntryRead(&outputPath);
                 g_truncationFlag = 0;
                 result.outcome = ExtractReport::partial;
+                result.reason = "the archive ends inside its data";
                 return true;
             }
             if (n == chunkSize)
@@ -91,6 +109,7 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
                 // Without sizes only an ended deflate stream proves it whole.
                 ReleaseEntry();
                 result.outcome = ExtractReport::partial;
+                result.reason = "no sizes and no descriptor: the data may be incomplete";
                 return true;
             }
             EndEntryRead(&outputPath);

@@ -24,6 +24,8 @@ struct ExtractReport {
         failed,   // the entry could not be opened or its file not created
     };
     Outcome outcome = failed;
+    // Why it was skipped, refused, failed or cut short; empty when written.
+    const char* reason = "";
     std::uint64_t bytesWritten = 0;
     std::wstring outputPath;
 };
