@@ -1,1 +1,46 @@
-int main() { return 0; }
+// kvzip: the command-line front end of Kelvane for Zip.
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "platform/text.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: kvzip COMMAND [OPTIONS] ARGUMENTS\n"
+    "\n"
+    "Kelvane for Zip salvages the files of damaged ZIP archives. The archive\n"
+    "is walked byte by byte and its entries are rebuilt from the local\n"
+    "headers found; the archive itself is only ever read.\n"
+    "\n"
+    "Commands:\n"
+    "  list [--advanced] [--json] ARCHIVE        show the entries the scan finds\n"
+    "  extract [--advanced] [--json] ARCHIVE DIR write every readable entry below DIR\n"
+    "\n"
+    "Run 'kvzip COMMAND --help' for the options of a command.\n"
+    "Exit codes: 0 done, 1 an archive could not be opened or read, 2 usage.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    platform::InitLocale();
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return exitUsage;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> words(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return exitOk;
+    }
+    if (command == "list")
+        return RunList(words);
+    if (command == "extract")
+        return RunExtract(words);
+    std::fprintf(stderr, "kvzip: unknown command '%s'\n%s", command.c_str(), kUsage);
+    return exitUsage;
+}

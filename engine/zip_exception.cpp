@@ -30,7 +30,7 @@ void ThrowZipError(int code, const std::wstring& path) {
     throw CZipException(ZipErrorCause(code), path);
 }
 
-std::wstring CZipException::GetErrorMessage() const {
+std::wstring CZipException::GetReason() const {
     static const wchar_t* const kReasons[] = {
         L"generic error",
         L"decompressor reported the end of the stream",
@@ -51,8 +51,5 @@ std::wstring CZipException::GetErrorMessage() const {
         L"non-removable",
     };
     const int index = (m_cause >= 1 && m_cause <= 16) ? m_cause - 1 : 0;
-    std::wstring text = kReasons[index];
-    if (!m_fileName.empty())
-        text = m_fileName + L": " + text;
-    return text;
+    return kReasons[index];
 }

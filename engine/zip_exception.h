@@ -34,7 +34,8 @@ public:
     CZipException(int cause, std::wstring fileName)
         : m_cause(cause), m_fileName(std::move(fileName)) {}
 
-    std::wstring GetErrorMessage() const override;
+    std::wstring GetReason() const override;
+    std::wstring GetFileName() const override { return m_fileName; }
 
     int m_cause;
     // Path of the archive concerned; empty for errors raised at archive level.

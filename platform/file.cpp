@@ -46,12 +46,14 @@ CFileException CFileException::FromErrno(int osError, const std::wstring& fileNa
     return CFileException(cause, osError, fileName);
 }
 
-std::wstring CFileException::GetErrorMessage() const {
-    std::wstring reason = m_osError != 0 ? platform::DecodeLocal(std::strerror(m_osError))
-                                         : std::wstring(L"file error");
-    if (m_fileName.empty())
-        return reason;
-    return m_fileName + L": " + reason;
+std::wstring CException::GetErrorMessage() const {
+    const std::wstring name = GetFileName();
+    return name.empty() ? GetReason() : name + L": " + GetReason();
+}
+
+std::wstring CFileException::GetReason() const {
+    return m_osError != 0 ? platform::DecodeLocal(std::strerror(m_osError))
+                          : std::wstring(L"file error");
 }
 
 CFile::~CFile() {
@@ -133,7 +135,8 @@ std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count)
     std::size_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;

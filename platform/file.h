@@ -9,8 +9,12 @@
 class CException {
 public:
     virtual ~CException() = default;
-    // A short English description, for the command line and the tests.
-    virtual std::wstring GetErrorMessage() const = 0;
+    // A short English description of what went wrong, for the command line.
+    virtual std::wstring GetReason() const = 0;
+    // The file concerned; empty when none.
+    virtual std::wstring GetFileName() const { return {}; }
+    // "file: reason", or the reason alone.
+    std::wstring GetErrorMessage() const;
 };
 
 class CFileException : public CException {
@@ -34,7 +38,8 @@ public:
     // Builds the exception that describes errno value `osError`.
     static CFileException FromErrno(int osError, const std::wstring& fileName);
 
-    std::wstring GetErrorMessage() const override;
+    std::wstring GetReason() const override;
+    std::wstring GetFileName() const override { return m_fileName; }
 
     Cause m_cause;
     int m_osError;

@@ -1,0 +1,86 @@
+#include "cli/archive_report.h"
+
+#include "cli/json_writer.h"
+#include "engine/scan_state.h"
+#include "engine/zip_exception.h"
+#include "platform/text.h"
+
+#include <ctime>
+#include <exception>
+#include <new>
+
+std::optional<ReportedError> OpenWithScan(CZipArchive& archive, const std::wstring& path,
+                                          bool advanced) {
+    g_repairMode = advanced ? 1 : 0;
+    try {
+        archive.OpenArchive(path, 0);
+    } catch (...) {
+        return DescribeCurrentException();
+    }
+    return std::nullopt;
+}
+
+ReportedError DescribeCurrentException() {
+    try {
+        throw;
+    } catch (const CZipException& e) {
+        return {e.m_cause, platform::ToUtf8(e.GetErrorMessage()), platform::ToUtf8(e.GetReason())};
+    } catch (const CException& e) {
+        return {0, platform::ToUtf8(e.GetErrorMessage()), platform::ToUtf8(e.GetReason())};
+    } catch (const std::bad_alloc&) {
+        return {0, "out of memory", "out of memory"};
+    } catch (const std::exception& e) {
+        return {0, e.what(), e.what()};
+    }
+}
+
+std::string MethodName(unsigned method) {
+    if (method == 0)
+        return "stored";
+    if (method == 8)
+        return "deflated";
+    return "method " + std::to_string(method);
+}
+
+std::string LocalTimeText(const CFileHeader& header) {
+    const std::time_t moment = static_cast<std::time_t>(header.GetModifiedTime());
+    std::tm parts{};
+    char text[32] = "";
+    if (localtime_r(&moment, &parts) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
+
+std::string Printable(const std::wstring& text) {
+    return platform::EncodeLocal(text);
+}
+
+void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header) {
+    json.BeginObject()
+        .Number("index", static_cast<std::int64_t>(index))
+        .String("name", header.name)
+        .Number("flags", header.flags)
+        .Number("method", header.method)
+        .Number("modTime", header.modTime)
+        .Number("modDate", header.modDate)
+        .Number("storedCrc", header.storedCrc)
+        .Number("compressedSize", header.compressedSize)
+        .Number("uncompressedSize", header.uncompressedSize)
+        .Number("nameLength", header.nameLength)
+        .Number("extraLength", header.extraLength)
+        .Number("localHeaderOffset", header.localHeaderOffset)
+        .Bool("openEnded", header.openEnded)
+        .EndObject();
+}
+
+void WriteErrorJson(JsonWriter& json, const std::optional<ReportedError>& error) {
+    if (!error) {
+        json.Null("error");
+        return;
+    }
+    json.Key("error")
+        .BeginObject()
+        .Number("cause", error->cause)
+        .String("message", error->message)
+        .EndObject();
+}

@@ -1,0 +1,139 @@
+// `kvzip extract`: salvages every entry the scan finds into a folder.
+#include "cli/archive_report.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "engine/scan_state.h"
+#include "platform/text.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+const char kExtractUsage[] =
+    "Usage: kvzip extract [--advanced] [--json] ARCHIVE DIR\n"
+    "\n"
+    "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
+    "writes every entry that can still be read below DIR, under its stored\n"
+    "path (confined to DIR). Stored and deflated entries are supported. An\n"
+    "entry whose data ends early or turns bad is kept as a partial file.\n"
+    "The archive is only read.\n"
+    "\n"
+    "  --advanced  use the advanced scan (see kvzip list --help)\n"
+    "  --json      print one JSON object instead of one line per entry\n"
+    "  --help      show this text\n"
+    "\n"
+    "Each entry is reported as written, partial, skipped (debris, no name, or\n"
+    "a folder or empty file), refused (no safe path) or failed, then a\n"
+    "summary. Exit codes: 0 scanned (even with partial or skipped entries),\n"
+    "1 the archive could not be opened or read, 2 usage.\n";
+
+constexpr std::array<const char*, 5> kOutcomeNames = {"written", "partial", "skipped", "refused",
+                                                      "failed"};
+
+struct EntryResult {
+    ExtractReport report;
+    std::optional<ReportedError> error;
+};
+
+EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstring& folder) {
+    EntryResult result;
+    try {
+        archive.ExtractEntryTo(index, folder, 0xFFFF, &result.report);
+    } catch (...) {
+        result.report.outcome = ExtractReport::failed;
+        result.error = DescribeCurrentException();
+    }
+    return result;
+}
+
+std::string ReasonOf(const EntryResult& result) {
+    if (result.error)
+        return result.error->reason;
+    return result.report.reason;
+}
+
+} // namespace
+
+int RunExtract(const std::vector<std::string>& words) {
+    CommandOptions options;
+    const std::string usageError = ParseCommandOptions(words, options);
+    if (options.help) {
+        std::fputs(kExtractUsage, stdout);
+        return exitOk;
+    }
+    if (!usageError.empty() || options.operands.size() != 2) {
+        std::fprintf(stderr, "kvzip extract: %s\n%s",
+                     usageError.empty() ? "expected ARCHIVE and DIR" : usageError.c_str(),
+                     kExtractUsage);
+        return exitUsage;
+    }
+    const std::wstring path = platform::DecodeLocal(options.operands[0]);
+    const std::wstring folder = platform::DecodeLocal(options.operands[1]);
+
+    CZipArchive archive;
+    const std::optional<ReportedError> openError = OpenWithScan(archive, path, options.advanced);
+    if (openError && !options.json)
+        std::fprintf(
+            stderr, "kvzip: %s: %s%s\n", options.operands[0].c_str(), openError->reason.c_str(),
+            archive.GetEntryCount() > 0 ? " (extracting the entries found before it)" : "");
+
+    std::array<std::size_t, kOutcomeNames.size()> counts{};
+    std::uint64_t bytes = 0;
+    JsonWriter json;
+    if (options.json) {
+        json.BeginObject()
+            .String("archive", path)
+            .String("destination", folder)
+            .String("mode", options.advanced ? "advanced" : "quick")
+            .Number("entryCount", g_entryCount)
+            .Number("descriptorSeen", g_descriptorSeen);
+        WriteErrorJson(json, openError);
+        json.BeginArray("entries");
+    }
+    CFileHeader header;
+    for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
+        archive.FetchEntryInfo(header, i);
+        const EntryResult result = ExtractOne(archive, i, folder);
+        ++counts[result.report.outcome];
+        bytes += result.report.bytesWritten;
+        const std::string reason = ReasonOf(result);
+        if (options.json) {
+            json.BeginObject()
+                .Number("index", static_cast<std::int64_t>(i))
+                .String("name", header.name)
+                .String("outcome", kOutcomeNames[result.report.outcome])
+                .String("reason", reason)
+                .Number("bytesWritten", static_cast<std::int64_t>(result.report.bytesWritten))
+                .String("path", result.report.outputPath)
+                .EndObject();
+            continue;
+        }
+        std::printf("%-8s %s", kOutcomeNames[result.report.outcome],
+                    Printable(header.name).c_str());
+        if (result.report.outcome == ExtractReport::written ||
+            result.report.outcome == ExtractReport::partial)
+            std::printf(" (%llu bytes)",
+                        static_cast<unsigned long long>(result.report.bytesWritten));
+        if (!reason.empty())
+            std::printf(": %s", reason.c_str());
+        std::printf("\n");
+    }
+    archive.CloseArchive(true);
+
+    if (options.json) {
+        json.EndArray().Key("summary").BeginObject();
+        for (std::size_t k = 0; k < kOutcomeNames.size(); ++k)
+            json.Number(kOutcomeNames[k], static_cast<std::int64_t>(counts[k]));
+        json.Number("bytesWritten", static_cast<std::int64_t>(bytes)).EndObject().EndObject();
+        std::printf("%s\n", json.Text().c_str());
+    } else {
+        const std::size_t total = counts[0] + counts[1] + counts[2] + counts[3] + counts[4];
+        std::printf("%zu entries: %zu written, %zu partial, %zu skipped, %zu refused, %zu failed; "
+                    "%llu bytes written to %s\n",
+                    total, counts[0], counts[1], counts[2], counts[3], counts[4],
+                    static_cast<unsigned long long>(bytes), options.operands[1].c_str());
+    }
+    return openError ? exitUnreadable : exitOk;
+}
