@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-CAutoBuffer::CAutoBuffer(const CAutoBuffer& other) { *this = other; }
+CAutoBuffer::CAutoBuffer(const CAutoBuffer& other) {
+    *this = other;
+}
 
 CAutoBuffer& CAutoBuffer::operator=(const CAutoBuffer& other) {
     if (this == &other)
@@ -16,7 +18,9 @@ CAutoBuffer& CAutoBuffer::operator=(const CAutoBuffer& other) {
     return *this;
 }
 
-CAutoBuffer::~CAutoBuffer() { Release(); }
+CAutoBuffer::~CAutoBuffer() {
+    Release();
+}
 
 char* CAutoBuffer::Allocate(std::uint32_t size) {
     if (size == m_size)

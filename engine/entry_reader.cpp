@@ -24,8 +24,8 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         stream.zfree = ZipFree;
         stream.opaque = m_trackZlibMemory ? &m_zlibBlocks : nullptr;
         // Negative window bits: raw deflate, no zlib header or trailer.
-        const int result = inflateInit2_(&stream, -MAX_WBITS, ZLIB_VERSION,
-                                         static_cast<int>(sizeof(z_stream)));
+        const int result =
+            inflateInit2_(&stream, -MAX_WBITS, ZLIB_VERSION, static_cast<int>(sizeof(z_stream)));
         if (result != Z_OK && result != Z_NEED_DICT)
             ThrowZipError(result, std::wstring());
         m_streamActive = true;
@@ -130,8 +130,8 @@ bool CZipArchive::EndEntryRead(const std::wstring* targetPath) {
     if (targetPath != nullptr && m_centralDir.m_currentEntry != nullptr) {
         const CFileHeader& entry = *m_centralDir.m_currentEntry;
         try {
-            result = StampOutputFile(*targetPath, entry.GetModifiedTime(),
-                                     entry.externalAttributes);
+            result =
+                StampOutputFile(*targetPath, entry.GetModifiedTime(), entry.externalAttributes);
         } catch (const CException&) {
             result = false;
         }

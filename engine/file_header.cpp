@@ -5,7 +5,11 @@
 
 #include <ctime>
 
-void CFileHeader::ClearAll() { *this = CFileHeader(); method = 0; externalAttributes = 0; }
+void CFileHeader::ClearAll() {
+    *this = CFileHeader();
+    method = 0;
+    externalAttributes = 0;
+}
 
 std::int64_t CFileHeader::GetModifiedTime() const {
     std::tm parts{};

@@ -36,10 +36,12 @@ private:
 };
 
 // Central passes stop where fewer than 50 bytes are left.
-std::uint64_t CentralLimit(std::uint32_t length) { return length >= 50 ? length - 49u : 0; }
+std::uint64_t CentralLimit(std::uint32_t length) {
+    return length >= 50 ? length - 49u : 0;
+}
 
-void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer,
-               std::size_t count, const std::wstring& path) {
+void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer, std::size_t count,
+               const std::wstring& path) {
     const std::size_t read = window.ReadAt(offset, buffer, count);
     if (read != 0 && read != count)
         ThrowZipError(CZipException::codeBadZipFile, path);
@@ -109,8 +111,8 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         return;
     }
     g_lastNameLength = header.nameLength;
-    header.name = ReadName(window, std::uint64_t{g_headerOffset} + kLocalHeaderSize,
-                           header.nameLength);
+    header.name =
+        ReadName(window, std::uint64_t{g_headerOffset} + kLocalHeaderSize, header.nameLength);
     LookBackForDescriptor(window, g_headerOffset);
     if ((header.flags & kFlagDataDescriptor) != 0 &&
         !TakeOwnDescriptor(window, g_headerOffset, header.nameLength, header.extraLength,
@@ -122,8 +124,8 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         // One note per local header, in order: a lost header shifts the rest.
         const CentralRecord& note = g_centralNotes.front();
         if (note.localHeaderOffset == header.localHeaderOffset &&
-            note.compressedSize == header.compressedSize &&
-            note.nameLength == header.nameLength && note.name != header.name)
+            note.compressedSize == header.compressedSize && note.nameLength == header.nameLength &&
+            note.name != header.name)
             header.name = note.name;
         g_centralNotes.pop_front();
     }
@@ -131,9 +133,9 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     if (header.extraLength != 0) {
         header.extraField.Allocate(header.extraLength);
         char* extra = header.extraField.GetBuffer();
-        const std::size_t read = window.ReadAt(
-            std::uint64_t{g_headerOffset} + kLocalHeaderSize + header.nameLength, extra,
-            header.extraLength);
+        const std::size_t read =
+            window.ReadAt(std::uint64_t{g_headerOffset} + kLocalHeaderSize + header.nameLength,
+                          extra, header.extraLength);
         std::fill(extra + read, extra + header.extraLength, 0);
     }
 }
@@ -179,8 +181,8 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
         return false;
     }
     g_lastNameLength = note.nameLength;
-    note.name = ReadName(window, std::uint64_t{g_headerOffset} + kCentralHeaderSize,
-                         note.nameLength);
+    note.name =
+        ReadName(window, std::uint64_t{g_headerOffset} + kCentralHeaderSize, note.nameLength);
     LookBackForDescriptor(window, g_headerOffset);
     g_centralNotes.push_back(std::move(note));
     return true;

@@ -18,8 +18,8 @@ void CScanWindow::Fill(std::uint64_t offset) {
     if (m_buffer.empty())
         m_buffer.resize(kWindowSize);
     m_start = offset;
-    m_filled = offset < m_fileLength ? m_storage.ReadAt(offset, m_buffer.data(), m_buffer.size())
-                                     : 0;
+    m_filled =
+        offset < m_fileLength ? m_storage.ReadAt(offset, m_buffer.data(), m_buffer.size()) : 0;
 }
 
 std::uint64_t CScanWindow::Find(std::uint64_t from, std::uint64_t limit,

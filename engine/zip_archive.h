@@ -17,11 +17,11 @@ class CScanWindow;
 // What became of one entry in ExtractEntryTo, for callers that report it.
 struct ExtractReport {
     enum Outcome {
-        written,  // whole and stamped
-        partial,  // the data ended early or turned bad; the bytes decoded are kept
-        skipped,  // debris: P and K in the file name, no name, or no CRC and sizes
-        refused,  // no safe place for it: a path part too long
-        failed,   // the entry could not be opened or its file not created
+        written, // whole and stamped
+        partial, // the data ended early or turned bad; the bytes decoded are kept
+        skipped, // debris: P and K in the file name, no name, or no CRC and sizes
+        refused, // no safe place for it: a path part too long
+        failed,  // the entry could not be opened or its file not created
     };
     Outcome outcome = failed;
     // Why it was skipped, refused, failed or cut short; empty when written.
@@ -82,9 +82,8 @@ private:
     // Replaces the CRC and sizes of a bit-3 entry by its own descriptor's.
     // Returns false when that descriptor is not in the file.
     bool TakeOwnDescriptor(CScanWindow& window, std::uint32_t headerOffset,
-                           std::uint16_t nameLength, std::uint16_t extraLength,
-                           std::uint32_t& crc, std::uint32_t& compressedSize,
-                           std::uint32_t& uncompressedSize);
+                           std::uint16_t nameLength, std::uint16_t extraLength, std::uint32_t& crc,
+                           std::uint32_t& compressedSize, std::uint32_t& uncompressedSize);
     // Moves `pos` past a header; false ends the pass.
     static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length);
 

@@ -26,7 +26,6 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Asks through the installed handler. Without one, a Yes/No question is
 // answered No and a notice OK, so that nothing is done unasked.
-int MessageBox(void* owner, const std::wstring& text, const std::wstring& caption,
-               unsigned style);
+int MessageBox(void* owner, const std::wstring& text, const std::wstring& caption, unsigned style);
 
 } // namespace platform
