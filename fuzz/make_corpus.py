@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Writes the fuzz seed corpus: small archives, whole and damaged.
+
+Usage: make_corpus.py DIR
+"""
+import io
+import os
+import struct
+import sys
+import zipfile
+import zlib
+
+
+class Unseekable(io.RawIOBase):
+    """A sink without seek, so the writer emits data descriptors."""
+
+    def __init__(self):
+        self.data = bytearray()
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        self.data += b
+        return len(b)
+
+
+def payload(kind, n):
+    if kind == "text":
+        words = b"salvage the files of damaged archives "
+        return (words * (n // len(words) + 1))[:n]
+    # Deterministic noise: incompressible but reproducible.
+    out = bytearray()
+    seed = n
+    while len(out) < n:
+        seed = (seed * 1103515245 + 12345) & 0x7FFFFFFF
+        out += struct.pack("<I", seed)
+    return bytes(out[:n])
+
+
+def archive(entries, method, streamed=False):
+    sink = Unseekable() if streamed else io.BytesIO()
+    with zipfile.ZipFile(sink, "w", compression=method) as z:
+        for name, data in entries:
+            if name.endswith("/"):
+                z.writestr(zipfile.ZipInfo(name), b"")
+            else:
+                z.writestr(name, data)
+    return bytes(sink.data if streamed else sink.getvalue())
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    files = [("a.txt", payload("text", 300)), ("dir/b.bin", payload("noise", 200)),
+             ("dir/", b""), ("dir/sub/c.txt", payload("text", 1500))]
+    seeds = {
+        "stored": archive(files, zipfile.ZIP_STORED),
+        "deflated": archive(files, zipfile.ZIP_DEFLATED),
+        "stored-descriptors": archive(files, zipfile.ZIP_STORED, streamed=True),
+        "deflated-descriptors": archive(files, zipfile.ZIP_DEFLATED, streamed=True),
+        "empty-archive": archive([], zipfile.ZIP_STORED),
+        "empty-file": archive([("empty", b"")], zipfile.ZIP_DEFLATED),
+        "dotdot-names": archive([("../up.txt", b"up"), ("/abs/x.txt", b"abs"),
+                                 ("a/./../b.txt", b"b")], zipfile.ZIP_STORED),
+        "long-name": archive([("n" * 300 + "/f.txt", b"long")], zipfile.ZIP_STORED),
+        "pk-in-name": archive([("PK.txt", b"debris")], zipfile.ZIP_STORED),
+        "bzip2-method": archive([("b.txt", payload("text", 400))], zipfile.ZIP_BZIP2),
+    }
+    whole = seeds["deflated"]
+    streamed = seeds["deflated-descriptors"]
+    seeds["cut-in-data"] = whole[:len(whole) // 3]
+    seeds["cut-in-header"] = whole[:40]
+    seeds["cut-before-central"] = whole[:whole.find(b"PK\x01\x02")]
+    seeds["cut-descriptors"] = streamed[:len(streamed) // 2]
+    seeds["no-central"] = streamed[:streamed.find(b"PK\x01\x02")]
+    garbled = bytearray(whole)
+    for i in range(60, len(garbled), 97):
+        garbled[i] ^= 0x5A
+    seeds["garbled-data"] = bytes(garbled)
+    seeds["prefixed"] = payload("noise", 500) + whole
+    seeds["doubled"] = whole + seeds["stored"]
+    # Sizes that point past the end of the file.
+    big = bytearray(seeds["stored"])
+    struct.pack_into("<II", big, 18, 0xFFFFFFF0, 0xFFFFFFF0)
+    seeds["huge-sizes"] = bytes(big)
+    # A central directory whose offsets and name lengths lie.
+    lying = bytearray(whole)
+    c = lying.find(b"PK\x01\x02")
+    struct.pack_into("<H", lying, c + 28, 0xFFFF)
+    struct.pack_into("<I", lying, c + 42, 0x7FFFFFFF)
+    seeds["lying-central"] = bytes(lying)
+    # Raw deflate whose stream is broken halfway.
+    bad = bytearray(archive([("z.txt", payload("text", 5000))], zipfile.ZIP_DEFLATED))
+    bad[45:60] = b"\xff" * 15
+    seeds["broken-stream"] = bytes(bad)
+    seeds["headers-only"] = b"PK\x03\x04" * 20 + b"PK\x01\x02" * 10 + b"PK\x07\x08" * 5
+    seeds["deflate-raw-tail"] = streamed + zlib.compress(payload("text", 2000))[2:]
+
+    for name, data in seeds.items():
+        with open(os.path.join(out, name + ".zip"), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Fuzzes the engine for SECONDS at low priority, on one core.
+# Usage: fuzz/run.sh BUILD SECONDS
+# The seeds stay as they are: the fuzzer works on a copy kept in BUILD, so
+# later runs go on from what earlier ones found. Crashes land in fuzz/.
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 BUILD SECONDS" >&2
+    exit 2
+fi
+build=$1
+seconds=$2
+here=$(cd "$(dirname "$0")" && pwd)
+target="$(cd "$build" 2>/dev/null && pwd)/bin/fuzz_engine"
+if [ ! -x "$target" ]; then
+    echo "$0: $target not found; build with -DKVZIP_FUZZ=ON first" >&2
+    exit 1
+fi
+
+build=$(cd "$build" && pwd)
+work="$build/fuzz-corpus"
+mkdir -p "$work"
+cp -n "$here"/corpus/* "$work"/
+
+# The job writes its log into the current folder: keep it in BUILD.
+cd "$build"
+status=0
+nice -n 19 "$target" "$work" \
+    -dict="$here/zip.dict" \
+    -max_len=65536 \
+    -max_total_time="$seconds" \
+    -timeout=25 \
+    -rss_limit_mb=2048 \
+    -jobs=1 -workers=1 \
+    -print_final_stats=1 \
+    -artifact_prefix="$here/" || status=$?
+tail -n 12 "$build/fuzz-0.log"
+exit "$status"

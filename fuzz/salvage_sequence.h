@@ -1,0 +1,94 @@
+// The sequence a caller of the engine runs on one archive: each scan, every
+// entry fetched and extracted. Shared by the fuzz target and the regression
+// tests so that both drive the engine the same way.
+#pragma once
+
+#include "engine/file_header.h"
+#include "engine/scan_state.h"
+#include "engine/zip_archive.h"
+#include "engine/zip_exception.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kvzip_fuzz {
+
+// What one scan and its extraction gave.
+struct ScanRun {
+    bool opened = false; // OpenArchive returned without an exception
+    int openCause = 0;   // the exception's cause when it did not (CZipException), else -1
+    std::size_t entries = 0;
+    int entryCount = 0; // g_entryCount after the scan
+    std::vector<ExtractReport> reports;
+    std::size_t entryExceptions = 0;
+};
+
+struct SalvageRun {
+    ScanRun quick;
+    ScanRun advanced;
+};
+
+inline unsigned IgnoreProgress(std::uint32_t, std::uint32_t) {
+    return 0;
+}
+
+// Scans `archive` with `mode` and extracts every entry below `folder`.
+inline ScanRun RunScan(const std::wstring& archive, const std::wstring& folder, int mode,
+                       bool reportProgress) {
+    ScanRun run;
+    g_repairMode = mode;
+    g_entryCount = 0; // the workflow clears it before each analysis
+    g_analysisScanActive = reportProgress ? 1 : 0;
+    g_analysisProgressSink = reportProgress ? &IgnoreProgress : nullptr;
+
+    CZipArchive archiveObject;
+    try {
+        archiveObject.OpenArchive(archive, mode);
+        run.opened = true;
+    } catch (const CZipException& e) {
+        run.openCause = e.m_cause;
+    } catch (const CException&) {
+        run.openCause = -1;
+    }
+    g_analysisScanActive = 0;
+    g_analysisProgressSink = nullptr;
+    run.entryCount = g_entryCount;
+    run.entries = archiveObject.GetEntryCount();
+
+    // As the command line does: the entries found before an error still count.
+    CFileHeader header;
+    for (std::size_t i = 0; i < run.entries; ++i) {
+        archiveObject.FetchEntryInfo(header, i);
+        ExtractReport report;
+        try {
+            archiveObject.ExtractEntryTo(i, folder, 65535, &report);
+        } catch (const CException&) {
+            ++run.entryExceptions;
+        }
+        run.reports.push_back(std::move(report));
+    }
+    archiveObject.CloseArchive(true);
+    g_descriptorSeen = 0; // the analysis Stop clears it
+    return run;
+}
+
+// Both scans of `archive`, each extracting into its own fresh folder below
+// `workFolder`, which is removed afterwards. The quick scan reports progress.
+inline SalvageRun RunSalvage(const std::filesystem::path& archive,
+                             const std::filesystem::path& workFolder) {
+    SalvageRun result;
+    std::error_code ignored;
+    const std::filesystem::path quickDir = workFolder / "quick";
+    const std::filesystem::path advancedDir = workFolder / "advanced";
+    std::filesystem::create_directories(quickDir, ignored);
+    std::filesystem::create_directories(advancedDir, ignored);
+    result.quick = RunScan(archive.wstring(), quickDir.wstring(), 0, true);
+    result.advanced = RunScan(archive.wstring(), advancedDir.wstring(), 1, false);
+    std::filesystem::remove_all(workFolder, ignored);
+    return result;
+}
+
+} // namespace kvzip_fuzz
