@@ -42,6 +42,7 @@ EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstri
     try {
         archive.ExtractEntryTo(index, folder, 0xFFFF, &result.report);
     } catch (...) {
+        // Whatever was written before the error stays on disk and is counted.
         result.report.outcome = ExtractReport::failed;
         result.error = DescribeCurrentException();
     }
@@ -112,8 +113,7 @@ int RunExtract(const std::vector<std::string>& words) {
         }
         std::printf("%-8s %s", kOutcomeNames[result.report.outcome],
                     Printable(header.name).c_str());
-        if (result.report.outcome == ExtractReport::written ||
-            result.report.outcome == ExtractReport::partial)
+        if (result.report.bytesWritten > 0 || result.report.outcome == ExtractReport::written)
             std::printf(" (%llu bytes)",
                         static_cast<unsigned long long>(result.report.bytesWritten));
         if (!reason.empty())

@@ -96,10 +96,10 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
             }
             if (g_truncationFlag == 1) {
                 file.Close();
-                EndEntryRead(&outputPath);
-                g_truncationFlag = 0;
                 result.outcome = ExtractReport::partial;
                 result.reason = "the archive ends inside its data";
+                EndEntryRead(&outputPath);
+                g_truncationFlag = 0;
                 return true;
             }
             if (n == chunkSize)
