@@ -69,4 +69,15 @@ run archive-extract 3 --prepare "rm -rf '$out'; mkdir -p '$out'" \
     -n "7z x" "7z x -y -bd '$archive' -o'$out' >/dev/null"
 rm -rf "$out"
 
+# Speed counts only if the bytes are right: both outputs must be the same tree.
+rm -rf "$out" "$out-peer"
+mkdir -p "$out" "$out-peer"
+"$kvzip" extract "$archive" "$out" >/dev/null
+bsdtar -xf "$archive" -C "$out-peer"
+if ! diff -r -q "$out" "$out-peer" >"$results/extract-diff.log"; then
+    echo "$0: kvzip extract and bsdtar -x disagree (see $results/extract-diff.log)" >&2
+    exit 1
+fi
+rm -rf "$out" "$out-peer"
+
 python3 "$here/report.py" "$results" "$random_file" "$archive"
