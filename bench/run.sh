@@ -51,6 +51,17 @@ run() { # NAME RUNS [hyperfine options...] COMMAND...
         >"$results/$name.log" 2>&1 || { cat "$results/$name.log" >&2; exit 1; }
 }
 
+# Speed counts only if the bytes are right: both outputs must be the same tree.
+rm -rf "$out" "$out-peer"
+mkdir -p "$out" "$out-peer"
+"$kvzip" extract "$archive" "$out" >/dev/null
+bsdtar -xf "$archive" -C "$out-peer"
+if ! diff -r -q "$out" "$out-peer" >"$results/extract-diff.log"; then
+    echo "$0: kvzip extract and bsdtar -x disagree (see $results/extract-diff.log)" >&2
+    exit 1
+fi
+rm -rf "$out" "$out-peer"
+
 echo "Measuring (logs in $results)..."
 for input in random:"$random_file" archive:"$archive"; do
     label=${input%%:*}
@@ -68,16 +79,5 @@ run archive-extract 3 --prepare "rm -rf '$out'; mkdir -p '$out'" \
     -n "unzip" "unzip -q '$archive' -d '$out'" \
     -n "7z x" "7z x -y -bd '$archive' -o'$out' >/dev/null"
 rm -rf "$out"
-
-# Speed counts only if the bytes are right: both outputs must be the same tree.
-rm -rf "$out" "$out-peer"
-mkdir -p "$out" "$out-peer"
-"$kvzip" extract "$archive" "$out" >/dev/null
-bsdtar -xf "$archive" -C "$out-peer"
-if ! diff -r -q "$out" "$out-peer" >"$results/extract-diff.log"; then
-    echo "$0: kvzip extract and bsdtar -x disagree (see $results/extract-diff.log)" >&2
-    exit 1
-fi
-rm -rf "$out" "$out-peer"
 
 python3 "$here/report.py" "$results" "$random_file" "$archive"
