@@ -102,7 +102,8 @@ TEST_P(ReferenceCompare, DamagedArchivesScanLikeTheByteWalk) {
         // Carry the state of the previous round over, as the process does.
         const std::uint32_t resume = g_resumeOffset;
         const int seen = g_descriptorSeen;
-        const ReferenceResult expected = ReferenceScan(bytes, mode, resume, seen);
+        const ReferenceResult expected =
+            ReferenceScan(bytes, mode, resume, seen, g_lastCompressedSize);
         g_reports.clear();
         g_analysisScanActive = 1;
         g_analysisProgressSink = RecordReport;
@@ -128,6 +129,45 @@ TEST_P(ReferenceCompare, DamagedArchivesScanLikeTheByteWalk) {
         }
         m_archive->CloseArchive(true);
         g_entryCount = 0;
+    }
+}
+
+TEST_P(ReferenceCompare, ArchivesAcrossTheWindowEdgeScanLikeTheByteWalk) {
+    // Headers and signatures planted around the 2 MiB read-ahead edge.
+    constexpr std::uint32_t kEdge = 2 * 1024 * 1024;
+    const int mode = GetParam();
+    const std::uint32_t base = BaseSeed();
+    for (std::uint32_t round = 0; round < 4; ++round) {
+        const std::uint32_t seed = base + 1000 + round;
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        std::mt19937 rng(seed);
+        ZipWriter zip;
+        zip.Add({.name = "big.bin", .content = NoiseBytes(kEdge - 60 - round * 7, seed)});
+        zip.Add({.name = "edge.txt",
+                 .content = std::string(100, 'e'),
+                 .method = 8,
+                 .descriptor = DescriptorForm::withSignature});
+        zip.Add({.name = "tail.bin", .content = NoiseBytes(kEdge / 2, seed + 1)});
+        zip.AddCentralDirectory();
+        std::string bytes = zip.Bytes();
+        const std::size_t at = kEdge - 4 + rng() % 8;
+        Overwrite(bytes, at, round % 2 == 0 ? "PK\x03\x04" : "PK\x01\x02");
+        FlipByte(bytes, kEdge + 100 + rng() % 1000);
+
+        const ReferenceResult expected =
+            ReferenceScan(bytes, mode, g_resumeOffset, g_descriptorSeen, g_lastCompressedSize);
+        g_reports.clear();
+        g_analysisScanActive = 1;
+        g_analysisProgressSink = RecordReport;
+        Open(bytes, mode);
+        g_analysisScanActive = 0;
+        ASSERT_EQ(g_entryCount, expected.entryCount);
+        const std::vector<CFileHeader> actual = FetchAll(*m_archive);
+        ASSERT_EQ(actual.size(), expected.entries.size());
+        for (std::size_t i = 0; i < actual.size(); ++i)
+            ASSERT_EQ(DescribeDifference(expected.entries[i], actual[i]), "") << "entry " << i;
+        ASSERT_EQ(g_reports, expected.reports);
+        m_archive->CloseArchive(true);
     }
 }
 

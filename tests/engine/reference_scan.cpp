@@ -20,10 +20,10 @@ struct Note {
 
 class Walker {
 public:
-    Walker(const std::string& file, std::uint32_t resume, int seen)
+    Walker(const std::string& file, std::uint32_t resume, int seen, std::uint32_t lastCompressed)
         : m_file(file), m_size(file.size()),
           m_length(static_cast<std::uint32_t>(std::min<std::uint64_t>(m_size, 0xFFFFFFFFu))),
-          m_resume(resume) {
+          m_resume(resume), m_lastCompressed(lastCompressed) {
         m_result.descriptorSeen = seen;
     }
 
@@ -225,8 +225,8 @@ private:
     std::uint64_t m_size;
     std::uint32_t m_length;
     std::uint32_t m_resume;
+    std::uint32_t m_lastCompressed;
     std::uint32_t m_lastName = 0;
-    std::uint32_t m_lastCompressed = 0;
     std::deque<Note> m_notes;
     ReferenceResult m_result;
 };
@@ -234,8 +234,8 @@ private:
 } // namespace
 
 ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint32_t resumeOffset,
-                              int descriptorSeen) {
-    Walker walker(file, resumeOffset, descriptorSeen);
+                              int descriptorSeen, std::uint32_t lastCompressedSize) {
+    Walker walker(file, resumeOffset, descriptorSeen, lastCompressedSize);
     return mode == 1 ? walker.Advanced() : walker.Quick();
 }
 

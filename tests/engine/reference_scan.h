@@ -18,9 +18,9 @@ struct ReferenceResult {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> reports;
 };
 
-// `resumeOffset` is what the previous scan left; `descriptorSeen` likewise.
+// The last three are what the previous scan in the process left behind.
 ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint32_t resumeOffset = 0,
-                              int descriptorSeen = 0);
+                              int descriptorSeen = 0, std::uint32_t lastCompressedSize = 0);
 
 // Field by field; an empty string when they agree, else what differs.
 std::string DescribeDifference(const CFileHeader& expected, const CFileHeader& actual);
