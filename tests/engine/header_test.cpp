@@ -217,7 +217,7 @@ TEST_F(HeaderReading, BothSeparatorsAreHandedOutNative) {
     EXPECT_EQ(entries[1].name, std::wstring(L"C") + platform::kNativeSeparator + L"D");
 }
 
-TEST_F(HeaderReading, UndecodableNameBytesStayDistinct) {
+TEST_F(HeaderReading, BytesInvalidInTheLocaleAreReadAsWindows1252) {
     std::setlocale(LC_ALL, "C.UTF-8");
     ZipWriter zip;
     zip.Add({.name = "caf\xC3\xA9", .content = "1"}); // UTF-8 é

@@ -252,15 +252,23 @@ TEST_F(QuickScan, FewerThanFiftyBytesAfterTheEntriesReadNoCentralHeader) {
 }
 
 TEST_F(QuickScan, HugeClaimedSizeEndsThePassInsteadOfWrapping) {
-    // Decided change 2: 64-bit step-over; a target past the end ends the pass.
+    // Decided change 2: in 32 bits 100 + 30 + 4 + 0xFFFFFFD0 wraps to 86, back
+    // before the header; in 64 bits it lies past the end and ends the pass.
     ZipWriter zip;
-    zip.AddRaw(std::string(100, '.'));
+    zip.AddRaw(std::string(68, '.'));
     zip.Add({.name = "a", .content = "1"});
-    zip.Add({.name = "huge", .content = "2", .compressedSize = 0xFFFFFFF0});
+    ASSERT_EQ(zip.Size(), 100u);
+    zip.Add({.name = "huge", .content = "2", .compressedSize = 0xFFFFFFD0});
     zip.Add({.name = "hidden", .content = "3"});
-    CZipArchive& archive = Open(zip.Bytes());
-    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"a", L"huge"}));
-    EXPECT_EQ(g_entryCount, 2);
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        ResetScanState();
+        CZipArchive& archive = Open(zip.Bytes(), mode);
+        EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"a", L"huge"}));
+        EXPECT_EQ(g_entryCount, 2);
+        EXPECT_EQ(g_resumeOffset, 0xFFFFFFFFu);
+        archive.CloseArchive(true);
+    }
 }
 
 TEST_F(QuickScan, StaleCentralNotesFromAStoppedScanAreIgnored) {
@@ -294,9 +302,12 @@ TEST_F(QuickScan, ScanStateCarriesAcrossArchives) {
     ZipWriter second;
     second.Add({.name = "b", .content = "2"});
     second.Add({.name = "c", .content = "3"});
+    g_descriptorSeen = 1;
     CZipArchive& archive = Open(second.Bytes());
     EXPECT_EQ(g_entryCount, 2);
     EXPECT_EQ(archive.GetEntryCount(), 2u);
+    // Only the analysis Stop clears it, never a scan.
+    EXPECT_EQ(g_descriptorSeen, 1);
 }
 
 } // namespace
