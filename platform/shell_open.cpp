@@ -19,8 +19,10 @@ ShellOpenHook g_hook;
 
 // The shell backgrounds the opener and exits at once: we reap the shell right
 // away and the opener, orphaned, is reaped by init. "$1" keeps the target one
-// argument whatever blanks or quotes it holds.
-constexpr const char* kLauncher = "xdg-open \"$1\" </dev/null >/dev/null 2>&1 &";
+// argument whatever blanks or quotes it holds. A missing opener is the one
+// failure that can still be told before the shell returns.
+constexpr const char* kLauncher =
+    "command -v xdg-open >/dev/null || exit 127; xdg-open \"$1\" </dev/null >/dev/null 2>&1 &";
 
 bool SpawnOpener(const std::wstring& target) {
     const std::string bytes = EncodeLocal(target);

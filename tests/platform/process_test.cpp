@@ -66,3 +66,14 @@ TEST(ShellOpen, StartsXdgOpenDetachedWithTheTargetAsOneArgument) {
     EXPECT_EQ(text.str(), "1|/my files/it's \"a\" $HOME log.txt|");
     fs::remove_all(dir);
 }
+
+TEST(ShellOpen, FailsWhenNoOpenerIsInstalled) {
+    std::string pattern = (fs::temp_directory_path() / "kvzip-open-XXXXXX").string();
+    const fs::path empty = ::mkdtemp(pattern.data());
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    ::setenv("PATH", empty.c_str(), 1);
+    const bool started = platform::ShellOpen(L"/tmp/x.txt");
+    ::setenv("PATH", oldPath.c_str(), 1);
+    fs::remove(empty);
+    EXPECT_FALSE(started);
+}
