@@ -3,6 +3,8 @@
 namespace platform {
 
 void WorkerGate::Checkpoint() {
+    if (!m_attention.load(std::memory_order_acquire))
+        return;
     std::unique_lock<std::mutex> lock(m_lock);
     if (!m_stop && HaltWanted()) {
         m_halted = true;
@@ -19,12 +21,14 @@ void WorkerGate::Pause() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_paused = true;
     m_changed.notify_all();
+    UpdateAttention();
 }
 
 void WorkerGate::Resume() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_paused = false;
     m_changed.notify_all();
+    UpdateAttention();
 }
 
 bool WorkerGate::IsPaused() const {
@@ -36,6 +40,7 @@ void WorkerGate::Hold() {
     std::lock_guard<std::mutex> lock(m_lock);
     ++m_holds;
     m_changed.notify_all();
+    UpdateAttention();
 }
 
 void WorkerGate::Release() {
@@ -43,12 +48,14 @@ void WorkerGate::Release() {
     if (m_holds > 0)
         --m_holds;
     m_changed.notify_all();
+    UpdateAttention();
 }
 
 void WorkerGate::Stop() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_stop = true;
     m_changed.notify_all();
+    UpdateAttention();
 }
 
 bool WorkerGate::StopRequested() const {
@@ -85,6 +92,7 @@ void WorkerGate::Reset() {
     m_stop = false;
     m_halted = false;
     m_ending = WorkerEnding::Running;
+    UpdateAttention();
 }
 
 void WorkerGate::MarkFinished(WorkerEnding ending) {
