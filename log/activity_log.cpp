@@ -14,6 +14,8 @@ namespace {
 
 // Serialises the writers of this process; flock keeps other processes out.
 std::mutex g_logLock;
+// Set by the command line's --log.
+std::wstring g_logFileOverride;
 
 bool PathExists(const std::wstring& path) {
     struct stat info {};
@@ -92,7 +94,14 @@ std::wstring ReadRegistryString(std::optional<platform::RegistryKey> key,
     return text;
 }
 
+void SetActivityLogFile(std::wstring path) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    g_logFileOverride = std::move(path);
+}
+
 std::wstring ResolveActivityLogPath() {
+    if (!g_logFileOverride.empty())
+        return g_logFileOverride;
     std::wstring folder =
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"LogPath");
     if (folder.empty() || !PathExists(folder))

@@ -23,6 +23,10 @@ inline constexpr std::size_t kActivityLogWriteLimit = 200;
 // no write is lost to another. Returns 1 when written, 0 otherwise.
 int WriteActivityLog(std::wstring_view text);
 
+// Sends every later write, Clear Log and the viewer to `path` instead of the
+// file the registry names (the command line's --log); empty undoes it.
+void SetActivityLogFile(std::wstring path);
+
 // The log file that the next write goes to: the "LogPath" folder of the
 // application's key, or the "FilePath" folder when that is unset or missing.
 // The log viewer and Clear Log use this same file.
