@@ -23,6 +23,12 @@ work="$build/fuzz-corpus"
 mkdir -p "$work"
 cp -n "$here"/corpus/* "$work"/
 
+# Every input is written out and extracted: a memory file system halves the
+# time each one takes.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
+
 # The job writes its log into the current folder: keep it in BUILD.
 cd "$build"
 status=0

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Prints the benchmark table from hyperfine's JSON results and checks the
+targets: quick list of random bytes >= 1 GB/s; list of the intact archive
+within 4x (quick) and 3x (advanced) of cat; extract within 1.2x of bsdtar.
+
+Usage: report.py RESULTS_DIR RANDOM_FILE ARCHIVE
+"""
+import json
+import os
+import sys
+
+
+def load(folder, name):
+    with open(os.path.join(folder, name + ".json")) as f:
+        return {r["command"]: r for r in json.load(f)["results"]}
+
+
+def main():
+    folder, random_file, archive = sys.argv[1:4]
+    sizes = {"random": os.path.getsize(random_file), "archive": os.path.getsize(archive)}
+    print("| input | command | mean s | ± s | MB/s | vs floor |")
+    print("| --- | --- | ---: | ---: | ---: | ---: |")
+    checks = []
+    for label, title in (("random", "1 GiB random"), ("archive", "intact archive")):
+        rows = load(folder, label + "-list")
+        if label == "archive":
+            rows.update(load(folder, "archive-peers-list"))
+        floor = rows["cat"]["mean"]
+        for command, r in rows.items():
+            rate = sizes[label] / r["mean"] / 1e6
+            print(f"| {title} | `{command}` | {r['mean']:.3f} | {r['stddev']:.3f} | {rate:.0f} | "
+                  f"{r['mean'] / floor:.2f}x cat |")
+        if label == "random":
+            rate = sizes[label] / rows["kvzip list"]["mean"] / 1e9
+            checks.append(("quick list of 1 GiB random >= 1 GB/s", rate >= 1.0, f"{rate:.2f} GB/s"))
+        else:
+            for command, limit in (("kvzip list", 4.0), ("kvzip list --advanced", 3.0)):
+                ratio = rows[command]["mean"] / floor
+                checks.append((f"`{command}` of the archive <= {limit:g}x cat", ratio <= limit,
+                               f"{ratio:.2f}x"))
+    rows = load(folder, "archive-extract")
+    floor = rows["bsdtar -x"]["mean"]
+    for command, r in rows.items():
+        rate = sizes["archive"] / r["mean"] / 1e6
+        print(f"| intact archive | `{command}` | {r['mean']:.3f} | {r['stddev']:.3f} | {rate:.0f} | "
+              f"{r['mean'] / floor:.2f}x bsdtar |")
+    ratio = rows["kvzip extract"]["mean"] / floor
+    checks.append(("`kvzip extract` <= 1.2x `bsdtar -x`", ratio <= 1.2, f"{ratio:.2f}x"))
+
+    print()
+    print("| target | met | measured |")
+    print("| --- | --- | --- |")
+    for name, ok, measured in checks:
+        print(f"| {name} | {'yes' if ok else 'NO'} | {measured} |")
+
+
+if __name__ == "__main__":
+    main()

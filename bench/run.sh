@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Measures kvzip against its peers on page-cached files and prints a table.
+# Usage: bench/run.sh BUILD
+# Inputs are made once in a scratch folder (KVZIP_BENCH_DIR, default
+# /tmp/kvzip-bench) and kept there for later runs; nothing goes into the repo.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 BUILD" >&2
+    exit 2
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+kvzip="$(cd "$1" && pwd)/bin/kvzip"
+if [ ! -x "$kvzip" ]; then
+    echo "$0: $kvzip not found; build first" >&2
+    exit 1
+fi
+for tool in hyperfine zip unzip bsdtar 7z; do
+    command -v "$tool" >/dev/null || { echo "$0: $tool is missing (make bench installs it)" >&2; exit 1; }
+done
+
+scratch=${KVZIP_BENCH_DIR:-/tmp/kvzip-bench}
+mkdir -p "$scratch"
+random_file="$scratch/random-1g.bin"
+archive="$scratch/intact.zip"
+out="$scratch/out"
+results="$scratch/results"
+mkdir -p "$results"
+
+if [ ! -s "$random_file" ]; then
+    echo "Writing 1 GiB of random bytes..."
+    head -c $((1024 * 1024 * 1024)) /dev/urandom >"$random_file.tmp"
+    mv "$random_file.tmp" "$random_file"
+fi
+if [ ! -s "$archive" ]; then
+    echo "Writing the intact archive (3000 files, about 600 MB before compression)..."
+    rm -rf "$scratch/tree"
+    python3 "$here/make_tree.py" "$scratch/tree" 3000 $((600 * 1000 * 1000))
+    (cd "$scratch/tree" && nice zip -q -r "$archive.tmp.zip" .)
+    mv "$archive.tmp.zip" "$archive"
+    rm -rf "$scratch/tree"
+fi
+
+# Warm the page cache.
+cat "$random_file" "$archive" >/dev/null
+
+run() { # NAME RUNS [hyperfine options...] COMMAND...
+    local name=$1 runs=$2
+    shift 2
+    hyperfine --style basic --warmup 1 --runs "$runs" --export-json "$results/$name.json" "$@" \
+        >"$results/$name.log" 2>&1 || { cat "$results/$name.log" >&2; exit 1; }
+}
+
+# Speed counts only if the bytes are right: both outputs must be the same tree.
+rm -rf "$out" "$out-peer"
+mkdir -p "$out" "$out-peer"
+"$kvzip" extract "$archive" "$out" >/dev/null
+bsdtar -xf "$archive" -C "$out-peer"
+if ! diff -r -q "$out" "$out-peer" >"$results/extract-diff.log"; then
+    echo "$0: kvzip extract and bsdtar -x disagree (see $results/extract-diff.log)" >&2
+    exit 1
+fi
+rm -rf "$out" "$out-peer"
+
+echo "Measuring (logs in $results)..."
+for input in random:"$random_file" archive:"$archive"; do
+    label=${input%%:*}
+    file=${input#*:}
+    run "$label-list" 5 -n "cat" "cat '$file' >/dev/null" \
+        -n "kvzip list" "'$kvzip' list '$file' >/dev/null" \
+        -n "kvzip list --advanced" "'$kvzip' list --advanced '$file' >/dev/null"
+done
+run archive-peers-list 5 -i -n "unzip -l" "unzip -l '$archive' >/dev/null" \
+    -n "bsdtar -tf" "bsdtar -tf '$archive' >/dev/null" \
+    -n "7z l" "7z l '$archive' >/dev/null"
+run archive-extract 3 --prepare "rm -rf '$out'; mkdir -p '$out'" \
+    -n "kvzip extract" "'$kvzip' extract '$archive' '$out' >/dev/null" \
+    -n "bsdtar -x" "bsdtar -xf '$archive' -C '$out'" \
+    -n "unzip" "unzip -q '$archive' -d '$out'" \
+    -n "7z x" "7z x -y -bd '$archive' -o'$out' >/dev/null"
+rm -rf "$out"
+
+python3 "$here/report.py" "$results" "$random_file" "$archive"

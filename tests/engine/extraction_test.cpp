@@ -1,0 +1,320 @@
+// Extraction: the bytes written, partial files, the debris filter and what
+// an exception leaves behind.
+#include "engine/zip_exception.h"
+#include "tests/engine/engine_fixture.h"
+
+#include <ctime>
+#include <sys/stat.h>
+
+namespace kvtest {
+namespace {
+
+std::int64_t ModifiedSeconds(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return -1;
+    return st.st_mtim.tv_sec;
+}
+
+class Extraction : public EngineTest {
+protected:
+    bool Extract(std::size_t index, ExtractReport* report = nullptr) {
+        return m_archive->ExtractEntryTo(index, Wide(Out()), 65535, report);
+    }
+    std::optional<std::string> Output(const std::string& name) const {
+        return ReadFileBytes(Out() / name);
+    }
+};
+
+// 2020-05-17 10:20:30, and what it is under TZ=UTC.
+constexpr std::uint16_t kDate = ((2020 - 1980) << 9) | (5 << 5) | 17;
+constexpr std::uint16_t kTime = (10 << 11) | (20 << 5) | 15;
+constexpr std::int64_t kMoment = 1589710830;
+
+TEST_F(Extraction, StoredAndDeflatedEntriesComeBackByteForByte) {
+    ZipWriter zip;
+    const std::string text = std::string(70000, 'a') + NoiseBytes(70000, 1);
+    zip.Add({.name = "s/stored.bin", .content = text, .modTime = kTime, .modDate = kDate});
+    zip.Add({.name = "d/deep/deflated.bin",
+             .content = text,
+             .method = 8,
+             .modTime = kTime,
+             .modDate = kDate});
+    zip.AddCentralDirectory();
+    Open(zip.Bytes());
+    for (std::size_t i = 0; i < 2; ++i) {
+        ExtractReport report;
+        EXPECT_TRUE(Extract(i, &report));
+        EXPECT_EQ(report.outcome, ExtractReport::written);
+        EXPECT_EQ(report.bytesWritten, text.size());
+    }
+    EXPECT_TRUE(SameBytes(Output("s/stored.bin"), text));
+    EXPECT_TRUE(SameBytes(Output("d/deep/deflated.bin"), text));
+    EXPECT_EQ(ModifiedSeconds(Out() / "s/stored.bin"), kMoment);
+    EXPECT_EQ(ModifiedSeconds(Out() / "d/deep/deflated.bin"), kMoment);
+    EXPECT_TRUE(m_archive->m_zlibBlocks.empty());
+}
+
+TEST_F(Extraction, StoredEntryIsReadInChunksOfTheCallersSize) {
+    ZipWriter zip;
+    const std::string content = NoiseBytes(100000, 4);
+    zip.Add({.name = "big", .content = content});
+    CZipArchive& archive = Open(zip.Bytes());
+    ASSERT_TRUE(archive.BeginEntryRead(0));
+    EXPECT_FALSE(archive.BeginEntryRead(0)); // one entry at a time
+    std::string buffer(65535, '\0');
+    EXPECT_EQ(archive.ReadEntryData(buffer.data(), 65535), 65535u);
+    std::string got = buffer;
+    EXPECT_EQ(archive.ReadEntryData(buffer.data(), 65535), 34465u);
+    got += buffer.substr(0, 34465);
+    EXPECT_EQ(archive.ReadEntryData(buffer.data(), 65535), 0u);
+    EXPECT_EQ(got, content);
+    EXPECT_TRUE(archive.EndEntryRead(nullptr));
+    EXPECT_EQ(archive.m_readState, CZipArchive::readNone);
+}
+
+TEST_F(Extraction, StoredEntryCutByTheEndKeepsItsBytesAndIsStamped) {
+    ZipWriter zip;
+    const std::string content = NoiseBytes(8000, 5);
+    zip.Add({.name = "cut.bin", .content = content, .modTime = kTime, .modDate = kDate});
+    std::string bytes = zip.Bytes();
+    Truncate(bytes, zip.Entry(0).dataOffset + 5000);
+    Open(bytes);
+    ExtractReport report;
+    EXPECT_TRUE(Extract(0, &report));
+    EXPECT_EQ(report.outcome, ExtractReport::partial);
+    EXPECT_TRUE(SameBytes(Output("cut.bin"), content.substr(0, 5000)));
+    EXPECT_EQ(ModifiedSeconds(Out() / "cut.bin"), kMoment);
+    EXPECT_EQ(g_truncationFlag, 0);
+}
+
+struct BadDeflateCase {
+    const char* what;
+    bool truncate; // else garble
+};
+class BadDeflate : public Extraction, public ::testing::WithParamInterface<BadDeflateCase> {};
+
+TEST_P(BadDeflate, PartialFileIsKeptUnstampedAndTheNextEntryExtracts) {
+    // The good entry comes first so that a cut can take the bad one's tail.
+    ZipWriter zip;
+    std::string content;
+    for (int i = 0; content.size() < 60000; ++i)
+        content += "line " + std::to_string(i * 7919 % 100003) + " of the salvage log\n";
+    zip.Add({.name = "good.txt", .content = "good", .method = 8});
+    zip.Add(
+        {.name = "bad.bin", .content = content, .method = 8, .modTime = kTime, .modDate = kDate});
+    std::string bytes = zip.Bytes();
+    const WrittenEntry& bad = zip.Entry(1);
+    if (GetParam().truncate) {
+        Truncate(bytes, bad.dataOffset + bad.dataSize / 2);
+    } else {
+        // Half the content, then a block of the reserved type 3.
+        std::string data =
+            DeflateUnfinished(content.substr(0, 30000)) + "\x07" + NoiseBytes(bad.dataSize, 8);
+        data.resize(bad.dataSize);
+        Overwrite(bytes, bad.dataOffset, data);
+    }
+    Open(bytes);
+    ASSERT_EQ(m_archive->GetEntryCount(), 2u);
+    const std::time_t before = std::time(nullptr);
+    ExtractReport report;
+    EXPECT_TRUE(Extract(1, &report));
+    EXPECT_EQ(report.outcome, ExtractReport::partial);
+    const std::optional<std::string> written = Output("bad.bin");
+    ASSERT_TRUE(written);
+    EXPECT_LT(written->size(), content.size());
+    EXPECT_GT(written->size(), 0u);
+    // Everything inflated before the damage is kept, and only that.
+    if (!GetParam().truncate) {
+        EXPECT_EQ(written->size(), 30000u);
+    }
+    EXPECT_TRUE(SameBytes(written, content.substr(0, written->size())));
+    EXPECT_EQ(report.bytesWritten, written->size());
+    EXPECT_GE(ModifiedSeconds(Out() / "bad.bin"), before);
+    EXPECT_EQ(m_archive->m_decodeError, 0);
+    EXPECT_EQ(m_archive->m_readState, CZipArchive::readNone);
+    EXPECT_TRUE(m_archive->m_zlibBlocks.empty());
+    EXPECT_TRUE(Extract(0));
+    EXPECT_TRUE(SameBytes(Output("good.txt"), "good"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadDeflate,
+                         ::testing::Values(BadDeflateCase{"Truncated", true},
+                                           BadDeflateCase{"Garbled", false}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(Extraction, OutputStopsAtTheClaimedUncompressedSize) {
+    ZipWriter zip;
+    zip.Add({.name = "s.txt", .content = "0123456789", .uncompressedSize = 4});
+    zip.Add({.name = "d.txt", .content = "0123456789", .method = 8, .uncompressedSize = 6});
+    Open(zip.Bytes());
+    EXPECT_TRUE(Extract(0));
+    EXPECT_TRUE(Extract(1));
+    EXPECT_TRUE(SameBytes(Output("s.txt"), "0123"));
+    EXPECT_TRUE(SameBytes(Output("d.txt"), "012345"));
+}
+
+TEST_F(Extraction, ClaimOfZeroBytesGivesAnEmptyStampedFile) {
+    ZipWriter zip;
+    zip.Add({.name = "e.txt",
+             .content = "data",
+             .modTime = kTime,
+             .modDate = kDate,
+             .uncompressedSize = 0});
+    Open(zip.Bytes());
+    EXPECT_TRUE(Extract(0));
+    EXPECT_TRUE(SameBytes(Output("e.txt"), ""));
+    EXPECT_EQ(ModifiedSeconds(Out() / "e.txt"), kMoment);
+}
+
+struct FilterCase {
+    const char* name;
+    bool written;
+};
+class DebrisFilter : public Extraction, public ::testing::WithParamInterface<FilterCase> {};
+
+TEST_P(DebrisFilter, OnlyTheFileNameCounts) {
+    ZipWriter zip;
+    zip.Add({.name = GetParam().name, .content = "content"});
+    Open(zip.Bytes());
+    ExtractReport report;
+    EXPECT_TRUE(Extract(0, &report));
+    EXPECT_EQ(report.outcome, GetParam().written ? ExtractReport::written : ExtractReport::skipped);
+    EXPECT_EQ(Output(GetParam().name).has_value(), GetParam().written);
+    if (!GetParam().written) {
+        EXPECT_FALSE(std::filesystem::exists(Out()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DebrisFilter,
+                         ::testing::Values(FilterCase{"DOC/PACK.TXT", false},
+                                           FilterCase{"KP.TXT", false}, FilterCase{"xKyyP", false},
+                                           FilterCase{"pk.txt", true},
+                                           FilterCase{"PKG/DATA.TXT", true},
+                                           FilterCase{"P.TXT", true}));
+
+TEST_F(Extraction, EntryWithoutCrcAndSizesMakesNoFileAndNoFolder) {
+    ZipWriter zip;
+    zip.Add({.name = "folder/empty.txt", .content = ""});
+    zip.Add({.name = "folder/", .content = ""});
+    Open(zip.Bytes());
+    EXPECT_TRUE(Extract(0));
+    EXPECT_TRUE(Extract(1));
+    EXPECT_FALSE(std::filesystem::exists(Out()));
+}
+
+TEST_F(Extraction, EmptyNameIsSkipped) {
+    ZipWriter zip;
+    zip.Add({.name = std::string(501, 'x'), .content = "data"});
+    Open(zip.Bytes());
+    ExtractReport report;
+    EXPECT_TRUE(Extract(0, &report));
+    EXPECT_EQ(report.outcome, ExtractReport::skipped);
+    EXPECT_FALSE(std::filesystem::exists(Out()));
+}
+
+TEST_F(Extraction, IndexOutsideTheTableWritesNothing) {
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "1"});
+    Open(zip.Bytes());
+    EXPECT_TRUE(Extract(1));
+    EXPECT_TRUE(Extract(65536));
+    EXPECT_FALSE(std::filesystem::exists(Out()));
+    EXPECT_FALSE(m_archive->BeginEntryRead(65536));
+}
+
+TEST_F(Extraction, ChunkSizeZeroIsRefused) {
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "1"});
+    Open(zip.Bytes());
+    EXPECT_FALSE(m_archive->ExtractEntryTo(0, Wide(Out()), 0));
+    EXPECT_FALSE(std::filesystem::exists(Out()));
+}
+
+TEST_F(Extraction, TrailingSeparatorOnTheDestinationChangesNothing) {
+    ZipWriter zip;
+    zip.Add({.name = "x/y.txt", .content = "1"});
+    Open(zip.Bytes());
+    ExtractReport plain;
+    ExtractReport trailing;
+    EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(Out()), 65535, &plain));
+    EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(Out()) + L"//", 65535, &trailing));
+    EXPECT_EQ(plain.outputPath, trailing.outputPath);
+    EXPECT_EQ(plain.outputPath, Wide(Out() / "x/y.txt"));
+}
+
+TEST_F(Extraction, UnknownMethodThrowsAndTheNextEntryStillExtracts) {
+    // Decided change 8: the failed entry is released.
+    ZipWriter zip;
+    zip.Add({.name = "odd.bin", .content = "data", .method = 12});
+    zip.Add({.name = "next.txt", .content = "next", .method = 8});
+    Open(zip.Bytes());
+    try {
+        Extract(0);
+        FAIL() << "no exception";
+    } catch (const CZipException& e) {
+        EXPECT_EQ(e.m_cause, 10);
+        EXPECT_EQ(e.m_fileName, Wide(m_archivePath));
+    }
+    EXPECT_EQ(m_archive->m_readState, CZipArchive::readNone);
+    EXPECT_FALSE(m_archive->m_info.m_readBuffer.IsAllocated());
+    EXPECT_TRUE(Extract(1));
+    EXPECT_TRUE(SameBytes(Output("next.txt"), "next"));
+}
+
+TEST_F(Extraction, LocalExtraFieldCutShortThrowsCauseTen) {
+    ZipWriter zip;
+    zip.Add({.name = "a.txt", .content = "", .extra = std::string(20, 'e'), .crc = 5});
+    std::string bytes = zip.Bytes();
+    Truncate(bytes, zip.Entry(0).headerOffset + 30 + 5 + 10);
+    Open(bytes);
+    try {
+        Extract(0);
+        FAIL() << "no exception";
+    } catch (const CZipException& e) {
+        EXPECT_EQ(e.m_cause, 10);
+    }
+    EXPECT_EQ(m_archive->m_readState, CZipArchive::readNone);
+}
+
+TEST_F(Extraction, FileThatCannotBeCreatedFailsAndTheRestExtract) {
+    ZipWriter zip;
+    zip.Add({.name = "d/inner.txt", .content = "inner"});
+    zip.Add({.name = "d", .content = "clash"}); // a folder stands there
+    zip.Add({.name = "last.txt", .content = "last", .method = 8});
+    Open(zip.Bytes());
+    EXPECT_TRUE(Extract(0));
+    ExtractReport report;
+    EXPECT_FALSE(Extract(1, &report));
+    EXPECT_EQ(report.outcome, ExtractReport::failed);
+    EXPECT_EQ(m_archive->m_readState, CZipArchive::readNone);
+    EXPECT_TRUE(Extract(2));
+    EXPECT_TRUE(SameBytes(Output("last.txt"), "last"));
+    EXPECT_TRUE(SameBytes(Output("d/inner.txt"), "inner"));
+}
+
+TEST_F(Extraction, DestinationThatDoesNotExistIsCreated) {
+    ZipWriter zip;
+    zip.Add({.name = "a/b/c.txt", .content = "abc"});
+    Open(zip.Bytes());
+    EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(m_dir / "new/dest"), 65535));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(m_dir / "new/dest/a/b/c.txt"), "abc"));
+}
+
+TEST_F(Extraction, ArchiveBytesAreNeverChanged) {
+    ZipWriter zip;
+    zip.Add({.name = "a.txt",
+             .content = "alpha",
+             .descriptor = DescriptorForm::withoutSignature,
+             .keepHeaderSizes = true});
+    zip.Add({.name = "b.bin", .content = NoiseBytes(5000, 1), .method = 8});
+    zip.AddCentralDirectory();
+    Open(zip.Bytes());
+    for (std::size_t i = 0; i < m_archive->GetEntryCount(); ++i)
+        Extract(i);
+    m_archive->CloseArchive(true);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(m_archivePath), zip.Bytes()));
+}
+
+} // namespace
+} // namespace kvtest

@@ -1,0 +1,112 @@
+// Inputs that once crashed or misled the engine under the fuzzer, replayed
+// through the same scan and extraction sequence as the fuzz target.
+#include "fuzz/salvage_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path CaseFolder() {
+    return fs::path(__FILE__).parent_path().parent_path() / "data" / "fuzz";
+}
+
+std::vector<std::string> CaseNames() {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& item : fs::directory_iterator(CaseFolder(), error)) {
+        const std::string name = item.path().filename().string();
+        if (item.is_regular_file() && name.front() != '.')
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FuzzRegression : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kvzip-fuzzcase-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_work = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(m_work, ignored);
+        g_repairMode = 0;
+        g_truncationFlag = 0;
+    }
+
+    // One scan and its extraction, checked while the output is still there.
+    void CheckScan(int mode) {
+        SCOPED_TRACE(mode == 0 ? "quick scan" : "advanced scan");
+        const fs::path archive = CaseFolder() / GetParam();
+        const fs::path out = m_work / (mode == 0 ? "quick" : "advanced");
+        fs::create_directories(out);
+        const auto before = fs::last_write_time(archive);
+        const kvzip_fuzz::ScanRun run =
+            kvzip_fuzz::RunScan(archive.wstring(), out.wstring(), mode, mode == 0);
+
+        // Every entry the table holds was counted, error or not.
+        EXPECT_EQ(run.entries, static_cast<std::size_t>(run.entryCount));
+        ASSERT_EQ(run.reports.size(), run.entries);
+        EXPECT_EQ(g_truncationFlag, 0) << "left raised after extraction";
+        EXPECT_EQ(fs::last_write_time(archive), before) << "the archive was touched";
+
+        const std::string root = out.string() + "/";
+        std::map<std::wstring, const ExtractReport*> last; // a later entry may reuse a path
+        for (const ExtractReport& report : run.reports) {
+            if (!report.outputPath.empty())
+                last[report.outputPath] = &report;
+            if (report.outcome != ExtractReport::written &&
+                report.outcome != ExtractReport::partial)
+                continue;
+            EXPECT_EQ(fs::path(report.outputPath).lexically_normal().string().rfind(root, 0), 0u)
+                << fs::path(report.outputPath) << " is outside " << root;
+        }
+        for (const auto& [path, report] : last) {
+            std::error_code error;
+            if ((report->outcome == ExtractReport::written ||
+                 report->outcome == ExtractReport::partial) &&
+                fs::is_regular_file(path, error)) {
+                EXPECT_EQ(fs::file_size(path), report->bytesWritten) << fs::path(path);
+            }
+        }
+        // Nothing may land beside the output folder.
+        std::vector<fs::path> outside;
+        for (const auto& item : fs::directory_iterator(m_work))
+            if (item.path().filename() != "quick" && item.path().filename() != "advanced")
+                outside.push_back(item.path());
+        EXPECT_TRUE(outside.empty());
+    }
+
+    fs::path m_work;
+};
+
+TEST_P(FuzzRegression, BothScansAndExtractionStaySound) {
+    CheckScan(0);
+    CheckScan(1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FuzzRegression, ::testing::ValuesIn(CaseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param.substr(0, info.param.rfind('.'));
+                             std::replace_if(
+                                 name.begin(), name.end(),
+                                 [](char c) {
+                                     return !std::isalnum(static_cast<unsigned char>(c));
+                                 },
+                                 '_');
+                             return name;
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FuzzRegression);
+
+} // namespace

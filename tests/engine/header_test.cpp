@@ -1,0 +1,263 @@
+// Header readings: times, descriptors, the re-read before extraction, names.
+#include "engine/zip_exception.h"
+#include "platform/text.h"
+#include "tests/engine/engine_fixture.h"
+
+#include <clocale>
+#include <ctime>
+
+namespace kvtest {
+namespace {
+
+std::int64_t LocalMoment(int year, int month, int day, int hour, int minute, int second) {
+    std::tm parts{};
+    parts.tm_year = year - 1900;
+    parts.tm_mon = month - 1;
+    parts.tm_mday = day;
+    parts.tm_hour = hour;
+    parts.tm_min = minute;
+    parts.tm_sec = second;
+    parts.tm_isdst = -1;
+    return std::mktime(&parts);
+}
+
+std::uint16_t DosDate(int year, int month, int day) {
+    return static_cast<std::uint16_t>(((year - 1980) << 9) | (month << 5) | day);
+}
+std::uint16_t DosTime(int hour, int minute, int second) {
+    return static_cast<std::uint16_t>((hour << 11) | (minute << 5) | (second / 2));
+}
+
+struct TimeCase {
+    std::uint16_t date;
+    std::uint16_t time;
+    std::int64_t utcSeconds; // under TZ=UTC
+};
+class ModifiedTime : public ::testing::TestWithParam<TimeCase> {};
+
+TEST_P(ModifiedTime, DosFieldsNormaliseAsLocalTime) {
+    CFileHeader header;
+    header.modDate = GetParam().date;
+    header.modTime = GetParam().time;
+    EXPECT_EQ(header.GetModifiedTime(), GetParam().utcSeconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ModifiedTime,
+    ::testing::Values(
+        // Day 0 of month 0 of 1980 is 30 November 1979.
+        TimeCase{0, 0, 312768000},
+        // 2024-02-29 13:37:58.
+        TimeCase{DosDate(2024, 2, 29), DosTime(13, 37, 58), 1709213878},
+        // Minute 63 and second 62 carry over: 1980-01-01 00:00 + 63 min + 62 s.
+        TimeCase{DosDate(1980, 1, 1), 0x07FF, 315532800 + 63 * 60 + 62},
+        // The largest fields still convert: 2107-15-31 31:63:62 is
+        // 2108-04-01 08:04:02.
+        TimeCase{0xFFFF, 0xFFFF, 4362710642}));
+
+TEST(ModifiedTimeLocal, FollowsTheLocalZone) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old != nullptr ? old : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    CFileHeader header;
+    header.modDate = DosDate(2021, 7, 1);
+    header.modTime = DosTime(12, 0, 0);
+    EXPECT_EQ(header.GetModifiedTime(), LocalMoment(2021, 7, 1, 12, 0, 0));
+    if (old != nullptr)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(Descriptor, AllThreeValuesMustMatch) {
+    CFileHeader header;
+    header.storedCrc = 0x11223344;
+    header.compressedSize = 10;
+    header.uncompressedSize = 20;
+    const std::string good = DescriptorBytes(0x11223344, 10, 20, false);
+    const std::string otherSize = DescriptorBytes(0x11223344, 11, 20, false);
+    const std::string otherLength = DescriptorBytes(0x11223344, 10, 21, false);
+    const std::string otherCrc = DescriptorBytes(0x11223345, 10, 20, false);
+    auto bytes = [](const std::string& s) {
+        return reinterpret_cast<const unsigned char*>(s.data());
+    };
+    EXPECT_TRUE(header.MatchesDescriptor(bytes(good)));
+    EXPECT_FALSE(header.MatchesDescriptor(bytes(otherSize)));
+    EXPECT_FALSE(header.MatchesDescriptor(bytes(otherLength)));
+    EXPECT_FALSE(header.MatchesDescriptor(bytes(otherCrc)));
+}
+
+struct CheckCase {
+    std::uint16_t extraField;
+    std::uint16_t flags;
+    std::uint16_t scannedMethod;
+    int descriptorSeen;
+    bool expectedResult;
+    std::uint16_t expectedExtra;
+    bool expectedDescriptor;
+};
+class CheckLocal : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckLocal, RereadsTheLocalHeader) {
+    const CheckCase& c = GetParam();
+    TempDir dir;
+    const std::string name = "name.txt";
+    std::string bytes = LocalHeaderBytes(20, c.flags, 8, 0, 0, 1, 2, 3, name, 8, "", c.extraField);
+    bytes += "DATA";
+    WriteFileBytes(dir / "a.zip", bytes);
+    CZipStorage storage;
+    storage.OpenStorage(Wide(dir / "a.zip"), 0);
+    CFileHeader header;
+    header.method = c.scannedMethod;
+    header.nameLength = 8;
+    g_descriptorSeen = c.descriptorSeen;
+    std::uint16_t extra = 0xDEAD;
+    bool descriptor = !c.expectedDescriptor;
+    EXPECT_EQ(header.CheckLocalHeader(storage, extra, descriptor), c.expectedResult);
+    EXPECT_EQ(extra, c.expectedExtra);
+    EXPECT_EQ(descriptor, c.expectedDescriptor);
+    if (c.expectedResult) {
+        EXPECT_EQ(storage.GetPosition(), 38u);
+    }
+    g_descriptorSeen = 0;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CheckLocal,
+                         ::testing::Values(CheckCase{0x2020, 0, 8, 0, true, 0, false},
+                                           CheckCase{0x2021, 0, 8, 0, true, 0x2021, false},
+                                           CheckCase{4, 8, 0, 0, true, 4, true},
+                                           // A descriptor met by the look-back turns the check off.
+                                           CheckCase{4, 8, 0, 1, true, 4, false},
+                                           // The scan's method decides, not the re-read one.
+                                           CheckCase{0, 0, 12, 0, false, 0, false}));
+
+TEST(CheckLocalShort, HeaderCutShortThrowsCauseTen) {
+    TempDir dir;
+    WriteFileBytes(dir / "a.zip",
+                   LocalHeaderBytes(20, 0, 0, 0, 0, 0, 0, 0, "", 0, "", 0).substr(0, 29));
+    CZipStorage storage;
+    storage.OpenStorage(Wide(dir / "a.zip"), 0);
+    CFileHeader header;
+    std::uint16_t extra = 0;
+    bool descriptor = false;
+    try {
+        header.CheckLocalHeader(storage, extra, descriptor);
+        FAIL() << "no exception";
+    } catch (const CZipException& e) {
+        EXPECT_EQ(e.m_cause, 10);
+    }
+}
+
+class HeaderReading : public EngineTest {};
+
+TEST_F(HeaderReading, QuickReadingFillsEveryFixedField) {
+    ZipWriter zip;
+    EntrySpec spec;
+    spec.name = "dir/file.txt";
+    spec.content = "hello";
+    spec.versionNeeded = 45;
+    spec.flags = 0x0800;
+    spec.modTime = 0x1234;
+    spec.modDate = 0x5678;
+    spec.extra = std::string("\x01\x00\x02\x00XY", 6);
+    zip.Add(spec);
+    CZipArchive& archive = Open(zip.Bytes());
+    ASSERT_EQ(archive.GetEntryCount(), 1u);
+    CFileHeader h;
+    ASSERT_TRUE(archive.FetchEntryInfo(h, 0));
+    EXPECT_EQ(std::string(h.signature.begin(), h.signature.end()), "PK\x03\x04");
+    EXPECT_EQ(h.versionNeeded, 45);
+    EXPECT_EQ(h.flags, 0x0800);
+    EXPECT_EQ(h.method, 0);
+    EXPECT_EQ(h.modTime, 0x1234);
+    EXPECT_EQ(h.modDate, 0x5678);
+    EXPECT_EQ(h.storedCrc, Crc32("hello"));
+    EXPECT_EQ(h.compressedSize, 5u);
+    EXPECT_EQ(h.uncompressedSize, 5u);
+    EXPECT_EQ(h.nameLength, 12);
+    EXPECT_EQ(h.extraLength, 6);
+    EXPECT_EQ(h.localHeaderOffset, 0u);
+    EXPECT_EQ(h.externalAttributes, 0x20u);
+    EXPECT_EQ(h.name, L"dir/file.txt");
+    ASSERT_EQ(h.extraField.GetSize(), 6u);
+    EXPECT_EQ(std::string(h.extraField.GetBuffer(), 6), spec.extra);
+}
+
+TEST_F(HeaderReading, NameOfLength501IsNotReadButTheFixedPartIs) {
+    ZipWriter zip;
+    EntrySpec spec;
+    spec.name = std::string(501, 'n');
+    spec.content = "abc";
+    spec.extra = "EXTRA!";
+    spec.modDate = 0x4321;
+    zip.Add(spec);
+    CZipArchive& archive = Open(zip.Bytes());
+    ASSERT_EQ(archive.GetEntryCount(), 1u);
+    CFileHeader h;
+    ASSERT_TRUE(archive.FetchEntryInfo(h, 0));
+    EXPECT_TRUE(h.name.empty());
+    EXPECT_FALSE(h.extraField.IsAllocated());
+    EXPECT_EQ(h.nameLength, 501);
+    EXPECT_EQ(h.extraLength, 6);
+    EXPECT_EQ(h.compressedSize, 3u);
+    EXPECT_EQ(h.modDate, 0x4321);
+    EXPECT_EQ(h.storedCrc, Crc32("abc"));
+}
+
+TEST_F(HeaderReading, BothSeparatorsAreHandedOutNative) {
+    ZipWriter zip;
+    zip.Add({.name = "A/B", .content = "1"});
+    zip.Add({.name = "C\\D", .content = "2"});
+    CZipArchive& archive = Open(zip.Bytes());
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, std::wstring(L"A") + platform::kNativeSeparator + L"B");
+    EXPECT_EQ(entries[1].name, std::wstring(L"C") + platform::kNativeSeparator + L"D");
+}
+
+TEST_F(HeaderReading, UndecodableNameBytesStayDistinct) {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    ZipWriter zip;
+    zip.Add({.name = "caf\xC3\xA9", .content = "1"}); // UTF-8 é
+    zip.Add({.name = "caf\xE9", .content = "2"});     // Windows-1252 é
+    zip.Add({.name = "caf\x80", .content = "3"});     // Windows-1252 euro sign
+    CZipArchive& archive = Open(zip.Bytes());
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name, L"caf\u00E9");
+    EXPECT_EQ(entries[1].name, L"caf\u00E9");
+    EXPECT_EQ(entries[2].name, L"caf\u20AC");
+    // A multi-byte name is shorter in characters than in bytes.
+    EXPECT_EQ(entries[0].nameLength, 5);
+    EXPECT_EQ(entries[0].name.size(), 4u);
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST_F(HeaderReading, FetchEntryInfoOutsideTheTableLeavesTheCopyAlone) {
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "1"});
+    CZipArchive& archive = Open(zip.Bytes());
+    CFileHeader h;
+    h.name = L"untouched";
+    EXPECT_FALSE(archive.FetchEntryInfo(h, 1));
+    // The index is not cut to 16 bits: 65536 does not alias entry 0.
+    EXPECT_FALSE(archive.FetchEntryInfo(h, 65536));
+    EXPECT_EQ(h.name, L"untouched");
+}
+
+TEST_F(HeaderReading, FetchEntryInfoCopiesTheExtraFieldDeeply) {
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "1", .extra = "EXTR"});
+    CZipArchive& archive = Open(zip.Bytes());
+    CFileHeader first;
+    CFileHeader second;
+    ASSERT_TRUE(archive.FetchEntryInfo(first, 0));
+    first.extraField.GetBuffer()[0] = 'Z';
+    ASSERT_TRUE(archive.FetchEntryInfo(second, 0));
+    EXPECT_EQ(std::string(second.extraField.GetBuffer(), 4), "EXTR");
+}
+
+} // namespace
+} // namespace kvtest

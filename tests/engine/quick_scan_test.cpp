@@ -1,0 +1,303 @@
+// The quick scan: local passes, the central pass and name pairing.
+#include "engine/zip_exception.h"
+#include "tests/engine/engine_fixture.h"
+
+#include <cctype>
+
+namespace kvtest {
+namespace {
+
+class QuickScan : public EngineTest {};
+
+std::vector<std::wstring> Names(const CZipArchive& archive) {
+    std::vector<std::wstring> names;
+    for (const CFileHeader& h : FetchAll(archive))
+        names.push_back(h.name);
+    return names;
+}
+
+TEST_F(QuickScan, EmptyFileHasNoEntries) {
+    g_entryCount = 7;
+    CZipArchive& archive = Open("");
+    EXPECT_EQ(archive.GetEntryCount(), 0u);
+    EXPECT_EQ(g_entryCount, 0);
+}
+
+TEST_F(QuickScan, IntactArchiveListsEveryEntryInFileOrder) {
+    ZipWriter zip;
+    zip.Add({.name = "one.txt", .content = "first", .modTime = 0x1111, .modDate = 0x2222});
+    zip.Add({.name = "two.bin", .content = NoiseBytes(3000, 2), .method = 8});
+    zip.Add({.name = "three/", .content = ""});
+    zip.AddCentralDirectory();
+    CZipArchive& archive = Open(zip.Bytes());
+    ASSERT_EQ(g_entryCount, 3);
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(entries[i].localHeaderOffset, zip.Entry(i).headerOffset);
+        EXPECT_EQ(entries[i].compressedSize, zip.Entry(i).dataSize);
+        EXPECT_EQ(entries[i].uncompressedSize, zip.Entry(i).uncompressedSize);
+        EXPECT_EQ(entries[i].storedCrc, zip.Entry(i).crc);
+        EXPECT_EQ(entries[i].method, zip.Entry(i).method);
+    }
+    EXPECT_EQ(entries[0].modTime, 0x1111);
+    EXPECT_EQ(entries[0].modDate, 0x2222);
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"one.txt", L"two.bin", L"three/"}));
+    EXPECT_EQ(g_descriptorSeen, 0);
+}
+
+TEST_F(QuickScan, CentralPassStartsWhereTheLastLocalEntryEnds) {
+    // Header 30 + name 5 + data 10 = 45: the central header there pairs.
+    ZipWriter zip;
+    zip.Add({.name = "local", .content = "0123456789"});
+    zip.AddCentral({.name = "centr", .localHeaderOffset = 0, .compressedSize = 10});
+    zip.AddRaw(std::string(10, '\0'));
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), std::vector<std::wstring>{L"centr"});
+}
+
+TEST_F(QuickScan, CentralHeaderInsideSteppedOverDataIsNotANote) {
+    CentralSpec hidden{.name = "inner", .localHeaderOffset = 0};
+    std::string data = std::string(4, 'x') + CentralHeaderBytes(hidden) + std::string(60, 'y');
+    hidden.compressedSize = static_cast<std::uint32_t>(data.size());
+    data = std::string(4, 'x') + CentralHeaderBytes(hidden) + std::string(60, 'y');
+    ZipWriter zip;
+    zip.Add({.name = "outer", .content = data});
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), std::vector<std::wstring>{L"outer"});
+}
+
+TEST_F(QuickScan, CentralNamesOfTheSameLengthReplaceLocalNames) {
+    ZipWriter zip;
+    zip.Add({.name = "garbled1", .content = "aa"});
+    zip.Add({.name = "garbled2", .content = "bbb"});
+    zip.AddCentral({.name = "good_one", .localHeaderOffset = 0, .compressedSize = 2});
+    zip.AddCentral(
+        {.name = "good_two", .localHeaderOffset = zip.Entry(1).headerOffset, .compressedSize = 3});
+    zip.AddEndRecord(2, 0, 0);
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"good_one", L"good_two"}));
+    EXPECT_TRUE(g_centralNotes.empty());
+}
+
+struct PairingCase {
+    const char* what;
+    CentralSpec note;
+    std::wstring expected;
+};
+class NotePairing : public EngineTest, public ::testing::WithParamInterface<PairingCase> {};
+
+TEST_P(NotePairing, NoteMustAgreeOnOffsetSizeAndLength) {
+    ZipWriter zip;
+    zip.AddRaw("lead");
+    zip.Add({.name = "abcd", .content = "12345"});
+    zip.AddCentral(GetParam().note);
+    zip.AddRaw(std::string(20, '\0'));
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), std::vector<std::wstring>{GetParam().expected});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NotePairing,
+    ::testing::Values(
+        PairingCase{
+            "agrees", {.name = "WXYZ", .localHeaderOffset = 4, .compressedSize = 5}, L"WXYZ"},
+        PairingCase{
+            "offset", {.name = "WXYZ", .localHeaderOffset = 5, .compressedSize = 5}, L"abcd"},
+        PairingCase{"size", {.name = "WXYZ", .localHeaderOffset = 4, .compressedSize = 6}, L"abcd"},
+        PairingCase{"length",
+                    {.name = "WXYZ", .localHeaderOffset = 4, .compressedSize = 5, .nameLength = 3},
+                    L"abcd"},
+        // Case counts when names are compared; equal names change nothing.
+        PairingCase{
+            "case", {.name = "ABCD", .localHeaderOffset = 4, .compressedSize = 5}, L"ABCD"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(QuickScan, LostLocalHeaderShiftsEveryLaterPairing) {
+    ZipWriter zip;
+    zip.Add({.name = "aaaa", .content = "1"});
+    zip.Add({.name = "bbbb", .content = "2"});
+    zip.Add({.name = "cccc", .content = "3"});
+    zip.AddCentralDirectory();
+    std::string bytes = zip.Bytes();
+    // Rename in the directory, then lose the first local header.
+    for (const char* from : {"aaaa", "bbbb", "cccc"}) {
+        const std::size_t central = bytes.rfind(from);
+        Overwrite(bytes, central, std::string(4, static_cast<char>(std::toupper(from[0]))));
+    }
+    FlipByte(bytes, 0);
+    CZipArchive& archive = Open(bytes);
+    // bbbb meets AAAA's note and cccc meets BBBB's: offsets differ, no pairing.
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"bbbb", L"cccc"}));
+}
+
+TEST_F(QuickScan, ClaimedSizeRunningPastTheNextHeaderHidesIt) {
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "xx", .compressedSize = 34});
+    zip.Add({.name = "b", .content = "yy"});
+    zip.Add({.name = "c", .content = std::string(30, 'z')});
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"a", L"c"}));
+}
+
+TEST_F(QuickScan, DataLongerThanClaimedIsWalkedByteByByte) {
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "xxxxxxxxxx", .compressedSize = 3});
+    zip.Add({.name = "b", .content = "yy"});
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"a", L"b"}));
+}
+
+TEST_F(QuickScan, StepOverDoesNotAddTheExtraFieldLength) {
+    // The extra field is walked like data: a signature in it is an entry.
+    const std::string inner = LocalHeaderBytes(20, 0, 0, 0, 0, 0, 0, 0, "in", 2, "", 0);
+    ZipWriter zip;
+    zip.Add({.name = "outer", .content = "", .extra = inner});
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"outer", L"in"}));
+}
+
+TEST_F(QuickScan, OverlongNameKeepsThePreviousCompressedSizeForTheStep) {
+    // The second header's name is not read, so its step uses the first
+    // entry's size (5) and no name length: 30 + 0 + 5 past its start.
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "12345"});
+    const std::uint32_t second = zip.Size();
+    zip.AddRaw(LocalHeaderBytes(20, 0, 0, 0, 0, 0, 1000, 0, "", 600, "", 0));
+    zip.AddRaw(std::string(5, '.'));
+    zip.Add({.name = "c", .content = "z"});
+    CZipArchive& archive = Open(zip.Bytes());
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[1].localHeaderOffset, second);
+    EXPECT_TRUE(entries[1].name.empty());
+    EXPECT_EQ(entries[2].name, L"c");
+}
+
+TEST_F(QuickScan, LookBackOnlyNotesTheDescriptor) {
+    // Decided change 9: a descriptor before a header is noted, never copied.
+    ZipWriter zip;
+    zip.AddRaw(DescriptorBytes(0xAAAAAAAA, 77, 88, true));
+    zip.Add({.name = "after", .content = "data"});
+    CZipArchive& archive = Open(zip.Bytes());
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(g_descriptorSeen, 1);
+    EXPECT_EQ(entries[0].storedCrc, Crc32("data"));
+    EXPECT_EQ(entries[0].compressedSize, 4u);
+    EXPECT_EQ(entries[0].uncompressedSize, 4u);
+}
+
+TEST_F(QuickScan, LookBackDoesNotChangeACentralNotesSize) {
+    ZipWriter zip;
+    zip.Add({.name = "abc", .content = "12345"});
+    zip.AddRaw(DescriptorBytes(1, 99, 99, true));
+    zip.AddCentral({.name = "XYZ", .localHeaderOffset = 0, .compressedSize = 5});
+    zip.AddRaw(std::string(8, '\0'));
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), std::vector<std::wstring>{L"XYZ"});
+    EXPECT_EQ(g_descriptorSeen, 1);
+}
+
+TEST_F(QuickScan, HeaderCloserThanSixteenBytesMakesNoLookBack) {
+    std::string lead = DescriptorBytes(0, 0, 0, true).substr(0, 10);
+    ZipWriter zip;
+    zip.AddRaw(lead);
+    zip.Add({.name = "a", .content = "1"});
+    Open(zip.Bytes());
+    EXPECT_EQ(g_descriptorSeen, 0);
+}
+
+TEST_F(QuickScan, HeaderInTheLastBytesIsPassedOverWithoutException) {
+    // Decided change 7: the cut header is not an entry; the rest stays.
+    ZipWriter zip;
+    zip.Add({.name = "kept1", .content = "abc"});
+    zip.Add({.name = "kept2", .content = "defg", .method = 8});
+    zip.Add({.name = "cut", .content = "x"});
+    for (std::uint32_t cut = 4; cut < 30; cut += 5) {
+        SCOPED_TRACE(cut);
+        std::string bytes = zip.Bytes();
+        Truncate(bytes, zip.Entry(2).headerOffset + cut);
+        ResetScanState();
+        CZipArchive& archive = Open(bytes);
+        EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"kept1", L"kept2"}));
+        EXPECT_EQ(g_entryCount, 2);
+        archive.CloseArchive(true);
+    }
+}
+
+TEST_F(QuickScan, NameCutByTheEndKeepsItsBytesAndRaisesNoTruncation) {
+    // Decided change 8: the scan's tolerant reads never raise the flag.
+    ZipWriter zip;
+    zip.Add({.name = "first", .content = "1"});
+    zip.Add({.name = "longer_name.txt", .content = "", .extra = "EXTRA"});
+    std::string bytes = zip.Bytes();
+    Truncate(bytes, zip.Entry(1).headerOffset + 30 + 6);
+    CZipArchive& archive = Open(bytes);
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].name, L"longer");
+    EXPECT_EQ(g_truncationFlag, 0);
+}
+
+TEST_F(QuickScan, FewerThanFiftyBytesAfterTheEntriesReadNoCentralHeader) {
+    ZipWriter zip;
+    zip.Add({.name = "name", .content = "12"});
+    std::string tail =
+        CentralHeaderBytes({.name = "NAME", .localHeaderOffset = 0, .compressedSize = 2});
+    zip.AddRaw(tail.substr(0, 49));
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), std::vector<std::wstring>{L"name"});
+}
+
+TEST_F(QuickScan, HugeClaimedSizeEndsThePassInsteadOfWrapping) {
+    // Decided change 2: 64-bit step-over; a target past the end ends the pass.
+    ZipWriter zip;
+    zip.AddRaw(std::string(100, '.'));
+    zip.Add({.name = "a", .content = "1"});
+    zip.Add({.name = "huge", .content = "2", .compressedSize = 0xFFFFFFF0});
+    zip.Add({.name = "hidden", .content = "3"});
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"a", L"huge"}));
+    EXPECT_EQ(g_entryCount, 2);
+}
+
+TEST_F(QuickScan, StaleCentralNotesFromAStoppedScanAreIgnored) {
+    // Decided change 5: a note left behind would otherwise rename entry 0.
+    g_centralNotes.push_back({1, 1, 0, L"S"});
+    ZipWriter zip;
+    zip.Add({.name = "a", .content = "1"});
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), std::vector<std::wstring>{L"a"});
+}
+
+TEST_F(QuickScan, GarbageAroundEntriesIsSkipped) {
+    ZipWriter zip;
+    zip.AddRaw(NoiseBytes(777, 5));
+    zip.Add({.name = "x.txt", .content = "payload"});
+    zip.AddRaw("PK\x05\x06PKPK\x03");
+    zip.Add({.name = "y.txt", .content = "more", .method = 8});
+    CZipArchive& archive = Open(zip.Bytes());
+    EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"x.txt", L"y.txt"}));
+}
+
+TEST_F(QuickScan, ScanStateCarriesAcrossArchives) {
+    ZipWriter zip;
+    zip.AddRaw(std::string(20, '.'));
+    zip.Add({.name = "a", .content = "1"});
+    Open(zip.Bytes());
+    m_archive->CloseArchive(true);
+    // The resume offset of the last local pass stays; the count is reset.
+    EXPECT_EQ(g_resumeOffset, 20u + 30 + 1 + 1);
+    g_entryCount = 0;
+    ZipWriter second;
+    second.Add({.name = "b", .content = "2"});
+    second.Add({.name = "c", .content = "3"});
+    CZipArchive& archive = Open(second.Bytes());
+    EXPECT_EQ(g_entryCount, 2);
+    EXPECT_EQ(archive.GetEntryCount(), 2u);
+}
+
+} // namespace
+} // namespace kvtest

@@ -1,0 +1,139 @@
+// The buffered scan against a naive byte walk, on randomly damaged archives.
+#include "tests/engine/engine_fixture.h"
+#include "tests/engine/reference_scan.h"
+
+#include <cstdlib>
+#include <random>
+
+namespace kvtest {
+namespace {
+
+std::uint32_t BaseSeed() {
+    // KVZIP_TEST_SEED replays a failure.
+    const char* text = std::getenv("KVZIP_TEST_SEED");
+    return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10))
+                           : 20261207u;
+}
+
+std::string RandomArchive(std::mt19937& rng) {
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    ZipWriter zip;
+    const int entries = 1 + pick(8);
+    for (int i = 0; i < entries; ++i) {
+        EntrySpec spec;
+        spec.name = "dir" + std::to_string(pick(3)) + "/f" + std::to_string(i) +
+                    (pick(4) == 0 ? "\\x" : ".dat");
+        const int size = pick(4) == 0 ? 0 : pick(3000);
+        spec.content = pick(2) == 0 ? NoiseBytes(static_cast<std::size_t>(size), rng())
+                                    : std::string(static_cast<std::size_t>(size), 'k');
+        spec.method = pick(2) == 0 ? 0 : 8;
+        spec.modTime = static_cast<std::uint16_t>(rng());
+        spec.modDate = static_cast<std::uint16_t>(rng());
+        if (pick(3) == 0)
+            spec.extra = NoiseBytes(static_cast<std::size_t>(pick(40)), rng());
+        const int form = pick(4);
+        spec.descriptor = form == 0   ? DescriptorForm::withSignature
+                          : form == 1 ? DescriptorForm::withoutSignature
+                                      : DescriptorForm::none;
+        spec.keepHeaderSizes = pick(2) == 0;
+        zip.Add(spec);
+        if (pick(5) == 0)
+            zip.AddRaw(NoiseBytes(static_cast<std::size_t>(pick(200)), rng()));
+    }
+    if (pick(4) != 0)
+        zip.AddCentralDirectory();
+    return zip.Bytes();
+}
+
+void Damage(std::string& bytes, std::mt19937& rng) {
+    static const char* const kSignatures[] = {"PK\x03\x04", "PK\x01\x02", "PK\x07\x08"};
+    auto pick = [&rng](std::size_t n) { return n == 0 ? 0 : rng() % n; };
+    const int hits = static_cast<int>(rng() % 4);
+    for (int i = 0; i < hits && !bytes.empty(); ++i) {
+        switch (rng() % 6) {
+        case 0:
+            Truncate(bytes, pick(bytes.size()));
+            break;
+        case 1:
+            FlipByte(bytes, pick(bytes.size()), static_cast<unsigned char>(1 + rng() % 255));
+            break;
+        case 2:
+            DropRange(bytes, pick(bytes.size()), 1 + pick(300));
+            break;
+        case 3: {
+            const std::size_t at = pick(bytes.size());
+            if (at + 4 <= bytes.size())
+                Overwrite(bytes, at, kSignatures[rng() % 3]);
+            break;
+        }
+        case 4: {
+            // A size field made to lie.
+            const std::size_t at = pick(bytes.size());
+            if (at + 4 <= bytes.size())
+                OverwriteLe32(bytes, at, static_cast<std::uint32_t>(rng() % 5000));
+            break;
+        }
+        default:
+            bytes.insert(pick(bytes.size()), NoiseBytes(1 + pick(64), rng()));
+            break;
+        }
+    }
+}
+
+std::vector<std::pair<std::uint32_t, std::uint32_t>> g_reports;
+unsigned RecordReport(std::uint32_t position, std::uint32_t total) {
+    g_reports.emplace_back(position, total);
+    return 0;
+}
+
+class ReferenceCompare : public EngineTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ReferenceCompare, DamagedArchivesScanLikeTheByteWalk) {
+    const int mode = GetParam();
+    const std::uint32_t base = BaseSeed();
+    for (std::uint32_t round = 0; round < 100; ++round) {
+        const std::uint32_t seed = base + round;
+        SCOPED_TRACE(::testing::Message() << "seed " << seed << " (KVZIP_TEST_SEED=" << base
+                                          << ", round " << round << ")");
+        std::mt19937 rng(seed);
+        std::string bytes = RandomArchive(rng);
+        Damage(bytes, rng);
+
+        // Carry the state of the previous round over, as the process does.
+        const std::uint32_t resume = g_resumeOffset;
+        const int seen = g_descriptorSeen;
+        const ReferenceResult expected = ReferenceScan(bytes, mode, resume, seen);
+        g_reports.clear();
+        g_analysisScanActive = 1;
+        g_analysisProgressSink = RecordReport;
+        Open(bytes, mode);
+        g_analysisScanActive = 0;
+
+        ASSERT_EQ(g_entryCount, expected.entryCount);
+        ASSERT_EQ(g_descriptorSeen, expected.descriptorSeen);
+        const std::vector<CFileHeader> actual = FetchAll(*m_archive);
+        ASSERT_EQ(actual.size(), expected.entries.size());
+        for (std::size_t i = 0; i < actual.size(); ++i)
+            ASSERT_EQ(DescribeDifference(expected.entries[i], actual[i]), "") << "entry " << i;
+        ASSERT_EQ(g_reports, expected.reports);
+
+        // Whatever the damage, extracting every entry ends in a clear outcome.
+        TempDir out;
+        for (std::size_t i = 0; i < actual.size(); ++i) {
+            try {
+                m_archive->ExtractEntryTo(i, Wide(out.Path()), 65535);
+            } catch (const CException&) {
+                ASSERT_EQ(m_archive->m_readState, CZipArchive::readNone);
+            }
+        }
+        m_archive->CloseArchive(true);
+        g_entryCount = 0;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ReferenceCompare, ::testing::Values(0, 1), [](const auto& info) {
+    return info.param == 0 ? std::string("Quick") : std::string("Advanced");
+});
+
+} // namespace
+} // namespace kvtest

@@ -1,0 +1,271 @@
+#include "tests/engine/reference_scan.h"
+
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <sstream>
+
+namespace kvtest {
+
+namespace {
+
+struct Note {
+    std::uint32_t compressedSize;
+    std::uint16_t nameLength;
+    std::uint32_t localHeaderOffset;
+    std::wstring name;
+};
+
+class Walker {
+public:
+    Walker(const std::string& file, std::uint32_t resume, int seen)
+        : m_file(file), m_size(file.size()),
+          m_length(static_cast<std::uint32_t>(std::min<std::uint64_t>(m_size, 0xFFFFFFFFu))),
+          m_resume(resume) {
+        m_result.descriptorSeen = seen;
+    }
+
+    ReferenceResult Quick() {
+        LocalPass(false);
+        m_result.entries.clear();
+        m_result.entryCount = 0;
+        std::uint64_t pos = m_resume;
+        while (pos < m_length && pos + 50 <= m_length) {
+            if (!SignatureAt(pos, 1, 2)) {
+                ++pos;
+                continue;
+            }
+            const std::uint32_t nameLength = Le16(pos + 28);
+            if (nameLength > 500) {
+                m_lastName = 0;
+            } else {
+                m_lastName = nameLength;
+                LookBack(pos);
+                m_notes.push_back({Le32(pos + 20), static_cast<std::uint16_t>(nameLength),
+                                   Le32(pos + 42), Name(pos + 46, nameLength)});
+            }
+            if (!Step(pos, pos + 46 + m_lastName))
+                break;
+        }
+        LocalPass(true);
+        return m_result;
+    }
+
+    ReferenceResult Advanced() {
+        std::vector<std::uint32_t> locals;
+        std::vector<std::uint32_t> centrals;
+        std::uint64_t pos = 0;
+        std::uint64_t next = 0;
+        while (pos < m_length) {
+            Report(pos, next, static_cast<std::uint32_t>(pos));
+            if (!SignatureAt(pos, 3, 4) || m_size - pos < 30) {
+                ++pos;
+                continue;
+            }
+            const std::uint16_t nameLength = Le16(pos + 26);
+            m_lastName = nameLength <= 500 ? nameLength : 0;
+            LookBack(pos);
+            std::uint32_t crc = Le32(pos + 14), size = Le32(pos + 18), usize = Le32(pos + 22);
+            if (Le16(pos + 6) & 8)
+                OwnDescriptor(pos + 30 + nameLength + Le16(pos + 28), crc, size, usize);
+            m_lastCompressed = size;
+            locals.push_back(static_cast<std::uint32_t>(pos));
+            if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
+                break;
+        }
+        pos = m_resume;
+        next = 0;
+        while (pos < m_length && pos + 50 <= m_length) {
+            Report(pos, next, static_cast<std::uint32_t>(pos));
+            if (!SignatureAt(pos, 1, 2)) {
+                ++pos;
+                continue;
+            }
+            m_lastName = Le16(pos + 28);
+            centrals.push_back(Le32(pos + 42));
+            if (!Step(pos, pos + 46 + m_lastName))
+                break;
+        }
+        for (std::uint32_t offset : centrals) {
+            if (std::find(locals.begin(), locals.end(), offset) == locals.end())
+                locals.push_back(offset);
+        }
+        for (std::uint32_t offset : locals) {
+            if (offset >= m_size) {
+                ++m_result.entryCount;
+                CFileHeader empty;
+                empty.ClearAll();
+                m_result.entries.push_back(empty);
+                continue;
+            }
+            if (m_size - offset < 30)
+                continue;
+            ++m_result.entryCount;
+            m_result.entries.push_back(ReadLocal(offset, false));
+        }
+        return m_result;
+    }
+
+private:
+    void LocalPass(bool matching) {
+        if (matching)
+            m_resume = 0;
+        std::uint64_t pos = 0;
+        std::uint64_t next = 0;
+        while (pos < m_length) {
+            Report(pos, next, m_resume);
+            if (!SignatureAt(pos, 3, 4) || m_size - pos < 30) {
+                ++pos;
+                continue;
+            }
+            ++m_result.entryCount;
+            m_result.entries.push_back(ReadLocal(pos, matching));
+            if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
+                break;
+        }
+    }
+
+    CFileHeader ReadLocal(std::uint64_t pos, bool matching) {
+        CFileHeader h;
+        std::memcpy(h.signature.data(), m_file.data() + pos, 4);
+        h.versionNeeded = Le16(pos + 4);
+        h.flags = Le16(pos + 6);
+        h.method = Le16(pos + 8);
+        h.modTime = Le16(pos + 10);
+        h.modDate = Le16(pos + 12);
+        h.storedCrc = Le32(pos + 14);
+        h.compressedSize = Le32(pos + 18);
+        h.uncompressedSize = Le32(pos + 22);
+        h.nameLength = Le16(pos + 26);
+        h.extraLength = Le16(pos + 28);
+        h.localHeaderOffset = static_cast<std::uint32_t>(pos);
+        if (h.nameLength > 500) {
+            m_lastName = 0;
+            return h;
+        }
+        m_lastName = h.nameLength;
+        h.name = Name(pos + 30, h.nameLength);
+        LookBack(pos);
+        if ((h.flags & 8) && !OwnDescriptor(pos + 30 + h.nameLength + h.extraLength, h.storedCrc,
+                                            h.compressedSize, h.uncompressedSize))
+            h.openEnded = h.compressedSize == 0;
+        m_lastCompressed = h.compressedSize;
+        if (matching && !m_notes.empty()) {
+            const Note& note = m_notes.front();
+            if (note.localHeaderOffset == h.localHeaderOffset &&
+                note.compressedSize == h.compressedSize && note.nameLength == h.nameLength &&
+                note.name != h.name)
+                h.name = note.name;
+            m_notes.pop_front();
+        }
+        h.name = platform::ToNativeSeparators(h.name);
+        if (h.extraLength != 0) {
+            h.extraField.Allocate(h.extraLength);
+            for (std::uint32_t i = 0; i < h.extraLength; ++i) {
+                const std::uint64_t at = pos + 30 + h.nameLength + i;
+                h.extraField.GetBuffer()[i] = at < m_size ? m_file[at] : 0;
+            }
+        }
+        return h;
+    }
+
+    bool OwnDescriptor(std::uint64_t dataStart, std::uint32_t& crc, std::uint32_t& size,
+                       std::uint32_t& usize) const {
+        for (std::uint64_t d = dataStart; d + 16 <= m_size; ++d) {
+            if (SignatureAt(d, 7, 8) && Le32(d + 8) == d - dataStart) {
+                crc = Le32(d + 4);
+                size = Le32(d + 8);
+                usize = Le32(d + 12);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void LookBack(std::uint64_t pos) {
+        if (pos >= 16 && SignatureAt(pos - 16, 7, 8))
+            m_result.descriptorSeen = 1;
+    }
+
+    bool Step(std::uint64_t& pos, std::uint64_t target) {
+        pos = target;
+        m_resume = static_cast<std::uint32_t>(std::min<std::uint64_t>(target, 0xFFFFFFFFu));
+        return target < m_length;
+    }
+
+    void Report(std::uint64_t pos, std::uint64_t& next, std::uint32_t value) {
+        if (pos >= next) {
+            m_result.reports.emplace_back(value, m_length);
+            next = pos + 100;
+        }
+    }
+
+    bool SignatureAt(std::uint64_t pos, char third, char fourth) const {
+        return pos + 4 <= m_size && m_file[pos] == 'P' && m_file[pos + 1] == 'K' &&
+               m_file[pos + 2] == third && m_file[pos + 3] == fourth;
+    }
+
+    std::wstring Name(std::uint64_t pos, std::uint32_t length) const {
+        if (pos >= m_size)
+            return {};
+        return platform::DecodeLocal(
+            std::string_view(m_file).substr(pos, std::min<std::uint64_t>(length, m_size - pos)));
+    }
+
+    std::uint16_t Le16(std::uint64_t pos) const {
+        return ReadLe16(reinterpret_cast<const unsigned char*>(m_file.data() + pos));
+    }
+    std::uint32_t Le32(std::uint64_t pos) const {
+        return ReadLe32(reinterpret_cast<const unsigned char*>(m_file.data() + pos));
+    }
+
+    const std::string& m_file;
+    std::uint64_t m_size;
+    std::uint32_t m_length;
+    std::uint32_t m_resume;
+    std::uint32_t m_lastName = 0;
+    std::uint32_t m_lastCompressed = 0;
+    std::deque<Note> m_notes;
+    ReferenceResult m_result;
+};
+
+} // namespace
+
+ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint32_t resumeOffset,
+                              int descriptorSeen) {
+    Walker walker(file, resumeOffset, descriptorSeen);
+    return mode == 1 ? walker.Advanced() : walker.Quick();
+}
+
+std::string DescribeDifference(const CFileHeader& e, const CFileHeader& a) {
+    std::ostringstream out;
+    auto check = [&out](const char* field, auto expected, auto actual) {
+        if (expected != actual)
+            out << field << ": expected " << +expected << ", got " << +actual << "; ";
+    };
+    check("flags", e.flags, a.flags);
+    check("method", e.method, a.method);
+    check("modTime", e.modTime, a.modTime);
+    check("modDate", e.modDate, a.modDate);
+    check("storedCrc", e.storedCrc, a.storedCrc);
+    check("compressedSize", e.compressedSize, a.compressedSize);
+    check("uncompressedSize", e.uncompressedSize, a.uncompressedSize);
+    check("nameLength", e.nameLength, a.nameLength);
+    check("extraLength", e.extraLength, a.extraLength);
+    check("localHeaderOffset", e.localHeaderOffset, a.localHeaderOffset);
+    check("externalAttributes", e.externalAttributes, a.externalAttributes);
+    check("openEnded", e.openEnded, a.openEnded);
+    if (e.name != a.name)
+        out << "name differs (" << e.name.size() << " vs " << a.name.size() << " chars); ";
+    const bool sameExtra = e.extraField.GetSize() == a.extraField.GetSize() &&
+                           (e.extraField.GetSize() == 0 ||
+                            std::memcmp(e.extraField.GetBuffer(), a.extraField.GetBuffer(),
+                                        e.extraField.GetSize()) == 0);
+    if (!sameExtra)
+        out << "extra field differs; ";
+    return out.str();
+}
+
+} // namespace kvtest

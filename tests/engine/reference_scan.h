@@ -1,0 +1,28 @@
+// A naive recovery scan for comparison: a byte walk over an in-memory file
+// with a positioned four-byte test at every offset, no buffering, no index.
+#pragma once
+
+#include "engine/file_header.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kvtest {
+
+struct ReferenceResult {
+    std::vector<CFileHeader> entries; // names with native separators
+    int entryCount = 0;
+    int descriptorSeen = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> reports;
+};
+
+// `resumeOffset` is what the previous scan left; `descriptorSeen` likewise.
+ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint32_t resumeOffset = 0,
+                              int descriptorSeen = 0);
+
+// Field by field; an empty string when they agree, else what differs.
+std::string DescribeDifference(const CFileHeader& expected, const CFileHeader& actual);
+
+} // namespace kvtest

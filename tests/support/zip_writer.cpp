@@ -1,0 +1,253 @@
+#include "tests/support/zip_writer.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <zlib.h>
+
+namespace kvtest {
+
+std::uint32_t Crc32(std::string_view bytes) {
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+namespace {
+
+std::string RawDeflate(std::string_view bytes, int flush) {
+    z_stream stream{};
+    // Negative window bits: raw deflate, as stored in archives.
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK)
+        throw std::runtime_error("deflateInit2 failed");
+    std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 16, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, flush);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != (flush == Z_FINISH ? Z_STREAM_END : Z_OK))
+        throw std::runtime_error("deflate did not finish");
+    return out;
+}
+
+} // namespace
+
+std::string Deflate(std::string_view bytes) {
+    return RawDeflate(bytes, Z_FINISH);
+}
+
+std::string DeflateUnfinished(std::string_view bytes) {
+    return RawDeflate(bytes, Z_SYNC_FLUSH);
+}
+
+std::string NoiseBytes(std::size_t size, std::uint32_t seed) {
+    std::string out(size, '\0');
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (char& c : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x >> 24);
+    }
+    return out;
+}
+
+void PutLe16(std::string& out, std::uint16_t value) {
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>(value >> 8);
+}
+
+void PutLe32(std::string& out, std::uint32_t value) {
+    PutLe16(out, static_cast<std::uint16_t>(value & 0xFFFF));
+    PutLe16(out, static_cast<std::uint16_t>(value >> 16));
+}
+
+std::string LocalHeaderBytes(std::uint16_t versionNeeded, std::uint16_t flags, std::uint16_t method,
+                             std::uint16_t modTime, std::uint16_t modDate, std::uint32_t crc,
+                             std::uint32_t compressedSize, std::uint32_t uncompressedSize,
+                             std::string_view name, std::uint16_t nameLength,
+                             std::string_view extra, std::uint16_t extraLength) {
+    std::string out = "PK\x03\x04";
+    PutLe16(out, versionNeeded);
+    PutLe16(out, flags);
+    PutLe16(out, method);
+    PutLe16(out, modTime);
+    PutLe16(out, modDate);
+    PutLe32(out, crc);
+    PutLe32(out, compressedSize);
+    PutLe32(out, uncompressedSize);
+    PutLe16(out, nameLength);
+    PutLe16(out, extraLength);
+    out += name;
+    out += extra;
+    return out;
+}
+
+std::string CentralHeaderBytes(const CentralSpec& spec) {
+    std::string out = "PK\x01\x02";
+    PutLe16(out, 20); // made by
+    PutLe16(out, 20); // needed
+    PutLe16(out, 0);  // flags
+    PutLe16(out, spec.method);
+    PutLe16(out, 0); // time
+    PutLe16(out, 0); // date
+    PutLe32(out, spec.crc);
+    PutLe32(out, spec.compressedSize);
+    PutLe32(out, spec.uncompressedSize);
+    PutLe16(out, spec.nameLength.value_or(static_cast<std::uint16_t>(spec.name.size())));
+    PutLe16(out, static_cast<std::uint16_t>(spec.extra.size()));
+    PutLe16(out, static_cast<std::uint16_t>(spec.comment.size()));
+    PutLe16(out, 0); // disk
+    PutLe16(out, 0); // internal attributes
+    PutLe32(out, 0); // external attributes
+    PutLe32(out, spec.localHeaderOffset);
+    out += spec.name;
+    out += spec.extra;
+    out += spec.comment;
+    return out;
+}
+
+std::string DescriptorBytes(std::uint32_t crc, std::uint32_t compressedSize,
+                            std::uint32_t uncompressedSize, bool withSignature) {
+    std::string out = withSignature ? "PK\x07\x08" : "";
+    PutLe32(out, crc);
+    PutLe32(out, compressedSize);
+    PutLe32(out, uncompressedSize);
+    return out;
+}
+
+std::size_t ZipWriter::Add(const EntrySpec& spec) {
+    WrittenEntry written;
+    written.name = spec.name;
+    written.method = spec.method;
+    written.headerOffset = Size();
+    written.crc = Crc32(spec.content);
+    written.uncompressedSize = static_cast<std::uint32_t>(spec.content.size());
+    const std::string data =
+        spec.rawData ? *spec.rawData : (spec.method == 8 ? Deflate(spec.content) : spec.content);
+    written.dataSize = static_cast<std::uint32_t>(data.size());
+
+    const bool descriptor = spec.descriptor != DescriptorForm::none;
+    const bool zeroed = descriptor && !spec.keepHeaderSizes;
+    const std::uint16_t flags = static_cast<std::uint16_t>(spec.flags | (descriptor ? 0x0008 : 0));
+    m_bytes += LocalHeaderBytes(
+        spec.versionNeeded, flags, spec.method, spec.modTime, spec.modDate,
+        spec.crc.value_or(zeroed ? 0 : written.crc),
+        spec.compressedSize.value_or(zeroed ? 0 : written.dataSize),
+        spec.uncompressedSize.value_or(zeroed ? 0 : written.uncompressedSize), spec.name,
+        spec.nameLength.value_or(static_cast<std::uint16_t>(spec.name.size())), spec.extra,
+        spec.extraLength.value_or(static_cast<std::uint16_t>(spec.extra.size())));
+    written.dataOffset = Size();
+    m_bytes += data;
+    if (descriptor) {
+        written.descriptorOffset = Size();
+        m_bytes += DescriptorBytes(written.crc, written.dataSize, written.uncompressedSize,
+                                   spec.descriptor == DescriptorForm::withSignature);
+    }
+    m_entries.push_back(written);
+    return m_entries.size() - 1;
+}
+
+void ZipWriter::AddRaw(std::string_view bytes) {
+    m_bytes += bytes;
+}
+
+void ZipWriter::AddCentral(const CentralSpec& spec) {
+    m_bytes += CentralHeaderBytes(spec);
+}
+
+void ZipWriter::AddCentralDirectory() {
+    const std::uint32_t start = Size();
+    for (const WrittenEntry& entry : m_entries) {
+        CentralSpec spec;
+        spec.name = entry.name;
+        spec.localHeaderOffset = entry.headerOffset;
+        spec.compressedSize = entry.dataSize;
+        spec.uncompressedSize = entry.uncompressedSize;
+        spec.crc = entry.crc;
+        spec.method = entry.method;
+        AddCentral(spec);
+    }
+    AddEndRecord(static_cast<std::uint16_t>(m_entries.size()), Size() - start, start);
+}
+
+void ZipWriter::AddEndRecord(std::uint16_t entries, std::uint32_t directorySize,
+                             std::uint32_t directoryOffset) {
+    m_bytes += "PK\x05\x06";
+    PutLe16(m_bytes, 0);
+    PutLe16(m_bytes, 0);
+    PutLe16(m_bytes, entries);
+    PutLe16(m_bytes, entries);
+    PutLe32(m_bytes, directorySize);
+    PutLe32(m_bytes, directoryOffset);
+    PutLe16(m_bytes, 0);
+}
+
+void Truncate(std::string& bytes, std::size_t size) {
+    if (size < bytes.size())
+        bytes.resize(size);
+}
+
+void Overwrite(std::string& bytes, std::size_t offset, std::string_view with) {
+    if (offset + with.size() > bytes.size())
+        throw std::out_of_range("overwrite past the end");
+    bytes.replace(offset, with.size(), with);
+}
+
+void OverwriteLe16(std::string& bytes, std::size_t offset, std::uint16_t value) {
+    std::string raw;
+    PutLe16(raw, value);
+    Overwrite(bytes, offset, raw);
+}
+
+void OverwriteLe32(std::string& bytes, std::size_t offset, std::uint32_t value) {
+    std::string raw;
+    PutLe32(raw, value);
+    Overwrite(bytes, offset, raw);
+}
+
+void FlipByte(std::string& bytes, std::size_t offset, unsigned char mask) {
+    bytes.at(offset) = static_cast<char>(static_cast<unsigned char>(bytes.at(offset)) ^ mask);
+}
+
+void DropRange(std::string& bytes, std::size_t offset, std::size_t count) {
+    if (offset < bytes.size())
+        bytes.erase(offset, count);
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kvzip-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Read-only outputs must be writable again to be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace kvtest
