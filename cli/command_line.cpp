@@ -1,20 +1,66 @@
 #include "cli/command_line.h"
 
-std::string ParseCommandOptions(const std::vector<std::string>& words, CommandOptions& options) {
+#include <algorithm>
+
+namespace {
+
+// The options that take a value, and where it goes.
+std::string* ValueSlot(const std::string& name, CommandOptions& options) {
+    if (name == "--dest")
+        return &options.dest;
+    if (name == "--current")
+        return &options.current;
+    if (name == "--overwrite")
+        return &options.overwrite;
+    if (name == "--log")
+        return &options.log;
+    return nullptr;
+}
+
+} // namespace
+
+std::string ParseCommandOptions(const std::vector<std::string>& words,
+                                std::initializer_list<std::string_view> allowed,
+                                CommandOptions& options) {
     bool operandsOnly = false;
-    for (const std::string& word : words) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
         if (operandsOnly || word.empty() || word[0] != '-' || word == "-") {
             options.operands.push_back(word);
-        } else if (word == "--") {
+            continue;
+        }
+        if (word == "--") {
             operandsOnly = true;
-        } else if (word == "--advanced") {
-            options.advanced = true;
-        } else if (word == "--json") {
-            options.json = true;
-        } else if (word == "--help" || word == "-h") {
+            continue;
+        }
+        if (word == "--help" || word == "-h") {
             options.help = true;
-        } else {
-            return "unknown option '" + word + "'";
+            continue;
+        }
+        std::string name = word;
+        std::string value;
+        bool hasValue = false;
+        if (const std::size_t equals = word.find('='); equals != std::string::npos) {
+            name = word.substr(0, equals);
+            value = word.substr(equals + 1);
+            hasValue = true;
+        }
+        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end())
+            return "unknown option '" + name + "'";
+        options.given.push_back(name);
+        if (std::string* slot = ValueSlot(name, options)) {
+            if (!hasValue) {
+                if (i + 1 >= words.size())
+                    return "option '" + name + "' needs a value";
+                value = words[++i];
+            }
+            *slot = value;
+        } else if (hasValue) {
+            return "option '" + name + "' takes no value";
+        } else if (name == "--advanced") {
+            options.advanced = true;
+        } else if (name == "--json") {
+            options.json = true;
         }
     }
     return {};

@@ -1,19 +1,30 @@
-// Options shared by the engine-level commands.
+// The options of the commands, parsed once for all of them.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CommandOptions {
     bool advanced = false;
     bool json = false;
     bool help = false;
+    std::string dest;
+    std::string current; // 1-based archive number, as given
+    std::string overwrite = "ask";
+    std::string log;
     std::vector<std::string> operands;
+    // The long options given, in order, to refuse those a command lacks.
+    std::vector<std::string> given;
 };
 
-// Parses the words after the command name. Returns an error text for a
+// Parses the words after the command name, accepting only the options in
+// `allowed` (e.g. "--advanced", "--dest"). Returns an error text for a
 // usage error, empty when the words are good.
-std::string ParseCommandOptions(const std::vector<std::string>& words, CommandOptions& options);
+std::string ParseCommandOptions(const std::vector<std::string>& words,
+                                std::initializer_list<std::string_view> allowed,
+                                CommandOptions& options);
 
 // Exit codes of every command.
-enum ExitCode { exitOk = 0, exitUnreadable = 1, exitUsage = 2 };
+enum ExitCode { exitOk = 0, exitUnreadable = 1, exitUsage = 2, exitInterrupted = 130 };

@@ -59,7 +59,7 @@ std::string ReasonOf(const EntryResult& result) {
 
 int RunExtract(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError = ParseCommandOptions(words, options);
+    const std::string usageError = ParseCommandOptions(words, {"--advanced", "--json"}, options);
     if (options.help) {
         std::fputs(kExtractUsage, stdout);
         return exitOk;

@@ -66,7 +66,7 @@ void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archi
 
 int RunList(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError = ParseCommandOptions(words, options);
+    const std::string usageError = ParseCommandOptions(words, {"--advanced", "--json"}, options);
     if (options.help) {
         std::fputs(kListUsage, stdout);
         return exitOk;

@@ -19,9 +19,14 @@ const char kUsage[] =
     "Commands:\n"
     "  list [--advanced] [--json] ARCHIVE        show the entries the scan finds\n"
     "  extract [--advanced] [--json] ARCHIVE DIR write every readable entry below DIR\n"
+    "  analyse [--advanced] [--json] ARCHIVE...  the desktop program's analysis of each\n"
+    "                                            archive, as its preview lists it\n"
+    "  repair --dest DIR [options] ARCHIVE...    the desktop program's saving pass:\n"
+    "                                            DIR/Repair/<archive name>/...\n"
     "\n"
     "Run 'kvzip COMMAND --help' for the options of a command.\n"
-    "Exit codes: 0 done, 1 an archive could not be opened or read, 2 usage.\n";
+    "Exit codes: 0 done, 1 an archive could not be opened or read (or an output\n"
+    "not written), 2 usage, 130 interrupted.\n";
 
 } // namespace
 
@@ -41,6 +46,10 @@ int main(int argc, char** argv) {
         return RunList(words);
     if (command == "extract")
         return RunExtract(words);
+    if (command == "analyse" || command == "analyze")
+        return RunAnalyse(words);
+    if (command == "repair")
+        return RunRepair(words);
     std::fprintf(stderr, "kvzip: unknown command '%s'\n%s", command.c_str(), kUsage);
     return exitUsage;
 }

@@ -1,0 +1,216 @@
+// `kvzip analyse`: the analysis pass of the desktop program over each
+// archive, with the rows its preview would show and the same log lines.
+#include "cli/archive_report.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/console_message_box.h"
+#include "cli/interrupt.h"
+#include "cli/json_writer.h"
+#include "cli/progress_display.h"
+#include "cli/run_log.h"
+#include "engine/output_paths.h"
+#include "engine/scan_state.h"
+#include "log/activity_log.h"
+#include "platform/text.h"
+#include "platform/worker_thread.h"
+#include "workflow/analysis_host.h"
+#include "workflow/analysis_worker.h"
+#include "workflow/repair_log.h"
+#include "workflow/repair_state.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const char kAnalyseUsage[] =
+    "Usage: kvzip analyse [--advanced] [--json] [--log FILE] ARCHIVE...\n"
+    "\n"
+    "Runs the analysis of the desktop program on each ARCHIVE in turn: finds\n"
+    "out whether it still holds ZIP entries, rebuilds its entry table with the\n"
+    "recovery scan and lists every entry the preview would show, with its\n"
+    "sizes, compression ratio, modification time (UTC) and CRC-32, then the\n"
+    "number of entries listed. Entries that look like debris are not listed.\n"
+    "The activity log gets the same lines as in the desktop program.\n"
+    "\n"
+    "  --advanced  use the advanced scan (default: quick scan)\n"
+    "  --json      print one JSON object with the texts and their raw values\n"
+    "  --log FILE  write the activity log to FILE instead of the one the\n"
+    "              registry store names\n"
+    "  --help      show this text\n"
+    "\n"
+    "Progress goes to stderr. Ctrl+C stops at the next safe point.\n"
+    "Exit codes: 0 every archive analysed, 1 an archive could not be read,\n"
+    "2 usage, 130 interrupted.\n";
+
+// The preview's list and the analysis dialog's bar, on the terminal.
+class ConsoleAnalysisHost : public AnalysisHost {
+public:
+    ConsoleAnalysisHost(int number, ProgressDisplay& display)
+        : m_number(number), m_display(display) {}
+
+    int CurrentFileNumber() override { return m_number; }
+    int EntryRowCount() override { return static_cast<int>(rows.size()); }
+    void DeleteAllEntryRows() override { rows.clear(); }
+    void InsertEntryRow(int row, const EntryRow& entry) override {
+        rows.insert(rows.begin() +
+                        std::min<std::size_t>(static_cast<std::size_t>(row), rows.size()),
+                    entry);
+    }
+    void SetListedCount(const std::wstring&) override {}
+    void SetBarPosition(int position) override { m_display.SetCurrent(position); }
+    void AnalysisFinished() override {}
+    void ArchiveError(const std::wstring& reason) override { errors.push_back(reason); }
+
+    std::vector<EntryRow> rows;
+    std::vector<std::wstring> errors;
+
+private:
+    int m_number;
+    ProgressDisplay& m_display;
+};
+
+struct ArchiveResult {
+    std::wstring path;
+    bool missing = false;
+    std::vector<EntryRow> rows;
+    std::vector<std::wstring> errors;
+};
+
+void PrintRows(const ArchiveResult& result, int number, int count) {
+    std::printf("%s (file %d of %d)\n", Printable(result.path).c_str(), number, count);
+    static const char* const kHeadings[] = {
+        "File Name",         "UnCompressed File Size", "Compressed File Size",
+        "Compression Ratio", "Modified Time",          "CRC 32"};
+    std::size_t nameWidth = 9;
+    for (const EntryRow& row : result.rows)
+        nameWidth = std::max(nameWidth, Printable(row.texts[columnFileName]).size());
+    nameWidth = std::min<std::size_t>(nameWidth, 60);
+    std::printf("  %-*s  %22s  %20s  %17s  %-22s  %s\n", static_cast<int>(nameWidth), kHeadings[0],
+                kHeadings[1], kHeadings[2], kHeadings[3], kHeadings[4], kHeadings[5]);
+    for (const EntryRow& row : result.rows)
+        std::printf("  %-*s  %22s  %20s  %17s  %-22s  %s\n", static_cast<int>(nameWidth),
+                    Printable(row.texts[columnFileName]).c_str(),
+                    Printable(row.texts[columnUncompressedSize]).c_str(),
+                    Printable(row.texts[columnCompressedSize]).c_str(),
+                    Printable(row.texts[columnRatio]).c_str(),
+                    Printable(row.texts[columnModifiedTime]).c_str(),
+                    Printable(row.texts[columnCrc]).c_str());
+    std::printf("Number Of Files Extracted  :      %zu\n\n", result.rows.size());
+}
+
+void WriteRowJson(JsonWriter& json, const EntryRow& row) {
+    json.BeginObject()
+        .String("name", row.name)
+        .String("fileName", row.texts[columnFileName])
+        .Number("uncompressedSize", row.uncompressedSize)
+        .String("uncompressedSizeText", row.texts[columnUncompressedSize])
+        .Number("compressedSize", row.compressedSize)
+        .String("compressedSizeText", row.texts[columnCompressedSize])
+        .Number("ratio", row.ratio)
+        .String("ratioText", row.texts[columnRatio])
+        .Number("modifiedTime", row.modifiedTime)
+        .String("modifiedTimeText", row.texts[columnModifiedTime])
+        .Number("crc", row.crc)
+        .String("crcText", row.texts[columnCrc])
+        .EndObject();
+}
+
+void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool interrupted) {
+    JsonWriter json;
+    json.BeginObject()
+        .String("mode", advanced ? "advanced" : "quick")
+        .Bool("interrupted", interrupted)
+        .BeginArray("archives");
+    int number = 1;
+    for (const ArchiveResult& result : results) {
+        json.BeginObject()
+            .String("archive", result.path)
+            .Number("number", number++)
+            .Bool("missing", result.missing)
+            .Number("listedCount", static_cast<std::int64_t>(result.rows.size()));
+        json.BeginArray("errors");
+        for (const std::wstring& error : result.errors)
+            json.String({}, error);
+        json.EndArray().BeginArray("rows");
+        for (const EntryRow& row : result.rows)
+            WriteRowJson(json, row);
+        json.EndArray().EndObject();
+    }
+    json.EndArray().EndObject();
+    std::printf("%s\n", json.Text().c_str());
+}
+
+} // namespace
+
+int RunAnalyse(const std::vector<std::string>& words) {
+    CommandOptions options;
+    const std::string usageError =
+        ParseCommandOptions(words, {"--advanced", "--json", "--log"}, options);
+    if (options.help) {
+        std::fputs(kAnalyseUsage, stdout);
+        return exitOk;
+    }
+    if (!usageError.empty() || options.operands.empty()) {
+        std::fprintf(stderr, "kvzip analyse: %s\n%s",
+                     usageError.empty() ? "expected at least one ARCHIVE" : usageError.c_str(),
+                     kAnalyseUsage);
+        return exitUsage;
+    }
+    if (!options.log.empty())
+        SetActivityLogFile(platform::DecodeLocal(options.log));
+
+    std::vector<std::wstring> paths;
+    for (const std::string& operand : options.operands)
+        paths.push_back(platform::DecodeLocal(operand));
+    g_repairMode = options.advanced ? 1 : 0;
+    g_skipPreview = 0;
+    // The same lines as a start of the desktop program and its "Repair".
+    LogProgramStart();
+    RecordRepairSelection(paths);
+    LogAnalysisStart();
+
+    const int count = static_cast<int>(paths.size());
+    ProgressDisplay display("analysing", count, isatty(STDERR_FILENO) == 1);
+    ConsoleMessageBoxes boxes([](const std::wstring&) { return false; });
+    platform::WorkerThread worker;
+    InterruptWatch interrupt([&worker] { worker.Gate().Stop(); });
+
+    std::vector<ArchiveResult> results;
+    bool unreadable = false;
+    for (int number = 1; number <= count && !interrupt.Interrupted(); ++number) {
+        ArchiveResult result;
+        result.path = paths[static_cast<std::size_t>(number - 1)];
+        result.missing = GetPathKind(result.path) != 1;
+        std::uint64_t size = 0;
+        if (!result.missing) {
+            CFile file;
+            if (file.Open(result.path, CFile::modeRead))
+                size = file.GetLength();
+        }
+        display.BeginArchive(number, Printable(result.path), size);
+        ConsoleAnalysisHost host(number, display);
+        worker.Start([&host](platform::WorkerGate& gate) { return AnalysisWorker(host, gate); });
+        if (interrupt.Interrupted())
+            worker.Gate().Stop();
+        const bool stopped = worker.Join() == platform::WorkerEnding::Stopped;
+        result.rows = std::move(host.rows);
+        result.errors = std::move(host.errors);
+        if (result.missing)
+            result.errors.insert(result.errors.begin(), L"no such file");
+        unreadable = unreadable || !result.errors.empty();
+        display.EndArchive(stopped ? "interrupted"
+                           : result.errors.empty()
+                               ? std::to_string(result.rows.size()) + " entries listed"
+                               : Printable(result.errors.front()));
+        if (!options.json)
+            PrintRows(result, number, count);
+        results.push_back(std::move(result));
+    }
+    if (options.json)
+        PrintJson(results, options.advanced, interrupt.Interrupted());
+    if (interrupt.Interrupted())
+        return exitInterrupted;
+    return unreadable ? exitUnreadable : exitOk;
+}

@@ -1,0 +1,135 @@
+#include "log/activity_log.h"
+
+#include "platform/text.h"
+#include "workflow/repair_state.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Serialises the writers of this process; flock keeps other processes out.
+std::mutex g_logLock;
+// Set by the command line's --log.
+std::wstring g_logFileOverride;
+
+bool PathExists(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(platform::EncodeLocal(path).c_str(), &info) == 0;
+}
+
+// Clearing the read-only attribute: the owner may write again.
+void MakeWritable(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR))
+        ::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR);
+}
+
+// The text as the locale's bytes, cut to the limit at a character boundary.
+std::string EncodeForLog(std::wstring_view text) {
+    text = text.substr(0, text.find(L'\0'));
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string bytes = platform::EncodeLocal(text.substr(i, 1));
+        if (out.size() + bytes.size() > kActivityLogWriteLimit)
+            break;
+        out += bytes;
+    }
+    return out;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Opens the log for appending and locks it. Another process may delete the
+// file (Clear Log) between our open and our lock; then the lock is on a file
+// nobody will see again, so open the new one instead.
+int OpenLocked(const std::string& path) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return -1;
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+        struct stat opened {};
+        struct stat named {};
+        if (locked == 0 && ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);
+        if (locked != 0)
+            return -1;
+    }
+    return -1;
+}
+
+} // namespace
+
+std::wstring ReadRegistryString(std::optional<platform::RegistryKey> key,
+                                std::wstring_view valueName) {
+    std::wstring text;
+    if (key) {
+        // The value had to fit 260 wide characters with its terminator.
+        if (auto value = key->QueryString(valueName); value && value->size() <= kMaxPathChars)
+            text = std::move(*value);
+        key->Close();
+    }
+    return text;
+}
+
+void SetActivityLogFile(std::wstring path) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    g_logFileOverride = std::move(path);
+}
+
+std::wstring ResolveActivityLogPath() {
+    if (!g_logFileOverride.empty())
+        return g_logFileOverride;
+    std::wstring folder =
+        ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"LogPath");
+    if (folder.empty() || !PathExists(folder))
+        folder = ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey),
+                                    L"FilePath");
+    if (folder.empty() || folder.back() != platform::kNativeSeparator)
+        folder += platform::kNativeSeparator;
+    return folder + kActivityLogName;
+}
+
+int WriteActivityLog(std::wstring_view text) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    const std::string path = platform::EncodeLocal(ResolveActivityLogPath());
+    MakeWritable(path);
+    const int fd = OpenLocked(path);
+    if (fd < 0)
+        return 0;
+
+    bool written = false;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) {
+        // Emptied in place under the lock: deleting it would let a writer
+        // of another process append to a file that is already gone.
+        const bool fits = static_cast<std::uint64_t>(info.st_size) <= kActivityLogLimit ||
+                          ::ftruncate(fd, 0) == 0;
+        written = fits && WriteAll(fd, EncodeForLog(text));
+    }
+    // Closing drops the lock too.
+    const bool closed = ::close(fd) == 0;
+    return written && closed ? 1 : 0;
+}

@@ -1,0 +1,105 @@
+#include "platform/registry.h"
+
+#include "platform/text.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#ifndef KVZIP_INSTALL_PREFIX
+#define KVZIP_INSTALL_PREFIX "/usr/local"
+#endif
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kStoreFileName = "registry.ini";
+constexpr const char* kClassesRoot = "HKEY_CLASSES_ROOT\\";
+
+std::optional<std::string> Environment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
+} // namespace
+
+RegistryLocations RegistryLocations::FromEnvironment() {
+    RegistryLocations where;
+    where.override = Environment("KVZIP_REGISTRY");
+    where.xdgConfigHome = Environment("XDG_CONFIG_HOME");
+    where.home = Environment("HOME");
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        where.executableFolder = exe.parent_path();
+    where.installPrefix = KVZIP_INSTALL_PREFIX;
+    return where;
+}
+
+std::vector<std::filesystem::path> RegistryCandidates(const RegistryLocations& where) {
+    if (where.override && !where.override->empty())
+        return {std::filesystem::path(*where.override)};
+
+    std::vector<std::filesystem::path> candidates;
+    // An empty or relative $XDG_CONFIG_HOME is invalid and must be ignored.
+    if (where.xdgConfigHome && !where.xdgConfigHome->empty() &&
+        std::filesystem::path(*where.xdgConfigHome).is_absolute())
+        candidates.push_back(std::filesystem::path(*where.xdgConfigHome) / "kelvane-zip" /
+                             kStoreFileName);
+    else if (where.home && !where.home->empty())
+        candidates.push_back(std::filesystem::path(*where.home) / ".config" / "kelvane-zip" /
+                             kStoreFileName);
+    if (!where.executableFolder.empty())
+        candidates.push_back(where.executableFolder / kStoreFileName);
+    if (!where.installPrefix.empty())
+        candidates.push_back(where.installPrefix / "etc" / "kelvane-zip" / kStoreFileName);
+    return candidates;
+}
+
+std::filesystem::path FindRegistryFile(const RegistryLocations& where) {
+    for (const auto& candidate : RegistryCandidates(where)) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error))
+            return candidate;
+    }
+    return {};
+}
+
+std::optional<RegistryKey> RegistryKey::OpenClassesRoot(std::wstring_view name) {
+    const auto store = FindRegistryFile(RegistryLocations::FromEnvironment());
+    if (store.empty())
+        return std::nullopt;
+    return OpenClassesRoot(store, name);
+}
+
+std::optional<RegistryKey> RegistryKey::OpenClassesRoot(const std::filesystem::path& store,
+                                                        std::wstring_view name) {
+    std::ifstream in(store, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+
+    std::string section = std::string(kClassesRoot) + ToUtf8(name);
+    IniDocument document = IniDocument::Parse(text.str());
+    if (!document.HasSection(section))
+        return std::nullopt;
+    return RegistryKey(store, std::move(section), std::move(document));
+}
+
+std::optional<std::wstring> RegistryKey::QueryString(std::wstring_view valueName) const {
+    if (!m_open)
+        return std::nullopt;
+    const auto value = m_document.Get(m_section, ToUtf8(valueName));
+    if (!value)
+        return std::nullopt;
+    return FromUtf8(*value);
+}
+
+} // namespace platform

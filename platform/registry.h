@@ -1,0 +1,66 @@
+// The registry store: the stand-in for HKEY_CLASSES_ROOT, kept in an INI
+// file "registry.ini" whose sections are named "HKEY_CLASSES_ROOT\<key>".
+#pragma once
+
+#include "platform/ini_document.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Where the store may live, gathered from the environment.
+struct RegistryLocations {
+    std::optional<std::string> override;      // $KVZIP_REGISTRY
+    std::optional<std::string> xdgConfigHome; // $XDG_CONFIG_HOME
+    std::optional<std::string> home;          // $HOME
+    std::filesystem::path executableFolder;   // folder of /proc/self/exe
+    std::filesystem::path installPrefix;      // CMAKE_INSTALL_PREFIX of the build
+
+    static RegistryLocations FromEnvironment();
+};
+
+// The files to try, in order. A non-empty $KVZIP_REGISTRY is the only
+// candidate: whoever sets it means that file, even when it does not exist.
+std::vector<std::filesystem::path> RegistryCandidates(const RegistryLocations& where);
+
+// The first candidate that exists, or an empty path when there is none.
+std::filesystem::path FindRegistryFile(const RegistryLocations& where);
+
+// An open key under HKEY_CLASSES_ROOT. It holds the file's contents as they
+// were when the key was opened; Close() or destruction releases it.
+class RegistryKey {
+public:
+    // Opens HKEY_CLASSES_ROOT\<name> in the store found from the environment.
+    static std::optional<RegistryKey> OpenClassesRoot(std::wstring_view name);
+    // The same in a given store file; used by the look-up above and by tests.
+    static std::optional<RegistryKey> OpenClassesRoot(const std::filesystem::path& store,
+                                                      std::wstring_view name);
+
+    RegistryKey(RegistryKey&&) = default;
+    RegistryKey& operator=(RegistryKey&&) = default;
+
+    // The value's text, or nothing when the key is closed or lacks the value.
+    std::optional<std::wstring> QueryString(std::wstring_view valueName) const;
+    bool IsOpen() const { return m_open; }
+    void Close() { m_open = false; }
+
+    const std::filesystem::path& StorePath() const { return m_store; }
+    const std::string& SectionName() const { return m_section; }
+
+private:
+    RegistryKey(std::filesystem::path store, std::string section, IniDocument document)
+        : m_store(std::move(store)), m_section(std::move(section)),
+          m_document(std::move(document)) {}
+
+    // Kept so that a writer can put values back into the same file.
+    std::filesystem::path m_store;
+    std::string m_section;
+    IniDocument m_document;
+    bool m_open = true;
+};
+
+} // namespace platform

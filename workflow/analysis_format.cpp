@@ -1,0 +1,83 @@
+#include "workflow/analysis_format.h"
+
+#include "engine/file_header.h"
+#include "workflow/entry_row.h"
+
+#include <ctime>
+#include <cwchar>
+
+std::wstring FormatSizeText(std::uint32_t value) {
+    static const wchar_t* const kUnits[] = {L"Bytes", L"KB", L"MB", L"GB"};
+    std::uint32_t number = value;
+    int unit = 0;
+    while (unit < 3 && number >= 1024) {
+        number /= 1024;
+        ++unit;
+    }
+    return std::to_wstring(number) + L"   " + kUnits[unit];
+}
+
+std::wstring FormatRatioText(std::uint32_t compressedSize, std::uint32_t uncompressedSize) {
+    const std::uint64_t ratio =
+        uncompressedSize == 0 ? 0 : std::uint64_t{compressedSize} * 100 / uncompressedSize;
+    // Printed as a signed int: the 64-bit quotient is narrowed as "%d" would.
+    return std::to_wstring(static_cast<int>(static_cast<std::uint32_t>(ratio))) + L"%";
+}
+
+std::wstring FormatModifiedTimeText(std::int64_t moment) {
+    const auto seconds = static_cast<std::time_t>(moment);
+    std::tm parts{};
+    if (gmtime_r(&seconds, &parts) == nullptr)
+        return {};
+    // The text of "%d %b %Y, %X" in the "C" locale, whatever locale the
+    // process runs in: English month names and a 24-hour clock.
+    static const wchar_t* const kMonths[] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
+                                             L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+    wchar_t text[128];
+    const int length = std::swprintf(text, 128, L"%02d %ls %d, %02d:%02d:%02d", parts.tm_mday,
+                                     kMonths[parts.tm_mon], parts.tm_year + 1900, parts.tm_hour,
+                                     parts.tm_min, parts.tm_sec);
+    if (length <= 0)
+        return {};
+    return std::wstring(text, static_cast<std::size_t>(length));
+}
+
+std::wstring FormatCrcText(std::uint32_t crc) {
+    return std::to_wstring(crc);
+}
+
+std::wstring ShortEntryName(const std::wstring& name) {
+    const std::size_t last = name.find_last_of(L"/\\");
+    return last == std::wstring::npos ? name : name.substr(last + 1);
+}
+
+bool IsListedEntryName(const std::wstring& name) {
+    if (name.empty())
+        return false;
+    const std::wstring shortName = ShortEntryName(name);
+    const std::size_t p = shortName.rfind(L'P');
+    const std::size_t k = shortName.rfind(L'K');
+    const long lastP = p == std::wstring::npos ? -1 : static_cast<long>(p);
+    const long lastK = k == std::wstring::npos ? -1 : static_cast<long>(k);
+    return !(lastP < lastK);
+}
+
+EntryRow MakeEntryRow(const CFileHeader& header) {
+    EntryRow row;
+    row.name = header.name;
+    row.uncompressedSize = header.uncompressedSize;
+    row.compressedSize = header.compressedSize;
+    row.ratio = header.uncompressedSize == 0
+                    ? 0
+                    : static_cast<std::uint32_t>(std::uint64_t{header.compressedSize} * 100 /
+                                                 header.uncompressedSize);
+    row.modifiedTime = header.GetModifiedTime();
+    row.crc = header.storedCrc;
+    row.texts[columnFileName] = header.name;
+    row.texts[columnUncompressedSize] = FormatSizeText(header.uncompressedSize);
+    row.texts[columnCompressedSize] = FormatSizeText(header.compressedSize);
+    row.texts[columnRatio] = FormatRatioText(header.compressedSize, header.uncompressedSize);
+    row.texts[columnModifiedTime] = FormatModifiedTimeText(row.modifiedTime);
+    row.texts[columnCrc] = FormatCrcText(header.storedCrc);
+    return row;
+}

@@ -1,0 +1,27 @@
+// The texts of one row of the preview's entry list, and which entries the
+// analysis lists at all.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// "1023   Bytes", "1   KB", "1   MB", "4   GB": truncating division by 1024.
+std::wstring FormatSizeText(std::uint32_t value);
+
+// compressed x 100 / uncompressed as "%d%%"; 0 when nothing was uncompressed.
+std::wstring FormatRatioText(std::uint32_t compressedSize, std::uint32_t uncompressedSize);
+
+// The moment broken down as UTC in the form "05 Mar 2008, 14:07:09"; empty
+// when it cannot be broken down or formatted.
+std::wstring FormatModifiedTimeText(std::int64_t moment);
+
+// The CRC-32 in unsigned decimal.
+std::wstring FormatCrcText(std::uint32_t crc);
+
+// The part of an entry name after its last separator.
+std::wstring ShortEntryName(const std::wstring& name);
+
+// The last capital P before the last capital K marks debris: such short
+// names are not listed (KPX.TXT and BACKUP.ZIP are, PK.DAT and Kind.doc
+// are not). An empty name is never listed.
+bool IsListedEntryName(const std::wstring& name);

@@ -1,0 +1,178 @@
+#include "workflow/analysis_worker.h"
+
+#include "engine/output_paths.h"
+#include "engine/scan_state.h"
+#include "engine/zip_exception.h"
+#include "log/activity_log.h"
+#include "platform/message_box.h"
+#include "platform/worker_gate.h"
+#include "workflow/analysis_format.h"
+#include "workflow/analysis_host.h"
+#include "workflow/bar_position.h"
+#include "workflow/repair_state.h"
+#include "workflow/signature_probe.h"
+
+#include <string>
+
+namespace {
+
+// The pass that ReportAnalysisProgress moves, while one runs.
+struct AnalysisRun {
+    AnalysisRun(AnalysisHost& host, platform::WorkerGate& gate)
+        : host(host), gate(gate), bar([&host](int position) { host.SetBarPosition(position); }) {}
+
+    AnalysisHost& host;
+    platform::WorkerGate& gate;
+    BarPosition bar;
+};
+
+AnalysisRun* g_analysisRun = nullptr;
+
+class RunScope {
+public:
+    explicit RunScope(AnalysisRun& run) { g_analysisRun = &run; }
+    ~RunScope() { g_analysisRun = nullptr; }
+};
+
+// g_analysisScanActive is 1 exactly while the worker is inside the engine,
+// also when a stop unwinds it from there.
+class ScanActiveScope {
+public:
+    ScanActiveScope() { g_analysisScanActive = 1; }
+    ~ScanActiveScope() { g_analysisScanActive = 0; }
+};
+
+void Log(const std::wstring& text) {
+    WriteActivityLog(text);
+}
+
+// Opens the archive and lists its entries; the list keeps what was found
+// before an error in the scan.
+void ListEntries(AnalysisRun& run, const std::wstring& path) {
+    bool readable = true;
+    {
+        ScanActiveScope scanning;
+        try {
+            g_analysisArchive.OpenArchive(path, 0);
+        } catch (const CZipException& e) {
+            // A header cut short: the entries before it are still listed.
+            run.host.ArchiveError(e.GetReason());
+        } catch (const CFileException& e) {
+            run.host.ArchiveError(e.GetReason());
+            readable = false;
+        }
+    }
+
+    const int p0 = run.bar.Get();
+    const int count = g_entryCount;
+    int listed = 0;
+    for (int i = 0; readable && i < count; ++i) {
+        run.gate.Checkpoint();
+        const bool fetched = g_analysisArchive.FetchEntryInfo(g_previewHeader, i);
+        int position = 100 * (i + 1) / count + p0;
+        if (position >= 100)
+            position = i + 1 < count ? 98 : 100;
+        run.bar.Set(position);
+        if (!fetched || !IsListedEntryName(g_previewHeader.name))
+            continue;
+        run.host.InsertEntryRow(listed, MakeEntryRow(g_previewHeader));
+        ++listed;
+        run.host.SetListedCount(std::to_wstring(listed));
+    }
+    if (readable) {
+        Log(L"Number Of Files Extracted  :      ");
+        Log(std::to_wstring(listed));
+        Log(L"\r\n");
+        Log(L"\r\n");
+        Log(L"\r\n");
+    }
+    g_analysisArchive.CloseArchive(true);
+    g_entryCount = 0;
+}
+
+// Probes the file, then lists it when it holds a local header.
+void Analyse(AnalysisRun& run, const std::wstring& path) {
+    // Opened for reading only: the user's file is never changed.
+    CFileException error(CFileException::none, 0, path);
+    if (!g_scanFile.Open(path, CFile::modeRead | CFile::shareDenyRead, &error)) {
+        run.host.ArchiveError(error.GetReason());
+        platform::MessageBox(nullptr, L"File is already open ,Please close the file", g_appTitle,
+                             platform::MB_OK | platform::MB_ICONQUESTION |
+                                 platform::MB_SYSTEMMODAL);
+        return;
+    }
+    try {
+        g_scanLength = g_scanFile.GetLength();
+    } catch (const CFileException& e) {
+        run.host.ArchiveError(e.GetReason());
+        g_scanFile.Close();
+        return;
+    }
+    // Too short to hold anything worth scanning.
+    if (g_scanLength <= 100) {
+        g_scanFile.Close();
+        return;
+    }
+    g_signatureFound = 0;
+    std::uint64_t found = 0;
+    const bool hit = ProbeForLocalHeader(
+        g_scanFile, g_scanLength, run.gate, [&run](int p) { run.bar.Set(p); }, found);
+    g_scanOffset = hit ? found : g_scanLength;
+    if (hit)
+        g_signatureFound = 1;
+    g_scanFile.Close();
+    if (hit)
+        ListEntries(run, path);
+    ReportAnalysisProgress(10, 10);
+}
+
+} // namespace
+
+int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
+    g_analysisProgressSink = &ReportAnalysisProgress;
+    AnalysisRun run(host, gate);
+    RunScope scope(run);
+
+    const int number = host.CurrentFileNumber();
+    const std::wstring path = GetSourcePath(number - 1);
+    g_currentSourcePath = path;
+    Log(L"File Number :      ");
+    Log(std::to_wstring(number));
+    Log(L"\r\n");
+    Log(L"File Name   :      ");
+    Log(path);
+    Log(L"\r\n");
+    if (host.EntryRowCount() > 0)
+        host.DeleteAllEntryRows();
+
+    if (GetPathKind(path) == 1)
+        Analyse(run, path);
+
+    g_closeAnalysisDlg = 1;
+    g_reapAnalysisThread = 1;
+    host.AnalysisFinished();
+    return 0;
+}
+
+unsigned ReportAnalysisProgress(std::uint32_t position, std::uint32_t total) {
+    AnalysisRun* run = g_analysisRun;
+    if (run == nullptr)
+        return 0;
+    run->gate.Checkpoint();
+    const int current = run->bar.Get();
+    const std::uint64_t computed = total == 0 ? 0 : std::uint64_t{position} * 100 / total;
+    int value = computed >= 100 ? 100 : static_cast<int>(computed);
+    if (computed < static_cast<std::uint64_t>(current)) {
+        if (++g_progressCreepCount >= 2000) {
+            g_progressCreepCount = 0;
+            value = current + 1;
+        } else {
+            value = current;
+        }
+    }
+    if (value >= 100)
+        value = 99;
+    run->bar.Set(value);
+    run->gate.Checkpoint();
+    return 0;
+}

@@ -1,0 +1,32 @@
+// One row of the preview's entry list: the six texts and the values they
+// were made from.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class CFileHeader;
+
+enum EntryColumn {
+    columnFileName = 0,
+    columnUncompressedSize,
+    columnCompressedSize,
+    columnRatio,
+    columnModifiedTime,
+    columnCrc,
+    entryColumnCount
+};
+
+struct EntryRow {
+    std::array<std::wstring, entryColumnCount> texts;
+    std::wstring name;
+    std::uint32_t uncompressedSize = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t ratio = 0;
+    std::int64_t modifiedTime = 0;
+    std::uint32_t crc = 0;
+};
+
+// The row of an entry as FetchEntryInfo handed it out.
+EntryRow MakeEntryRow(const CFileHeader& header);

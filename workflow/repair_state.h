@@ -1,0 +1,111 @@
+// The process-wide repair state that the dialogs, the workers and the engine
+// share. Each variable is reset by the step that next needs it; the engine's
+// own scan state (g_repairMode, g_entryCount, the scan flags) lives in
+// engine/scan_state.h.
+#pragma once
+
+#include "engine/file_header.h"
+#include "engine/zip_archive.h"
+#include "platform/file.h"
+#include "platform/worker_thread.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Dialogs of the GUI library. The pointers below are defined there, next to
+// their dialogs, not in the core: the core only passes them on as owners.
+class CVelmorDlg;
+class CPreview;
+class CProgressBar;
+class CFileSave;
+class CSaveMsg;
+
+// Longest path or folder text the program keeps: 260 with the terminator.
+inline constexpr std::size_t kMaxPathChars = 259;
+
+// One source archive in the list built by "Repair".
+struct SourceFileNode {
+    std::wstring path;
+    SourceFileNode* next = nullptr;
+};
+
+// --- Source selection (written by the main dialog on "Repair") ---
+// First node of the source archives, in the order of the main dialog's list.
+extern SourceFileNode* g_sourceFiles;
+// Scratch cursor for appending, walking and freeing; meaningless in between.
+extern SourceFileNode* g_sourceCursor;
+// Number of source files, the main list's row count at "Repair".
+extern int g_sourceFileCount;
+// 1 with "Skip Preview": the preview runs no analysis and offers only Save All.
+extern int g_skipPreview;
+
+// Appends a copy of `path` at the tail of g_sourceFiles.
+void AppendSourceFile(const std::wstring& path);
+// Frees g_sourceFiles from the head; g_sourceFileCount is left as it is.
+void FreeSourceFiles();
+// Path of source file `index` (0-based); empty when there is no such file.
+std::wstring GetSourcePath(int index);
+
+// --- Windows and threads (defined in the GUI library) ---
+// The main dialog; the preview forwards About, View Log, help and Clear Log to it.
+extern CVelmorDlg* g_mainDlg;
+// The open preview; workers reach its list and current file number through it.
+extern CPreview* g_previewDlg;
+// The open analysis dialog, whose bar ReportAnalysisProgress moves.
+extern CProgressBar* g_analysisDlg;
+// The running File Saving dialog, read by ReportSaveProgress.
+extern CFileSave* g_saveDlg;
+// The saving dialog that Save All and Save Current File run modally.
+extern CFileSave* g_fileSaveDlg;
+// The overwrite prompt that the saving pass runs for an existing folder.
+extern CSaveMsg* g_overwritePromptDlg;
+
+// The analysis worker of the open analysis dialog, with its gate.
+extern platform::WorkerThread g_analysisThread;
+
+// --- Analysis pass ---
+// Path of the file under analysis.
+extern std::wstring g_currentSourcePath;
+// The source file while the worker probes it for the first local header.
+extern CFile g_scanFile;
+// Current offset of the signature probe.
+extern std::uint64_t g_scanOffset;
+// Length of the probed file; Stop sets it to 0.
+extern std::uint64_t g_scanLength;
+// 1 once 50 4B 03 04 was found in the current file; reset when a scan starts.
+extern int g_signatureFound;
+// 1 while the user has paused the analysis; 0 whenever an analysis dialog opens.
+extern int g_analysisPaused;
+// Set by the worker when it finishes; the analysis dialog's paint closes it.
+extern int g_closeAnalysisDlg;
+// Set with g_closeAnalysisDlg; the preview clears both and reaps the worker.
+extern int g_reapAnalysisThread;
+// 1 at the end of the preview's initialisation; its first paint runs the analysis.
+extern int g_runAnalysisOnPaint;
+// Set when the preview opens with Skip Preview; its first paint shows the notice.
+extern int g_pendingSaveAllNotice;
+// Counter of ReportAnalysisProgress.
+extern int g_progressCreepCount;
+// The archive object of the analysis pass, one source file at a time.
+extern CZipArchive g_analysisArchive;
+// Receives each entry's record while the preview's list is filled.
+extern CFileHeader g_previewHeader;
+
+// --- Hand-over to the saving pass (written by the preview) ---
+// 1 when Save Current File started the pass; the saving pass resets it.
+extern int g_saveCurrentOnly;
+// Destination of Save Current File as the folder browser gave it (<= 259 chars).
+extern std::wstring g_saveCurrentFolder;
+// Destination of Save All, in the same form (<= 259 chars).
+extern std::wstring g_saveAllFolder;
+// The archive object of the saving pass.
+extern CZipArchive g_savingArchive;
+
+// --- Application identity ---
+// "Kelvane for Zip": caption of every message box and of the main windows.
+extern std::wstring g_appTitle;
+// The installation folder, registry value "FilePath", read at start-up.
+extern std::wstring g_appFolder;
+// The application's key under HKEY_CLASSES_ROOT, read by every registry look-up.
+extern std::wstring g_appRegistryKey;

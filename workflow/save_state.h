@@ -1,0 +1,28 @@
+// Process-wide state of the saving pass.
+#pragma once
+
+#include "platform/worker_thread.h"
+
+#include <string>
+
+// The worker of the running pass; Pause, Stop, Esc and close act on it.
+extern platform::WorkerThread g_saveThread;
+// 1 while the user has paused the pass.
+extern int g_savePaused;
+// The source archive being saved.
+extern std::wstring g_saveSourcePath;
+// Its output folder: <destination>/Repair/<base name>.
+extern std::wstring g_saveOutputFolder;
+// Save All: how many source files were handled so far.
+extern int g_saveFileIndex;
+// 1 once the current file's probe found a local header.
+extern int g_saveSignatureFound;
+// Counter of ReportSaveProgress's 4000 rule.
+extern int g_saveProgressCreepCount;
+
+// The base name of an archive: its file name cut before the last '.';
+// empty when the name has no '.'.
+std::wstring ArchiveBaseName(const std::wstring& sourcePath);
+// <destination>/Repair/<base name>; ends in a separator when the base name
+// is empty.
+std::wstring OutputFolderFor(const std::wstring& destination, const std::wstring& sourcePath);

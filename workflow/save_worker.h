@@ -1,0 +1,20 @@
+// The saving pass: extracts the entries of every source archive, or of the
+// preview's current one, into <destination>/Repair/<archive name>/.
+#pragma once
+
+#include <cstdint>
+
+class SaveHost;
+namespace platform {
+class WorkerGate;
+}
+
+// The worker thread's body. Halts only at its safe points in `gate`; a stop
+// unwinds it with platform::WorkerStopped. Returns 1 when the pass ran to
+// its end.
+unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate);
+
+// The engine's scan reports here while g_savingScanActive is 1. The Current
+// bar never moves back; while the reports lag behind it, every 4000th of
+// them advances it by one. Returns 0.
+unsigned ReportSaveProgress(std::uint32_t position, std::uint32_t length);
