@@ -184,6 +184,27 @@ INSTANTIATE_TEST_SUITE_P(Table, OpenEnded,
                                            CutCase{"DeflatedBeforeHeader", 8, true}),
                          [](const auto& info) { return std::string(info.param.what); });
 
+TEST_F(Descriptors, UnsignedDescriptorAfterDeflateRunsOpenEndedToTheNextHeader) {
+    // Without a signature the scan cannot find the descriptor; the stream's
+    // own end still gives the exact bytes.
+    const std::string content = NoiseBytes(3000, 12) + std::string(3000, 'u');
+    ZipWriter zip;
+    zip.Add({.name = "u.bin",
+             .content = content,
+             .method = 8,
+             .descriptor = DescriptorForm::withoutSignature});
+    zip.Add({.name = "next.txt", .content = "next"});
+    CZipArchive& archive = Open(zip.Bytes());
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries[0].openEnded);
+    TempDir out;
+    EXPECT_TRUE(archive.ExtractEntryTo(0, Wide(out.Path()), 65535));
+    EXPECT_TRUE(archive.ExtractEntryTo(1, Wide(out.Path()), 65535));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "u.bin"), content));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "next.txt"), "next"));
+}
+
 TEST_F(Descriptors, OpenEndedDeflateCutMidStreamKeepsWhatInflated) {
     const std::string content = NoiseBytes(40000, 9);
     ZipWriter zip;

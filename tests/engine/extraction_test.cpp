@@ -301,6 +301,15 @@ TEST_F(Extraction, DestinationThatDoesNotExistIsCreated) {
     EXPECT_TRUE(SameBytes(ReadFileBytes(m_dir / "new/dest/a/b/c.txt"), "abc"));
 }
 
+TEST_F(Extraction, ExtraLengthOfTwoBlanksIsReadAsNone) {
+    // The scan still steps and reads by 0x2020; only extraction ignores it.
+    ZipWriter zip;
+    zip.Add({.name = "blank.txt", .content = "hello", .extraLength = 0x2020});
+    Open(zip.Bytes());
+    EXPECT_TRUE(Extract(0));
+    EXPECT_TRUE(SameBytes(Output("blank.txt"), "hello"));
+}
+
 TEST_F(Extraction, ArchiveBytesAreNeverChanged) {
     ZipWriter zip;
     zip.Add({.name = "a.txt",
