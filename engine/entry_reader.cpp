@@ -31,7 +31,6 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         m_streamActive = true;
     }
     m_entryOpenEnded = entry.openEnded;
-    m_streamEnded = false;
     if (m_entryOpenEnded) {
         m_info.m_compressedLeft = OpenEndedDataSize(entry);
         m_info.m_uncompressedLeft = std::numeric_limits<std::uint64_t>::max();
@@ -105,10 +104,8 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
         m_info.m_uncompressedLeft -= n;
         room -= n;
         produced += n;
-        if (result == Z_STREAM_END) {
-            m_streamEnded = true;
+        if (result == Z_STREAM_END)
             return produced;
-        }
         if (result != Z_OK && result != Z_NEED_DICT) {
             // Z_DATA_ERROR, Z_MEM_ERROR, Z_BUF_ERROR (out of input) and
             // anything else zlib refuses end the entry as a decoding error.

@@ -105,8 +105,8 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
             if (n == chunkSize)
                 continue;
             file.Close();
-            if (m_entryOpenEnded && !(entry.IsDeflated() && m_streamEnded)) {
-                // Without sizes only an ended deflate stream proves it whole.
+            if (m_entryOpenEnded) {
+                // Nothing says how long it should be: kept as found, unstamped.
                 ReleaseEntry();
                 result.outcome = ExtractReport::partial;
                 result.reason = "no sizes and no descriptor: the data may be incomplete";

@@ -93,6 +93,5 @@ private:
 
     DescriptorIndex m_descriptors;
     bool m_entryOpenEnded = false;
-    bool m_streamEnded = false;
     bool m_streamActive = false;
 };
