@@ -1,0 +1,323 @@
+// kvzip analyse and kvzip repair as a user runs them, compared with the
+// same passes driven in-process through test hosts.
+#include "subprocess.h"
+#include "workflow_hosts.h"
+
+#include "engine/scan_state.h"
+#include "log/banners.h"
+#include "platform/text.h"
+#include "tests/support/zip_writer.h"
+#include "workflow/overwrite_choice.h"
+#include "workflow/repair_log.h"
+#include "workflow/repair_state.h"
+
+#include <csignal>
+#include <map>
+#include <regex>
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::ZipWriter;
+
+const std::string kAbortBanner =
+    "\r\n\r\n******************* Repairing aborted***********************************";
+const std::string kCompletionBanner = "\r\n\r\n******************* Repairing Completed successfully"
+                                      "***********************************";
+
+class CliTest : public WorkflowTest {
+protected:
+    void SetUp() override {
+        WorkflowTest::SetUp();
+        // A command without --log would write next to the store's FilePath.
+        kvtest::WriteFileBytes(Root() / "registry.ini",
+                               "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + Root().string() + "\n");
+        fs::create_directory(Dest());
+    }
+    fs::path Dest() const { return Root() / "dest"; }
+    fs::path CliLog() const { return Root() / "cli.log"; }
+
+    static RunResult Kvzip(std::vector<std::string> args,
+                           const std::function<bool(int)>& whileRunning = {}) {
+        args.insert(args.begin(), KVZIP_BINARY);
+        return RunProgram(args, whileRunning);
+    }
+
+    // The start banner carries the clock: mask its date and time.
+    static std::string Masked(std::string log) {
+        log = std::regex_replace(log, std::regex("Date    [^\r]*"), "Date    D");
+        return std::regex_replace(log, std::regex("Time    [^\r]*"), "Time    T");
+    }
+
+    // What the desktop program logs before the analysis: the start banner,
+    // "Repair" and step 2.
+    static void LogUpToAnalysis(const std::vector<fs::path>& sources) {
+        WriteStartBanner(std::tm{});
+        g_repairMode = 0;
+        g_skipPreview = 0;
+        std::vector<std::wstring> paths;
+        for (const fs::path& source : sources)
+            paths.push_back(platform::DecodeLocal(source.string()));
+        RecordRepairSelection(paths);
+        LogAnalysisStart();
+    }
+
+    // Every file and folder below `root`, with the bytes of each file.
+    static std::map<std::string, std::string> Tree(const fs::path& root) {
+        std::map<std::string, std::string> tree;
+        for (const auto& item : fs::recursive_directory_iterator(root)) {
+            const std::string relative = fs::relative(item.path(), root).string();
+            tree[relative] = item.is_directory()
+                                 ? "<folder>"
+                                 : kvtest::ReadFileBytes(item.path()).value_or("<unreadable>");
+        }
+        return tree;
+    }
+
+    std::vector<fs::path> Sources() const {
+        ZipWriter deflated;
+        deflated.Add({.name = "docs/readme.txt",
+                      .content = std::string(4000, 'r'),
+                      .method = 8,
+                      .modTime = (9 << 11) | (30 << 5),
+                      .modDate = ((2011 - 1980) << 9) | (7 << 5) | 14});
+        deflated.Add({.name = "PK.DAT", .content = "debris"});
+        deflated.AddCentralDirectory();
+        ZipWriter cut;
+        for (const char* name : {"keep.txt", "half.txt"})
+            cut.Add({.name = name, .content = std::string(500, name[0])});
+        std::string cutBytes = cut.Bytes();
+        kvtest::Truncate(cutBytes, cut.Entry(1).dataOffset + 200);
+        return {Archive("first.zip", ThreeEntryArchive()), Archive("second.zip", deflated.Bytes()),
+                Archive("third.v2.zip", cutBytes)};
+    }
+};
+
+class RepairMatchesTheDesktopPass : public CliTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RepairMatchesTheDesktopPass, InFilesAndLog) {
+    const int current = GetParam();
+    const std::vector<fs::path> sources = Sources();
+    std::vector<std::string> args = {"repair",     "--dest", Dest().string(),  "--overwrite",
+                                     "yes-to-all", "--log",  CliLog().string()};
+    if (current > 0) {
+        args.push_back("--current");
+        args.push_back(std::to_string(current));
+    }
+    for (const fs::path& source : sources)
+        args.push_back(source.string());
+    const RunResult run = Kvzip(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    fs::rename(Dest(), Root() / "dest-cli");
+    fs::create_directory(Dest());
+
+    LogUpToAnalysis(sources);
+    g_saveCurrentOnly = current > 0 ? 1 : 0;
+    (current > 0 ? g_saveCurrentFolder : g_saveAllFolder) = platform::DecodeLocal(Dest().string());
+    g_overwriteChoice = OverwriteYesToAll;
+    RecordingSaveHost host(current);
+    ASSERT_TRUE(RunSave(host));
+    // Save Current File of one of several sources returns to the preview.
+    if (current == 0)
+        WriteCompletionBanner();
+
+    EXPECT_EQ(Tree(Root() / "dest-cli"), Tree(Dest()));
+    EXPECT_EQ(Masked(LogTestFolder::Read(CliLog())), Masked(LogText()));
+    EXPECT_EQ(kvtest::ReadFileBytes(Root() / "dest-cli" / "Repair" / "third.v2" / "keep.txt"),
+              current == 0 || current == 3 ? std::optional(std::string(500, 'k')) : std::nullopt);
+    EXPECT_NE(run.err.find("archives:"), std::string::npos) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RepairMatchesTheDesktopPass, ::testing::Values(0, 2, 3),
+                         [](const auto& info) {
+                             return info.param == 0 ? std::string("all")
+                                                    : "current" + std::to_string(info.param);
+                         });
+
+TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
+    const std::vector<fs::path> sources = Sources();
+    std::vector<std::string> args = {"analyse", "--log", CliLog().string()};
+    for (const fs::path& source : sources)
+        args.push_back(source.string());
+    const RunResult text = Kvzip(args);
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("Number Of Files Extracted  :      3"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("3   KB"), std::string::npos) << text.out;
+
+    LogUpToAnalysis(sources);
+    std::vector<RecordingAnalysisHost> hosts;
+    for (int number = 1; number <= 3; ++number) {
+        hosts.emplace_back(number);
+        ASSERT_TRUE(RunAnalysis(hosts.back()));
+    }
+    EXPECT_EQ(Masked(LogTestFolder::Read(CliLog())), Masked(LogText()));
+
+    // The JSON parses and holds the same texts as the in-process rows.
+    args[2] = (Root() / "json.log").string();
+    args.insert(args.begin() + 1, "--json");
+    const RunResult json = Kvzip(args);
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    kvtest::WriteFileBytes(Root() / "out.json", json.out);
+    const RunResult parsed = RunProgram(
+        {"/usr/bin/python3", "-c",
+         "import json,sys\n"
+         "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
+         "for a in d['archives']:\n"
+         "  print(a['number'], a['listedCount'], a['missing'])\n"
+         "  for r in a['rows']:\n"
+         "    print('|'.join([r['fileName'], r['uncompressedSizeText'],\n"
+         "      r['compressedSizeText'], r['ratioText'], r['modifiedTimeText'], r['crcText'],\n"
+         "      str(r['crc']), str(r['uncompressedSize'])]))\n",
+         (Root() / "out.json").string()});
+    ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
+    std::string expected;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        expected += std::to_string(i + 1) + " " + std::to_string(hosts[i].rows.size()) + " False\n";
+        for (const EntryRow& row : hosts[i].rows) {
+            std::wstring line;
+            for (const std::wstring& cell : row.texts)
+                line += cell + L"|";
+            line += std::to_wstring(row.crc) + L"|" + std::to_wstring(row.uncompressedSize);
+            expected += platform::EncodeLocal(line) + "\n";
+        }
+    }
+    EXPECT_EQ(parsed.out, expected);
+}
+
+TEST_F(CliTest, AnalyseJsonEscapesAwkwardNames) {
+    ZipWriter zip;
+    zip.Add({.name = "q\"uote\x01\xE9\ttab.txt", .content = "odd"});
+    zip.AddCentralDirectory();
+    const auto archive = Archive("odd.zip", zip.Bytes());
+    const RunResult json =
+        Kvzip({"analyse", "--json", "--log", CliLog().string(), archive.string()});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    kvtest::WriteFileBytes(Root() / "odd.json", json.out);
+    const RunResult parsed = RunProgram({"/usr/bin/python3", "-c",
+                                         "import json,sys\n"
+                                         "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
+                                         "print(ascii(d['archives'][0]['rows'][0]['fileName']))\n",
+                                         (Root() / "odd.json").string()});
+    ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
+    // The byte that is no character of the locale reads as Windows-1252.
+    EXPECT_EQ(parsed.out, "'q\"uote\\x01\\xe9\\ttab.txt'\n");
+}
+
+struct OverwriteOption {
+    const char* option;
+    std::vector<bool> saved; // a (folder exists), b (exists), c (new)
+};
+
+class RepairOverwrite : public CliTest, public ::testing::WithParamInterface<OverwriteOption> {};
+
+TEST_P(RepairOverwrite, MapsOntoTheOverwriteChoice) {
+    std::vector<std::string> args = {"repair",          "--dest", Dest().string(),  "--overwrite",
+                                     GetParam().option, "--log",  CliLog().string()};
+    for (const char* name : {"a", "b", "c"})
+        args.push_back(Archive(std::string(name) + ".zip", ThreeEntryArchive()).string());
+    fs::create_directories(Dest() / "Repair" / "a");
+    fs::create_directories(Dest() / "Repair" / "b");
+    const RunResult run = Kvzip(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    int i = 0;
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(fs::exists(Dest() / "Repair" / name / "one.txt"), GetParam().saved[i++]) << name;
+    EXPECT_TRUE(Masked(LogTestFolder::Read(CliLog())).ends_with(kCompletionBanner));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, RepairOverwrite,
+                         ::testing::Values(OverwriteOption{"yes", {true, true, true}},
+                                           OverwriteOption{"no", {false, false, true}},
+                                           OverwriteOption{"yes-to-all", {true, true, true}},
+                                           OverwriteOption{"no-to-all", {false, false, true}}),
+                         [](const auto& info) {
+                             std::string name = info.param.option;
+                             std::erase(name, '-');
+                             return name;
+                         });
+
+struct ExitCase {
+    const char* label;
+    std::vector<std::string> args; // "@A" is a sound archive, "@D" the destination
+    int exitCode;
+};
+
+class ExitCodes : public CliTest, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(ExitCodes, TellTheOutcome) {
+    const auto archive = Archive("sound.zip", ThreeEntryArchive());
+    std::vector<std::string> args;
+    for (const std::string& arg : GetParam().args)
+        args.push_back(arg == "@A"   ? archive.string()
+                       : arg == "@D" ? Dest().string()
+                       : arg == "@M" ? (Root() / "missing.zip").string()
+                       : arg == "@L" ? CliLog().string()
+                                     : arg);
+    const RunResult run = Kvzip(args);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, ExitCodes,
+    ::testing::Values(
+        ExitCase{"noCommand", {}, 2}, ExitCase{"unknownCommand", {"mend"}, 2},
+        ExitCase{"help", {"--help"}, 0}, ExitCase{"repairHelp", {"repair", "--help"}, 0},
+        ExitCase{"analyseHelp", {"analyse", "--help"}, 0},
+        ExitCase{"analyseSound", {"analyse", "--log", "@L", "@A"}, 0},
+        ExitCase{"analyseMissing", {"analyse", "--log", "@L", "@A", "@M"}, 1},
+        ExitCase{"analyseNoArchive", {"analyse", "--log", "@L"}, 2},
+        ExitCase{"analyseBadOption", {"analyse", "--dest", "@D", "@A"}, 2},
+        ExitCase{
+            "repairSound", {"repair", "--dest", "@D", "--overwrite", "no", "--log", "@L", "@A"}, 0},
+        ExitCase{"repairMissing",
+                 {"repair", "--dest", "@D", "--overwrite", "no", "--log", "@L", "@M", "@A"},
+                 1},
+        ExitCase{"repairNoDest", {"repair", "--overwrite", "no", "@A"}, 2},
+        ExitCase{"repairAskWithoutTerminal", {"repair", "--dest", "@D", "--log", "@L", "@A"}, 2},
+        ExitCase{"repairBadPolicy", {"repair", "--dest", "@D", "--overwrite", "maybe", "@A"}, 2},
+        ExitCase{"repairCurrentOutOfRange",
+                 {"repair", "--dest", "@D", "--overwrite", "no", "--current", "2", "@A"},
+                 2},
+        ExitCase{"repairDestMissing",
+                 {"repair", "--dest", "@M", "--overwrite", "no", "--log", "@L", "@A"},
+                 2}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(CliTest, AskWithoutATerminalIsRefusedBeforeAnythingIsWritten) {
+    const auto archive = Archive("sound.zip", ThreeEntryArchive());
+    const RunResult run =
+        Kvzip({"repair", "--dest", Dest().string(), "--log", CliLog().string(), archive.string()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("needs a terminal"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(CliLog()));
+    EXPECT_FALSE(fs::exists(Dest() / "Repair"));
+}
+
+TEST_F(CliTest, InterruptStopsAtASafePointAndLogsTheAbort) {
+    ZipWriter zip;
+    for (int i = 0; i < 20000; ++i)
+        zip.Add(
+            {.name = "e" + std::to_string(i) + ".txt", .content = "entry " + std::to_string(i)});
+    const auto archive = Archive("many.zip", zip.Bytes());
+    const fs::path first = Dest() / "Repair" / "many" / "e0.txt";
+    bool signalled = false;
+    const RunResult run = Kvzip({"repair", "--dest", Dest().string(), "--overwrite", "no", "--log",
+                                 CliLog().string(), archive.string()},
+                                [&](int pid) {
+                                    if (!fs::exists(first))
+                                        return true;
+                                    ::kill(pid, SIGINT);
+                                    signalled = true;
+                                    return false;
+                                });
+    ASSERT_TRUE(signalled);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    const std::string log = LogTestFolder::Read(CliLog());
+    EXPECT_TRUE(log.ends_with(kAbortBanner)) << log.substr(log.size() > 300 ? log.size() - 300 : 0);
+    EXPECT_EQ(log.find("Completed successfully"), std::string::npos);
+    // Files already written stay whole; the pass did not run to the end.
+    EXPECT_EQ(kvtest::ReadFileBytes(first), "entry 0");
+    EXPECT_FALSE(fs::exists(Dest() / "Repair" / "many" / "e19999.txt"));
+}
+
+} // namespace

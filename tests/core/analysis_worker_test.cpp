@@ -1,0 +1,373 @@
+// The analysis pass of one source file, driven through a recording host.
+#include "workflow_hosts.h"
+
+#include "engine/scan_state.h"
+#include "platform/text.h"
+#include "tests/support/scripted_message_box.h"
+#include "tests/support/zip_writer.h"
+#include "workflow/analysis_format.h"
+#include "workflow/analysis_worker.h"
+#include "workflow/repair_state.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+using kvtest::EntrySpec;
+using kvtest::ZipWriter;
+
+class AnalysisWorkerTest : public WorkflowTest {
+protected:
+    // The six header calls for file `number` at `path`.
+    static std::string Header(int number, const std::filesystem::path& path) {
+        return "File Number :      " + std::to_string(number) +
+               "\r\nFile Name   :      " + path.string() + "\r\n";
+    }
+    static std::string Count(int listed) {
+        return "Number Of Files Extracted  :      " + std::to_string(listed) + "\r\n\r\n\r\n";
+    }
+    static std::vector<std::string> Names(const RecordingAnalysisHost& host) {
+        std::vector<std::string> names;
+        for (const EntryRow& row : host.rows)
+            names.push_back(platform::EncodeLocal(row.name));
+        return names;
+    }
+};
+
+// Entries followed by filler that holds no signature: the quick scan then
+// reports a position well below the end, so the listing's steps show.
+std::string EntriesThenFiller(const std::vector<std::string>& names, std::size_t filler) {
+    ZipWriter zip;
+    for (const std::string& name : names)
+        zip.Add({.name = name, .content = "data of " + name});
+    zip.AddRaw(std::string(filler, 'x'));
+    return zip.Bytes();
+}
+
+TEST_F(AnalysisWorkerTest, ListsASoundArchiveAndLogsItsCount) {
+    const auto path = Archive("sound.zip", ThreeEntryArchive());
+    SetSources({Root() / "other.zip", path});
+    RecordingAnalysisHost host(2);
+    ASSERT_TRUE(RunAnalysis(host));
+
+    EXPECT_EQ(Names(host), (std::vector<std::string>{"one.txt", "two.txt", "three.txt"}));
+    EXPECT_EQ(host.listedCount, L"3");
+    EXPECT_EQ(LogText(), Header(2, path) + Count(3));
+    EXPECT_EQ(g_currentSourcePath, platform::DecodeLocal(path.string()));
+    // After the last entry the bar reads 100, then 99 from the final report.
+    ASSERT_GE(host.bars.size(), 2u);
+    EXPECT_EQ(host.bars[host.bars.size() - 2], 100);
+    EXPECT_EQ(host.bars.back(), 99);
+    EXPECT_EQ(host.calls.back(), "finished");
+    EXPECT_EQ(g_closeAnalysisDlg, 1);
+    EXPECT_EQ(g_reapAnalysisThread, 1);
+    EXPECT_EQ(g_entryCount, 0);
+    EXPECT_EQ(g_analysisScanActive, 0);
+    EXPECT_TRUE(host.errors.empty());
+    // A report that changes nothing never reaches the window.
+    EXPECT_EQ(std::adjacent_find(host.bars.begin(), host.bars.end()), host.bars.end());
+}
+
+TEST_F(AnalysisWorkerTest, FiltersNamesAndStillAdvancesTheBarForEveryEntry) {
+    const auto path = Archive(
+        "names.zip", EntriesThenFiller({"KPX.TXT", "PK.DAT", "Kind.doc", "docs/BACKUP.ZIP"}, 1600));
+    SetSources({path});
+    RecordingAnalysisHost host;
+    std::vector<int> scanBars;
+    host.onBar = [&](int p) {
+        if (g_analysisScanActive == 1)
+            scanBars.push_back(p);
+    };
+    ASSERT_TRUE(RunAnalysis(host));
+
+    EXPECT_EQ(Names(host), (std::vector<std::string>{"KPX.TXT", "docs/BACKUP.ZIP"}));
+    EXPECT_EQ(LogText(), Header(1, path) + Count(2));
+    // The listing counts only what it listed, one label per row.
+    const std::vector<std::string> counts = [&] {
+        std::vector<std::string> c;
+        for (const auto& call : host.calls)
+            if (call.rfind("count", 0) == 0)
+                c.push_back(call);
+        return c;
+    }();
+    EXPECT_EQ(counts, (std::vector<std::string>{"count 1", "count 2"}));
+
+    // Listing: 100 x (i + 1) / n + p0, the last one 100 at most; then 99.
+    const int p0 = scanBars.empty() ? 0 : scanBars.back();
+    ASSERT_LT(p0, 25) << "the filler should keep the scan's bar low";
+    std::vector<int> expected;
+    for (int i = 0; i < 4; ++i) {
+        int q = 100 * (i + 1) / 4 + p0;
+        if (q >= 100)
+            q = i + 1 < 4 ? 98 : 100;
+        if (expected.empty() ? q != p0 : q != expected.back())
+            expected.push_back(q);
+    }
+    expected.push_back(99);
+    const std::vector<int> tail(host.bars.end() - static_cast<long>(expected.size()),
+                                host.bars.end());
+    EXPECT_EQ(tail, expected);
+}
+
+TEST_F(AnalysisWorkerTest, NeverListsAnEntryWithoutAName) {
+    ZipWriter zip;
+    zip.Add({.name = "", .content = "nameless"});
+    zip.Add({.name = "kept.txt", .content = "kept"});
+    zip.AddRaw(std::string(200, 'x'));
+    const auto path = Archive("nameless.zip", zip.Bytes());
+    SetSources({path});
+    RecordingAnalysisHost host;
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_EQ(Names(host), (std::vector<std::string>{"kept.txt"}));
+    EXPECT_EQ(LogText(), Header(1, path) + Count(1));
+}
+
+TEST_F(AnalysisWorkerTest, AnArchiveOfDebrisOnlyListsNothingAndLogsZero) {
+    const auto path = Archive("kiwi.zip", EntriesThenFiller({"docs/Kiwi.txt"}, 200));
+    SetSources({path});
+    RecordingAnalysisHost host;
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_TRUE(host.rows.empty());
+    EXPECT_EQ(host.listedCount, L"");
+    EXPECT_EQ(LogText(), Header(1, path) + Count(0));
+}
+
+TEST_F(AnalysisWorkerTest, RowsCarryTheSixTexts) {
+    const char* savedTz = std::getenv("TZ");
+    const std::string tz = savedTz ? savedTz : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    ZipWriter zip;
+    const std::string content(1023, 'a');
+    // 5 Mar 2008, 14:07:08 in DOS form (two-second steps).
+    zip.Add({.name = "dir/data.bin",
+             .content = content,
+             .modTime = (14 << 11) | (7 << 5) | 4,
+             .modDate = ((2008 - 1980) << 9) | (3 << 5) | 5});
+    zip.AddCentralDirectory();
+    const auto path = Archive("texts.zip", zip.Bytes());
+    SetSources({path});
+    RecordingAnalysisHost host;
+    ASSERT_TRUE(RunAnalysis(host));
+    if (savedTz)
+        ::setenv("TZ", tz.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+
+    ASSERT_EQ(host.rows.size(), 1u);
+    const EntryRow& row = host.rows[0];
+    EXPECT_EQ(row.texts[columnFileName], L"dir/data.bin");
+    EXPECT_EQ(row.texts[columnUncompressedSize], L"1023   Bytes");
+    EXPECT_EQ(row.texts[columnCompressedSize], L"1023   Bytes");
+    EXPECT_EQ(row.texts[columnRatio], L"100%");
+    EXPECT_EQ(row.texts[columnModifiedTime], L"05 Mar 2008, 14:07:08");
+    EXPECT_EQ(row.texts[columnCrc], std::to_wstring(kvtest::Crc32(content)));
+}
+
+TEST_F(AnalysisWorkerTest, AMissingFileLogsOnlyTheHeaderAndClearsTheList) {
+    const auto path = Root() / "gone.zip";
+    SetSources({path});
+    RecordingAnalysisHost host;
+    host.rows.resize(2);
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"delete rows", "finished"}));
+    EXPECT_EQ(LogText(), Header(1, path));
+    EXPECT_EQ(g_closeAnalysisDlg, 1);
+}
+
+// A file of `size` bytes whose only signature sits at its very end, or is
+// cut to its first `signatureBytes` bytes there.
+std::string FillerThenSignature(std::size_t size, std::size_t signatureBytes = 4) {
+    const std::string signature("PK\x03\x04", signatureBytes);
+    return std::string(size - signature.size(), 'x') + signature;
+}
+
+struct ProbeCase {
+    const char* label;
+    std::size_t size;
+    std::size_t signatureBytes;
+    bool scanned;
+    bool found;
+};
+
+class SignatureProbe : public AnalysisWorkerTest,
+                       public ::testing::WithParamInterface<ProbeCase> {};
+
+TEST_P(SignatureProbe, FindsOnlyAWholeSignatureInAFileOfMoreThan100Bytes) {
+    const ProbeCase& c = GetParam();
+    const auto path = Archive("probe.zip", FillerThenSignature(c.size, c.signatureBytes));
+    SetSources({path});
+    g_signatureFound = 0;
+    g_scanOffset = 12345;
+    RecordingAnalysisHost host;
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_EQ(g_signatureFound, c.found ? 1 : 0);
+    // Only a file that held a signature gets its count logged.
+    EXPECT_EQ(LogText(), Header(1, path) + (c.found ? Count(0) : ""));
+    if (!c.scanned) {
+        EXPECT_TRUE(host.bars.empty());
+        EXPECT_EQ(g_scanOffset, 12345u);
+    } else {
+        EXPECT_EQ(g_scanOffset, c.found ? c.size - 4 : c.size);
+        // The probe's bar climbs one step at a time and stays below 99.
+        for (std::size_t i = 0; i + 1 < host.bars.size() && host.bars[i + 1] <= 98; ++i)
+            EXPECT_EQ(host.bars[i], static_cast<int>(i) + 1);
+        EXPECT_EQ(host.bars.back(), 99);
+    }
+    EXPECT_TRUE(host.rows.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SignatureProbe,
+                         ::testing::Values(ProbeCase{"exactly100", 100, 4, false, false},
+                                           ProbeCase{"just101", 101, 4, true, true},
+                                           ProbeCase{"lastFourBytes", 5000, 4, true, true},
+                                           ProbeCase{"lastThreeBytes", 5000, 3, true, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(AnalysisWorkerTest, ASignatureAtOffsetZeroLeavesTheBarForTheEngine) {
+    const auto path = Archive("front.zip", ThreeEntryArchive());
+    SetSources({path});
+    RecordingAnalysisHost host;
+    bool movedBeforeScan = false;
+    host.onBar = [&](int) {
+        if (g_analysisScanActive == 0 && host.rows.empty() && host.bars.size() == 1 &&
+            host.calls.size() == 1)
+            movedBeforeScan = true;
+    };
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_FALSE(movedBeforeScan);
+}
+
+struct CutCase {
+    const char* label;
+    int entry;  // the entry that is cut
+    int offset; // from its local header
+};
+
+class TruncatedArchive : public AnalysisWorkerTest,
+                         public ::testing::WithParamInterface<CutCase> {};
+
+TEST_P(TruncatedArchive, ListsTheEntriesBeforeTheCut) {
+    ZipWriter zip;
+    for (const char* name : {"one.txt", "two.txt", "three.txt"})
+        zip.Add({.name = name, .content = std::string(300, name[1])});
+    std::string bytes = zip.Bytes();
+    kvtest::Truncate(bytes, zip.Entry(GetParam().entry).headerOffset + GetParam().offset);
+    const auto path = Archive("cut.zip", bytes);
+    SetSources({path});
+    RecordingAnalysisHost host;
+    ASSERT_TRUE(RunAnalysis(host));
+
+    const std::vector<std::string> names = Names(host);
+    ASSERT_GE(names.size(), static_cast<std::size_t>(GetParam().entry));
+    const std::vector<std::string> whole = {"one.txt", "two.txt"};
+    EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + GetParam().entry, names.begin()));
+    EXPECT_EQ(LogText(), Header(1, path) + Count(static_cast<int>(names.size())));
+    EXPECT_EQ(g_analysisScanActive, 0);
+    EXPECT_EQ(g_entryCount, 0);
+    EXPECT_EQ(host.calls.back(), "finished");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cuts, TruncatedArchive,
+                         ::testing::Values(CutCase{"afterSignature", 2, 4},
+                                           CutCase{"insideHeader", 2, 20},
+                                           CutCase{"insideName", 2, 32},
+                                           CutCase{"insideData", 2, 100},
+                                           CutCase{"insideSecondData", 1, 100}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(AnalysisWorkerTest, AFileThatCannotBeOpenedIsToldAndListsNothing) {
+    const auto path = Archive("locked.zip", ThreeEntryArchive());
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    if (FILE* probe = std::fopen(path.c_str(), "rb")) {
+        std::fclose(probe);
+        GTEST_SKIP() << "running with rights that ignore file permissions";
+    }
+    SetSources({path});
+    ScriptedMessageBox boxes;
+    RecordingAnalysisHost host;
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_EQ(boxes.AskedTexts(),
+              (std::vector<std::wstring>{L"File is already open ,Please close the file"}));
+    EXPECT_EQ(LogText(), Header(1, path));
+    EXPECT_TRUE(host.rows.empty());
+}
+
+TEST_F(AnalysisWorkerTest, StopBetweenEntriesKeepsTheRowsListed) {
+    const auto path = Archive("stop.zip", ThreeEntryArchive());
+    SetSources({path});
+    platform::WorkerGate gate;
+    RecordingAnalysisHost host;
+    host.onRow = [&] { gate.Stop(); };
+    EXPECT_FALSE(RunAnalysis(host, &gate));
+    EXPECT_EQ(Names(host), (std::vector<std::string>{"one.txt"}));
+    EXPECT_EQ(g_analysisScanActive, 0);
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "finished"), 0);
+    g_analysisArchive.CloseArchive(true);
+    g_entryCount = 0;
+}
+
+TEST_F(AnalysisWorkerTest, StopInsideTheScanUnwindsAndClearsTheScanFlag) {
+    const auto path = Archive("scan.zip", EntriesThenFiller({"a.txt", "b.txt"}, 5000));
+    SetSources({path});
+    platform::WorkerGate gate;
+    RecordingAnalysisHost host;
+    bool stoppedInScan = false;
+    host.onBar = [&](int) {
+        if (g_analysisScanActive == 1 && !stoppedInScan) {
+            stoppedInScan = true;
+            gate.Stop();
+        }
+    };
+    EXPECT_FALSE(RunAnalysis(host, &gate));
+    EXPECT_TRUE(stoppedInScan);
+    EXPECT_EQ(g_analysisScanActive, 0);
+    EXPECT_TRUE(host.rows.empty());
+    g_analysisArchive.CloseArchive(true);
+    g_entryCount = 0;
+}
+
+// ReportAnalysisProgress only acts while a pass runs: drive it from the
+// host while the worker lists the first entry.
+TEST_F(AnalysisWorkerTest, LaggingReportsCreepEveryTwoThousandth) {
+    const auto path = Archive("creep.zip", EntriesThenFiller({"a", "b", "c"}, 1600));
+    SetSources({path});
+    RecordingAnalysisHost host;
+    std::vector<int> seen;
+    host.onRow = [&] {
+        if (host.rows.size() != 1)
+            return;
+        const int start = host.bars.back();
+        ASSERT_LT(start, 97);
+        // The scan's own lagging reports have counted too.
+        g_progressCreepCount = 0;
+        for (int i = 0; i < 1999; ++i)
+            ReportAnalysisProgress(0, 100);
+        seen.push_back(host.bars.back() - start);
+        ReportAnalysisProgress(0, 100);
+        seen.push_back(host.bars.back() - start);
+        seen.push_back(g_progressCreepCount);
+        // The counter carries over between calls, files and dialogs.
+        g_progressCreepCount = 1998;
+        ReportAnalysisProgress(1, 1000);
+        seen.push_back(host.bars.back() - start);
+        ReportAnalysisProgress(1, 1000);
+        seen.push_back(host.bars.back() - start);
+        // A total of 0 lags like position 0 rather than dividing by it.
+        ReportAnalysisProgress(5, 0);
+        // At or past the end the bar stops at 99.
+        ReportAnalysisProgress(250, 100);
+        seen.push_back(host.bars.back());
+    };
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 0, 1, 2, 99}));
+}
+
+TEST(AnalysisProgress, DoesNothingWithoutARunningPass) {
+    EXPECT_EQ(ReportAnalysisProgress(50, 100), 0u);
+}
+
+} // namespace

@@ -1,0 +1,479 @@
+// The saving pass, both modes, driven through a recording host.
+#include "workflow_hosts.h"
+
+#include "engine/scan_state.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+#include "tests/support/scripted_message_box.h"
+#include "tests/support/zip_writer.h"
+#include "workflow/overwrite_choice.h"
+#include "workflow/repair_state.h"
+#include "workflow/save_state.h"
+#include "workflow/save_worker.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::ZipWriter;
+
+const std::string kStartLines =
+    "\r\n\r\n*************************** Step 3 :- Files Saving********************************"
+    "\r\n\r\nDestination Files Path :\r\n________________________\r\n\r\n";
+
+class SaveWorkerTest : public WorkflowTest {
+protected:
+    void SetUp() override {
+        WorkflowTest::SetUp();
+        m_dest = Root() / "dest";
+        fs::create_directory(m_dest);
+    }
+    fs::path Dest() const { return m_dest; }
+    fs::path Repair() const { return m_dest / "Repair"; }
+
+    // Save All of `sources` into Dest().
+    void UseSaveAll(const std::vector<fs::path>& sources) {
+        SetSources(sources);
+        g_saveCurrentOnly = 0;
+        g_saveAllFolder = platform::DecodeLocal(Dest().string());
+    }
+    // Save Current File of source `number` into Dest().
+    void UseSaveCurrent(const std::vector<fs::path>& sources) {
+        SetSources(sources);
+        g_saveCurrentOnly = 1;
+        g_saveCurrentFolder = platform::DecodeLocal(Dest().string());
+    }
+    static std::string FolderLines(const std::vector<fs::path>& folders) {
+        std::string lines;
+        for (const fs::path& folder : folders)
+            lines += "\r\n" + folder.string();
+        return lines;
+    }
+    static std::string Read(const fs::path& file) {
+        return kvtest::ReadFileBytes(file).value_or("<missing>");
+    }
+
+private:
+    fs::path m_dest;
+};
+
+// A file of `size` bytes without any signature.
+std::string FillerOf(std::size_t size) {
+    return std::string(size, 'x');
+}
+
+std::string Content(const std::string& name) {
+    return "content of " + name + std::string(80, '.');
+}
+
+TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
+    ZipWriter deflated;
+    deflated.Add({.name = "docs/readme.txt", .content = std::string(5000, 'r'), .method = 8});
+    deflated.Add({.name = "empty/", .content = ""});
+    deflated.AddCentralDirectory();
+    const auto first = Archive("first.zip", ThreeEntryArchive());
+    const auto second = Archive("second.zip", deflated.Bytes());
+    UseSaveAll({first, second});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+
+    for (const char* name : {"one.txt", "two.txt", "three.txt"})
+        EXPECT_EQ(Read(Repair() / "first" / name), Content(name));
+    EXPECT_EQ(Read(Repair() / "second" / "docs" / "readme.txt"), std::string(5000, 'r'));
+    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "first", Repair() / "second"}));
+    EXPECT_TRUE(host.finished);
+    EXPECT_EQ(host.calls.back(), "finished");
+    EXPECT_EQ(host.entries.size(), 5u);
+    EXPECT_EQ(g_saveFileIndex, 2);
+    EXPECT_EQ(g_entryCount, 0);
+    EXPECT_EQ(g_savingScanActive, 0);
+    EXPECT_EQ(host.Bar("overall"), (std::vector<int>{50, 100}));
+    // The labels: the total once, then each file's number, path and folder.
+    std::vector<std::string> labels;
+    for (const std::string& call : host.calls)
+        if (call.rfind("count", 0) == 0 || call.rfind("number", 0) == 0 ||
+            call.rfind("source", 0) == 0 || call.rfind("folder", 0) == 0)
+            labels.push_back(call);
+    EXPECT_EQ(labels, (std::vector<std::string>{"count 2", "source " + first.string(), "number 1",
+                                                "folder " + (Repair() / "first").string(),
+                                                "source " + second.string(), "number 2",
+                                                "folder " + (Repair() / "second").string()}));
+}
+
+TEST_F(SaveWorkerTest, SaveCurrentWritesOnlyThePreviewsFile) {
+    const auto first = Archive("first.zip", ThreeEntryArchive());
+    const auto second = Archive("second.zip", ThreeEntryArchive({"x.txt"}));
+    UseSaveCurrent({first, second});
+    RecordingSaveHost host(2);
+    ScriptedMessageBox boxes;
+    ASSERT_TRUE(RunSave(host));
+
+    EXPECT_FALSE(fs::exists(Repair() / "first"));
+    EXPECT_EQ(Read(Repair() / "second" / "x.txt"), Content("x.txt"));
+    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "second"}));
+    EXPECT_TRUE(boxes.AskedTexts().empty());
+    EXPECT_TRUE(host.finished);
+    const std::vector<std::string> start(host.calls.begin(), host.calls.begin() + 5);
+    EXPECT_EQ(start, (std::vector<std::string>{"number 1", "count 1", "source " + second.string(),
+                                               "folder " + (Repair() / "second").string(),
+                                               "start timer"}));
+}
+
+struct YesNoCase {
+    const char* label;
+    int answer;
+    bool saved;
+};
+
+class SaveCurrentExisting : public SaveWorkerTest,
+                            public ::testing::WithParamInterface<YesNoCase> {};
+
+TEST_P(SaveCurrentExisting, AsksTheYesNoQuestionWithTheTimerStopped) {
+    const auto source = Archive("only.zip", ThreeEntryArchive());
+    UseSaveCurrent({source});
+    fs::create_directories(Repair() / "only");
+    RecordingSaveHost host;
+    ScriptedMessageBox boxes({GetParam().answer});
+    ASSERT_TRUE(RunSave(host));
+
+    ASSERT_EQ(boxes.AskedBoxes().size(), 1u);
+    const auto box = boxes.AskedBoxes()[0];
+    EXPECT_EQ(box.text, L"The file already exit's, Do you want to overwrite file");
+    EXPECT_EQ(box.caption, L"Kelvane for Zip");
+    EXPECT_EQ(box.style, platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL);
+    EXPECT_EQ(fs::exists(Repair() / "only" / "one.txt"), GetParam().saved);
+    EXPECT_EQ(LogText(), kStartLines + (GetParam().saved ? FolderLines({Repair() / "only"}) : ""));
+    auto stop = std::find(host.calls.begin(), host.calls.end(), "stop timer");
+    ASSERT_NE(stop, host.calls.end());
+    EXPECT_EQ(*(stop + 1), "start timer");
+    EXPECT_TRUE(host.finished);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SaveCurrentExisting,
+                         ::testing::Values(YesNoCase{"yes", platform::IDYES, true},
+                                           YesNoCase{"no", platform::IDNO, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+struct OverwriteCase {
+    const char* label;
+    int startChoice;
+    std::vector<bool> exists; // which of a, b, c have a folder already
+    std::deque<int> answers;  // -1: the prompt closed with Esc
+    int asked;
+    std::vector<bool> saved;
+    int endChoice;
+};
+
+class SaveAllOverwrite : public SaveWorkerTest,
+                         public ::testing::WithParamInterface<OverwriteCase> {};
+
+TEST_P(SaveAllOverwrite, FollowsTheChoiceOfThePrompt) {
+    const OverwriteCase& c = GetParam();
+    std::vector<fs::path> sources;
+    for (const char* name : {"a", "b", "c"})
+        sources.push_back(Archive(std::string(name) + ".zip", ThreeEntryArchive()));
+    UseSaveAll(sources);
+    g_overwriteChoice = c.startChoice;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (c.exists[i])
+            fs::create_directories(Repair() / sources[i].stem());
+    RecordingSaveHost host;
+    host.overwriteAnswers = c.answers;
+    ASSERT_TRUE(RunSave(host));
+
+    EXPECT_EQ(host.asked, c.asked);
+    std::vector<fs::path> logged;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const fs::path folder = Repair() / sources[i].stem();
+        EXPECT_EQ(fs::exists(folder / "one.txt"), c.saved[i]) << folder;
+        // A skipped file gets no folder of its own and no log line.
+        EXPECT_EQ(fs::exists(folder), c.saved[i] || c.exists[i]) << folder;
+        if (c.saved[i])
+            logged.push_back(folder);
+    }
+    EXPECT_EQ(LogText(), kStartLines + FolderLines(logged));
+    EXPECT_EQ(g_overwriteChoice, c.endChoice);
+    EXPECT_TRUE(host.finished);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, SaveAllOverwrite,
+    ::testing::Values(
+        OverwriteCase{"yesAsksAgain", 0, {true, true, false}, {1, 1}, 2, {true, true, true}, 1},
+        OverwriteCase{
+            "noSkipsAndAsksAgain", 0, {true, true, false}, {2, 1}, 2, {false, true, true}, 1},
+        OverwriteCase{"yesToAllAsksNoMore", 0, {true, true, true}, {3}, 1, {true, true, true}, 3},
+        OverwriteCase{
+            "noToAllSkipsExistingOnly", 0, {true, false, true}, {4}, 1, {false, true, false}, 4},
+        OverwriteCase{"noToAllFromBefore", 4, {false, true, false}, {}, 0, {true, false, true}, 4},
+        OverwriteCase{"escFirstSkips", 0, {true, true, false}, {-1, 1}, 2, {false, true, true}, 1},
+        OverwriteCase{
+            "escAfterYesSavesAgain", 0, {true, true, false}, {1, -1}, 2, {true, true, true}, 1},
+        OverwriteCase{
+            "escAfterNoSkipsAgain", 2, {true, false, true}, {-1, -1}, 2, {false, true, false}, 2},
+        OverwriteCase{"noFolderNoPrompt", 0, {false, false, false}, {}, 0, {true, true, true}, 0}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct BaseNameCase {
+    const char* label;
+    const char* file;
+    const char* folder; // below Repair/; empty: Repair/ itself
+    bool currentMode;
+};
+
+class BaseNames : public SaveWorkerTest, public ::testing::WithParamInterface<BaseNameCase> {};
+
+TEST_P(BaseNames, NameTheOutputFolderAfterTheArchive) {
+    const BaseNameCase& c = GetParam();
+    const auto source = Archive(c.file, ThreeEntryArchive({"inner.txt"}));
+    if (c.currentMode)
+        UseSaveCurrent({source});
+    else
+        UseSaveAll({source});
+    RecordingSaveHost host;
+    // Save All makes the Repair folder first, so a name without an extension
+    // always meets an existing folder there and is asked about.
+    host.overwriteAnswers = {OverwriteYes};
+    ASSERT_TRUE(RunSave(host));
+    EXPECT_EQ(host.asked, !c.currentMode && std::string(c.folder).empty() ? 1 : 0);
+    const fs::path folder = Repair() / c.folder;
+    EXPECT_EQ(Read(folder / "inner.txt"), Content("inner.txt"));
+    // Without an extension the folder text ends with the separator.
+    const std::string expected =
+        std::string(c.folder).empty() ? (Repair().string() + "/") : folder.string();
+    EXPECT_EQ(host.folders, (std::vector<std::wstring>{platform::DecodeLocal(expected)}));
+    EXPECT_EQ(LogText(), kStartLines + "\r\n" + expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, BaseNames,
+                         ::testing::Values(BaseNameCase{"twoDots", "a.b.zip", "a.b", false},
+                                           BaseNameCase{"backup", "x.backup.zip", "x.backup",
+                                                        false},
+                                           BaseNameCase{"noExtensionAll", "noext", "", false},
+                                           BaseNameCase{"noExtensionCurrent", "noext", "", true},
+                                           BaseNameCase{"twoDotsCurrent", "a.b.zip", "a.b", true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ArchiveBaseName, CutsBeforeTheLastDotOfTheFileName) {
+    EXPECT_EQ(ArchiveBaseName(L"/d/a.b.zip"), L"a.b");
+    EXPECT_EQ(ArchiveBaseName(L"/d.x/noext"), L"");
+    EXPECT_EQ(ArchiveBaseName(L"plain.zip"), L"plain");
+    EXPECT_EQ(ArchiveBaseName(L"/d/.hidden"), L"");
+    EXPECT_EQ(OutputFolderFor(L"/dest", L"/d/a.b.zip"), L"/dest/Repair/a.b");
+    EXPECT_EQ(OutputFolderFor(L"/dest", L"/d/noext"), L"/dest/Repair/");
+}
+
+// Three entries, then filler with no signature: the quick scan reports the
+// position past the last header, so the filler sets where the scan leaves
+// the Current bar.
+std::string ThreeEntriesThenFiller(std::size_t filler) {
+    ZipWriter zip;
+    for (const char* name : {"e1.txt", "e2.txt", "e3.txt"})
+        zip.Add({.name = name, .content = std::string(40, name[1])});
+    zip.AddRaw(std::string(filler, 'x'));
+    return zip.Bytes();
+}
+
+class SaveBars : public SaveWorkerTest {
+protected:
+    // The Current bar's value just before the first extraction.
+    static int BaseBefore(const RecordingSaveHost& host, const std::string& bar) {
+        int base = 0;
+        for (const std::string& call : host.calls) {
+            if (call == "entry")
+                break;
+            if (call.rfind(bar + " ", 0) == 0)
+                base = std::stoi(call.substr(bar.size() + 1));
+        }
+        return base;
+    }
+    // The bar's values from the first extraction on.
+    static std::vector<int> After(const RecordingSaveHost& host, const std::string& bar) {
+        std::vector<int> values;
+        bool extracting = false;
+        for (const std::string& call : host.calls) {
+            extracting = extracting || call == "entry";
+            if (extracting && call.rfind(bar + " ", 0) == 0)
+                values.push_back(std::stoi(call.substr(bar.size() + 1)));
+        }
+        return values;
+    }
+    // A filler that makes the scan leave the bar at 40.
+    fs::path ArchiveAtForty() {
+        for (std::size_t filler = 300; filler < 700; ++filler) {
+            const std::string bytes = ThreeEntriesThenFiller(filler);
+            // The quick scan resumes past the third entry's data.
+            const std::size_t size = bytes.size();
+            const std::size_t resume = size - filler;
+            if (resume * 100 / size == 40)
+                return Archive("forty.zip", bytes);
+        }
+        ADD_FAILURE() << "no filler gives 40";
+        return {};
+    }
+};
+
+TEST_F(SaveBars, SaveAllMovesTheBarsAfterEachExtraction) {
+    UseSaveAll({ArchiveAtForty()});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    ASSERT_EQ(BaseBefore(host, "current"), 40);
+    // 100/3, 200/3 and 300/3 added to 40: 73, then 106 as 98, the last 100.
+    EXPECT_EQ(After(host, "current"), (std::vector<int>{73, 98, 100}));
+    // A single source: the Overall bar follows the Current one.
+    EXPECT_EQ(After(host, "overall"), (std::vector<int>{73, 98, 100}));
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "entry"), 3);
+}
+
+TEST_F(SaveBars, SaveCurrentMovesTheBarsBeforeEachExtraction) {
+    UseSaveCurrent({ArchiveAtForty()});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    ASSERT_EQ(BaseBefore(host, "current"), 40);
+    // 0, 33 and 66 added to 40, each set before its extraction (40 is there
+    // already); the third, 106, belongs to the last entry: 100. -1 marks an
+    // extraction.
+    std::vector<int> sequence;
+    for (const std::string& call : host.calls) {
+        if (call == "entry")
+            sequence.push_back(-1);
+        else if (call.rfind("current ", 0) == 0 && !sequence.empty())
+            sequence.push_back(std::stoi(call.substr(8)));
+    }
+    EXPECT_EQ(sequence, (std::vector<int>{-1, 73, -1, 100, -1}));
+    EXPECT_EQ(After(host, "overall"), (std::vector<int>{73, 100}));
+}
+
+TEST_F(SaveBars, SeveralSourcesMoveTheOverallBarPerFileOnly) {
+    const auto small = Archive("small.zip", FillerOf(100));
+    const auto scanned = Archive("scanned.zip", FillerOf(101));
+    const auto good = Archive("good.zip", ThreeEntryArchive());
+    UseSaveAll({small, scanned, good});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    // The 100-byte file is passed over without a step of the Overall bar;
+    // the 101-byte one is probed (the Current bar climbs) and counts.
+    EXPECT_EQ(host.Bar("overall"), (std::vector<int>{66, 100}));
+    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "small", Repair() / "scanned",
+                                                    Repair() / "good"}));
+    EXPECT_TRUE(fs::is_directory(Repair() / "small"));
+    EXPECT_EQ(Read(Repair() / "good" / "two.txt"), Content("two.txt"));
+}
+
+// ReportSaveProgress acts only while a pass runs: drive it from the host
+// after the first extraction.
+TEST_F(SaveBars, LaggingReportsCreepEveryFourThousandth) {
+    const auto source = Archive("creep.zip", ThreeEntriesThenFiller(2000));
+    UseSaveAll({source});
+    RecordingSaveHost host;
+    std::vector<int> seen;
+    host.onEntry = [&] {
+        if (host.entries.size() != 1)
+            return;
+        const auto current = [&] { return host.Bar("current").back(); };
+        const int start = current();
+        ASSERT_LT(start, 90);
+        // The scan's own lagging reports have counted too.
+        g_saveProgressCreepCount = 0;
+        for (int i = 0; i < 3999; ++i)
+            ReportSaveProgress(0, 100);
+        seen.push_back(current() - start);
+        ReportSaveProgress(0, 100);
+        seen.push_back(current() - start);
+        seen.push_back(g_saveProgressCreepCount);
+        // One source: the Overall bar follows.
+        seen.push_back(host.Bar("overall").back() - start);
+        // Past the end: 98, not 100, while the archive is still being saved.
+        ReportSaveProgress(0xFFFFFFFFu, 100);
+        seen.push_back(current());
+    };
+    ASSERT_TRUE(RunSave(host));
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 0, 1, 98}));
+}
+
+TEST_F(SaveBars, ReportsAreIgnoredWithoutARunningPass) {
+    EXPECT_EQ(ReportSaveProgress(50, 100), 0u);
+}
+
+class CutArchive : public SaveWorkerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CutArchive, IsSavedUpToItsCut) {
+    ZipWriter zip;
+    for (const char* name : {"one.txt", "two.txt", "three.txt"})
+        zip.Add({.name = name, .content = std::string(300, name[1])});
+    std::string bytes = zip.Bytes();
+    kvtest::Truncate(bytes, zip.Entry(2).dataOffset + 120);
+    const auto source = Archive("cut.zip", bytes);
+    if (GetParam())
+        UseSaveCurrent({source});
+    else
+        UseSaveAll({source});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    EXPECT_EQ(Read(Repair() / "cut" / "one.txt"), std::string(300, 'n'));
+    EXPECT_EQ(Read(Repair() / "cut" / "two.txt"), std::string(300, 'w'));
+    // The stored entry keeps the bytes the archive still holds.
+    EXPECT_EQ(Read(Repair() / "cut" / "three.txt"), std::string(120, 'h'));
+    EXPECT_TRUE(host.finished);
+    EXPECT_EQ(g_savingScanActive, 0);
+    EXPECT_EQ(g_entryCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, CutArchive, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "current" : "all"; });
+
+TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
+    const auto gone = Root() / "gone.zip";
+    const auto good = Archive("good.zip", ThreeEntryArchive());
+    UseSaveAll({gone, good});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    EXPECT_EQ(Read(Repair() / "good" / "three.txt"), Content("three.txt"));
+    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "gone", Repair() / "good"}));
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_TRUE(host.finished);
+    EXPECT_EQ(g_saveFileIndex, 2);
+}
+
+TEST_F(SaveWorkerTest, AVanishedCurrentSourceStillCompletes) {
+    UseSaveCurrent({Root() / "gone.zip"});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    EXPECT_TRUE(host.finished);
+    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "gone"}));
+}
+
+TEST_F(SaveWorkerTest, TheSourceIsOnlyRead) {
+    const std::string bytes = ThreeEntryArchive();
+    const auto source = Archive("ro.zip", bytes);
+    fs::permissions(source, fs::perms::owner_read | fs::perms::group_read);
+    struct stat before {};
+    ASSERT_EQ(::stat(source.c_str(), &before), 0);
+    UseSaveAll({source});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    struct stat after {};
+    ASSERT_EQ(::stat(source.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(Read(source), bytes);
+    EXPECT_EQ(Read(Repair() / "ro" / "one.txt"), Content("one.txt"));
+}
+
+TEST_F(SaveWorkerTest, StopBetweenEntriesKeepsWhatWasWritten) {
+    const auto source = Archive("stop.zip", ThreeEntryArchive());
+    UseSaveAll({source});
+    platform::WorkerGate gate;
+    RecordingSaveHost host;
+    host.onEntry = [&] { gate.Stop(); };
+    EXPECT_FALSE(RunSave(host, &gate));
+    EXPECT_EQ(Read(Repair() / "stop" / "one.txt"), Content("one.txt"));
+    EXPECT_FALSE(fs::exists(Repair() / "stop" / "two.txt"));
+    EXPECT_FALSE(host.finished);
+    EXPECT_EQ(g_savingScanActive, 0);
+    g_savingArchive.CloseArchive(true);
+    g_entryCount = 0;
+}
+
+} // namespace

@@ -1,0 +1,197 @@
+#include "workflow_hosts.h"
+
+#include "engine/scan_state.h"
+#include "log/activity_log.h"
+#include "platform/text.h"
+#include "tests/support/zip_writer.h"
+#include "workflow/analysis_worker.h"
+#include "workflow/overwrite_choice.h"
+#include "workflow/repair_state.h"
+#include "workflow/save_state.h"
+#include "workflow/save_worker.h"
+
+namespace fs = std::filesystem;
+
+int RecordingAnalysisHost::CurrentFileNumber() {
+    return fileNumber;
+}
+
+int RecordingAnalysisHost::EntryRowCount() {
+    return static_cast<int>(rows.size());
+}
+
+void RecordingAnalysisHost::DeleteAllEntryRows() {
+    calls.push_back("delete rows");
+    rows.clear();
+}
+
+void RecordingAnalysisHost::InsertEntryRow(int row, const EntryRow& entry) {
+    calls.push_back("row " + std::to_string(row) + " " + platform::EncodeLocal(entry.name));
+    rows.insert(rows.begin() + row, entry);
+    if (onRow)
+        onRow();
+}
+
+void RecordingAnalysisHost::SetListedCount(const std::wstring& text) {
+    calls.push_back("count " + platform::EncodeLocal(text));
+    listedCount = text;
+}
+
+void RecordingAnalysisHost::SetBarPosition(int position) {
+    calls.push_back("bar " + std::to_string(position));
+    bars.push_back(position);
+    if (onBar)
+        onBar(position);
+}
+
+void RecordingAnalysisHost::AnalysisFinished() {
+    calls.push_back("finished");
+}
+
+void RecordingAnalysisHost::ArchiveError(const std::wstring& reason) {
+    calls.push_back("error");
+    errors.push_back(reason);
+}
+
+int RecordingSaveHost::CurrentFileNumber() {
+    return fileNumber;
+}
+
+void RecordingSaveHost::SetSourcePathLabel(const std::wstring& text) {
+    calls.push_back("source " + platform::EncodeLocal(text));
+}
+
+void RecordingSaveHost::SetFileNumberLabel(const std::wstring& text) {
+    calls.push_back("number " + platform::EncodeLocal(text));
+}
+
+void RecordingSaveHost::SetFileCountLabel(const std::wstring& text) {
+    calls.push_back("count " + platform::EncodeLocal(text));
+}
+
+void RecordingSaveHost::SetOutputFolderLabel(const std::wstring& text) {
+    calls.push_back("folder " + platform::EncodeLocal(text));
+    folders.push_back(text);
+}
+
+void RecordingSaveHost::SetCurrentBar(int position) {
+    calls.push_back("current " + std::to_string(position));
+}
+
+void RecordingSaveHost::SetOverallBar(int position) {
+    calls.push_back("overall " + std::to_string(position));
+}
+
+void RecordingSaveHost::StopTimer() {
+    calls.push_back("stop timer");
+}
+
+void RecordingSaveHost::StartTimer() {
+    calls.push_back("start timer");
+}
+
+void RecordingSaveHost::AskOverwrite() {
+    calls.push_back("ask");
+    ++asked;
+    if (overwriteAnswers.empty())
+        return;
+    const int answer = overwriteAnswers.front();
+    overwriteAnswers.pop_front();
+    if (answer >= 0)
+        g_overwriteChoice = answer;
+}
+
+void RecordingSaveHost::SaveFinished() {
+    calls.push_back("finished");
+    finished = true;
+}
+
+void RecordingSaveHost::ArchiveError(const std::wstring& reason) {
+    calls.push_back("error");
+    errors.push_back(reason);
+}
+
+void RecordingSaveHost::EntrySaved(const ExtractReport& report, const std::wstring&) {
+    calls.push_back("entry");
+    entries.push_back(report);
+    if (onEntry)
+        onEntry();
+}
+
+std::vector<int> RecordingSaveHost::Bar(const std::string& which) const {
+    std::vector<int> values;
+    const std::string prefix = which + " ";
+    for (const std::string& call : calls)
+        if (call.rfind(prefix, 0) == 0)
+            values.push_back(std::stoi(call.substr(prefix.size())));
+    return values;
+}
+
+void WorkflowTest::SetUp() {
+    SetActivityLogFile(LogFile().wstring());
+    FreeSourceFiles();
+    g_sourceFileCount = 0;
+    g_repairMode = 0;
+    g_entryCount = 0;
+    // The quick scan reports the resume offset that the previous scan left
+    // until it meets a header; start from the program's 0.
+    g_resumeOffset = 0;
+    g_saveCurrentOnly = 0;
+    g_saveAllFolder.clear();
+    g_saveCurrentFolder.clear();
+    g_overwriteChoice = OverwriteNotAsked;
+    g_progressCreepCount = 0;
+    g_saveProgressCreepCount = 0;
+    g_appTitle = L"Kelvane for Zip";
+}
+
+void WorkflowTest::TearDown() {
+    SetActivityLogFile({});
+    FreeSourceFiles();
+    g_sourceFileCount = 0;
+}
+
+std::string WorkflowTest::LogText() const {
+    return LogTestFolder::Read(LogFile());
+}
+
+fs::path WorkflowTest::Archive(const std::string& name, const std::string& bytes) const {
+    const fs::path path = Root() / name;
+    kvtest::WriteFileBytes(path, bytes);
+    return path;
+}
+
+void WorkflowTest::SetSources(const std::vector<fs::path>& paths) {
+    FreeSourceFiles();
+    for (const fs::path& path : paths)
+        AppendSourceFile(platform::DecodeLocal(path.string()));
+    g_sourceFileCount = static_cast<int>(paths.size());
+}
+
+bool WorkflowTest::RunAnalysis(RecordingAnalysisHost& host, platform::WorkerGate* gate) {
+    platform::WorkerGate own;
+    try {
+        AnalysisWorker(host, gate ? *gate : own);
+        return true;
+    } catch (const platform::WorkerStopped&) {
+        return false;
+    }
+}
+
+bool WorkflowTest::RunSave(RecordingSaveHost& host, platform::WorkerGate* gate) {
+    platform::WorkerGate own;
+    try {
+        SaveWorker(host, gate ? *gate : own);
+        return true;
+    } catch (const platform::WorkerStopped&) {
+        return false;
+    }
+}
+
+std::string ThreeEntryArchive(const std::vector<std::string>& names) {
+    kvtest::ZipWriter zip;
+    for (const std::string& name : names)
+        zip.Add({.name = name, .content = "content of " + name + std::string(80, '.')});
+    zip.AddCentralDirectory();
+    return zip.Bytes();
+}
