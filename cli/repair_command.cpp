@@ -276,14 +276,18 @@ int RunRepair(const std::vector<std::string>& words) {
     });
     ConsoleSaveHost host(current, policy, display);
     platform::WorkerThread worker;
-    InterruptWatch interrupt([&worker] {
-        WriteAbortBanner();
-        worker.Gate().Stop();
-    });
+    InterruptWatch interrupt([&worker] { worker.Gate().Stop(); });
     const auto start = std::chrono::steady_clock::now();
     worker.Start(
         [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); });
+    // Starting the worker resets its gate: an interrupt that came first stops it now.
+    if (interrupt.Interrupted())
+        worker.Gate().Stop();
     const bool stopped = worker.Join() == platform::WorkerEnding::Stopped;
+    // Written once the worker has unwound, so that no line of the pass can
+    // follow the banner.
+    if (stopped)
+        WriteAbortBanner();
     host.EndArchive();
     if (host.finished && !stopped) {
         // With several sources, Save Current File returns to the preview and
