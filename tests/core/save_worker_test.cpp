@@ -396,16 +396,21 @@ TEST_F(SaveBars, ReportsAreIgnoredWithoutARunningPass) {
     EXPECT_EQ(ReportSaveProgress(50, 100), 0u);
 }
 
-class CutArchive : public SaveWorkerTest, public ::testing::WithParamInterface<bool> {};
+// Save Current File or not, and where the third entry is cut: from its
+// local header (30: inside its name) or from its data.
+class CutArchive : public SaveWorkerTest,
+                   public ::testing::WithParamInterface<std::tuple<bool, bool, int>> {};
 
 TEST_P(CutArchive, IsSavedUpToItsCut) {
+    const auto [currentMode, inData, offset] = GetParam();
     ZipWriter zip;
     for (const char* name : {"one.txt", "two.txt", "three.txt"})
         zip.Add({.name = name, .content = std::string(300, name[1])});
     std::string bytes = zip.Bytes();
-    kvtest::Truncate(bytes, zip.Entry(2).dataOffset + 120);
+    kvtest::Truncate(bytes, (inData ? zip.Entry(2).dataOffset : zip.Entry(2).headerOffset) +
+                                static_cast<std::size_t>(offset));
     const auto source = Archive("cut.zip", bytes);
-    if (GetParam())
+    if (currentMode)
         UseSaveCurrent({source});
     else
         UseSaveAll({source});
@@ -413,15 +418,23 @@ TEST_P(CutArchive, IsSavedUpToItsCut) {
     ASSERT_TRUE(RunSave(host));
     EXPECT_EQ(Read(Repair() / "cut" / "one.txt"), std::string(300, 'n'));
     EXPECT_EQ(Read(Repair() / "cut" / "two.txt"), std::string(300, 'w'));
-    // The stored entry keeps the bytes the archive still holds.
-    EXPECT_EQ(Read(Repair() / "cut" / "three.txt"), std::string(120, 'h'));
+    // A stored entry keeps the bytes the archive still holds.
+    if (inData)
+        EXPECT_EQ(Read(Repair() / "cut" / "three.txt"), std::string(offset, 'h'));
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_savingScanActive, 0);
     EXPECT_EQ(g_entryCount, 0);
+    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "cut"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, CutArchive, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "current" : "all"; });
+INSTANTIATE_TEST_SUITE_P(Cuts, CutArchive,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(false, true),
+                                            ::testing::Values(4, 20, 32, 120)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) ? "current" : "all") +
+                                    (std::get<1>(info.param) ? "Data" : "Header") +
+                                    std::to_string(std::get<2>(info.param));
+                         });
 
 TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     const auto gone = Root() / "gone.zip";

@@ -132,6 +132,7 @@ void WorkflowTest::SetUp() {
     FreeSourceFiles();
     g_sourceFileCount = 0;
     g_repairMode = 0;
+    g_skipPreview = 0;
     g_entryCount = 0;
     // The quick scan reports the resume offset that the previous scan left
     // until it meets a header; start from the program's 0.
