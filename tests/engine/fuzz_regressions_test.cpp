@@ -1,5 +1,6 @@
-// Inputs that once crashed or misled the engine under the fuzzer, replayed
-// through the same scan and extraction sequence as the fuzz target.
+// Inputs kept from fuzzing, replayed through the same scan and extraction
+// sequence as the fuzz target: any input that ever crashed the engine, and
+// the few that between them reach every outcome the extraction reports.
 #include "fuzz/salvage_sequence.h"
 
 #include <gtest/gtest.h>
