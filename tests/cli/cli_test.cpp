@@ -236,6 +236,20 @@ INSTANTIATE_TEST_SUITE_P(Options, RepairOverwrite,
                              return name;
                          });
 
+// Save Current File asks a plain Yes/No question; the option answers it.
+TEST_P(RepairOverwrite, AnswersTheCurrentFileQuestion) {
+    const auto archive = Archive("b.zip", ThreeEntryArchive());
+    fs::create_directories(Dest() / "Repair" / "b");
+    const RunResult run =
+        Kvzip({"repair", "--dest", Dest().string(), "--current", "1", "--overwrite",
+               GetParam().option, "--log", CliLog().string(), archive.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(fs::exists(Dest() / "Repair" / "b" / "one.txt"), GetParam().saved[1]);
+    const std::string log = LogTestFolder::Read(CliLog());
+    EXPECT_EQ(log.find((Dest() / "Repair" / "b").string()) != std::string::npos,
+              GetParam().saved[1]);
+}
+
 struct ExitCase {
     const char* label;
     std::vector<std::string> args; // "@A" is a sound archive, "@D" the destination
@@ -282,6 +296,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {"repair", "--dest", "@M", "--overwrite", "no", "--log", "@L", "@A"},
                  2}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(CliTest, AnOutputThatCannotBeWrittenExitsWithOne) {
+    const auto archive = Archive("blocked.zip", ThreeEntryArchive());
+    fs::create_directories(Dest() / "Repair");
+    // A file where the archive's output folder should go.
+    kvtest::WriteFileBytes(Dest() / "Repair" / "blocked", "in the way");
+    const RunResult run = Kvzip({"repair", "--dest", Dest().string(), "--overwrite", "yes", "--log",
+                                 CliLog().string(), archive.string()});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "Repair" / "blocked"), "in the way");
+    EXPECT_NE(run.err.find("3 failed"), std::string::npos) << run.err;
+}
 
 TEST_F(CliTest, AskWithoutATerminalIsRefusedBeforeAnythingIsWritten) {
     const auto archive = Archive("sound.zip", ThreeEntryArchive());
