@@ -436,6 +436,26 @@ INSTANTIATE_TEST_SUITE_P(Cuts, CutArchive,
                                     std::to_string(std::get<2>(info.param));
                          });
 
+TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
+    const auto source = Archive("full.zip", ThreeEntryArchive());
+    UseSaveAll({source});
+    fs::create_directories(Repair() / "full");
+    // Writing the first entry fails: its file is a device that is always full.
+    fs::create_symlink("/dev/full", Repair() / "full" / "one.txt");
+    RecordingSaveHost host;
+    host.overwriteAnswers = {OverwriteYes};
+    ASSERT_TRUE(RunSave(host));
+    ASSERT_EQ(host.entries.size(), 3u);
+    EXPECT_EQ(host.entries[0].outcome, ExtractReport::failed);
+    // The write failed with an error, which the pass took for that entry only.
+    EXPECT_NE(host.entryErrors[0], L"");
+    EXPECT_EQ(host.entryErrors[1], L"");
+    EXPECT_EQ(Read(Repair() / "full" / "two.txt"), Content("two.txt"));
+    EXPECT_EQ(Read(Repair() / "full" / "three.txt"), Content("three.txt"));
+    EXPECT_TRUE(host.finished);
+    EXPECT_EQ(g_entryCount, 0);
+}
+
 TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     const auto gone = Root() / "gone.zip";
     const auto good = Archive("good.zip", ThreeEntryArchive());

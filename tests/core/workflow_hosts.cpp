@@ -111,9 +111,10 @@ void RecordingSaveHost::ArchiveError(const std::wstring& reason) {
     errors.push_back(reason);
 }
 
-void RecordingSaveHost::EntrySaved(const ExtractReport& report, const std::wstring&) {
+void RecordingSaveHost::EntrySaved(const ExtractReport& report, const std::wstring& error) {
     calls.push_back("entry");
     entries.push_back(report);
+    entryErrors.push_back(error);
     if (onEntry)
         onEntry();
 }

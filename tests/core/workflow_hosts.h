@@ -64,6 +64,8 @@ public:
     std::vector<std::wstring> folders;
     std::vector<std::wstring> errors;
     std::vector<ExtractReport> entries;
+    // Per entry: the error that ended its extraction, or empty.
+    std::vector<std::wstring> entryErrors;
     // The prompt's answers in order: a g_overwriteChoice value, or -1 for a
     // prompt closed with Esc (the choice stays as it was).
     std::deque<int> overwriteAnswers;
