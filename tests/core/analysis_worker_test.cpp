@@ -296,6 +296,26 @@ TEST_F(AnalysisWorkerTest, AFileThatCannotBeOpenedIsToldAndListsNothing) {
     EXPECT_TRUE(host.rows.empty());
 }
 
+TEST_F(AnalysisWorkerTest, AFileThatVanishesAfterTheProbeEndsThePassQuietly) {
+    const auto path = Archive("vanish.zip", std::string(300, 'x') + ThreeEntryArchive());
+    SetSources({path});
+    RecordingAnalysisHost host;
+    // The probe has the file open; the engine opens it anew by its name.
+    host.onBar = [&](int) {
+        if (g_analysisScanActive == 0)
+            std::filesystem::remove(path);
+    };
+    ASSERT_TRUE(RunAnalysis(host));
+    EXPECT_EQ(g_signatureFound, 1);
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_TRUE(host.rows.empty());
+    // Nothing could be read, so no count is logged.
+    EXPECT_EQ(LogText(), Header(1, path));
+    EXPECT_EQ(g_analysisScanActive, 0);
+    EXPECT_EQ(g_entryCount, 0);
+    EXPECT_EQ(host.calls.back(), "finished");
+}
+
 TEST_F(AnalysisWorkerTest, StopBetweenEntriesKeepsTheRowsListed) {
     const auto path = Archive("stop.zip", ThreeEntryArchive());
     SetSources({path});

@@ -469,6 +469,25 @@ TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     EXPECT_EQ(g_saveFileIndex, 2);
 }
 
+TEST_F(SaveWorkerTest, ASourceThatVanishesAfterTheProbeIsPassedOver) {
+    const auto vanish = Archive("vanish.zip", std::string(300, 'x') + ThreeEntryArchive());
+    const auto good = Archive("good.zip", ThreeEntryArchive());
+    UseSaveAll({vanish, good});
+    RecordingSaveHost host;
+    // The probe has the file open; the engine opens it anew by its name.
+    host.onCurrentBar = [&] {
+        if (g_savingScanActive == 0 && fs::exists(vanish))
+            fs::remove(vanish);
+    };
+    ASSERT_TRUE(RunSave(host));
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_FALSE(fs::exists(Repair() / "vanish" / "one.txt"));
+    EXPECT_EQ(Read(Repair() / "good" / "one.txt"), Content("one.txt"));
+    EXPECT_EQ(g_savingScanActive, 0);
+    EXPECT_EQ(g_entryCount, 0);
+    EXPECT_TRUE(host.finished);
+}
+
 TEST_F(SaveWorkerTest, AVanishedCurrentSourceStillCompletes) {
     UseSaveCurrent({Root() / "gone.zip"});
     RecordingSaveHost host;

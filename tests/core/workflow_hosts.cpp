@@ -76,6 +76,8 @@ void RecordingSaveHost::SetOutputFolderLabel(const std::wstring& text) {
 
 void RecordingSaveHost::SetCurrentBar(int position) {
     calls.push_back("current " + std::to_string(position));
+    if (onCurrentBar)
+        onCurrentBar();
 }
 
 void RecordingSaveHost::SetOverallBar(int position) {

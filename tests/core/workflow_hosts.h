@@ -74,6 +74,8 @@ public:
     int fileNumber;
     // Runs after an entry was extracted, on the worker's thread.
     std::function<void()> onEntry;
+    // Runs after the Current bar moved.
+    std::function<void()> onCurrentBar;
 
     // The bar values in the order they were set, for one bar ("current" or
     // "overall").
