@@ -419,8 +419,9 @@ TEST_P(CutArchive, IsSavedUpToItsCut) {
     EXPECT_EQ(Read(Repair() / "cut" / "one.txt"), std::string(300, 'n'));
     EXPECT_EQ(Read(Repair() / "cut" / "two.txt"), std::string(300, 'w'));
     // A stored entry keeps the bytes the archive still holds.
-    if (inData)
+    if (inData) {
         EXPECT_EQ(Read(Repair() / "cut" / "three.txt"), std::string(offset, 'h'));
+    }
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_savingScanActive, 0);
     EXPECT_EQ(g_entryCount, 0);
