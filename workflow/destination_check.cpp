@@ -11,8 +11,11 @@ bool DestinationExists(const std::wstring& folder) {
 }
 
 bool DestinationWritable(const std::wstring& folder) {
+    // No folder chosen is no folder to write to, not the root.
+    if (folder.empty())
+        return false;
     std::string pattern = platform::EncodeLocal(folder);
-    if (pattern.empty() || pattern.back() != '/')
+    if (pattern.back() != '/')
         pattern += '/';
     pattern += ".kelvane-write-test-XXXXXX";
     // mkstemp creates with O_EXCL under a name no file has.
