@@ -250,6 +250,52 @@ TEST_P(RepairOverwrite, AnswersTheCurrentFileQuestion) {
               GetParam().saved[1]);
 }
 
+struct TerminalAnswers {
+    const char* label;
+    const char* typed; // what the user types, line by line; the end is end of input
+    int prompts;
+    std::vector<bool> saved; // a (folder exists), b (exists), c (new)
+};
+
+class RepairAskOnTerminal : public CliTest,
+                            public ::testing::WithParamInterface<TerminalAnswers> {};
+
+// `script` gives kvzip a terminal and passes the typed answers through it.
+TEST_P(RepairAskOnTerminal, TakesTheFourAnswers) {
+    if (!fs::exists("/usr/bin/script"))
+        GTEST_SKIP() << "no script(1) to give the command a terminal";
+    std::string command = std::string(KVZIP_BINARY) + " repair --dest " + Dest().string() +
+                          " --log " + CliLog().string();
+    for (const char* name : {"a", "b", "c"})
+        command += " " + Archive(std::string(name) + ".zip", ThreeEntryArchive()).string();
+    fs::create_directories(Dest() / "Repair" / "a");
+    fs::create_directories(Dest() / "Repair" / "b");
+    kvtest::WriteFileBytes(Root() / "typed", GetParam().typed);
+    const RunResult run = RunProgram(
+        {"/bin/sh", "-c",
+         "/usr/bin/script -qec '" + command + "' /dev/null < " + (Root() / "typed").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    std::size_t prompts = 0;
+    for (std::size_t at = run.out.find("no to all [N]?"); at != std::string::npos;
+         at = run.out.find("no to all [N]?", at + 1))
+        ++prompts;
+    EXPECT_EQ(prompts, static_cast<std::size_t>(GetParam().prompts)) << run.out;
+    EXPECT_NE(run.out.find("The file already exist's. Do you want to overwrite files"),
+              std::string::npos);
+    int i = 0;
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(fs::exists(Dest() / "Repair" / name / "one.txt"), GetParam().saved[i++]) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RepairAskOnTerminal,
+    ::testing::Values(TerminalAnswers{"noThenYes", "n\nmaybe\ny\n", 3, {false, true, true}},
+                      TerminalAnswers{"yesToAll", "a\n", 1, {true, true, true}},
+                      TerminalAnswers{"noToAll", "N\n", 1, {false, false, true}},
+                      // Closing the prompt leaves the choice as it was: nothing, so skip.
+                      TerminalAnswers{"endOfInput", "", 2, {false, false, true}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 struct ExitCase {
     const char* label;
     std::vector<std::string> args; // "@A" is a sound archive, "@D" the destination
