@@ -52,7 +52,13 @@ std::string LocalTimeText(const CFileHeader& header) {
 }
 
 std::string Printable(const std::wstring& text) {
-    return platform::EncodeLocal(text);
+    // Names come from the archive: control characters would reach the
+    // terminal as escape sequences, so they are shown as '?'.
+    std::wstring shown = text;
+    for (wchar_t& c : shown)
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            c = L'?';
+    return platform::EncodeLocal(shown);
 }
 
 void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header) {

@@ -28,7 +28,8 @@ ReportedError DescribeCurrentException();
 std::string MethodName(unsigned method);
 // The entry's time as local time, "YYYY-MM-DD HH:MM:SS".
 std::string LocalTimeText(const CFileHeader& header);
-// Text for messages: the wide string in the terminal's charset.
+// Text for messages: the wide string in the terminal's charset, control
+// characters shown as '?'.
 std::string Printable(const std::wstring& text);
 
 void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header);

@@ -203,6 +203,20 @@ TEST_F(CliTest, AnalyseJsonEscapesAwkwardNames) {
     EXPECT_EQ(parsed.out, "'q\"uote\\x01\\xe9\\ttab.txt'\n");
 }
 
+TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
+    ZipWriter zip;
+    zip.Add({.name = "title\x1b]0;owned\x07.txt", .content = "odd"});
+    zip.Add({.name = "clear\x1b[2J\xc2\x9b.txt", .content = "odd"});
+    zip.AddCentralDirectory();
+    const auto archive = Archive("escape.zip", zip.Bytes());
+    const RunResult run = Kvzip({"analyse", "--log", CliLog().string(), archive.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("title?]0;owned?.txt"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(run.out.find('\x07'), std::string::npos);
+    EXPECT_EQ(run.out.find("\xc2\x9b"), std::string::npos);
+}
+
 struct OverwriteOption {
     const char* option;
     std::vector<bool> saved; // a (folder exists), b (exists), c (new)
