@@ -3,6 +3,7 @@
 
 #include "engine/scan_state.h"
 #include "platform/text.h"
+#include "platform/worker_thread.h"
 #include "tests/support/scripted_message_box.h"
 #include "tests/support/zip_writer.h"
 #include "workflow/analysis_format.h"
@@ -313,6 +314,31 @@ TEST_F(AnalysisWorkerTest, AFileThatVanishesAfterTheProbeEndsThePassQuietly) {
     EXPECT_EQ(LogText(), Header(1, path));
     EXPECT_EQ(g_analysisScanActive, 0);
     EXPECT_EQ(g_entryCount, 0);
+    EXPECT_EQ(host.calls.back(), "finished");
+}
+
+TEST_F(AnalysisWorkerTest, APausedWorkerHaltsBetweenEntriesAndGoesOnWhenResumed) {
+    const auto path = Archive("pause.zip", ThreeEntryArchive());
+    SetSources({path});
+    RecordingAnalysisHost host;
+    platform::WorkerThread worker;
+    // The pause comes while the first row is inserted: the worker must halt
+    // at its next safe point, before the second entry.
+    host.onRow = [&] {
+        if (host.rows.size() == 1)
+            worker.Gate().Pause();
+    };
+    ASSERT_TRUE(
+        worker.Start([&host](platform::WorkerGate& gate) { return AnalysisWorker(host, gate); }));
+    platform::GateState state = platform::GateState::Running;
+    while (state == platform::GateState::Running)
+        state = worker.Gate().WaitUntilHalted();
+    ASSERT_EQ(state, platform::GateState::Halted);
+    EXPECT_EQ(host.rows.size(), 1u);
+    EXPECT_EQ(g_analysisScanActive, 0);
+    worker.Gate().Resume();
+    EXPECT_EQ(worker.Join(), platform::WorkerEnding::Completed);
+    EXPECT_EQ(host.rows.size(), 3u);
     EXPECT_EQ(host.calls.back(), "finished");
 }
 

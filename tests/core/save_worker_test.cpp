@@ -4,6 +4,7 @@
 #include "engine/scan_state.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "platform/worker_thread.h"
 #include "tests/support/scripted_message_box.h"
 #include "tests/support/zip_writer.h"
 #include "workflow/overwrite_choice.h"
@@ -512,6 +513,29 @@ TEST_F(SaveWorkerTest, TheSourceIsOnlyRead) {
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     EXPECT_EQ(Read(source), bytes);
     EXPECT_EQ(Read(Repair() / "ro" / "one.txt"), Content("one.txt"));
+}
+
+TEST_F(SaveWorkerTest, APausedWorkerHaltsBetweenEntriesAndGoesOnWhenResumed) {
+    const auto source = Archive("pause.zip", ThreeEntryArchive());
+    UseSaveAll({source});
+    RecordingSaveHost host;
+    platform::WorkerThread worker;
+    host.onEntry = [&] {
+        if (host.entries.size() == 1)
+            worker.Gate().Pause();
+    };
+    ASSERT_TRUE(worker.Start(
+        [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); }));
+    platform::GateState state = platform::GateState::Running;
+    while (state == platform::GateState::Running)
+        state = worker.Gate().WaitUntilHalted();
+    ASSERT_EQ(state, platform::GateState::Halted);
+    EXPECT_TRUE(fs::exists(Repair() / "pause" / "one.txt"));
+    EXPECT_FALSE(fs::exists(Repair() / "pause" / "two.txt"));
+    worker.Gate().Resume();
+    EXPECT_EQ(worker.Join(), platform::WorkerEnding::Completed);
+    EXPECT_EQ(worker.ExitCode(), 1);
+    EXPECT_EQ(Read(Repair() / "pause" / "three.txt"), Content("three.txt"));
 }
 
 TEST_F(SaveWorkerTest, StopBetweenEntriesKeepsWhatWasWritten) {
