@@ -216,6 +216,27 @@ INSTANTIATE_TEST_SUITE_P(
         OverwriteCase{"noFolderNoPrompt", 0, {false, false, false}, {}, 0, {true, true, true}, 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// Timer 1 stops for a possible question only while the choice may still ask.
+TEST_F(SaveWorkerTest, TheTimerStopsOnlyWhileAQuestionMayCome) {
+    std::vector<fs::path> sources;
+    for (const char* name : {"a", "b", "c"})
+        sources.push_back(Archive(std::string(name) + ".zip", ThreeEntryArchive()));
+    UseSaveAll(sources);
+    fs::create_directories(Repair() / "b");
+    RecordingSaveHost host;
+    host.overwriteAnswers = {OverwriteNoToAll};
+    ASSERT_TRUE(RunSave(host));
+    std::vector<std::string> timer;
+    for (const std::string& call : host.calls)
+        if (call == "stop timer" || call == "start timer" || call == "ask")
+            timer.push_back(call);
+    EXPECT_EQ(timer, (std::vector<std::string>{"stop timer", "start timer", "stop timer", "ask",
+                                               "start timer", "start timer"}));
+    // A skipped file still counts for the Overall bar.
+    EXPECT_EQ(host.Bar("overall"), (std::vector<int>{33, 66, 100}));
+    EXPECT_FALSE(fs::exists(Repair() / "b" / "one.txt"));
+}
+
 struct BaseNameCase {
     const char* label;
     const char* file;
