@@ -194,9 +194,12 @@ int RunAnalyse(const std::vector<std::string>& words) {
         worker.Start([&host](platform::WorkerGate& gate) { return AnalysisWorker(host, gate); });
         if (interrupt.Interrupted())
             worker.Gate().Stop();
-        const bool stopped = worker.Join() == platform::WorkerEnding::Stopped;
+        const platform::WorkerEnding ending = worker.Join();
+        const bool stopped = ending == platform::WorkerEnding::Stopped;
         result.rows = std::move(host.rows);
         result.errors = std::move(host.errors);
+        if (ending == platform::WorkerEnding::Failed)
+            result.errors.push_back(L"the analysis ended with an unexpected error");
         if (result.missing)
             result.errors.insert(result.errors.begin(), L"no such file");
         unreadable = unreadable || !result.errors.empty();

@@ -283,7 +283,8 @@ int RunRepair(const std::vector<std::string>& words) {
     // Starting the worker resets its gate: an interrupt that came first stops it now.
     if (interrupt.Interrupted())
         worker.Gate().Stop();
-    const bool stopped = worker.Join() == platform::WorkerEnding::Stopped;
+    const platform::WorkerEnding ending = worker.Join();
+    const bool stopped = ending == platform::WorkerEnding::Stopped;
     // Written once the worker has unwound, so that no line of the pass can
     // follow the banner.
     if (stopped)
@@ -307,5 +308,9 @@ int RunRepair(const std::vector<std::string>& words) {
                  stopped ? " (interrupted)" : "");
     if (stopped || interrupt.Interrupted())
         return exitInterrupted;
+    if (ending == platform::WorkerEnding::Failed) {
+        std::fprintf(stderr, "kvzip repair: the saving pass ended with an unexpected error\n");
+        return exitUnreadable;
+    }
     return host.total.unreadable > 0 || e[4] > 0 ? exitUnreadable : exitOk;
 }

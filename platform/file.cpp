@@ -52,8 +52,9 @@ std::wstring CException::GetErrorMessage() const {
 }
 
 std::wstring CFileException::GetReason() const {
-    return m_osError != 0 ? platform::DecodeLocal(std::strerror(m_osError))
-                          : std::wstring(L"file error");
+    if (m_osError != 0)
+        return platform::DecodeLocal(std::strerror(m_osError));
+    return m_cause == badPath ? L"not a regular file" : L"file error";
 }
 
 CFile::~CFile() {
@@ -81,19 +82,24 @@ bool CFile::Open(const std::wstring& path, unsigned flags, CFileException* error
             oflags |= O_TRUNC;
     }
     const std::string native = platform::EncodeLocal(path);
-    const int fd = ::open(native.c_str(), oflags, 0666);
+    // Non-blocking only for the open itself: a FIFO without a writer would
+    // otherwise hang the program.
+    const int fd = ::open(native.c_str(), oflags | O_NONBLOCK, 0666);
     if (fd < 0) {
         if (error)
             *error = CFileException::FromErrno(errno, path);
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const int kind = ::fstat(fd, &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+    if (kind == S_IFDIR || kind == S_IFIFO || kind == S_IFSOCK) {
         ::close(fd);
         if (error)
-            *error = CFileException::FromErrno(EISDIR, path);
+            *error = kind == S_IFDIR ? CFileException::FromErrno(EISDIR, path)
+                                     : CFileException(CFileException::badPath, 0, path);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd;
     m_flags = flags;
     m_path = path;

@@ -25,6 +25,6 @@ public:
     virtual void AnalysisFinished() = 0;
 
     // What the dialogs do not show but a report may: the archive could not be
-    // opened or read whole (`reason`), or it holds no local header at all.
+    // opened or read whole (`reason`).
     virtual void ArchiveError(const std::wstring& /*reason*/) {}
 };
