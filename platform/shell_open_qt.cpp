@@ -1,0 +1,31 @@
+#include "platform/shell_open_qt.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace platform {
+
+bool QtShellOpen(const std::wstring& target) {
+    const QString text = QString::fromStdWString(target).trimmed();
+    if (text.isEmpty())
+        return false;
+    // A bare e-mail address opens the mail program, as the shell would.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    static const QRegularExpression mail(QStringLiteral("^[^@/\\s]+@[^@/\\s]+\\.[^@/\\s]+$"));
+    QUrl url;
+    if (scheme.match(text).hasMatch())
+        url = QUrl(text);
+    else if (mail.match(text).hasMatch())
+        url = QUrl(QStringLiteral("mailto:") + text);
+    else if (text.startsWith(QStringLiteral("www.")))
+        url = QUrl(QStringLiteral("https://") + text);
+    else
+        url = QUrl::fromLocalFile(text);
+    if (QDesktopServices::openUrl(url))
+        return true;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString()});
+}
+
+} // namespace platform
