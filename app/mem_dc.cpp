@@ -3,14 +3,13 @@
 #include <QPaintDevice>
 
 CMemDC::CMemDC(QPainter& target)
-    : m_target(&target), m_offScreen(target.device() != nullptr &&
-                                       target.device()->devType() != QInternal::Printer) {
+    : m_target(&target),
+      m_offScreen(target.device() != nullptr && target.device()->devType() != QInternal::Printer) {
     if (!m_offScreen)
         return;
     QPaintDevice* device = target.device();
-    m_rect = target.hasClipping()
-                 ? target.clipBoundingRect().toAlignedRect()
-                 : QRect(0, 0, device->width(), device->height());
+    m_rect = target.hasClipping() ? target.clipBoundingRect().toAlignedRect()
+                                  : QRect(0, 0, device->width(), device->height());
     const qreal ratio = device->devicePixelRatioF();
     m_bitmap = QPixmap(m_rect.size() * ratio);
     m_bitmap.setDevicePixelRatio(ratio);

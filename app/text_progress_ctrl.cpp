@@ -60,11 +60,17 @@ int CTextProgressCtrl::SetPos(int position) {
     return old;
 }
 
-int CTextProgressCtrl::DeltaPos(int amount) { return SetPos(m_position + amount); }
+int CTextProgressCtrl::DeltaPos(int amount) {
+    return SetPos(m_position + amount);
+}
 
-int CTextProgressCtrl::StepIt() { return SetPos(m_position + m_step); }
+int CTextProgressCtrl::StepIt() {
+    return SetPos(m_position + m_step);
+}
 
-int CTextProgressCtrl::SetStep(int step) { return std::exchange(m_step, step); }
+int CTextProgressCtrl::SetStep(int step) {
+    return std::exchange(m_step, step);
+}
 
 void CTextProgressCtrl::Invalidate() {
     if (HasWindow())
@@ -113,10 +119,10 @@ void CTextProgressCtrl::paintEvent(QPaintEvent*) {
     // An empty or inverted range draws nothing at all.
     if (m_rangeLow >= m_rangeHigh)
         return;
-    const QColor bar = m_barColour == CLR_DEFAULT ? palette().color(QPalette::Highlight)
-                                                  : ToQColor(m_barColour);
-    const QColor back = m_backColour == CLR_DEFAULT ? palette().color(QPalette::Base)
-                                                    : ToQColor(m_backColour);
+    const QColor bar =
+        m_barColour == CLR_DEFAULT ? palette().color(QPalette::Highlight) : ToQColor(m_barColour);
+    const QColor back =
+        m_backColour == CLR_DEFAULT ? palette().color(QPalette::Base) : ToQColor(m_backColour);
     const double fraction = (static_cast<double>(m_position) - m_rangeLow) /
                             (static_cast<double>(m_rangeHigh) - m_rangeLow);
 

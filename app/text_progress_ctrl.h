@@ -20,17 +20,17 @@ public:
     explicit CTextProgressCtrl(QWidget* parent = nullptr);
 
     int SetRange(unsigned short low, unsigned short high); // 0
-    int SetRange32(int low, int high);                       // 0
-    int GetRange(bool low, Range* range = nullptr) const;    // the asked end
-    int SetPos(int position);    // old position, or -1 without a window
-    int DeltaPos(int amount);    // what SetPos returned
-    int StepIt();                // what SetPos returned
-    int SetStep(int step);       // old step
+    int SetRange32(int low, int high);                     // 0
+    int GetRange(bool low, Range* range = nullptr) const;  // the asked end
+    int SetPos(int position);                              // old position, or -1 without a window
+    int DeltaPos(int amount);                              // what SetPos returned
+    int StepIt();                                          // what SetPos returned
+    int SetStep(int step);                                 // old step
     int GetPos() const { return m_position; }
-    platform::COLORREF SetBarColor(platform::COLORREF colour);    // old colour
-    platform::COLORREF SetBkColor(platform::COLORREF colour);     // old colour
-    platform::COLORREF SetTextColour(platform::COLORREF colour);  // old colour
-    int ShowText(bool show);                                      // 0
+    platform::COLORREF SetBarColor(platform::COLORREF colour);   // old colour
+    platform::COLORREF SetBkColor(platform::COLORREF colour);    // old colour
+    platform::COLORREF SetTextColour(platform::COLORREF colour); // old colour
+    int ShowText(bool show);                                     // 0
 
     // A fixed text shown instead of the percentage when not empty.
     void SetWindowText(const QString& text);

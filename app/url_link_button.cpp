@@ -19,12 +19,13 @@ CURLLinkButton::LinkOpener& Opener() {
     return opener;
 }
 
-bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool IsEnter(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 } // namespace
 
 CURLLinkButton::CURLLinkButton(QWidget* parent)
-    : QPushButton(parent),
-      m_linkColour(FromQColor(palette().color(QPalette::Highlight))),
+    : QPushButton(parent), m_linkColour(FromQColor(palette().color(QPalette::Highlight))),
       // The hot-track colour of the original desktop: a brighter link blue.
       m_hoverColour(FromQColor(palette().color(QPalette::Link).lighter(130))),
       m_visitedColour(platform::RGB(128, 0, 128)),

@@ -41,7 +41,9 @@ namespace {
 
 const char* const kIdProperty = "dlgId";
 
-QString Utf8(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+QString Utf8(const char* text) {
+    return text ? QString::fromUtf8(text) : QString();
+}
 
 Qt::Alignment StaticAlignment(unsigned style) {
     if (style & CS_RIGHT)
@@ -246,7 +248,9 @@ QWidget* CDialog::BuildControl(const ControlTemplate& control) {
     return widget;
 }
 
-QWidget* CDialog::CreateControl(const ControlTemplate&, QWidget*) { return nullptr; }
+QWidget* CDialog::CreateControl(const ControlTemplate&, QWidget*) {
+    return nullptr;
+}
 
 int CDialog::DoModal() {
     CreateFromTemplate();
@@ -261,9 +265,13 @@ int CDialog::DoModal() {
     return exec();
 }
 
-void CDialog::EndDialog(int result) { done(result); }
+void CDialog::EndDialog(int result) {
+    done(result);
+}
 
-QRect CDialog::MapDialogRect(const QRect& units) const { return DluToPixels(units, m_baseUnits); }
+QRect CDialog::MapDialogRect(const QRect& units) const {
+    return DluToPixels(units, m_baseUnits);
+}
 
 QWidget* CDialog::GetDlgItem(int id) const {
     const auto found = m_controls.find(id);
@@ -350,7 +358,9 @@ QAction* CDialog::MenuAction(int id) const {
     return found == m_menuActions.end() ? nullptr : found->second;
 }
 
-void CDialog::AppendSystemMenuSeparator() { m_systemMenu->addSeparator(); }
+void CDialog::AppendSystemMenuSeparator() {
+    m_systemMenu->addSeparator();
+}
 
 void CDialog::AppendSystemMenuItem(int id, const QString& text) {
     m_systemMenu->addAction(text, this, [this, id] { OnSysCommand(id); });
@@ -382,7 +392,9 @@ void CDialog::PostAfterPaint(std::function<void()> action) {
     QTimer::singleShot(0, this, std::move(action));
 }
 
-bool CDialog::PreTranslateMessage(QObject*, QEvent*) { return false; }
+bool CDialog::PreTranslateMessage(QObject*, QEvent*) {
+    return false;
+}
 
 bool CDialog::FilterInput(QObject* target, QEvent* event) {
     if (PreTranslateMessage(target, event))
@@ -403,33 +415,26 @@ bool CDialog::eventFilter(QObject* watched, QEvent* event) {
     // Qt hands an event that a control ignores on to its parents; the filter
     // must see each key or click once, at the control it was meant for.
     const auto* input = static_cast<QInputEvent*>(event);
-    struct Seen {
-        const void* event;
-        QEvent::Type type;
-        quint64 timestamp;
-        int detail;
-        QPointF global;
-        QObject* receiver;
-    };
-    static thread_local Seen last{};
-    int detail = 0;
-    QPointF global;
+    SeenInput seen{event, event->type(), input->timestamp(), 0, {}, watched};
     const bool isKey = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
     if (isKey) {
-        detail = static_cast<const QKeyEvent*>(event)->key();
+        seen.detail = static_cast<const QKeyEvent*>(event)->key();
     } else {
         const auto* mouse = static_cast<const QMouseEvent*>(event);
-        detail = mouse->button();
-        global = mouse->globalPosition();
+        seen.detail = mouse->button();
+        seen.global = mouse->globalPosition();
     }
-    const bool sameInput = last.type == event->type() && last.timestamp == input->timestamp() &&
-                           last.detail == detail && (isKey ? last.event == event
-                                                           : last.global == global);
+    // Keys travel up as the same event; clicks as copies at the same place.
+    const bool sameInput =
+        m_lastInput.type == seen.type && m_lastInput.timestamp == seen.timestamp &&
+        m_lastInput.detail == seen.detail &&
+        (isKey ? m_lastInput.event == seen.event : m_lastInput.global == seen.global);
     auto* widget = qobject_cast<QWidget*>(watched);
-    auto* lastWidget = qobject_cast<QWidget*>(last.receiver);
-    if (sameInput && widget && lastWidget && widget != lastWidget && widget->isAncestorOf(lastWidget))
+    auto* lastWidget = qobject_cast<QWidget*>(m_lastInput.receiver.data());
+    if (sameInput && widget && lastWidget && widget != lastWidget &&
+        widget->isAncestorOf(lastWidget))
         return false;
-    last = Seen{event, event->type(), input->timestamp(), detail, global, watched};
+    m_lastInput = seen;
     return FilterInput(watched, event);
 }
 

@@ -7,7 +7,9 @@
 #include "platform/message_box.h"
 
 #include <QDialog>
+#include <QEvent>
 #include <QPixmap>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <vector>
@@ -144,6 +146,17 @@ private:
     std::map<int, QAction*> m_menuActions;
     std::map<int, CommandHandler> m_handlers;
     std::map<int, std::function<QWidget*(QWidget*)>> m_factories;
+
+    // The input the filter saw last, to pass over its trip up the parents.
+    struct SeenInput {
+        const void* event = nullptr;
+        QEvent::Type type = QEvent::None;
+        quint64 timestamp = 0;
+        int detail = 0;
+        QPointF global;
+        QPointer<QObject> receiver;
+    };
+    SeenInput m_lastInput;
 };
 
 } // namespace platform

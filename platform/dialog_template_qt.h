@@ -38,7 +38,7 @@ enum ControlStyle : unsigned {
 
 struct ControlTemplate {
     ControlKind kind;
-    int id; // IDC_STATIC for controls nobody addresses
+    int id;           // IDC_STATIC for controls nobody addresses
     const char* text; // UTF-8
     int x, y, cx, cy;
     unsigned style = CS_NONE;
@@ -59,7 +59,7 @@ struct MenuTemplate {
 
 enum DialogStyle : unsigned {
     DS_NONE = 0,
-    DS_SYSMENU = 0x01,    // close box and the Alt+Space system menu
+    DS_SYSMENU = 0x01, // close box and the Alt+Space system menu
     DS_MINIMIZEBOX = 0x02,
     DS_CENTER = 0x04,
 };

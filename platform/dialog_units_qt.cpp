@@ -38,9 +38,13 @@ int MulDiv(int value, int numerator, int denominator) {
 }
 } // namespace
 
-int DluToPixelsX(int units, const DialogBaseUnits& base) { return MulDiv(units, base.x, 4); }
+int DluToPixelsX(int units, const DialogBaseUnits& base) {
+    return MulDiv(units, base.x, 4);
+}
 
-int DluToPixelsY(int units, const DialogBaseUnits& base) { return MulDiv(units, base.y, 8); }
+int DluToPixelsY(int units, const DialogBaseUnits& base) {
+    return MulDiv(units, base.y, 8);
+}
 
 QRect DluToPixels(const QRect& units, const DialogBaseUnits& base) {
     // Convert both corners so that neighbouring controls share their edges.

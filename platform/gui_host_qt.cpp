@@ -18,7 +18,8 @@ void RunOnGuiThread(const std::function<void()>& call) {
         call();
         return;
     }
-    QMetaObject::invokeMethod(app, [&call] { call(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&call] { call(); }, Qt::BlockingQueuedConnection);
 }
 
 void WaitWithoutUserInput(const std::function<bool()>& done) {

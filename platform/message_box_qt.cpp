@@ -40,6 +40,8 @@ int ShowQtMessageBox(void* owner, const std::wstring& text, const std::wstring& 
     return result;
 }
 
-void InstallQtMessageBoxHandler() { SetMessageBoxHandler(&ShowQtMessageBox); }
+void InstallQtMessageBoxHandler() {
+    SetMessageBoxHandler(&ShowQtMessageBox);
+}
 
 } // namespace platform

@@ -67,7 +67,8 @@ void PaintEmblem(QPainter& painter, const QRectF& box, qreal opacity = 1.0) {
     const qreal badge = s * 0.42;
     const QRectF circle(box.left() + s - badge - s * 0.02, box.top() + s - badge - s * 0.02, badge,
                         badge);
-    QRadialGradient glow(circle.center(), badge * 0.6, circle.topLeft() + QPointF(badge * 0.3, badge * 0.3));
+    QRadialGradient glow(circle.center(), badge * 0.6,
+                         circle.topLeft() + QPointF(badge * 0.3, badge * 0.3));
     glow.setColorAt(0, kMendGreen.lighter(135));
     glow.setColorAt(1, kMendGreen);
     painter.setPen(QPen(Qt::white, std::max(1.0, s * 0.03)));
@@ -77,8 +78,8 @@ void PaintEmblem(QPainter& painter, const QRectF& box, qreal opacity = 1.0) {
     tick.moveTo(circle.left() + badge * 0.27, circle.top() + badge * 0.52);
     tick.lineTo(circle.left() + badge * 0.44, circle.top() + badge * 0.68);
     tick.lineTo(circle.left() + badge * 0.74, circle.top() + badge * 0.34);
-    painter.setPen(QPen(Qt::white, std::max(1.2, s * 0.055), Qt::SolidLine, Qt::RoundCap,
-                        Qt::RoundJoin));
+    painter.setPen(
+        QPen(Qt::white, std::max(1.2, s * 0.055), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(tick);
     painter.restore();
@@ -140,8 +141,8 @@ QImage MakeMainSkin(QSize size, int bannerHeight) {
                      Qt::AlignLeft | Qt::AlignBottom, kProductName);
     painter.setPen(QColor(0xd6, 0xe6, 0xf5));
     painter.setFont(TitleFont(bannerHeight * 0.2, QFont::Normal));
-    painter.drawText(QRect(textLeft + 2, static_cast<int>(bannerHeight * 0.58),
-                           size.width() / 2, static_cast<int>(bannerHeight * 0.3)),
+    painter.drawText(QRect(textLeft + 2, static_cast<int>(bannerHeight * 0.58), size.width() / 2,
+                           static_cast<int>(bannerHeight * 0.3)),
                      Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("Salvage the files of damaged ZIP archives"));
 
@@ -194,8 +195,8 @@ QImage MakeSplash(QSize size) {
     painter.fillRect(image.rect(), halo);
 
     const int emblem = size.height() * 45 / 100;
-    const QRectF emblemBox(size.width() * 0.08, (size.height() - emblem) / 2.0 - size.height() * 0.05,
-                           emblem, emblem);
+    const QRectF emblemBox(size.width() * 0.08,
+                           (size.height() - emblem) / 2.0 - size.height() * 0.05, emblem, emblem);
     PaintEmblem(painter, emblemBox);
     const int textLeft = static_cast<int>(emblemBox.right() + size.width() * 0.06);
     const QRect textArea(textLeft, 0, size.width() - textLeft - 16, size.height());
@@ -244,9 +245,9 @@ QImage MakePromptPicture(QSize size) {
     front.setColorAt(0, folder.lighter(125));
     front.setColorAt(1, folder);
     painter.setBrush(front);
-    painter.drawRoundedRect(QRectF(back.left(), back.top() + s * 0.12, back.width(),
-                                   back.height() - s * 0.12),
-                            s * 0.04, s * 0.04);
+    painter.drawRoundedRect(
+        QRectF(back.left(), back.top() + s * 0.12, back.width(), back.height() - s * 0.12),
+        s * 0.04, s * 0.04);
 
     const qreal badge = s * 0.44;
     const QRectF circle(s - badge - s * 0.02, s - badge - s * 0.02, badge, badge);

@@ -12,10 +12,10 @@ namespace res {
 // The splash picture's outside: the splash window is shaped by this colour.
 inline const QColor kSplashKeyColour(255, 0, 240);
 
-QImage MakeEmblem(int size);               // the program icon, square, transparent
+QImage MakeEmblem(int size);                       // the program icon, square, transparent
 QImage MakeMainSkin(QSize size, int bannerHeight); // main and preview dialogs
-QImage MakeSecondarySkin(QSize size);      // analysis, saving, prompt, completion, About
-QImage MakeSplash(QSize size);             // outside filled with kSplashKeyColour
-QImage MakePromptPicture(QSize size);      // overwrite prompt, transparent
+QImage MakeSecondarySkin(QSize size);              // analysis, saving, prompt, completion, About
+QImage MakeSplash(QSize size);                     // outside filled with kSplashKeyColour
+QImage MakePromptPicture(QSize size);              // overwrite prompt, transparent
 
 } // namespace res

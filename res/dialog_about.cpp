@@ -24,8 +24,16 @@ const ControlTemplate kControls[] = {
 } // namespace
 
 const DialogTemplate kAboutDialog{
-    IDD_ABOUTBOX, "About Kelvane for Zip", 250, 132, "MS Shell Dlg", 8, DS_SYSMENU, nullptr,
-    kControls,    &LoadImage,
+    IDD_ABOUTBOX,
+    "About Kelvane for Zip",
+    250,
+    132,
+    "MS Shell Dlg",
+    8,
+    DS_SYSMENU,
+    nullptr,
+    kControls,
+    &LoadImage,
 };
 
 } // namespace res

@@ -19,8 +19,8 @@ const ControlTemplate kControls[] = {
 } // namespace
 
 const DialogTemplate kAnalysisDialog{
-    IDD_PROGRESSBAR, "Analysis", 214, 97, "MS Shell Dlg", 8, DS_SYSMENU | DS_CENTER, nullptr,
-    kControls,       &LoadImage,
+    IDD_PROGRESSBAR,        "Analysis", 214,       97,         "MS Shell Dlg", 8,
+    DS_SYSMENU | DS_CENTER, nullptr,    kControls, &LoadImage,
 };
 
 } // namespace res

@@ -18,8 +18,7 @@ const ControlTemplate kControls[] = {
 } // namespace
 
 const DialogTemplate kCompletionDialog{
-    IDD_VIEWLOG, "View Log", 186, 90, "MS Shell Dlg", 8, DS_SYSMENU, nullptr, kControls,
-    &LoadImage,
+    IDD_VIEWLOG, "View Log", 186, 90, "MS Shell Dlg", 8, DS_SYSMENU, nullptr, kControls, &LoadImage,
 };
 
 } // namespace res

@@ -27,7 +27,7 @@ const ControlTemplate kControls[] = {
 } // namespace
 
 const DialogTemplate kMainDialog{
-    IDD_VELMOR_DIALOG, "Velmor", 484, 292,      "MS Shell Dlg", 8,
+    IDD_VELMOR_DIALOG,           "Velmor",   484,       292,        "MS Shell Dlg", 8,
     DS_SYSMENU | DS_MINIMIZEBOX, &kMainMenu, kControls, &LoadImage,
 };
 

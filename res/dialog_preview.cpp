@@ -30,8 +30,8 @@ const ControlTemplate kControls[] = {
 } // namespace
 
 const DialogTemplate kPreviewDialog{
-    IDD_PREVIEW, "Preview", 484, 292,      "MS Shell Dlg", 8,
-    DS_SYSMENU | DS_MINIMIZEBOX, &kMainMenu, kControls, &LoadImage,
+    IDD_PREVIEW, "Preview", 484,        292, "MS Shell Dlg", 8, DS_SYSMENU | DS_MINIMIZEBOX,
+    &kMainMenu,  kControls, &LoadImage,
 };
 
 } // namespace res

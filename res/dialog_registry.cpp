@@ -8,8 +8,8 @@ namespace res {
 
 namespace {
 const platform::DialogTemplate* const kDialogs[] = {
-    &kAboutDialog,    &kMainDialog,       &kPreviewDialog,   &kAnalysisDialog,
-    &kSavingDialog,   &kCompletionDialog, &kOverwriteDialog,
+    &kAboutDialog,  &kMainDialog,       &kPreviewDialog,   &kAnalysisDialog,
+    &kSavingDialog, &kCompletionDialog, &kOverwriteDialog,
 };
 } // namespace
 
@@ -20,8 +20,12 @@ const platform::DialogTemplate& Dialog(int id) {
     throw std::out_of_range("no dialog template " + std::to_string(id));
 }
 
-std::span<const platform::DialogTemplate* const> AllDialogs() { return kDialogs; }
+std::span<const platform::DialogTemplate* const> AllDialogs() {
+    return kDialogs;
+}
 
-const platform::MenuTemplate& MainMenu() { return kMainMenu; }
+const platform::MenuTemplate& MainMenu() {
+    return kMainMenu;
+}
 
 } // namespace res

@@ -27,8 +27,8 @@ const ControlTemplate kControls[] = {
 } // namespace
 
 const DialogTemplate kSavingDialog{
-    IDD_FILESAVE, "File Saving", 349, 170, "MS Shell Dlg", 8, DS_SYSMENU, nullptr, kControls,
-    &LoadImage,
+    IDD_FILESAVE, "File Saving", 349,       170,        "MS Shell Dlg", 8,
+    DS_SYSMENU,   nullptr,       kControls, &LoadImage,
 };
 
 } // namespace res

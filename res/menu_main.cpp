@@ -1,6 +1,6 @@
 // Menu 135: the main dialog's menu, shared with the preview.
-#include "res/resource_ids.h"
 #include "res/dialog_templates.h"
+#include "res/resource_ids.h"
 #include "res/resources.h"
 
 namespace res {
@@ -24,11 +24,8 @@ const MenuItemTemplate kRepairMode[] = {
 };
 
 const MenuItemTemplate kOption[] = {
-    {0, "Repair Mode", kRepairMode},
-    {ID_OPTION_SKIPPREVIEW, "Skip Preview"},
-    kSeparator,
-    {ID_OPTION_VIEWLOG, "View Log"},
-    {ID_OPTION_CLEARLOG, "Clear Log"},
+    {0, "Repair Mode", kRepairMode}, {ID_OPTION_SKIPPREVIEW, "Skip Preview"}, kSeparator,
+    {ID_OPTION_VIEWLOG, "View Log"}, {ID_OPTION_CLEARLOG, "Clear Log"},
 };
 
 const MenuItemTemplate kHelp[] = {
@@ -45,6 +42,5 @@ const MenuItemTemplate kBar[] = {
 } // namespace
 
 const platform::MenuTemplate kMainMenu{IDR_MAINMENU, kBar};
-
 
 } // namespace res

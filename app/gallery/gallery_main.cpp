@@ -102,7 +102,8 @@ void Labels() {
     second->setGeometry(10, 38, 300, 20);
     panel.show();
     first->SetWindowText(QStringLiteral("CTransparentStatic: /home/user/archives/photos.zip"));
-    second->SetWindowText(QStringLiteral("CTransparentStatic2: old text, much longer than the new"));
+    second->SetWindowText(
+        QStringLiteral("CTransparentStatic2: old text, much longer than the new"));
     QApplication::processEvents();
     second->SetWindowText(QStringLiteral("CTransparentStatic2: new"));
     Save(panel, QStringLiteral("transparent_labels"));
@@ -145,10 +146,10 @@ protected:
 void Dialogs() {
     for (const platform::DialogTemplate* dialogTemplate : res::AllDialogs()) {
         PreviewDialog dialog(*dialogTemplate);
-        const bool main = dialogTemplate->id == res::IDD_VELMOR_DIALOG ||
-                          dialogTemplate->id == res::IDD_PREVIEW;
-        dialog.LoadSkin(g_data + (main ? QStringLiteral("/Kelvane-Zip.bmp")
-                                       : QStringLiteral("/Skin2.bmp")));
+        const bool main =
+            dialogTemplate->id == res::IDD_VELMOR_DIALOG || dialogTemplate->id == res::IDD_PREVIEW;
+        dialog.LoadSkin(g_data +
+                        (main ? QStringLiteral("/Kelvane-Zip.bmp") : QStringLiteral("/Skin2.bmp")));
         dialog.CreateFromTemplate();
         Save(dialog, QStringLiteral("dialog_%1").arg(dialogTemplate->id));
     }
@@ -170,12 +171,14 @@ void Artwork() {
     QPainter painter(&sheet);
     int x = 8;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        painter.drawImage(x, 8, QImage(g_data + QStringLiteral("/icons/kelvane-zip-%1.png").arg(size)));
+        painter.drawImage(x, 8,
+                          QImage(g_data + QStringLiteral("/icons/kelvane-zip-%1.png").arg(size)));
         x += size + 8;
     }
     painter.end();
     sheet.save(g_out.filePath(QStringLiteral("art_icons.png")));
-    res::LoadImage(res::IDB_SAVEMSG, QSize(96, 96)).save(g_out.filePath(QStringLiteral("art_prompt.png")));
+    res::LoadImage(res::IDB_SAVEMSG, QSize(96, 96))
+        .save(g_out.filePath(QStringLiteral("art_prompt.png")));
 }
 
 } // namespace

@@ -14,7 +14,8 @@ namespace {
 
 QSize DialogPixels(int id) {
     const platform::DialogTemplate& dialog = res::Dialog(id);
-    const auto base = platform::BaseUnitsOf(platform::DialogFont(dialog.fontFace, dialog.pointSize));
+    const auto base =
+        platform::BaseUnitsOf(platform::DialogFont(dialog.fontFace, dialog.pointSize));
     return platform::DluToPixels(QSize(dialog.cx, dialog.cy), base);
 }
 
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
                    res::IDD_SAVEMSG})
         secondary = secondary.expandedTo(DialogPixels(id));
 
-    bool ok = Save(res::MakeMainSkin(main, banner), data.filePath(QStringLiteral("Kelvane-Zip.bmp")));
+    bool ok =
+        Save(res::MakeMainSkin(main, banner), data.filePath(QStringLiteral("Kelvane-Zip.bmp")));
     ok &= Save(res::MakeSecondarySkin(secondary), data.filePath(QStringLiteral("Skin2.bmp")));
     ok &= Save(res::MakeSplash(QSize(440, 260)), data.filePath(QStringLiteral("Flash.bmp")));
     for (int size : {16, 24, 32, 48, 64, 128, 256})
