@@ -1,7 +1,10 @@
 #include "app/mem_dc.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPrinter>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(MemDC, DrawsOffScreenAndCopiesAtTheEnd) {
@@ -35,4 +38,22 @@ TEST(MemDC, CoversTheWholeDeviceWithoutAClip) {
     }
     painter.end();
     EXPECT_EQ(target.pixelColor(29, 19), QColor(Qt::green));
+}
+
+TEST(MemDC, DrawsStraightOntoAPrinter) {
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("page.pdf"));
+    QPainter painter(&printer);
+    ASSERT_TRUE(painter.isActive());
+    {
+        CMemDC memory(painter);
+        EXPECT_FALSE(memory.IsOffScreen());
+        EXPECT_EQ(&memory.Painter(), &painter);
+        memory->drawText(QPointF(100, 100), QStringLiteral("Kelvane for Zip"));
+    }
+    EXPECT_TRUE(painter.isActive()); // the borrowed painter stays open
+    painter.end();
+    EXPECT_GT(QFileInfo(dir.filePath("page.pdf")).size(), 0);
 }
