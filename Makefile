@@ -42,7 +42,8 @@ fuzz:
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Renders every custom control and dialog template into $(BUILD)/screenshots.
-screenshots: build
+screenshots: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kvzip_gallery kvzip_data
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/kvzip_gallery $(BUILD)/data $(BUILD)/screenshots
 
 format:
