@@ -175,14 +175,7 @@ QImage MakeSecondarySkin(QSize size) {
 
 QImage MakeSplash(QSize size) {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(kSplashKeyColour);
     QPainter painter(&image);
-    // The outline is drawn without smoothing: a blended edge pixel would be
-    // neither the key colour nor the picture and would show as a fringe.
-    QPainterPath card;
-    const qreal radius = size.height() * 0.14;
-    card.addRoundedRect(QRectF(0, 0, size.width(), size.height()), radius, radius);
-    painter.setClipPath(card);
     QLinearGradient fill(0, 0, size.width(), size.height());
     fill.setColorAt(0, kMidBlue);
     fill.setColorAt(1, kDeepBlue.darker(120));
@@ -217,6 +210,26 @@ QImage MakeSplash(QSize size) {
     painter.drawLine(textLeft, lineY, size.width() - 28, lineY);
     painter.setPen(QPen(kGold, 3, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(textLeft, lineY, textLeft + (size.width() - 28 - textLeft) * 2 / 5, lineY);
+    painter.end();
+
+    // The outline is cut without smoothing: a blended edge pixel would be
+    // neither the key colour nor the picture and would show as a fringe.
+    QImage mask(size, QImage::Format_RGB32);
+    mask.fill(Qt::black);
+    QPainter maskPainter(&mask);
+    const qreal radius = size.height() * 0.14;
+    maskPainter.setPen(Qt::NoPen);
+    maskPainter.setBrush(Qt::white);
+    maskPainter.drawRoundedRect(QRectF(0, 0, size.width(), size.height()), radius, radius);
+    maskPainter.end();
+    const QRgb key = kSplashKeyColour.rgb();
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const auto* inside = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            if (qRed(inside[x]) < 128)
+                line[x] = key;
+    }
     return image;
 }
 
