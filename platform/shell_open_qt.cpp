@@ -1,7 +1,6 @@
 #include "platform/shell_open_qt.h"
 
 #include <QDesktopServices>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -23,9 +22,8 @@ bool QtShellOpen(const std::wstring& target) {
         url = QUrl(QStringLiteral("https://") + text);
     else
         url = QUrl::fromLocalFile(text);
-    if (QDesktopServices::openUrl(url))
-        return true;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString()});
+    // On a bare X11 or Wayland session this runs xdg-open itself.
+    return QDesktopServices::openUrl(url);
 }
 
 } // namespace platform

@@ -5,8 +5,9 @@
 
 namespace platform {
 
-// `target` is an address with a scheme (http:, mailto:...) or a file path.
-// Falls back to xdg-open when the desktop services cannot open it.
+// `target` is an address with a scheme (http:, mailto:...), a bare web or
+// e-mail address, or a file path. Meant to be installed as the GUI's hook
+// of platform::ShellOpen, which keeps its own fallback.
 bool QtShellOpen(const std::wstring& target);
 
 } // namespace platform
