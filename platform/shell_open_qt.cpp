@@ -6,10 +6,10 @@
 
 namespace platform {
 
-bool QtShellOpen(const std::wstring& target) {
+QUrl ShellTargetUrl(const std::wstring& target) {
     const QString text = QString::fromStdWString(target).trimmed();
     if (text.isEmpty())
-        return false;
+        return QUrl();
     // A bare e-mail address opens the mail program, as the shell would.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     static const QRegularExpression mail(QStringLiteral("^[^@/\\s]+@[^@/\\s]+\\.[^@/\\s]+$"));
@@ -22,8 +22,13 @@ bool QtShellOpen(const std::wstring& target) {
         url = QUrl(QStringLiteral("https://") + text);
     else
         url = QUrl::fromLocalFile(text);
+    return url;
+}
+
+bool QtShellOpen(const std::wstring& target) {
+    const QUrl url = ShellTargetUrl(target);
     // On a bare X11 or Wayland session this runs xdg-open itself.
-    return QDesktopServices::openUrl(url);
+    return url.isValid() && QDesktopServices::openUrl(url);
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 // Opening a document or an address with the desktop's default application.
 #pragma once
 
+#include <QUrl>
 #include <string>
 
 namespace platform {
@@ -9,5 +10,8 @@ namespace platform {
 // e-mail address, or a file path. Meant to be installed as the GUI's hook
 // of platform::ShellOpen, which keeps its own fallback.
 bool QtShellOpen(const std::wstring& target);
+
+// The address QtShellOpen opens for `target`; invalid when it is empty.
+QUrl ShellTargetUrl(const std::wstring& target);
 
 } // namespace platform

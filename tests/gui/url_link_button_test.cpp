@@ -1,4 +1,5 @@
 #include "app/url_link_button.h"
+#include "platform/shell_open_qt.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -113,4 +114,14 @@ TEST_F(LinkButtonTest, DrawsInTheLinkFontAndColourWithTheHandCursor) {
     ASSERT_NE(g_linkHandCursor, nullptr);
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_FALSE(link->autoDefault());
+}
+
+TEST(ShellOpen, TargetsBecomeTheAddressesTheDesktopOpens) {
+    using platform::ShellTargetUrl;
+    EXPECT_EQ(ShellTargetUrl(L"https://kelvane.example/zip"), QUrl("https://kelvane.example/zip"));
+    EXPECT_EQ(ShellTargetUrl(L"sales@kelvane.example"), QUrl("mailto:sales@kelvane.example"));
+    EXPECT_EQ(ShellTargetUrl(L"www.kelvane.example"), QUrl("https://www.kelvane.example"));
+    EXPECT_EQ(ShellTargetUrl(L"/var/log/kvzip/Activity Log.txt"),
+              QUrl::fromLocalFile("/var/log/kvzip/Activity Log.txt"));
+    EXPECT_FALSE(ShellTargetUrl(L"  ").isValid());
 }
