@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build test test-asan run bench fuzz format clean
+.PHONY: all deps configure build test test-asan run bench fuzz format clean screenshots
 
 all: build
 
@@ -40,6 +40,11 @@ fuzz:
 	    -DKVZIP_FUZZ=ON -DKVZIP_ENGINE_ONLY=ON -DKVZIP_BUILD_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Renders every custom control and dialog template into $(BUILD)/screenshots.
+screenshots: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kvzip_gallery kvzip_data
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/kvzip_gallery $(BUILD)/data $(BUILD)/screenshots
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

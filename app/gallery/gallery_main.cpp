@@ -1,0 +1,205 @@
+// Renders every custom control in its states and every dialog template over
+// its skin into PNG files, for people to look at:
+//   kvzip_gallery <data folder> <output folder>
+// Run it with QT_QPA_PLATFORM=offscreen (make screenshots does).
+#include "app/text_progress_ctrl.h"
+#include "app/transparent_static.h"
+#include "app/transparent_static2.h"
+#include "app/url_link_button.h"
+#include "platform/dialog_qt.h"
+#include "res/resource_ids.h"
+#include "res/resources.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <cstdio>
+
+namespace {
+
+QString g_data;
+QDir g_out;
+int g_failures = 0;
+
+void Save(QWidget& widget, const QString& name) {
+    widget.show();
+    QApplication::processEvents();
+    const QString path = g_out.filePath(name + QStringLiteral(".png"));
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "kvzip_gallery: cannot write %s\n", qPrintable(path));
+        ++g_failures;
+    }
+    widget.hide();
+}
+
+// A piece of the secondary skin to put controls on.
+class SkinPanel : public QWidget {
+public:
+    explicit SkinPanel(QSize size) : m_skin(g_data + QStringLiteral("/Skin2.bmp")) {
+        setFixedSize(size);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().window());
+        painter.drawPixmap(0, 0, m_skin);
+    }
+
+private:
+    QPixmap m_skin;
+};
+
+void ProgressBars() {
+    struct Case {
+        const char* name;
+        int position;
+        platform::COLORREF bar, back, text;
+        const char* fixedText;
+        bool vertical;
+    };
+    const Case cases[] = {
+        {"progress_0", 0, platform::CLR_DEFAULT, platform::CLR_DEFAULT, platform::CLR_DEFAULT,
+         nullptr, false},
+        {"progress_42", 42, platform::CLR_DEFAULT, platform::CLR_DEFAULT, platform::CLR_DEFAULT,
+         nullptr, false},
+        {"progress_50_half_over_text", 50, platform::CLR_DEFAULT, platform::CLR_DEFAULT,
+         platform::CLR_DEFAULT, nullptr, false},
+        {"progress_100", 100, platform::CLR_DEFAULT, platform::CLR_DEFAULT, platform::CLR_DEFAULT,
+         nullptr, false},
+        {"progress_colours", 65, platform::RGB(59, 168, 92), platform::RGB(236, 244, 238),
+         platform::CLR_DEFAULT, nullptr, false},
+        {"progress_text_colour", 30, platform::CLR_DEFAULT, platform::CLR_DEFAULT,
+         platform::RGB(200, 30, 30), nullptr, false},
+        {"progress_fixed_text", 70, platform::CLR_DEFAULT, platform::CLR_DEFAULT,
+         platform::CLR_DEFAULT, "Scanning...", false},
+        {"progress_vertical_60", 60, platform::CLR_DEFAULT, platform::CLR_DEFAULT,
+         platform::CLR_DEFAULT, nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SkinPanel panel(c.vertical ? QSize(60, 140) : QSize(260, 44));
+        auto* bar = new CTextProgressCtrl(&panel);
+        bar->setGeometry(c.vertical ? QRect(20, 10, 20, 120) : QRect(10, 12, 240, 20));
+        bar->SetVertical(c.vertical);
+        bar->SetBarColor(c.bar);
+        bar->SetBkColor(c.back);
+        bar->SetTextColour(c.text);
+        if (c.fixedText)
+            bar->SetWindowText(QString::fromUtf8(c.fixedText));
+        panel.show();
+        bar->SetPos(c.position);
+        Save(panel, QString::fromUtf8(c.name));
+    }
+}
+
+void Labels() {
+    SkinPanel panel(QSize(320, 70));
+    auto* first = new CTransparentStatic(&panel);
+    first->setGeometry(10, 8, 300, 20);
+    auto* second = new CTransparentStatic2(&panel);
+    second->setGeometry(10, 38, 300, 20);
+    panel.show();
+    first->SetWindowText(QStringLiteral("CTransparentStatic: /home/user/archives/photos.zip"));
+    second->SetWindowText(
+        QStringLiteral("CTransparentStatic2: old text, much longer than the new"));
+    QApplication::processEvents();
+    second->SetWindowText(QStringLiteral("CTransparentStatic2: new"));
+    Save(panel, QStringLiteral("transparent_labels"));
+}
+
+void LinkButtons() {
+    CURLLinkButton::SetOpener([](const std::wstring&) { return true; });
+    const char* const names[] = {"link_normal", "link_hover", "link_visited", "link_disabled"};
+    for (int state = 0; state < 4; ++state) {
+        SkinPanel panel(QSize(240, 36));
+        auto* link = new CURLLinkButton(&panel);
+        link->setText(QStringLiteral("www.kelvane.example"));
+        link->setGeometry(10, 9, 220, 20);
+        if (state == 1)
+            link->m_hovering = true;
+        if (state == 2)
+            link->m_visited = true;
+        if (state == 3)
+            link->setEnabled(false);
+        Save(panel, QString::fromUtf8(names[state]));
+    }
+}
+
+// Previews a template with the custom controls that its dialog will bind.
+class PreviewDialog : public platform::CDialog {
+public:
+    using CDialog::CDialog;
+
+protected:
+    QWidget* CreateControl(const platform::ControlTemplate& control, QWidget* parent) override {
+        if (control.kind == platform::ControlKind::ProgressBar)
+            return new CTextProgressCtrl(parent);
+        if (Template().id == res::IDD_ABOUTBOX && control.id >= res::IDC_LINK_SITE &&
+            control.id <= res::IDC_LINK_SUPPORT)
+            return new CURLLinkButton(parent);
+        return nullptr;
+    }
+};
+
+void Dialogs() {
+    for (const platform::DialogTemplate* dialogTemplate : res::AllDialogs()) {
+        PreviewDialog dialog(*dialogTemplate);
+        const bool main =
+            dialogTemplate->id == res::IDD_VELMOR_DIALOG || dialogTemplate->id == res::IDD_PREVIEW;
+        dialog.LoadSkin(g_data +
+                        (main ? QStringLiteral("/Kelvane-Zip.bmp") : QStringLiteral("/Skin2.bmp")));
+        dialog.CreateFromTemplate();
+        Save(dialog, QStringLiteral("dialog_%1").arg(dialogTemplate->id));
+    }
+}
+
+void Artwork() {
+    for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
+        const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
+        const QString target =
+            g_out.filePath(QStringLiteral("art_") + QString::fromUtf8(name).section('.', 0, 0) +
+                           QStringLiteral(".png"));
+        if (image.isNull() || !image.save(target)) {
+            std::fprintf(stderr, "kvzip_gallery: cannot convert %s\n", name);
+            ++g_failures;
+        }
+    }
+    QImage sheet(16 + 24 + 32 + 48 + 64 + 128 + 256 + 8 * 8, 272, QImage::Format_ARGB32);
+    sheet.fill(QColor(0xe8, 0xee, 0xf4));
+    QPainter painter(&sheet);
+    int x = 8;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        painter.drawImage(x, 8,
+                          QImage(g_data + QStringLiteral("/icons/kelvane-zip-%1.png").arg(size)));
+        x += size + 8;
+    }
+    painter.end();
+    sheet.save(g_out.filePath(QStringLiteral("art_icons.png")));
+    res::LoadImage(res::IDB_SAVEMSG, QSize(96, 96))
+        .save(g_out.filePath(QStringLiteral("art_prompt.png")));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: kvzip_gallery <data folder> <output folder>\n");
+        return 2;
+    }
+    g_data = QString::fromLocal8Bit(argv[1]);
+    g_out = QDir(QString::fromLocal8Bit(argv[2]));
+    if (!g_out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "kvzip_gallery: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    ProgressBars();
+    Labels();
+    LinkButtons();
+    Dialogs();
+    Artwork();
+    std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
+    return g_failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,16 @@
+// CTransparentStatic: a label that lets the dialog's skin show through; on a
+// text change the parent repaints what lies under it first, so no trace of
+// the old text stays behind.
+#pragma once
+
+#include "platform/dialog_qt.h"
+
+#include <QLabel>
+
+class CTransparentStatic : public QLabel, public platform::IWindowText {
+    Q_OBJECT
+
+public:
+    explicit CTransparentStatic(QWidget* parent = nullptr);
+    void SetWindowText(const QString& text) override;
+};

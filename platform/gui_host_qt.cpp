@@ -1,0 +1,36 @@
+#include "platform/gui_host_qt.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+namespace platform {
+
+bool IsGuiThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+void RunOnGuiThread(const std::function<void()>& call) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || IsGuiThread()) {
+        call();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        app, [&call] { call(); }, Qt::BlockingQueuedConnection);
+}
+
+void WaitWithoutUserInput(const std::function<bool()>& done) {
+    if (done())
+        return;
+    QEventLoop loop;
+    // A worker's flag posts no event: a short timer wakes the loop to look.
+    QTimer poll;
+    poll.start(5);
+    while (!done())
+        loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+}
+
+} // namespace platform

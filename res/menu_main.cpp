@@ -1,0 +1,46 @@
+// Menu 135: the main dialog's menu, shared with the preview.
+#include "res/dialog_templates.h"
+#include "res/resource_ids.h"
+#include "res/resources.h"
+
+namespace res {
+
+namespace {
+using platform::MenuItemTemplate;
+
+constexpr MenuItemTemplate kSeparator{0, nullptr};
+
+const MenuItemTemplate kFile[] = {
+    {ID_FILE_SELECTFILE, "Select File"},
+    {ID_FILE_SAVECURRENTFILE, "Save Current File"},
+    {ID_FILE_SAVEALL, "Save All"},
+    kSeparator,
+    {ID_FILE_EXIT, "Exit"},
+};
+
+const MenuItemTemplate kRepairMode[] = {
+    {ID_REPAIRMODE_QUICKREPAIR, "Quick Repair"},
+    {ID_REPAIRMODE_ADVANCEREPAIR, "Advance Repair"},
+};
+
+const MenuItemTemplate kOption[] = {
+    {0, "Repair Mode", kRepairMode}, {ID_OPTION_SKIPPREVIEW, "Skip Preview"}, kSeparator,
+    {ID_OPTION_VIEWLOG, "View Log"}, {ID_OPTION_CLEARLOG, "Clear Log"},
+};
+
+const MenuItemTemplate kHelp[] = {
+    {ID_HELP_ABOUT, "About"},
+    {ID_HELP_CONTENTS, "Contents"},
+};
+
+const MenuItemTemplate kBar[] = {
+    {0, "File", kFile},
+    {0, "Option", kOption},
+    {0, "Help", kHelp},
+};
+
+} // namespace
+
+const platform::MenuTemplate kMainMenu{IDR_MAINMENU, kBar};
+
+} // namespace res
