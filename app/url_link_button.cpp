@@ -1,6 +1,6 @@
 #include "app/url_link_button.h"
 
-#include "platform/shell_open_qt.h"
+#include "platform/process.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -15,7 +15,7 @@ QCursor* g_linkHandCursor = nullptr;
 
 namespace {
 CURLLinkButton::LinkOpener& Opener() {
-    static CURLLinkButton::LinkOpener opener = &platform::QtShellOpen;
+    static CURLLinkButton::LinkOpener opener = &platform::ShellOpen;
     return opener;
 }
 

@@ -25,8 +25,8 @@ public:
     explicit CURLLinkButton(QWidget* parent = nullptr);
     ~CURLLinkButton() override;
 
-    // Replaces the opener of every link button (platform::QtShellOpen at
-    // start) and returns the one it replaces.
+    // Replaces the opener of every link button (platform::ShellOpen, which
+    // the GUI routes to QtShellOpen) and returns the one it replaces.
     static LinkOpener SetOpener(LinkOpener opener);
 
     void OpenLink();

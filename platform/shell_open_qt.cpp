@@ -1,5 +1,7 @@
 #include "platform/shell_open_qt.h"
 
+#include "platform/process.h"
+
 #include <QDesktopServices>
 #include <QRegularExpression>
 #include <QUrl>
@@ -29,6 +31,10 @@ bool QtShellOpen(const std::wstring& target) {
     const QUrl url = ShellTargetUrl(target);
     // On a bare X11 or Wayland session this runs xdg-open itself.
     return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+void InstallQtShellOpen() {
+    SetShellOpenHook(&QtShellOpen);
 }
 
 } // namespace platform
