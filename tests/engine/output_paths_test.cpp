@@ -31,6 +31,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RelativePath,
                                            PathCase{L"..", L""}, PathCase{L"...", L"..."},
                                            PathCase{L"a..b", L"a..b"}, PathCase{kLongest, kLongest},
                                            PathCase{L"d/" + kLong, std::nullopt},
+                                           PathCase{std::wstring(L"a\0b.txt", 7), L"a?b.txt"},
                                            PathCase{kLong + L"/f", std::nullopt}));
 
 TEST(RelativePathBytes, ComponentLengthIsCountedInBytesOnDisk) {

@@ -103,7 +103,8 @@ TEST_F(WindowTest, SearchesWalkFromWindowToWindowInOrder) {
 }
 
 TEST_F(WindowTest, TinyFilesHoldNoSignature) {
-    for (const std::string& bytes : {std::string(), std::string("PK\x03"), std::string("xPK")}) {
+    for (const char* text : {"", "PK\x03", "xPK"}) {
+        const std::string bytes = text;
         CScanWindow& window = Load(bytes);
         EXPECT_EQ(window.Find(0, bytes.size(), kLocalHeaderSignature), bytes.size());
     }
