@@ -244,7 +244,7 @@ TEST_F(Extraction, TrailingSeparatorOnTheDestinationChangesNothing) {
 }
 
 TEST_F(Extraction, UnknownMethodThrowsAndTheNextEntryStillExtracts) {
-    // Decided change 8: the failed entry is released.
+    // The failed entry is released.
     ZipWriter zip;
     zip.Add({.name = "odd.bin", .content = "data", .method = 12});
     zip.Add({.name = "next.txt", .content = "next", .method = 8});

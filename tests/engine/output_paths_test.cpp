@@ -67,7 +67,7 @@ TEST(CreateFolders, MakesEveryMissingLevelAndFailsOnAFile) {
 class Confinement : public EngineTest {};
 
 TEST_F(Confinement, HostileNamesLandInsideTheDestination) {
-    // Decided change 6.
+    // Output never leaves the destination.
     ZipWriter zip;
     zip.Add({.name = "../../escape.txt", .content = "1"});
     zip.Add({.name = "/etc/abs.txt", .content = "2"});
