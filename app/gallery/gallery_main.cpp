@@ -6,15 +6,20 @@
 #include "app/transparent_static.h"
 #include "app/transparent_static2.h"
 #include "app/url_link_button.h"
+#include "log/activity_log.h"
+#include "log/view_log_dialog.h"
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/repair_state.h"
+#include "workflow/save_msg_dialog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -155,6 +160,23 @@ void Dialogs() {
     }
 }
 
+void SavingDialogs() {
+    g_appFolder = g_data.toStdWString();
+    // The completion dialog writes its banner: into a log of its own here.
+    QTemporaryDir logFolder;
+    SetActivityLogFile(logFolder.filePath(QStringLiteral("Activity Log.txt")).toStdWString());
+
+    CSaveMsg prompt;
+    prompt.CreateFromTemplate();
+    Save(prompt, QStringLiteral("overwrite_prompt"));
+
+    CViewLog completion;
+    completion.CreateFromTemplate();
+    Save(completion, QStringLiteral("completion_dialog"));
+
+    SetActivityLogFile(std::wstring());
+}
+
 void Artwork() {
     for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
         const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
@@ -199,6 +221,7 @@ int main(int argc, char** argv) {
     Labels();
     LinkButtons();
     Dialogs();
+    SavingDialogs();
     Artwork();
     std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
     return g_failures == 0 ? 0 : 1;
