@@ -11,6 +11,7 @@
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/file_save_dialog.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_msg_dialog.h"
 
@@ -160,6 +161,13 @@ void Dialogs() {
     }
 }
 
+// The saving dialog as the worker leaves it halfway through a Save All,
+// without a worker behind it.
+class StillFileSave : public CFileSave {
+protected:
+    void StartWorker() override {}
+};
+
 void SavingDialogs() {
     g_appFolder = g_data.toStdWString();
     // The completion dialog writes its banner: into a log of its own here.
@@ -174,6 +182,19 @@ void SavingDialogs() {
     completion.CreateFromTemplate();
     Save(completion, QStringLiteral("completion_dialog"));
 
+    StillFileSave saving;
+    saving.CreateFromTemplate();
+    saving.show();
+    QApplication::processEvents();
+    saving.SetDlgItemText(res::IDC_SAVE_FILE_NAME,
+                          QStringLiteral("/home/user/archives/holiday photos 2026.zip"));
+    saving.SetDlgItemText(res::IDC_SAVE_FILE_NUMBER, QStringLiteral("2"));
+    saving.SetDlgItemText(res::IDC_SAVE_TOTAL, QStringLiteral("3"));
+    saving.SetDlgItemText(res::IDC_SAVE_FILE_PATH,
+                          QStringLiteral("/home/user/salvage/Repair/holiday photos 2026"));
+    saving.m_currentBar->SetPos(57);
+    saving.m_overallBar->SetPos(33);
+    Save(saving, QStringLiteral("saving_dialog_mid_run"));
     SetActivityLogFile(std::wstring());
 }
 
