@@ -113,11 +113,18 @@ CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
     platform::WorkerGate& gate = g_saveThread.Gate();
     // Held on top of any pause; released on No, the worker is as it was.
     platform::GateHold hold(gate);
+    // The worker may still finish while the box is up: its last steps have
+    // no safe point. The completion then waits until the answer is No.
+    m_asking = true;
     const int answer = platform::MessageBox(static_cast<QWidget*>(this), text, g_appTitle,
                                             platform::MB_YESNO | platform::MB_ICONQUESTION |
                                                 platform::MB_SYSTEMMODAL);
-    if (answer != platform::IDYES)
+    m_asking = false;
+    if (answer != platform::IDYES) {
+        if (m_saveFinished == 1)
+            Client()->update();
         return Answer::keepSaving;
+    }
     // The worker leaves at its next safe point, before the banner, so that
     // no line of the pass can follow it.
     gate.Stop();
@@ -139,13 +146,17 @@ void CFileSave::SignalFinished() {
 }
 
 void CFileSave::OnPaint(QPainter&) {
-    if (m_saveFinished != 1)
+    if (m_saveFinished != 1 || m_asking)
         return;
     m_saveFinished = 0;
     PostAfterPaint([this] { Complete(); });
 }
 
 void CFileSave::Complete() {
+    if (m_asking) {
+        m_saveFinished = 1;
+        return;
+    }
     WaitForWorkerEnd();
     if (g_saveCurrentOnly == 1) {
         g_saveCurrentOnly = 0;

@@ -63,6 +63,8 @@ private:
     void Complete();
 
     QTimer m_timer;
+    // True while Stop, Esc or close asks: the completion waits for the answer.
+    bool m_asking = false;
     int m_currentFileNumber = 1;
     SaveDialogHost m_host;
 };

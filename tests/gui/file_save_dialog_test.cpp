@@ -344,4 +344,25 @@ TEST_F(FileSaveTest, EnterAndF1DoNothing) {
     EXPECT_FALSE(dialog.Skin().isNull());
 }
 
+TEST_F(FileSaveTest, APassThatEndsDuringAQuestionCompletesAfterTheNo) {
+    IdleFileSave dialog;
+    ModalDriver driver;
+    int completionsDuringQuestion = -1;
+    const auto previous = platform::SetMessageBoxHandler(
+        [&](void*, const std::wstring&, const std::wstring&, unsigned) {
+            dialog.SignalFinished();
+            QTest::qWait(50);
+            completionsDuringQuestion = driver.completions;
+            return static_cast<int>(platform::IDNO);
+        });
+    QTimer::singleShot(0, [&] { Click(dialog, res::IDC_SAVE_STOP); });
+
+    EXPECT_EQ(dialog.DoModal(), platform::IDOK);
+    platform::SetMessageBoxHandler(previous);
+
+    EXPECT_EQ(completionsDuringQuestion, 0);
+    EXPECT_EQ(driver.completions, 1);
+    EXPECT_EQ(Log(), kCompletion);
+}
+
 } // namespace
