@@ -9,6 +9,9 @@
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/analysis_dialog.h"
+#include "workflow/analysis_list.h"
+#include "workflow/repair_state.h"
 
 #include <QApplication>
 #include <QDir>
@@ -155,6 +158,40 @@ void Dialogs() {
     }
 }
 
+// An entry list that holds nothing, for dialogs shown without a preview.
+class EmptyList : public IAnalysisList {
+public:
+    int CurrentFileNumber() const override { return 1; }
+    int EntryRowCount() const override { return 0; }
+    void DeleteAllEntryRows() override {}
+    void InsertEntryRow(int, const EntryRow&) override {}
+    void SetListedCount(const std::wstring&) override {}
+};
+
+// The analysis dialog as the user sees it, with a bar part way and no worker.
+class AnalysisShowcase : public CProgressBar {
+public:
+    using CProgressBar::CProgressBar;
+
+protected:
+    void StartWorker() override {}
+};
+
+void AnalysisDialogs() {
+    EmptyList list;
+    for (const bool paused : {false, true}) {
+        AnalysisShowcase dialog(list);
+        dialog.CreateFromTemplate();
+        dialog.m_progress->SetPos(42);
+        if (paused)
+            dialog.OnPauseResume();
+        Save(dialog,
+             paused ? QStringLiteral("analysis_paused") : QStringLiteral("analysis_running"));
+        if (paused)
+            dialog.OnPauseResume();
+    }
+}
+
 void Artwork() {
     for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
         const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
@@ -199,6 +236,9 @@ int main(int argc, char** argv) {
     Labels();
     LinkButtons();
     Dialogs();
+    g_appTitle = L"Kelvane for Zip";
+    g_appFolder = g_data.toStdWString();
+    AnalysisDialogs();
     Artwork();
     std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
     return g_failures == 0 ? 0 : 1;
