@@ -6,11 +6,13 @@
 #include "app/transparent_static.h"
 #include "app/transparent_static2.h"
 #include "app/url_link_button.h"
+#include "log/activity_log.h"
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/analysis_dialog.h"
 #include "workflow/analysis_list.h"
+#include "workflow/preview_dialog.h"
 #include "workflow/repair_state.h"
 
 #include <QApplication>
@@ -18,6 +20,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -192,6 +197,48 @@ void AnalysisDialogs() {
     }
 }
 
+// Waits for what the preview's first paint posted: the analysis of its file.
+void WaitForFirstAnalysis(CPreview& preview) {
+    auto* back = qobject_cast<QPushButton*>(preview.GetDlgItem(res::IDC_BACK));
+    for (int i = 0; i < 2000 && !(g_runAnalysisOnPaint == 0 && back->isEnabled()); ++i) {
+        QApplication::processEvents();
+        QThread::msleep(5);
+    }
+}
+
+void PreviewDialogs() {
+    // The analysis logs as it runs; not into the user's log.
+    QTemporaryDir logFolder;
+    SetActivityLogFile(logFolder.filePath(QStringLiteral("Activity Log.txt")).toStdWString());
+    const std::wstring sample = QString::fromUtf8(KVZIP_SAMPLE_ARCHIVE).toStdWString();
+
+    FreeSourceFiles();
+    for (int i = 0; i < 3; ++i)
+        AppendSourceFile(sample);
+    g_sourceFileCount = 3;
+    g_skipPreview = 0;
+    {
+        CPreview preview;
+        preview.CreateFromTemplate();
+        preview.show();
+        WaitForFirstAnalysis(preview);
+        Save(preview, QStringLiteral("preview_rows"));
+    }
+    g_analysisThread.Join();
+
+    g_skipPreview = 1;
+    {
+        CPreview preview;
+        preview.CreateFromTemplate();
+        // The notice is a message box of its own, not part of the picture.
+        g_pendingSaveAllNotice = 0;
+        Save(preview, QStringLiteral("preview_skip"));
+    }
+    g_skipPreview = 0;
+    FreeSourceFiles();
+    SetActivityLogFile(L"");
+}
+
 void Artwork() {
     for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
         const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
@@ -239,6 +286,7 @@ int main(int argc, char** argv) {
     g_appTitle = L"Kelvane for Zip";
     g_appFolder = g_data.toStdWString();
     AnalysisDialogs();
+    PreviewDialogs();
     Artwork();
     std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
     return g_failures == 0 ? 0 : 1;
