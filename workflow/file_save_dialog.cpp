@@ -7,6 +7,7 @@
 #include "platform/gui_host_qt.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/worker_halt_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/repair_state.h"
@@ -136,7 +137,7 @@ CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
 
 void CFileSave::WaitForWorkerEnd() {
     // The worker may be waiting for this thread: keep serving it meanwhile.
-    platform::WaitWithoutUserInput([] { return !g_saveThread.IsRunning(); });
+    platform::WaitUntilFinishedWithoutBlocking(g_saveThread.Gate());
     g_saveThread.Join();
 }
 
