@@ -2,6 +2,8 @@
 // its skin into PNG files, for people to look at:
 //   kvzip_gallery <data folder> <output folder>
 // Run it with QT_QPA_PLATFORM=offscreen (make screenshots does).
+#include "app/about_dlg.h"
+#include "app/splash_screen_ex.h"
 #include "app/text_progress_ctrl.h"
 #include "app/transparent_static.h"
 #include "app/transparent_static2.h"
@@ -9,6 +11,7 @@
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/repair_state.h"
 
 #include <QApplication>
 #include <QDir>
@@ -155,6 +158,34 @@ void Dialogs() {
     }
 }
 
+// The splash as the desktop shows it: the picture cut to its shape over a
+// plain desktop colour.
+void Splash() {
+    auto* splash = new CSplashScreenEx;
+    splash->CreateSplash(nullptr, SPLASH_CENTRE_SCREEN, 0);
+    if (!splash->SetPicture(g_data + QStringLiteral("/Flash.bmp"))) {
+        std::fprintf(stderr, "kvzip_gallery: cannot load the splash picture\n");
+        ++g_failures;
+    }
+    QImage desktop(splash->m_pictureWidth + 40, splash->m_pictureHeight + 40, QImage::Format_RGB32);
+    desktop.fill(QColor(0x3a, 0x6e, 0xa5));
+    QPainter painter(&desktop);
+    painter.translate(20, 20);
+    painter.setClipRegion(splash->m_shape);
+    splash->DrawSplash(painter);
+    painter.end();
+    desktop.save(g_out.filePath(QStringLiteral("splash.png")));
+    splash->DestroyWindow();
+}
+
+void AboutBox() {
+    CURLLinkButton::SetOpener([](const std::wstring&) { return true; });
+    g_appFolder = g_data.toStdWString();
+    CAboutDlg about;
+    about.CreateFromTemplate();
+    Save(about, QStringLiteral("about_box"));
+}
+
 void Artwork() {
     for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
         const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
@@ -199,6 +230,8 @@ int main(int argc, char** argv) {
     Labels();
     LinkButtons();
     Dialogs();
+    Splash();
+    AboutBox();
     Artwork();
     std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
     return g_failures == 0 ? 0 : 1;
