@@ -3,11 +3,15 @@
 //   kvzip_gallery <data folder> <output folder>
 // Run it with QT_QPA_PLATFORM=offscreen (make screenshots does).
 #include "app/about_dlg.h"
+#include "app/single_instance.h"
 #include "app/splash_screen_ex.h"
+#include "app/startup_splash.h"
 #include "app/text_progress_ctrl.h"
 #include "app/transparent_static.h"
 #include "app/transparent_static2.h"
 #include "app/url_link_button.h"
+#include "app/velmor_dlg.h"
+#include "log/activity_log.h"
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
@@ -18,6 +22,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -186,6 +191,29 @@ void AboutBox() {
     Save(about, QStringLiteral("about_box"));
 }
 
+// Step 1 as the user first sees it, and with archives chosen.
+void MainDialog() {
+    QTemporaryDir folder;
+    g_appFolder = g_data.toStdWString();
+    g_startupSplashWait = std::chrono::milliseconds(0);
+    SetActivityLogFile(folder.filePath(QStringLiteral("Activity Log.txt")).toStdWString());
+    CSingleInstance::SetServerName(
+        QStringLiteral("kvzip-gallery-%1").arg(QCoreApplication::applicationPid()));
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    Save(dialog, QStringLiteral("main_dialog_empty"));
+    QStringList archives;
+    for (const char* name : {"holiday-photos.zip", "project-backup.zip", "mail-archive.zip"}) {
+        const QString path = folder.filePath(QString::fromUtf8(name));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        archives << path;
+    }
+    dialog.AddSourceFiles(archives);
+    Save(dialog, QStringLiteral("main_dialog_rows"));
+    SetActivityLogFile({});
+}
+
 void Artwork() {
     for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
         const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
@@ -232,6 +260,7 @@ int main(int argc, char** argv) {
     Dialogs();
     Splash();
     AboutBox();
+    MainDialog();
     Artwork();
     std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
     return g_failures == 0 ? 0 : 1;
