@@ -60,18 +60,3 @@ TEST(Automation, AStoreThatCannotBeWrittenIsLeftAlone) {
     EXPECT_FALSE(automation::RegisterServer({}, "/bin/true"));
     EXPECT_FALSE(std::filesystem::exists(missingFolder));
 }
-
-TEST(Automation, RunningFactoriesServeOnlyTheirClass) {
-    int made = 0;
-    EXPECT_EQ(automation::CreateObject(automation::kClassId), nullptr);
-    automation::RegisterRunningFactory(automation::kClassId, [&]() -> void* {
-        ++made;
-        return &made;
-    });
-    EXPECT_TRUE(automation::IsFactoryRunning(automation::kClassId));
-    EXPECT_EQ(automation::CreateObject(automation::kClassId), &made);
-    EXPECT_EQ(automation::CreateObject(L"{00000000-0000-0000-0000-000000000000}"), nullptr);
-    automation::RevokeRunningFactories();
-    EXPECT_FALSE(automation::IsFactoryRunning(automation::kClassId));
-    EXPECT_EQ(made, 1);
-}

@@ -108,20 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST_F(SplashTest, ConstructionDefaults) {
-    auto* splash = new CSplashScreenEx;
-    EXPECT_EQ(splash->m_displayTime, 2000);
-    EXPECT_EQ(splash->m_splashStyle, 0u);
-    EXPECT_EQ(splash->m_captionFormat, 21u);
-    EXPECT_EQ(splash->m_captionColour, QColor(Qt::black));
-    EXPECT_EQ(splash->m_pictureWidth, 0);
-    EXPECT_TRUE(splash->m_caption.isEmpty());
-    ASSERT_NE(splash->m_captionFont, nullptr);
-    // Offscreen windows cannot be made translucent.
-    EXPECT_EQ(splash->m_pfnAnimateWindow, nullptr);
-    splash->DestroyWindow();
-}
-
 TEST_F(SplashTest, PictureSizesShapesAndCentresOnTheScreen) {
     QImage image(41, 30, QImage::Format_RGB32);
     image.fill(P);
@@ -135,6 +121,8 @@ TEST_F(SplashTest, PictureSizesShapesAndCentresOnTheScreen) {
     EXPECT_EQ(splash->m_windowLeft, area.left() + (area.width() - 41) / 2);
     EXPECT_EQ(splash->m_windowTop, area.top() + (area.height() - 30) / 2);
     EXPECT_EQ(splash->m_captionRect, QRect(0, 0, 41, 30));
+    // Offscreen windows cannot be made translucent: no fading.
+    EXPECT_EQ(splash->m_pfnAnimateWindow, nullptr);
     EXPECT_FALSE(splash->m_shape.contains(QPoint(0, 0)));
     EXPECT_TRUE(splash->m_shape.contains(QPoint(1, 0)));
     EXPECT_EQ(splash->mask(), splash->m_shape);
