@@ -61,9 +61,15 @@ bool WriteStore(const std::filesystem::path& store, const std::string& text) {
     return true;
 }
 
-template <class Change> bool EditStore(const std::filesystem::path& store, Change change) {
+template <class Change> bool EditStore(const std::filesystem::path& named, Change change) {
+    if (named.empty())
+        return false;
+    // A store that is a link stays one: its target is what gets rewritten.
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::canonical(named, error);
+    const std::filesystem::path store = error ? named : canonical;
     std::string text;
-    if (store.empty() || !ReadStore(store, text))
+    if (!ReadStore(store, text))
         return false;
     platform::IniDocument document = platform::IniDocument::Parse(text);
     change(document);

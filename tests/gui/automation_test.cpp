@@ -60,3 +60,14 @@ TEST(Automation, AStoreThatCannotBeWrittenIsLeftAlone) {
     EXPECT_FALSE(automation::RegisterServer({}, "/bin/true"));
     EXPECT_FALSE(std::filesystem::exists(missingFolder));
 }
+
+TEST(Automation, AStoreThatIsALinkStaysALink) {
+    QTemporaryDir dir;
+    const std::filesystem::path target = dir.filePath(QStringLiteral("real.ini")).toStdString();
+    const std::filesystem::path link = dir.filePath(QStringLiteral("registry.ini")).toStdString();
+    Write(target, "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=/opt/kelvane\n");
+    std::filesystem::create_symlink(target, link);
+    ASSERT_TRUE(automation::RegisterServer(link, "/bin/kelvane-zip"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(Read(target).find("Velmor.Application"), std::string::npos);
+}
