@@ -47,6 +47,15 @@ int CTextProgressCtrl::FilledWidth() const {
     return static_cast<int>(fraction * width());
 }
 
+QString CTextProgressCtrl::DisplayText() const {
+    if (!m_text.isEmpty())
+        return m_text;
+    const long long span = static_cast<long long>(m_rangeHigh) - m_rangeLow;
+    const long long percent =
+        span <= 0 ? 0 : (static_cast<long long>(m_position) - m_rangeLow) * 100 / span;
+    return QStringLiteral("%1 %").arg(percent);
+}
+
 int CTextProgressCtrl::SetPos(int position) {
     if (!HasWindow())
         return -1;
@@ -148,9 +157,7 @@ void CTextProgressCtrl::paintEvent(QPaintEvent*) {
     painter.fillRect(empty, back);
 
     if (m_showText && !m_vertical) {
-        const QString text = !m_text.isEmpty()
-                                 ? m_text
-                                 : QStringLiteral("%1 %").arg(static_cast<int>(fraction * 100));
+        const QString text = DisplayText();
         const int flags = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine;
         painter.save();
         painter.setClipRect(filled);

@@ -41,6 +41,11 @@ public:
     // A window exists once the control sits in a dialog or has been shown.
     bool HasWindow() const;
 
+    // What the bar prints: the fixed text, or the whole percent the position
+    // stands at, computed on integers (57 / 100 * 100 is 56.99... in floating
+    // point).
+    QString DisplayText() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -7,6 +7,7 @@
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
 #include "log/banners.h"
+#include "log/open_activity_log.h"
 #include "platform/process.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
@@ -276,7 +277,7 @@ void CVelmorDlg::OnSkipPreviewMenu() {
 }
 
 void CVelmorDlg::OnViewLog() {
-    platform::ShellOpen(ResolveActivityLogPath());
+    OpenActivityLogInNotepad();
 }
 
 void CVelmorDlg::OnClearLog() {

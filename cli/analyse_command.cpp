@@ -158,18 +158,7 @@ int RunAnalyse(const std::vector<std::string>& words) {
                      kAnalyseUsage);
         return exitUsage;
     }
-    if (!options.log.empty())
-        SetActivityLogFile(platform::DecodeLocal(options.log));
-
-    std::vector<std::wstring> paths;
-    for (const std::string& operand : options.operands)
-        paths.push_back(platform::DecodeLocal(operand));
-    g_repairMode = options.advanced ? 1 : 0;
-    g_skipPreview = 0;
-    // The same lines as a start of the desktop program and its "Repair".
-    LogProgramStart();
-    RecordRepairSelection(paths);
-    LogAnalysisStart();
+    const std::vector<std::wstring> paths = StartDesktopRun(options);
 
     const int count = static_cast<int>(paths.size());
     ProgressDisplay display("analysing", count, isatty(STDERR_FILENO) == 1);

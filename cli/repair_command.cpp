@@ -245,18 +245,7 @@ int RunRepair(const std::vector<std::string>& words) {
         std::fprintf(stderr, "kvzip repair: %s: cannot write there\n", options.dest.c_str());
         return exitUnreadable;
     }
-    if (!options.log.empty())
-        SetActivityLogFile(platform::DecodeLocal(options.log));
-
-    std::vector<std::wstring> paths;
-    for (const std::string& operand : options.operands)
-        paths.push_back(platform::DecodeLocal(operand));
-    g_repairMode = options.advanced ? 1 : 0;
-    g_skipPreview = 0;
-    // The same lines as a start of the desktop program and its "Repair".
-    LogProgramStart();
-    RecordRepairSelection(paths);
-    LogAnalysisStart();
+    const std::vector<std::wstring> paths = StartDesktopRun(options);
     g_saveCurrentOnly = current > 0 ? 1 : 0;
     (current > 0 ? g_saveCurrentFolder : g_saveAllFolder) = destination;
     g_overwriteChoice = policy == Policy::yesToAll  ? OverwriteYesToAll

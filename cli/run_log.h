@@ -1,6 +1,13 @@
-// The log lines a command writes where the desktop program would write them
-// at its start.
+// What the long commands do where the desktop program would: its start and
+// its "Repair" with the archives as the selected files.
 #pragma once
 
-// The start banner with the local date and time.
-void LogProgramStart();
+#include "cli/command_line.h"
+
+#include <string>
+#include <vector>
+
+// Points the log where --log says, sets the repair mode, and writes the
+// start banner and the lines of "Repair" for the archives of `options`,
+// which it returns as the source files.
+std::vector<std::wstring> StartDesktopRun(const CommandOptions& options);

@@ -12,6 +12,12 @@ constexpr wchar_t kSep = platform::kNativeSeparator;
 
 std::optional<std::wstring> GetEntryRelativePath(const std::wstring& name) {
     std::wstring rest = name;
+    // The file system would cut the path at a NUL and write under a shorter,
+    // possibly another entry's, name.
+    for (wchar_t& c : rest) {
+        if (c == L'\0')
+            c = L'?';
+    }
     // A drive such as C: is dropped.
     if (rest.size() >= 2 && rest[1] == L':' && std::iswalpha(rest[0]))
         rest.erase(0, 2);

@@ -41,8 +41,8 @@ std::wstring CZipException::GetReason() const {
         L"out of memory in the decompressor",
         L"decompressor buffer error",
         L"decompressor version mismatch",
-        L"bad archive: a record is cut short, an entry's method is not stored or "
-        L"deflated, or a data descriptor disagrees with its entry",
+        (L"bad archive: a record is cut short, an entry's method is not stored or "
+         L"deflated, or a data descriptor disagrees with its entry"),
         L"CRC error",
         L"no callback",
         L"aborted",

@@ -116,17 +116,22 @@ void CFile::ThrowLastError() const {
     throw CFileException::FromErrno(m_fd < 0 ? EBADF : errno, m_path);
 }
 
-std::size_t CFile::Read(void* buffer, std::size_t count) {
-    if (m_fd < 0)
-        ThrowLastError();
+namespace {
+
+// Reads until `count` bytes or the end of the file; `next` reads once at
+// the given distance into the request.
+template <typename ReadOnce>
+std::size_t ReadFully(void* buffer, std::size_t count, ReadOnce next, bool& failed) {
     std::size_t done = 0;
     auto* out = static_cast<char*>(buffer);
+    failed = false;
     while (done < count) {
-        const ssize_t n = ::read(m_fd, out + done, count - done);
+        const ssize_t n = next(out + done, count - done, done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            ThrowLastError();
+            failed = true;
+            return done;
         }
         if (n == 0)
             break;
@@ -135,23 +140,33 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
     return done;
 }
 
+} // namespace
+
+std::size_t CFile::Read(void* buffer, std::size_t count) {
+    if (m_fd < 0)
+        ThrowLastError();
+    bool failed = false;
+    const std::size_t done = ReadFully(
+        buffer, count,
+        [this](char* out, std::size_t want, std::size_t) { return ::read(m_fd, out, want); },
+        failed);
+    if (failed)
+        ThrowLastError();
+    return done;
+}
+
 std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
     if (m_fd < 0)
         ThrowLastError();
-    std::size_t done = 0;
-    auto* out = static_cast<char*>(buffer);
-    while (done < count) {
-        const ssize_t n =
-            ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowLastError();
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
+    bool failed = false;
+    const std::size_t done = ReadFully(
+        buffer, count,
+        [this, offset](char* out, std::size_t want, std::size_t done) {
+            return ::pread(m_fd, out, want, static_cast<off_t>(offset + done));
+        },
+        failed);
+    if (failed)
+        ThrowLastError();
     return done;
 }
 

@@ -40,14 +40,14 @@ int main(int argc, char** argv) {
 
     kvtest::ZipWriter zip;
     auto add = [&](const char* name, std::string content, std::uint16_t method) {
-        EntrySpec spec;
-        spec.name = name;
-        spec.content = std::move(content);
-        spec.method = method;
-        spec.modTime = time;
-        spec.modDate = date;
-        spec.descriptor = DescriptorForm::withSignature;
-        return zip.Add(spec);
+        EntrySpec wanted;
+        wanted.name = name;
+        wanted.content = std::move(content);
+        wanted.method = method;
+        wanted.modTime = time;
+        wanted.modDate = date;
+        wanted.descriptor = DescriptorForm::withSignature;
+        return zip.Add(wanted);
     };
     add("Documents/letter.txt", Lines("Letter", 40), 8);
     add("Documents/reports/sales-2026.csv", Csv(3000), 8);

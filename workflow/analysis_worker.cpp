@@ -159,17 +159,7 @@ unsigned ReportAnalysisProgress(std::uint32_t position, std::uint32_t total) {
     if (run == nullptr)
         return 0;
     run->gate.Checkpoint();
-    const int current = run->bar.Get();
-    const std::uint64_t computed = total == 0 ? 0 : std::uint64_t{position} * 100 / total;
-    int value = computed >= 100 ? 100 : static_cast<int>(computed);
-    if (computed < static_cast<std::uint64_t>(current)) {
-        if (++g_progressCreepCount >= 2000) {
-            g_progressCreepCount = 0;
-            value = current + 1;
-        } else {
-            value = current;
-        }
-    }
+    int value = LaggingReportPosition(position, total, run->bar.Get(), g_progressCreepCount, 2000);
     if (value >= 100)
         value = 99;
     run->bar.Set(value);

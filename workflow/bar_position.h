@@ -3,6 +3,7 @@
 // nothing costs nothing.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <utility>
 
@@ -28,3 +29,19 @@ private:
     std::function<void(int)> m_show;
     int m_position = 0;
 };
+
+// The bar position for a scan report of `position` out of `total` when the
+// bar stands at `current`: position x 100 / total (at most 100), except that
+// the bar never moves back; while the reports lag behind it, every
+// `creepEvery`-th of them (counted in `creepCount`) moves it up by one.
+inline int LaggingReportPosition(std::uint32_t position, std::uint32_t total, int current,
+                                 int& creepCount, int creepEvery) {
+    const std::uint64_t computed = total == 0 ? 0 : std::uint64_t{position} * 100 / total;
+    if (computed >= static_cast<std::uint64_t>(current))
+        return computed >= 100 ? 100 : static_cast<int>(computed);
+    if (++creepCount >= creepEvery) {
+        creepCount = 0;
+        return current + 1;
+    }
+    return current;
+}

@@ -247,17 +247,8 @@ unsigned ReportSaveProgress(std::uint32_t position, std::uint32_t length) {
     if (run == nullptr)
         return 0;
     run->gate.Checkpoint();
-    const int current = run->current.Get();
-    const std::uint64_t computed = length == 0 ? 0 : std::uint64_t{position} * 100 / length;
-    int p = computed >= 100 ? 100 : static_cast<int>(computed);
-    if (computed < static_cast<std::uint64_t>(current)) {
-        if (++g_saveProgressCreepCount >= 4000) {
-            g_saveProgressCreepCount = 0;
-            p = current + 1;
-        } else {
-            p = current;
-        }
-    }
+    int p =
+        LaggingReportPosition(position, length, run->current.Get(), g_saveProgressCreepCount, 4000);
     if (p >= 100)
         p = 98;
     if (g_saveCurrentOnly == 1 || g_sourceFileCount == 1)

@@ -12,10 +12,13 @@
 #include "app/url_link_button.h"
 #include "app/velmor_dlg.h"
 #include "log/activity_log.h"
+#include "log/view_log_dialog.h"
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/file_save_dialog.h"
 #include "workflow/repair_state.h"
+#include "workflow/save_msg_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -214,6 +217,43 @@ void MainDialog() {
     SetActivityLogFile({});
 }
 
+// The saving dialog as the worker leaves it halfway through a Save All,
+// without a worker behind it.
+class StillFileSave : public CFileSave {
+protected:
+    void StartWorker() override {}
+};
+
+void SavingDialogs() {
+    g_appFolder = g_data.toStdWString();
+    // The completion dialog writes its banner: into a log of its own here.
+    QTemporaryDir logFolder;
+    SetActivityLogFile(logFolder.filePath(QStringLiteral("Activity Log.txt")).toStdWString());
+
+    CSaveMsg prompt;
+    prompt.CreateFromTemplate();
+    Save(prompt, QStringLiteral("overwrite_prompt"));
+
+    CViewLog completion;
+    completion.CreateFromTemplate();
+    Save(completion, QStringLiteral("completion_dialog"));
+
+    StillFileSave saving;
+    saving.CreateFromTemplate();
+    saving.show();
+    QApplication::processEvents();
+    saving.SetDlgItemText(res::IDC_SAVE_FILE_NAME,
+                          QStringLiteral("/home/user/archives/holiday photos 2026.zip"));
+    saving.SetDlgItemText(res::IDC_SAVE_FILE_NUMBER, QStringLiteral("2"));
+    saving.SetDlgItemText(res::IDC_SAVE_TOTAL, QStringLiteral("3"));
+    saving.SetDlgItemText(res::IDC_SAVE_FILE_PATH,
+                          QStringLiteral("/home/user/salvage/Repair/holiday photos 2026"));
+    saving.m_currentBar->SetPos(57);
+    saving.m_overallBar->SetPos(33);
+    Save(saving, QStringLiteral("saving_dialog_mid_run"));
+    SetActivityLogFile(std::wstring());
+}
+
 void Artwork() {
     for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
         const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
@@ -261,6 +301,7 @@ int main(int argc, char** argv) {
     Splash();
     AboutBox();
     MainDialog();
+    SavingDialogs();
     Artwork();
     std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
     return g_failures == 0 ? 0 : 1;

@@ -57,7 +57,7 @@ TEST_F(AdvancedScan, CentralOnlyOffsetIsReadWithoutItsSignature) {
 }
 
 TEST_F(AdvancedScan, OffsetPastTheEndGivesAnAllZeroEntry) {
-    // Decided change 4: counted, never built from stale memory.
+    // Counted, never built from stale memory.
     ZipWriter zip;
     zip.Add({.name = "a", .content = "1"});
     zip.AddCentral({.name = "ghost", .localHeaderOffset = 0x7FFFFFFF});
@@ -83,7 +83,7 @@ TEST_F(AdvancedScan, OffsetPastTheEndGivesAnAllZeroEntry) {
 }
 
 TEST_F(AdvancedScan, OffsetWithFewerThanThirtyBytesLeftIsNotAnEntry) {
-    // Decided change 7: no exception; every other entry is kept.
+    // No exception; every other entry is kept.
     ZipWriter zip;
     zip.Add({.name = "a", .content = "1"});
     zip.Add({.name = "b", .content = "2"});
@@ -97,7 +97,7 @@ TEST_F(AdvancedScan, OffsetWithFewerThanThirtyBytesLeftIsNotAnEntry) {
 }
 
 TEST_F(AdvancedScan, StaleOffsetListsFromAStoppedScanAreIgnored) {
-    // Decided change 5.
+    // Lists a stopped scan left behind are emptied when the next one starts.
     g_localOffsets = {3};
     g_centralOffsets = {5};
     ZipWriter zip;

@@ -14,7 +14,7 @@ struct StreamCase {
 class OwnDescriptor : public EngineTest, public ::testing::WithParamInterface<StreamCase> {};
 
 TEST_P(OwnDescriptor, BitThreeEntryTakesItsOwnDescriptor) {
-    // Decided change 9: each entry gets its own CRC and sizes, not those of
+    // Each entry gets its own CRC and sizes, not those of
     // the descriptor that precedes its header.
     ZipWriter zip;
     std::vector<std::string> contents;
@@ -83,7 +83,7 @@ TEST_F(Descriptors, UnsignedDescriptorIsCheckedAfterTheData) {
 }
 
 TEST_F(Descriptors, DisagreeingDescriptorThrowsAfterTheFileIsWritten) {
-    // Decided change 8: the next entry still extracts after the exception.
+    // The next entry still extracts after the exception.
     ZipWriter zip;
     zip.Add({.name = "a.txt",
              .content = "alpha",
@@ -136,7 +136,7 @@ struct CutCase {
 class OpenEnded : public EngineTest, public ::testing::WithParamInterface<CutCase> {};
 
 TEST_P(OpenEnded, CutBitThreeEntryKeepsItsDataAsAPartialFile) {
-    // Decided change 10: the descriptor is gone, the header holds no sizes.
+    // The descriptor is gone, the header holds no sizes.
     const std::string content = NoiseBytes(5000, 3) + std::string(20000, 'r');
     ZipWriter zip;
     zip.Add({.name = "first.txt", .content = "first"});

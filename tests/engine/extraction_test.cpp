@@ -244,7 +244,7 @@ TEST_F(Extraction, TrailingSeparatorOnTheDestinationChangesNothing) {
 }
 
 TEST_F(Extraction, UnknownMethodThrowsAndTheNextEntryStillExtracts) {
-    // Decided change 8: the failed entry is released.
+    // The failed entry is released.
     ZipWriter zip;
     zip.Add({.name = "odd.bin", .content = "data", .method = 12});
     zip.Add({.name = "next.txt", .content = "next", .method = 8});
@@ -323,6 +323,24 @@ TEST_F(Extraction, ArchiveBytesAreNeverChanged) {
         Extract(i);
     m_archive->CloseArchive(true);
     EXPECT_TRUE(SameBytes(ReadFileBytes(m_archivePath), zip.Bytes()));
+}
+
+TEST_F(Extraction, EntriesPastTheSixteenBitIndexAreTheirOwn) {
+    // An index cut to 16 bits would hand out entry 0 again for entry 65536
+    // and write it over its file, losing the last entries.
+    ZipWriter zip;
+    const std::size_t count = 65537;
+    for (std::size_t i = 0; i < count; ++i)
+        zip.Add({.name = "f" + std::to_string(i), .content = std::to_string(i)});
+    Open(zip.Bytes());
+    ASSERT_EQ(m_archive->GetEntryCount(), count);
+    CFileHeader last;
+    ASSERT_TRUE(m_archive->FetchEntryInfo(last, count - 1));
+    EXPECT_EQ(last.name, L"f65536");
+    EXPECT_FALSE(m_archive->FetchEntryInfo(last, count));
+    EXPECT_TRUE(Extract(count - 1));
+    EXPECT_TRUE(SameBytes(Output("f65536"), "65536"));
+    EXPECT_FALSE(ReadFileBytes(Out() / "f0"));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // sequence as the fuzz target: any input that ever crashed the engine, and
 // the few that between them reach every outcome the extraction reports.
 #include "fuzz/salvage_sequence.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The engine's wide path as the bytes the file system got.
+fs::path NativePath(const std::wstring& path) {
+    return fs::path(platform::EncodeLocal(path));
+}
 
 fs::path CaseFolder() {
     return fs::path(__FILE__).parent_path().parent_path() / "data" / "fuzz";
@@ -70,15 +76,16 @@ protected:
             if (report.outcome != ExtractReport::written &&
                 report.outcome != ExtractReport::partial)
                 continue;
-            EXPECT_EQ(fs::path(report.outputPath).lexically_normal().string().rfind(root, 0), 0u)
-                << fs::path(report.outputPath) << " is outside " << root;
+            EXPECT_EQ(NativePath(report.outputPath).lexically_normal().string().rfind(root, 0), 0u)
+                << NativePath(report.outputPath) << " is outside " << root;
         }
         for (const auto& [path, report] : last) {
             std::error_code error;
             if ((report->outcome == ExtractReport::written ||
                  report->outcome == ExtractReport::partial) &&
-                fs::is_regular_file(path, error)) {
-                EXPECT_EQ(fs::file_size(path), report->bytesWritten) << fs::path(path);
+                fs::is_regular_file(NativePath(path), error)) {
+                EXPECT_EQ(fs::file_size(NativePath(path)), report->bytesWritten)
+                    << NativePath(path);
             }
         }
         // Nothing may land beside the output folder.

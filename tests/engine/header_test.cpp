@@ -154,15 +154,15 @@ class HeaderReading : public EngineTest {};
 
 TEST_F(HeaderReading, QuickReadingFillsEveryFixedField) {
     ZipWriter zip;
-    EntrySpec spec;
-    spec.name = "dir/file.txt";
-    spec.content = "hello";
-    spec.versionNeeded = 45;
-    spec.flags = 0x0800;
-    spec.modTime = 0x1234;
-    spec.modDate = 0x5678;
-    spec.extra = std::string("\x01\x00\x02\x00XY", 6);
-    zip.Add(spec);
+    EntrySpec wanted;
+    wanted.name = "dir/file.txt";
+    wanted.content = "hello";
+    wanted.versionNeeded = 45;
+    wanted.flags = 0x0800;
+    wanted.modTime = 0x1234;
+    wanted.modDate = 0x5678;
+    wanted.extra = std::string("\x01\x00\x02\x00XY", 6);
+    zip.Add(wanted);
     CZipArchive& archive = Open(zip.Bytes());
     ASSERT_EQ(archive.GetEntryCount(), 1u);
     CFileHeader h;
@@ -182,17 +182,17 @@ TEST_F(HeaderReading, QuickReadingFillsEveryFixedField) {
     EXPECT_EQ(h.externalAttributes, 0x20u);
     EXPECT_EQ(h.name, L"dir/file.txt");
     ASSERT_EQ(h.extraField.GetSize(), 6u);
-    EXPECT_EQ(std::string(h.extraField.GetBuffer(), 6), spec.extra);
+    EXPECT_EQ(std::string(h.extraField.GetBuffer(), 6), wanted.extra);
 }
 
 TEST_F(HeaderReading, NameOfLength501IsNotReadButTheFixedPartIs) {
     ZipWriter zip;
-    EntrySpec spec;
-    spec.name = std::string(501, 'n');
-    spec.content = "abc";
-    spec.extra = "EXTRA!";
-    spec.modDate = 0x4321;
-    zip.Add(spec);
+    EntrySpec wanted;
+    wanted.name = std::string(501, 'n');
+    wanted.content = "abc";
+    wanted.extra = "EXTRA!";
+    wanted.modDate = 0x4321;
+    zip.Add(wanted);
     CZipArchive& archive = Open(zip.Bytes());
     ASSERT_EQ(archive.GetEntryCount(), 1u);
     CFileHeader h;

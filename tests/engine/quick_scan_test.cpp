@@ -176,7 +176,7 @@ TEST_F(QuickScan, OverlongNameKeepsThePreviousCompressedSizeForTheStep) {
 }
 
 TEST_F(QuickScan, LookBackOnlyNotesTheDescriptor) {
-    // Decided change 9: a descriptor before a header is noted, never copied.
+    // A descriptor before a header is noted, never copied.
     ZipWriter zip;
     zip.AddRaw(DescriptorBytes(0xAAAAAAAA, 77, 88, true));
     zip.Add({.name = "after", .content = "data"});
@@ -210,7 +210,7 @@ TEST_F(QuickScan, HeaderCloserThanSixteenBytesMakesNoLookBack) {
 }
 
 TEST_F(QuickScan, HeaderInTheLastBytesIsPassedOverWithoutException) {
-    // Decided change 7: the cut header is not an entry; the rest stays.
+    // The cut header is not an entry; the rest stays.
     ZipWriter zip;
     zip.Add({.name = "kept1", .content = "abc"});
     zip.Add({.name = "kept2", .content = "defg", .method = 8});
@@ -228,7 +228,7 @@ TEST_F(QuickScan, HeaderInTheLastBytesIsPassedOverWithoutException) {
 }
 
 TEST_F(QuickScan, NameCutByTheEndKeepsItsBytesAndRaisesNoTruncation) {
-    // Decided change 8: the scan's tolerant reads never raise the flag.
+    // The scan's tolerant reads never raise the flag.
     ZipWriter zip;
     zip.Add({.name = "first", .content = "1"});
     zip.Add({.name = "longer_name.txt", .content = "", .extra = "EXTRA"});
@@ -252,7 +252,7 @@ TEST_F(QuickScan, FewerThanFiftyBytesAfterTheEntriesReadNoCentralHeader) {
 }
 
 TEST_F(QuickScan, HugeClaimedSizeEndsThePassInsteadOfWrapping) {
-    // Decided change 2: in 32 bits 100 + 30 + 4 + 0xFFFFFFD0 wraps to 86, back
+    // In 32 bits 100 + 30 + 4 + 0xFFFFFFD0 wraps to 86, back
     // before the header; in 64 bits it lies past the end and ends the pass.
     ZipWriter zip;
     zip.AddRaw(std::string(68, '.'));
@@ -272,7 +272,7 @@ TEST_F(QuickScan, HugeClaimedSizeEndsThePassInsteadOfWrapping) {
 }
 
 TEST_F(QuickScan, StaleCentralNotesFromAStoppedScanAreIgnored) {
-    // Decided change 5: a note left behind would otherwise rename entry 0.
+    // A note left behind would otherwise rename entry 0.
     g_centralNotes.push_back({1, 1, 0, L"S"});
     ZipWriter zip;
     zip.Add({.name = "a", .content = "1"});

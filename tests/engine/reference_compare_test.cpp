@@ -20,23 +20,23 @@ std::string RandomArchive(std::mt19937& rng) {
     ZipWriter zip;
     const int entries = 1 + pick(8);
     for (int i = 0; i < entries; ++i) {
-        EntrySpec spec;
-        spec.name = "dir" + std::to_string(pick(3)) + "/f" + std::to_string(i) +
-                    (pick(4) == 0 ? "\\x" : ".dat");
+        EntrySpec wanted;
+        wanted.name = "dir" + std::to_string(pick(3)) + "/f" + std::to_string(i) +
+                      (pick(4) == 0 ? "\\x" : ".dat");
         const int size = pick(4) == 0 ? 0 : pick(3000);
-        spec.content = pick(2) == 0 ? NoiseBytes(static_cast<std::size_t>(size), rng())
-                                    : std::string(static_cast<std::size_t>(size), 'k');
-        spec.method = pick(2) == 0 ? 0 : 8;
-        spec.modTime = static_cast<std::uint16_t>(rng());
-        spec.modDate = static_cast<std::uint16_t>(rng());
+        wanted.content = pick(2) == 0 ? NoiseBytes(static_cast<std::size_t>(size), rng())
+                                      : std::string(static_cast<std::size_t>(size), 'k');
+        wanted.method = pick(2) == 0 ? 0 : 8;
+        wanted.modTime = static_cast<std::uint16_t>(rng());
+        wanted.modDate = static_cast<std::uint16_t>(rng());
         if (pick(3) == 0)
-            spec.extra = NoiseBytes(static_cast<std::size_t>(pick(40)), rng());
+            wanted.extra = NoiseBytes(static_cast<std::size_t>(pick(40)), rng());
         const int form = pick(4);
-        spec.descriptor = form == 0   ? DescriptorForm::withSignature
-                          : form == 1 ? DescriptorForm::withoutSignature
-                                      : DescriptorForm::none;
-        spec.keepHeaderSizes = pick(2) == 0;
-        zip.Add(spec);
+        wanted.descriptor = form == 0   ? DescriptorForm::withSignature
+                            : form == 1 ? DescriptorForm::withoutSignature
+                                        : DescriptorForm::none;
+        wanted.keepHeaderSizes = pick(2) == 0;
+        zip.Add(wanted);
         if (pick(5) == 0)
             zip.AddRaw(NoiseBytes(static_cast<std::size_t>(pick(200)), rng()));
     }

@@ -103,14 +103,15 @@ TEST_F(WindowTest, SearchesWalkFromWindowToWindowInOrder) {
 }
 
 TEST_F(WindowTest, TinyFilesHoldNoSignature) {
-    for (const std::string& bytes : {std::string(), std::string("PK\x03"), std::string("xPK")}) {
+    for (const char* text : {"", "PK\x03", "xPK"}) {
+        const std::string bytes = text;
         CScanWindow& window = Load(bytes);
         EXPECT_EQ(window.Find(0, bytes.size(), kLocalHeaderSignature), bytes.size());
     }
 }
 
 TEST(ScanLength, FileOfFourGibibytesOrMoreIsClampedNotCut) {
-    // Decided change 3.
+    // A file of 4 GiB or more is walked up to 0xFFFFFFFF, not cut to its low 32 bits.
     TempDir dir;
     WriteFileBytes(dir / "f", "x");
     CZipStorage storage;
@@ -125,7 +126,7 @@ TEST(ScanLength, FileOfFourGibibytesOrMoreIsClampedNotCut) {
 class LargeFile : public EngineTest {};
 
 TEST_F(LargeFile, ScanReachesTheLastOffsetsBelowFourGibibytes) {
-    // Decided change 3 on a sparse file of 4 GiB + 100 bytes: the walk jumps
+    // The same on a sparse file of 4 GiB + 100 bytes: the walk jumps
     // from header to header, so only a few pages are read. Cut to its low 32
     // bits the length would be 100 and the second header never met.
     const std::uint64_t second = 0xFFFFFF00u;

@@ -54,7 +54,7 @@ TEST_F(StorageTest, TolerantShortReadRaisesTheTruncationFlag) {
 }
 
 TEST_F(StorageTest, ArchiveIsOpenedReadOnlyInBothModes) {
-    // Decided change 1: no write access is ever asked for, so a read-only
+    // No write access is ever asked for, so a read-only
     // archive opens and its bytes and times stay as they were.
     ::chmod(m_path.c_str(), 0444);
     struct stat before {};

@@ -87,6 +87,19 @@ TEST(TextProgressCtrl, MessagesKeepTheirArgumentsAndResults) {
     EXPECT_EQ(bar.ShowText(false), 0);
 }
 
+TEST(TextProgressCtrl, PercentTextIsTheWholePercentOfThePosition) {
+    QWidget window;
+    CTextProgressCtrl& bar = *new CTextProgressCtrl(&window);
+    for (int position : {0, 29, 57, 58, 99, 100}) {
+        bar.SetRange32(0, 100);
+        bar.SetPos(position);
+        EXPECT_EQ(bar.DisplayText(), QStringLiteral("%1 %").arg(position));
+    }
+    bar.SetRange32(0, 3);
+    bar.SetPos(1);
+    EXPECT_EQ(bar.DisplayText(), QStringLiteral("33 %"));
+}
+
 TEST(TextProgressCtrl, EmptyBarShowsItsTextInTheBarColour) {
     ShownBar shown;
     shown.bar->SetPos(0);

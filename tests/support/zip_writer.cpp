@@ -87,27 +87,27 @@ std::string LocalHeaderBytes(std::uint16_t versionNeeded, std::uint16_t flags, s
     return out;
 }
 
-std::string CentralHeaderBytes(const CentralSpec& spec) {
+std::string CentralHeaderBytes(const CentralSpec& wanted) {
     std::string out = "PK\x01\x02";
     PutLe16(out, 20); // made by
     PutLe16(out, 20); // needed
     PutLe16(out, 0);  // flags
-    PutLe16(out, spec.method);
+    PutLe16(out, wanted.method);
     PutLe16(out, 0); // time
     PutLe16(out, 0); // date
-    PutLe32(out, spec.crc);
-    PutLe32(out, spec.compressedSize);
-    PutLe32(out, spec.uncompressedSize);
-    PutLe16(out, spec.nameLength.value_or(static_cast<std::uint16_t>(spec.name.size())));
-    PutLe16(out, static_cast<std::uint16_t>(spec.extra.size()));
-    PutLe16(out, static_cast<std::uint16_t>(spec.comment.size()));
+    PutLe32(out, wanted.crc);
+    PutLe32(out, wanted.compressedSize);
+    PutLe32(out, wanted.uncompressedSize);
+    PutLe16(out, wanted.nameLength.value_or(static_cast<std::uint16_t>(wanted.name.size())));
+    PutLe16(out, static_cast<std::uint16_t>(wanted.extra.size()));
+    PutLe16(out, static_cast<std::uint16_t>(wanted.comment.size()));
     PutLe16(out, 0); // disk
     PutLe16(out, 0); // internal attributes
     PutLe32(out, 0); // external attributes
-    PutLe32(out, spec.localHeaderOffset);
-    out += spec.name;
-    out += spec.extra;
-    out += spec.comment;
+    PutLe32(out, wanted.localHeaderOffset);
+    out += wanted.name;
+    out += wanted.extra;
+    out += wanted.comment;
     return out;
 }
 
@@ -120,33 +120,35 @@ std::string DescriptorBytes(std::uint32_t crc, std::uint32_t compressedSize,
     return out;
 }
 
-std::size_t ZipWriter::Add(const EntrySpec& spec) {
+std::size_t ZipWriter::Add(const EntrySpec& wanted) {
     WrittenEntry written;
-    written.name = spec.name;
-    written.method = spec.method;
+    written.name = wanted.name;
+    written.method = wanted.method;
     written.headerOffset = Size();
-    written.crc = Crc32(spec.content);
-    written.uncompressedSize = static_cast<std::uint32_t>(spec.content.size());
-    const std::string data =
-        spec.rawData ? *spec.rawData : (spec.method == 8 ? Deflate(spec.content) : spec.content);
+    written.crc = Crc32(wanted.content);
+    written.uncompressedSize = static_cast<std::uint32_t>(wanted.content.size());
+    const std::string data = wanted.rawData
+                                 ? *wanted.rawData
+                                 : (wanted.method == 8 ? Deflate(wanted.content) : wanted.content);
     written.dataSize = static_cast<std::uint32_t>(data.size());
 
-    const bool descriptor = spec.descriptor != DescriptorForm::none;
-    const bool zeroed = descriptor && !spec.keepHeaderSizes;
-    const std::uint16_t flags = static_cast<std::uint16_t>(spec.flags | (descriptor ? 0x0008 : 0));
+    const bool descriptor = wanted.descriptor != DescriptorForm::none;
+    const bool zeroed = descriptor && !wanted.keepHeaderSizes;
+    const std::uint16_t flags =
+        static_cast<std::uint16_t>(wanted.flags | (descriptor ? 0x0008 : 0));
     m_bytes += LocalHeaderBytes(
-        spec.versionNeeded, flags, spec.method, spec.modTime, spec.modDate,
-        spec.crc.value_or(zeroed ? 0 : written.crc),
-        spec.compressedSize.value_or(zeroed ? 0 : written.dataSize),
-        spec.uncompressedSize.value_or(zeroed ? 0 : written.uncompressedSize), spec.name,
-        spec.nameLength.value_or(static_cast<std::uint16_t>(spec.name.size())), spec.extra,
-        spec.extraLength.value_or(static_cast<std::uint16_t>(spec.extra.size())));
+        wanted.versionNeeded, flags, wanted.method, wanted.modTime, wanted.modDate,
+        wanted.crc.value_or(zeroed ? 0 : written.crc),
+        wanted.compressedSize.value_or(zeroed ? 0 : written.dataSize),
+        wanted.uncompressedSize.value_or(zeroed ? 0 : written.uncompressedSize), wanted.name,
+        wanted.nameLength.value_or(static_cast<std::uint16_t>(wanted.name.size())), wanted.extra,
+        wanted.extraLength.value_or(static_cast<std::uint16_t>(wanted.extra.size())));
     written.dataOffset = Size();
     m_bytes += data;
     if (descriptor) {
         written.descriptorOffset = Size();
         m_bytes += DescriptorBytes(written.crc, written.dataSize, written.uncompressedSize,
-                                   spec.descriptor == DescriptorForm::withSignature);
+                                   wanted.descriptor == DescriptorForm::withSignature);
     }
     m_entries.push_back(written);
     return m_entries.size() - 1;
@@ -156,21 +158,21 @@ void ZipWriter::AddRaw(std::string_view bytes) {
     m_bytes += bytes;
 }
 
-void ZipWriter::AddCentral(const CentralSpec& spec) {
-    m_bytes += CentralHeaderBytes(spec);
+void ZipWriter::AddCentral(const CentralSpec& wanted) {
+    m_bytes += CentralHeaderBytes(wanted);
 }
 
 void ZipWriter::AddCentralDirectory() {
     const std::uint32_t start = Size();
     for (const WrittenEntry& entry : m_entries) {
-        CentralSpec spec;
-        spec.name = entry.name;
-        spec.localHeaderOffset = entry.headerOffset;
-        spec.compressedSize = entry.dataSize;
-        spec.uncompressedSize = entry.uncompressedSize;
-        spec.crc = entry.crc;
-        spec.method = entry.method;
-        AddCentral(spec);
+        CentralSpec wanted;
+        wanted.name = entry.name;
+        wanted.localHeaderOffset = entry.headerOffset;
+        wanted.compressedSize = entry.dataSize;
+        wanted.uncompressedSize = entry.uncompressedSize;
+        wanted.crc = entry.crc;
+        wanted.method = entry.method;
+        AddCentral(wanted);
     }
     AddEndRecord(static_cast<std::uint16_t>(m_entries.size()), Size() - start, start);
 }

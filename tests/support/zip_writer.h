@@ -79,16 +79,16 @@ std::string LocalHeaderBytes(std::uint16_t versionNeeded, std::uint16_t flags, s
                              std::uint32_t compressedSize, std::uint32_t uncompressedSize,
                              std::string_view name, std::uint16_t nameLength,
                              std::string_view extra, std::uint16_t extraLength);
-std::string CentralHeaderBytes(const CentralSpec& spec);
+std::string CentralHeaderBytes(const CentralSpec& wanted);
 std::string DescriptorBytes(std::uint32_t crc, std::uint32_t compressedSize,
                             std::uint32_t uncompressedSize, bool withSignature);
 
 class ZipWriter {
 public:
     // Local header, data and descriptor; returns the entry's index.
-    std::size_t Add(const EntrySpec& spec);
+    std::size_t Add(const EntrySpec& wanted);
     void AddRaw(std::string_view bytes);
-    void AddCentral(const CentralSpec& spec);
+    void AddCentral(const CentralSpec& wanted);
     // A central header for every entry added so far, then the end record.
     void AddCentralDirectory();
     void AddEndRecord(std::uint16_t entries, std::uint32_t directorySize,

@@ -1,0 +1,368 @@
+#include "app/text_progress_ctrl.h"
+#include "engine/scan_state.h"
+#include "log/view_log_dialog.h"
+#include "platform/global_dialog_qt.h"
+#include "res/resource_ids.h"
+#include "tests/core/log_test_folder.h"
+#include "tests/gui/process_hooks.h"
+#include "tests/support/scripted_message_box.h"
+#include "tests/support/zip_writer.h"
+#include "workflow/file_save_dialog.h"
+#include "workflow/overwrite_choice.h"
+#include "workflow/repair_state.h"
+#include "workflow/save_msg_dialog.h"
+#include "workflow/save_state.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kStep3 =
+    "\r\n\r\n*************************** Step 3 :- Files Saving********************************"
+    "\r\n\r\nDestination Files Path :\r\n________________________\r\n\r\n";
+const std::string kCompletion = "\r\n\r\n******************* Repairing Completed "
+                                "successfully***********************************";
+const std::string kAborted =
+    "\r\n\r\n******************* Repairing aborted***********************************";
+
+std::string ArchiveOf(const std::vector<std::pair<std::string, std::string>>& files) {
+    kvtest::ZipWriter zip;
+    for (const auto& [name, content] : files)
+        zip.Add({.name = name, .content = content, .method = 8});
+    zip.AddCentralDirectory();
+    return zip.Bytes();
+}
+
+// Answers the modal dialogs that a pass opens on top of the saving dialog:
+// the overwrite prompt by `onPrompt`, the completion dialog with OK.
+class ModalDriver {
+public:
+    std::function<void(CSaveMsg&)> onPrompt;
+    int prompts = 0;
+    int completions = 0;
+
+    ModalDriver() : onPrompt([](CSaveMsg& prompt) { prompt.reject(); }) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] { Look(); });
+        m_poll.start(5);
+    }
+
+private:
+    // Each answer closes its dialog at once, so a dialog seen again is a
+    // new question (the prompt is one object asked many times).
+    void Look() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* prompt = dynamic_cast<CSaveMsg*>(modal)) {
+            ++prompts;
+            onPrompt(*prompt);
+            if (prompt->isVisible())
+                ADD_FAILURE() << "the prompt was left unanswered";
+        } else if (auto* completion = dynamic_cast<CViewLog*>(modal)) {
+            ++completions;
+            completion->GetDlgItemAs<QPushButton>(res::IDC_VIEW_LOG_OK)->click();
+        }
+    }
+
+    QTimer m_poll;
+};
+
+void Click(platform::CDialog& dialog, int id) {
+    dialog.GetDlgItemAs<QPushButton>(id)->click();
+}
+
+class FileSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_install = m_folder.Root() / "install";
+        m_dest = m_folder.Root() / "dest";
+        fs::create_directories(m_install);
+        fs::create_directories(m_dest);
+        m_folder.WriteStore(m_install.string(), std::nullopt);
+        g_appFolder = m_install.wstring();
+        g_appTitle = L"Kelvane for Zip";
+        g_repairMode = 0;
+        g_overwriteChoice = OverwriteNotAsked;
+        g_saveCurrentOnly = 0;
+        g_saveAllFolder = m_dest.wstring();
+        g_saveCurrentFolder = m_dest.wstring();
+        FreeSourceFiles();
+    }
+    void TearDown() override { FreeSourceFiles(); }
+
+    fs::path AddSource(const std::string& fileName, const std::string& bytes) {
+        const fs::path path = m_folder.Root() / fileName;
+        kvtest::WriteFileBytes(path, bytes);
+        AppendSourceFile(path.wstring());
+        g_sourceFileCount += 1;
+        return path;
+    }
+    void NoSources() { g_sourceFileCount = 0; }
+    fs::path Output(const std::string& base) const { return m_dest / "Repair" / base; }
+    std::string Log() const { return LogTestFolder::Read(m_install / "Activity Log.txt"); }
+    std::string Folder(const std::string& base) const { return "\r\n" + Output(base).string(); }
+
+    LogTestFolder m_folder;
+    fs::path m_install;
+    fs::path m_dest;
+    ProcessHooks m_hooks;
+    platform::GlobalDialog<CSaveMsg> m_prompt{g_overwritePromptDlg};
+    platform::GlobalDialog<CFileSave> m_saving{g_fileSaveDlg};
+};
+
+TEST_F(FileSaveTest, SaveAllWritesEveryArchiveAndCompletes) {
+    NoSources();
+    const fs::path first =
+        AddSource("first.zip", ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
+    const fs::path second = AddSource("second.backup.zip", ArchiveOf({{"c.txt", "charlie"}}));
+    ModalDriver driver;
+    CFileSave& dialog = *m_saving;
+
+    EXPECT_EQ(dialog.DoModal(), platform::IDOK);
+
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("first") / "a.txt"), "alpha");
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("first") / "dir" / "b.txt"), "bravo");
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("second.backup") / "c.txt"), "charlie");
+    EXPECT_EQ(Log(), kStep3 + Folder("first") + Folder("second.backup") + kCompletion);
+    EXPECT_EQ(driver.completions, 1);
+    EXPECT_EQ(driver.prompts, 0);
+    EXPECT_EQ(m_hooks.Ends(), std::vector<int>{0});
+    EXPECT_EQ(g_saveDlg, &dialog);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Kelvane for Zip"));
+    EXPECT_EQ(dialog.GetDlgItemText(res::IDC_SAVE_FILE_NAME),
+              QString::fromStdWString(second.wstring()));
+    EXPECT_EQ(dialog.GetDlgItemText(res::IDC_SAVE_FILE_NUMBER), QStringLiteral("2"));
+    EXPECT_EQ(dialog.GetDlgItemText(res::IDC_SAVE_TOTAL), QStringLiteral("2"));
+    EXPECT_EQ(dialog.GetDlgItemText(res::IDC_SAVE_FILE_PATH),
+              QString::fromStdWString(Output("second.backup").wstring()));
+    EXPECT_EQ(dialog.m_currentBar->GetPos(), 100);
+    EXPECT_EQ(dialog.m_overallBar->GetPos(), 100);
+    EXPECT_TRUE(dialog.IsTimerActive());
+    EXPECT_FALSE(g_saveThread.IsRunning());
+}
+
+TEST_F(FileSaveTest, SaveCurrentWithSeveralSourcesReturnsToThePreviewEachTime) {
+    NoSources();
+    AddSource("one.zip", ArchiveOf({{"1.txt", "first"}}));
+    AddSource("two.zip", ArchiveOf({{"2.txt", "second"}}));
+    ModalDriver driver;
+    CFileSave& dialog = *m_saving;
+
+    // The same dialog object serves every Save Current File of the preview.
+    for (int number : {2, 1}) {
+        g_saveCurrentOnly = 1;
+        dialog.SetCurrentFileNumber(number);
+        EXPECT_EQ(dialog.DoModal(), platform::IDCANCEL);
+        EXPECT_EQ(g_saveCurrentOnly, 0);
+        EXPECT_EQ(dialog.GetDlgItemText(res::IDC_SAVE_FILE_NUMBER), QStringLiteral("1"));
+        EXPECT_EQ(dialog.GetDlgItemText(res::IDC_SAVE_TOTAL), QStringLiteral("1"));
+    }
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("two") / "2.txt"), "second");
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("one") / "1.txt"), "first");
+    EXPECT_EQ(Log(), kStep3 + Folder("two") + kStep3 + Folder("one"));
+    EXPECT_EQ(driver.completions, 0);
+    EXPECT_TRUE(m_hooks.Ends().empty());
+}
+
+TEST_F(FileSaveTest, SaveCurrentWithOneSourceCompletes) {
+    NoSources();
+    AddSource("only", ArchiveOf({{"x.txt", "x-ray"}}));
+    g_saveCurrentOnly = 1;
+    m_saving->SetCurrentFileNumber(1);
+    ModalDriver driver;
+
+    EXPECT_EQ(m_saving->DoModal(), platform::IDOK);
+
+    // A name without an extension is saved into the Repair folder itself.
+    EXPECT_EQ(kvtest::ReadFileBytes(m_dest / "Repair" / "x.txt"), "x-ray");
+    EXPECT_EQ(Log(), kStep3 + "\r\n" + (m_dest / "Repair").string() + "/" + kCompletion);
+    EXPECT_EQ(g_saveCurrentOnly, 0);
+    EXPECT_EQ(driver.completions, 1);
+    EXPECT_EQ(m_hooks.Ends(), std::vector<int>{0});
+}
+
+TEST_F(FileSaveTest, OverwritePromptAnswersDecideWhatIsSaved) {
+    NoSources();
+    AddSource("a.zip", ArchiveOf({{"a.txt", "new a"}}));
+    AddSource("b.zip", ArchiveOf({{"b.txt", "new b"}}));
+    AddSource("c.zip", ArchiveOf({{"c.txt", "new c"}}));
+    AddSource("d.zip", ArchiveOf({{"d.txt", "new d"}}));
+    for (const char* base : {"a", "b", "d"})
+        fs::create_directories(Output(base));
+    ModalDriver driver;
+    std::vector<int> answers = {res::IDC_PROMPT_YES, res::IDC_PROMPT_NO_ALL};
+    std::vector<QString> captions;
+    driver.onPrompt = [&](CSaveMsg& prompt) {
+        captions.push_back(prompt.windowTitle());
+        Click(prompt, answers.at(driver.prompts - 1));
+    };
+
+    m_saving->DoModal();
+
+    EXPECT_EQ(driver.prompts, 2);
+    EXPECT_EQ(captions, std::vector<QString>(2, QStringLiteral("Kelvane for Zip")));
+    EXPECT_EQ(g_overwriteChoice, OverwriteNoToAll);
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("a") / "a.txt"), "new a");
+    EXPECT_FALSE(fs::exists(Output("b") / "b.txt"));
+    // No To All still saves an archive whose folder does not exist.
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("c") / "c.txt"), "new c");
+    EXPECT_FALSE(fs::exists(Output("d") / "d.txt"));
+    EXPECT_EQ(Log(), kStep3 + Folder("a") + Folder("c") + kCompletion);
+}
+
+// Stop, Esc and close: refused while paused, then accepted.
+struct AbortCase {
+    const char* name;
+    std::function<void(CFileSave&)> ask;
+    const wchar_t* question;
+    int resultAfterYes;
+};
+
+class FileSaveAbort : public FileSaveTest, public ::testing::WithParamInterface<AbortCase> {};
+
+TEST_P(FileSaveAbort, NoKeepsThePauseAndYesEndsWithTheAbortBanner) {
+    const AbortCase c = GetParam();
+    NoSources();
+    AddSource("held.zip", ArchiveOf({{"h.txt", "held"}}));
+    AddSource("later.zip", ArchiveOf({{"l.txt", "later"}}));
+    fs::create_directories(Output("held"));
+    ScriptedMessageBox boxes({platform::IDNO, platform::IDYES});
+    ModalDriver driver;
+    CFileSave& dialog = *m_saving;
+    bool pausedAfterNo = false;
+    bool nothingSavedWhilePaused = false;
+    QString buttonAfterNo;
+    bool timerAfterPause = true;
+    driver.onPrompt = [&](CSaveMsg& prompt) {
+        // Paused while the worker waits for the answer: it halts at the
+        // first safe point after it, before anything of the file is saved.
+        dialog.OnPauseResume();
+        timerAfterPause = dialog.IsTimerActive();
+        Click(prompt, res::IDC_PROMPT_YES);
+        QTimer::singleShot(20, &dialog, [&] {
+            c.ask(dialog);
+            pausedAfterNo = g_savePaused == 1 && g_saveThread.IsRunning();
+            buttonAfterNo = dialog.GetDlgItemText(res::IDC_SAVE_PAUSE);
+            QTest::qWait(100);
+            nothingSavedWhilePaused = !fs::exists(Output("held") / "h.txt");
+            c.ask(dialog);
+        });
+    };
+
+    EXPECT_EQ(dialog.DoModal(), c.resultAfterYes);
+
+    EXPECT_FALSE(timerAfterPause);
+    EXPECT_TRUE(pausedAfterNo);
+    EXPECT_EQ(buttonAfterNo, QStringLiteral("Resume"));
+    EXPECT_TRUE(nothingSavedWhilePaused);
+    EXPECT_FALSE(g_saveThread.IsRunning());
+    EXPECT_EQ(Log(), kStep3 + Folder("held") + kAborted);
+    EXPECT_FALSE(fs::exists(Output("later")));
+    EXPECT_EQ(m_hooks.Ends(), std::vector<int>{0});
+    EXPECT_EQ(driver.completions, 0);
+    const auto asked = boxes.AskedBoxes();
+    ASSERT_EQ(asked.size(), 2u);
+    for (const auto& box : asked) {
+        EXPECT_EQ(box.text, c.question);
+        EXPECT_EQ(box.caption, L"Kelvane for Zip");
+        EXPECT_EQ(box.style,
+                  platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL);
+        EXPECT_EQ(box.owner, static_cast<QWidget*>(&dialog));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StopEscClose, FileSaveAbort,
+    ::testing::Values(AbortCase{"Stop", [](CFileSave& d) { Click(d, res::IDC_SAVE_STOP); },
+                                L"Saving is in Process,Do you want to Stop?", platform::IDOK},
+                      AbortCase{
+                          "Esc",
+                          [](CFileSave& d) {
+                              QTest::keyClick(d.GetDlgItem(res::IDC_SAVE_PAUSE), Qt::Key_Escape);
+                          },
+                          L"Saving is in process, Do you want to exit ? ", platform::IDCANCEL},
+                      AbortCase{"Close", [](CFileSave& d) { d.close(); },
+                                L"Saving is in Process,Do you want to exit?", platform::IDOK}),
+    [](const ::testing::TestParamInfo<AbortCase>& info) { return info.param.name; });
+
+TEST_F(FileSaveTest, ResumeAfterARefusedEscLetsThePassFinish) {
+    NoSources();
+    AddSource("held.zip", ArchiveOf({{"h.txt", "held"}}));
+    fs::create_directories(Output("held"));
+    ScriptedMessageBox boxes({platform::IDNO});
+    ModalDriver driver;
+    CFileSave& dialog = *m_saving;
+    driver.onPrompt = [&](CSaveMsg& prompt) {
+        dialog.OnPauseResume();
+        Click(prompt, res::IDC_PROMPT_YES);
+        QTimer::singleShot(20, &dialog, [&] {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            Click(dialog, res::IDC_SAVE_PAUSE);
+        });
+    };
+
+    EXPECT_EQ(dialog.DoModal(), platform::IDOK);
+
+    EXPECT_EQ(dialog.GetDlgItemText(res::IDC_SAVE_PAUSE), QStringLiteral("Pause"));
+    EXPECT_EQ(g_savePaused, 0);
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("held") / "h.txt"), "held");
+    EXPECT_EQ(Log(), kStep3 + Folder("held") + kCompletion);
+    EXPECT_EQ(driver.completions, 1);
+}
+
+// The dialog without a worker behind it, for its keys.
+class IdleFileSave : public CFileSave {
+protected:
+    void StartWorker() override {}
+};
+
+TEST_F(FileSaveTest, EnterAndF1DoNothing) {
+    IdleFileSave dialog;
+    bool stayed = false;
+    QString pauseText;
+    QTimer::singleShot(0, [&] {
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QTest::keyClick(dialog.GetDlgItem(res::IDC_SAVE_PAUSE), Qt::Key_Enter);
+        QTest::keyClick(dialog.GetDlgItem(res::IDC_SAVE_STOP), Qt::Key_Return);
+        QTest::keyClick(&dialog, Qt::Key_F1);
+        stayed = dialog.isVisible();
+        pauseText = dialog.GetDlgItemText(res::IDC_SAVE_PAUSE);
+        dialog.EndDialog(42);
+    });
+    ScriptedMessageBox boxes;
+    EXPECT_EQ(dialog.DoModal(), 42);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(pauseText, QStringLiteral("Pause"));
+    EXPECT_TRUE(boxes.AskedTexts().empty());
+    g_appFolder = QStringLiteral(KVZIP_DATA_DIR).toStdWString();
+    dialog.CreateFromTemplate();
+    EXPECT_FALSE(dialog.Skin().isNull());
+}
+
+TEST_F(FileSaveTest, APassThatEndsDuringAQuestionCompletesAfterTheNo) {
+    IdleFileSave dialog;
+    ModalDriver driver;
+    int completionsDuringQuestion = -1;
+    const auto previous = platform::SetMessageBoxHandler(
+        [&](void*, const std::wstring&, const std::wstring&, unsigned) {
+            dialog.SignalFinished();
+            QTest::qWait(50);
+            completionsDuringQuestion = driver.completions;
+            return static_cast<int>(platform::IDNO);
+        });
+    QTimer::singleShot(0, [&] { Click(dialog, res::IDC_SAVE_STOP); });
+
+    EXPECT_EQ(dialog.DoModal(), platform::IDOK);
+    platform::SetMessageBoxHandler(previous);
+
+    EXPECT_EQ(completionsDuringQuestion, 0);
+    EXPECT_EQ(driver.completions, 1);
+    EXPECT_EQ(Log(), kCompletion);
+}
+
+} // namespace

@@ -1,0 +1,175 @@
+#include "workflow/file_save_dialog.h"
+
+#include "app/text_progress_ctrl.h"
+#include "app/transparent_static2.h"
+#include "log/banners.h"
+#include "log/view_log_dialog.h"
+#include "platform/gui_host_qt.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "res/resource_ids.h"
+#include "res/resources.h"
+#include "workflow/repair_state.h"
+#include "workflow/save_state.h"
+#include "workflow/save_worker.h"
+
+#include <QKeyEvent>
+
+// Made by the start-up (platform::GlobalDialog) and run by the preview.
+CFileSave* g_fileSaveDlg = nullptr;
+// The dialog whose pass is running.
+CFileSave* g_saveDlg = nullptr;
+
+namespace {
+
+constexpr int kTimerPeriodMs = 1000;
+
+} // namespace
+
+CFileSave::CFileSave(QWidget* parent)
+    : CDialog(res::Dialog(res::IDD_FILESAVE), parent), m_host(*this) {
+    BindControl(res::IDC_SAVE_FILE_NAME, m_sourcePathLabel);
+    BindControl(res::IDC_SAVE_FILE_NUMBER, m_fileNumberLabel);
+    BindControl(res::IDC_SAVE_TOTAL, m_fileCountLabel);
+    BindControl(res::IDC_SAVE_FILE_PATH, m_outputFolderLabel);
+    BindControl(res::IDC_SAVE_CURRENT_PROGRESS, m_currentBar);
+    BindControl(res::IDC_SAVE_OVERALL_PROGRESS, m_overallBar);
+    SetCommandHandler(res::IDC_SAVE_PAUSE, [this] { OnPauseResume(); });
+    SetCommandHandler(res::IDC_SAVE_STOP, [this] { OnStop(); });
+    m_timer.setInterval(kTimerPeriodMs);
+}
+
+CFileSave::~CFileSave() {
+    if (g_saveDlg != this)
+        return;
+    // No worker may outlive the host it calls.
+    if (g_saveThread.IsRunning()) {
+        g_saveThread.Gate().Stop();
+        WaitForWorkerEnd();
+    }
+    g_saveDlg = nullptr;
+}
+
+bool CFileSave::OnInitDialog() {
+    g_saveDlg = this;
+    m_saveFinished = 0;
+    g_savePaused = 0;
+    // The worker's bars start at 0 on every pass; so do the new controls.
+    m_currentBar->SetPos(0);
+    m_overallBar->SetPos(0);
+    LoadSkin(QString::fromStdWString(g_appFolder) + QStringLiteral("/Skin2.bmp"));
+    setWindowTitle(QString::fromStdWString(g_appTitle));
+    StartWorker();
+    return true;
+}
+
+void CFileSave::StartWorker() {
+    g_saveThread.Start(
+        [this](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(m_host, gate)); });
+}
+
+void CFileSave::OnPauseResume() {
+    platform::WorkerGate& gate = g_saveThread.Gate();
+    if (g_savePaused == 0) {
+        gate.Pause();
+        StopTimer();
+        SetDlgItemText(res::IDC_SAVE_PAUSE, QStringLiteral("Resume"));
+        g_savePaused = 1;
+    } else {
+        // The timer starts again at the worker's next overwrite check.
+        gate.Resume();
+        SetDlgItemText(res::IDC_SAVE_PAUSE, QStringLiteral("Pause"));
+        g_savePaused = 0;
+    }
+}
+
+void CFileSave::OnStop() {
+    if (AskToAbort(L"Saving is in Process,Do you want to Stop?") == Answer::abortedButNotEnded)
+        EndDialog(platform::IDOK);
+}
+
+void CFileSave::OnClose() {
+    if (AskToAbort(L"Saving is in Process,Do you want to exit?") == Answer::abortedButNotEnded)
+        EndDialog(platform::IDOK);
+}
+
+bool CFileSave::PreTranslateMessage(QObject*, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_F1:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return true;
+    case Qt::Key_Escape:
+        // After Yes, a process that could not be ended lets the key cancel.
+        return AskToAbort(L"Saving is in process, Do you want to exit ? ") == Answer::keepSaving;
+    default:
+        return false;
+    }
+}
+
+CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
+    platform::WorkerGate& gate = g_saveThread.Gate();
+    // Held on top of any pause; released on No, the worker is as it was.
+    platform::GateHold hold(gate);
+    // The worker may still finish while the box is up: its last steps have
+    // no safe point. The completion then waits until the answer is No.
+    m_asking = true;
+    const int answer = platform::MessageBox(static_cast<QWidget*>(this), text, g_appTitle,
+                                            platform::MB_YESNO | platform::MB_ICONQUESTION |
+                                                platform::MB_SYSTEMMODAL);
+    m_asking = false;
+    if (answer != platform::IDYES) {
+        if (m_saveFinished == 1)
+            Client()->update();
+        return Answer::keepSaving;
+    }
+    // The worker leaves at its next safe point, before the banner, so that
+    // no line of the pass can follow it.
+    gate.Stop();
+    WaitForWorkerEnd();
+    WriteAbortBanner();
+    platform::EndProcess(0);
+    return Answer::abortedButNotEnded;
+}
+
+void CFileSave::WaitForWorkerEnd() {
+    // The worker may be waiting for this thread: keep serving it meanwhile.
+    platform::WaitWithoutUserInput([] { return !g_saveThread.IsRunning(); });
+    g_saveThread.Join();
+}
+
+void CFileSave::SignalFinished() {
+    m_saveFinished = 1;
+    Client()->update();
+}
+
+void CFileSave::OnPaint(QPainter&) {
+    if (m_saveFinished != 1 || m_asking)
+        return;
+    m_saveFinished = 0;
+    PostAfterPaint([this] { Complete(); });
+}
+
+void CFileSave::Complete() {
+    if (m_asking) {
+        m_saveFinished = 1;
+        return;
+    }
+    WaitForWorkerEnd();
+    if (g_saveCurrentOnly == 1) {
+        g_saveCurrentOnly = 0;
+        // Back to the preview, which may save another file.
+        if (g_sourceFileCount != 1) {
+            EndDialog(platform::IDCANCEL);
+            return;
+        }
+    }
+    hide();
+    CViewLog completion;
+    completion.DoModal();
+    // Reached only when the completion dialog could not end the process:
+    // a hidden dialog whose pass is over would wait for nothing.
+    EndDialog(platform::IDOK);
+}
