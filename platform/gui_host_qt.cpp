@@ -29,8 +29,14 @@ void WaitWithoutUserInput(const std::function<bool()>& done) {
     // A worker's flag posts no event: a short timer wakes the loop to look.
     QTimer poll;
     poll.start(5);
-    while (!done())
+    while (!done()) {
+        // Called from a queued call, a nested loop does not deliver the calls
+        // queued behind it, such as a worker's blocking call: send them here.
+        QCoreApplication::sendPostedEvents();
+        if (done())
+            break;
         loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
 }
 
 } // namespace platform

@@ -24,6 +24,8 @@ const ControlTemplate kControls[] = {
     {ControlKind::ListView, IDC_ENTRY_LIST, "", 15, 79, 452, 157, CS_BORDER},
     {ControlKind::Static, IDC_ENTRY_COUNT_LABEL, "Number Of Files Extracted :", 18, 66, 90, 12},
     {ControlKind::Static, IDC_ENTRY_COUNT, "", 108, 65, 69, 12},
+    // An empty text the preview never uses.
+    {ControlKind::Static, IDC_PREVIEW_BLANK, "", 183, 65, 60, 12},
     // Stands in for the embedded browser control, which is never used.
     {ControlKind::Placeholder, IDC_EXPLORER, "", 468, 4, 10, 6, CS_HIDDEN | CS_DISABLED},
 };

@@ -46,6 +46,7 @@ inline constexpr int IDC_ADVANCE_REPAIR = 1040;
 // Preview 130.
 inline constexpr int IDC_ENTRY_LIST = 1000;
 inline constexpr int IDC_EXPLORER = 1006;
+inline constexpr int IDC_PREVIEW_BLANK = 1011;
 inline constexpr int IDC_FILE_NUMBER = 1012;
 inline constexpr int IDC_BACK_FILE = 1013;
 inline constexpr int IDC_NEXT_FILE = 1014;

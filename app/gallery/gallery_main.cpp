@@ -16,9 +16,14 @@
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/analysis_dialog.h"
+#include "workflow/analysis_list.h"
 #include "workflow/file_save_dialog.h"
+#include "workflow/preview_dialog.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_msg_dialog.h"
+#include <QPushButton>
+#include <QThread>
 
 #include <QApplication>
 #include <QDir>
@@ -254,6 +259,82 @@ void SavingDialogs() {
     SetActivityLogFile(std::wstring());
 }
 
+// An entry list that holds nothing, for dialogs shown without a preview.
+class EmptyList : public IAnalysisList {
+public:
+    int CurrentFileNumber() const override { return 1; }
+    int EntryRowCount() const override { return 0; }
+    void DeleteAllEntryRows() override {}
+    void InsertEntryRow(int, const EntryRow&) override {}
+    void SetListedCount(const std::wstring&) override {}
+};
+
+// The analysis dialog as the user sees it, with a bar part way and no worker.
+class AnalysisShowcase : public CProgressBar {
+public:
+    using CProgressBar::CProgressBar;
+
+protected:
+    void StartWorker() override {}
+};
+
+void AnalysisDialogs() {
+    EmptyList list;
+    for (const bool paused : {false, true}) {
+        AnalysisShowcase dialog(list);
+        dialog.CreateFromTemplate();
+        dialog.m_progress->SetPos(42);
+        if (paused)
+            dialog.OnPauseResume();
+        Save(dialog,
+             paused ? QStringLiteral("analysis_paused") : QStringLiteral("analysis_running"));
+        if (paused)
+            dialog.OnPauseResume();
+    }
+}
+
+// Waits for what the preview's first paint posted: the analysis of its file.
+void WaitForFirstAnalysis(CPreview& preview) {
+    auto* back = qobject_cast<QPushButton*>(preview.GetDlgItem(res::IDC_BACK));
+    for (int i = 0; i < 2000 && !(g_runAnalysisOnPaint == 0 && back->isEnabled()); ++i) {
+        QApplication::processEvents();
+        QThread::msleep(5);
+    }
+}
+
+void PreviewDialogs() {
+    // The analysis logs as it runs; not into the user's log.
+    QTemporaryDir logFolder;
+    SetActivityLogFile(logFolder.filePath(QStringLiteral("Activity Log.txt")).toStdWString());
+    const std::wstring sample = QString::fromUtf8(KVZIP_SAMPLE_ARCHIVE).toStdWString();
+
+    FreeSourceFiles();
+    for (int i = 0; i < 3; ++i)
+        AppendSourceFile(sample);
+    g_sourceFileCount = 3;
+    g_skipPreview = 0;
+    {
+        CPreview preview;
+        preview.CreateFromTemplate();
+        preview.show();
+        WaitForFirstAnalysis(preview);
+        Save(preview, QStringLiteral("preview_rows"));
+    }
+    g_analysisThread.Join();
+
+    g_skipPreview = 1;
+    {
+        CPreview preview;
+        preview.CreateFromTemplate();
+        // The notice is a message box of its own, not part of the picture.
+        g_pendingSaveAllNotice = 0;
+        Save(preview, QStringLiteral("preview_skip"));
+    }
+    g_skipPreview = 0;
+    FreeSourceFiles();
+    SetActivityLogFile(L"");
+}
+
 void Artwork() {
     for (const char* name : {"Kelvane-Zip.bmp", "Skin2.bmp", "Flash.bmp"}) {
         const QImage image(g_data + QLatin1Char('/') + QString::fromUtf8(name));
@@ -298,6 +379,10 @@ int main(int argc, char** argv) {
     Labels();
     LinkButtons();
     Dialogs();
+    g_appTitle = L"Kelvane for Zip";
+    g_appFolder = g_data.toStdWString();
+    AnalysisDialogs();
+    PreviewDialogs();
     Splash();
     AboutBox();
     MainDialog();

@@ -1,0 +1,17 @@
+// Halting a worker from the GUI thread. A worker may be blocked in a call to
+// the GUI thread right now, so the GUI thread must not block on it: it keeps
+// serving those calls, without user input, until the worker sits halted.
+#pragma once
+
+#include "platform/worker_gate.h"
+
+namespace platform {
+
+// Call after Pause() or Hold() on `gate`. Returns once the worker is halted
+// at a safe point, has finished, or was never asked to halt.
+GateState WaitUntilHaltedWithoutBlocking(WorkerGate& gate);
+
+// Call after Stop() on `gate`: returns once the worker has finished.
+void WaitUntilFinishedWithoutBlocking(WorkerGate& gate);
+
+} // namespace platform

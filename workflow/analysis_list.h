@@ -1,0 +1,21 @@
+// The list side of an analysis: the preview's entry list, its counter of
+// listed entries and its current file number. The preview implements it;
+// the analysis dialog's host reaches it on the GUI thread only.
+#pragma once
+
+#include "workflow/entry_row.h"
+
+#include <string>
+
+class IAnalysisList {
+public:
+    virtual ~IAnalysisList() = default;
+
+    // The file under analysis (1-based).
+    virtual int CurrentFileNumber() const = 0;
+    virtual int EntryRowCount() const = 0;
+    virtual void DeleteAllEntryRows() = 0;
+    virtual void InsertEntryRow(int row, const EntryRow& entry) = 0;
+    // The counter of listed entries (control 1043).
+    virtual void SetListedCount(const std::wstring& text) = 0;
+};

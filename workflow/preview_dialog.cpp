@@ -1,0 +1,365 @@
+#include "workflow/preview_dialog.h"
+
+#include "app/about_menu_item.h"
+#include "app/transparent_static.h"
+#include "log/activity_log.h"
+#include "platform/folder_browser_qt.h"
+#include "platform/process.h"
+#include "platform/worker_halt_qt.h"
+#include "res/resource_ids.h"
+#include "res/resources.h"
+#include "workflow/analysis_dialog.h"
+#include "workflow/destination_check.h"
+#include "workflow/main_dialog_commands.h"
+#include "workflow/repair_state.h"
+#include "workflow/saving_dialog_runner.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTreeWidget>
+#include <utility>
+#include <vector>
+
+CPreview* g_previewDlg = nullptr;
+
+namespace {
+
+int Ask(QWidget* owner, const wchar_t* text) {
+    return platform::MessageBox(owner, text, g_appTitle,
+                                platform::MB_YESNO | platform::MB_ICONQUESTION |
+                                    platform::MB_SYSTEMMODAL);
+}
+
+void Tell(QWidget* owner, const wchar_t* text, unsigned extra = 0) {
+    platform::MessageBox(owner, text, g_appTitle,
+                         platform::MB_OK | platform::MB_ICONINFORMATION | extra);
+}
+
+// A question whose Yes ends the process at once, closing nothing.
+void ExitOnYes(QWidget* owner, const wchar_t* text) {
+    if (Ask(owner, text) == platform::IDYES)
+        platform::EndProcess(0);
+}
+
+QString Number(int value) {
+    return QString::number(value);
+}
+
+} // namespace
+
+CPreview::CPreview(QWidget* parent) : CDialog(res::Dialog(res::IDD_PREVIEW), parent) {
+    BindControl(res::IDC_ENTRY_LIST, m_entryList);
+    BindControl(res::IDC_FILE_NUMBER, m_fileNumber);
+    BindControl(res::IDC_SOURCE_PATH, m_sourcePath);
+    BindControl(res::IDC_ENTRY_COUNT, m_listedCount);
+    LoadSkin(QString::fromStdWString(g_appFolder) + QStringLiteral("/Kelvane-Zip.bmp"));
+    g_runAnalysisOnPaint = 0;
+}
+
+bool CPreview::OnInitDialog() {
+    AppendAboutToSystemMenu(*this);
+    setWindowTitle(QString::fromStdWString(g_appTitle));
+    for (int id : {res::ID_FILE_SELECTFILE, res::ID_OPTION_SKIPPREVIEW,
+                   res::ID_REPAIRMODE_QUICKREPAIR, res::ID_REPAIRMODE_ADVANCEREPAIR})
+        EnableMenuItem(id, false);
+    g_previewDlg = this;
+    CreateColumns();
+    EnableButtons({res::IDC_SAVE_CURRENT, res::IDC_SAVE_ALL, res::IDC_BACK_FILE, res::IDC_NEXT_FILE,
+                   res::IDC_BACK},
+                  false);
+    if (g_skipPreview == 1) {
+        // No file is chosen and no analysis runs: only Back and Save All.
+        EnableButtons({res::IDC_BACK, res::IDC_SAVE_ALL}, true);
+        SetDlgItemText(res::IDC_FILE_NUMBER, Number(g_sourceFileCount));
+        SetDlgItemText(res::IDC_FILE_COUNT, Number(g_sourceFileCount));
+        GetDlgItem(res::IDC_SOURCE_PATH_LABEL)->setEnabled(false);
+        GetDlgItem(res::IDC_ENTRY_COUNT_LABEL)->setEnabled(false);
+        EnableMenuItem(res::ID_FILE_SAVECURRENTFILE, false);
+        g_pendingSaveAllNotice = 1;
+    } else {
+        m_currentFileNumber = 1;
+        SetDlgItemText(res::IDC_SOURCE_PATH, QString::fromStdWString(GetSourcePath(0)));
+        SetDlgItemText(res::IDC_FILE_NUMBER, Number(1));
+        SetDlgItemText(res::IDC_FILE_COUNT, Number(g_sourceFileCount));
+        UpdateFileButtons();
+    }
+    g_runAnalysisOnPaint = 1;
+    return true;
+}
+
+void CPreview::CreateColumns() {
+    // A report list inserts at an index no larger than its column count and
+    // pushes the rest right: "CRC 32" made at 5 lands at 4 until "Modified
+    // Time" is made at 4.
+    std::vector<std::pair<QString, int>> columns;
+    const auto insert = [&columns](std::size_t index, const char* heading, int width) {
+        index = std::min(index, columns.size());
+        columns.insert(columns.begin() + static_cast<std::ptrdiff_t>(index),
+                       {QString::fromUtf8(heading), width});
+    };
+    insert(0, "File Name", 200);
+    insert(1, "UnCompressed File Size", 135);
+    insert(2, "Compressed File Size", 125);
+    insert(3, "Compression Ratio", 115);
+    insert(5, "CRC 32", 100);
+    insert(4, "Modified Time", 100);
+
+    QStringList headings;
+    for (const auto& column : columns)
+        headings << column.first;
+    m_entryList->setColumnCount(static_cast<int>(columns.size()));
+    // The widths are the designed ones, even below what a heading needs.
+    m_entryList->header()->setMinimumSectionSize(20);
+    m_entryList->header()->setStretchLastSection(false);
+    m_entryList->setHeaderLabels(headings);
+    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+        m_entryList->setColumnWidth(i, columns[static_cast<std::size_t>(i)].second);
+        m_entryList->headerItem()->setTextAlignment(i, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    // Grid lines, full-row select, several rows selectable.
+    m_entryList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_entryList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_entryList->setAllColumnsShowFocus(true);
+    m_entryList->setIndentation(0);
+    m_entryList->setStyleSheet(QStringLiteral(
+        "QTreeView::item { border-right: 1px solid #d4d4d4; border-bottom: 1px solid #d4d4d4; }"));
+}
+
+void CPreview::EnableButtons(std::initializer_list<int> ids, bool enabled) {
+    for (int id : ids)
+        if (QWidget* button = GetDlgItem(id))
+            button->setEnabled(enabled);
+}
+
+void CPreview::UpdateFileButtons() {
+    EnableButtons({res::IDC_BACK_FILE, res::IDC_NEXT_FILE, res::IDC_BACK, res::IDC_SAVE_ALL,
+                   res::IDC_SAVE_CURRENT},
+                  false);
+    const int n = m_currentFileNumber;
+    const int count = g_sourceFileCount;
+    EnableButtons({res::IDC_BACK_FILE}, count != 1 && n != 1);
+    EnableButtons({res::IDC_NEXT_FILE}, count != 1 && n != count);
+}
+
+void CPreview::EnableSaveAndBack() {
+    EnableButtons({res::IDC_SAVE_ALL, res::IDC_SAVE_CURRENT, res::IDC_BACK}, true);
+}
+
+void CPreview::RunAnalysis() {
+    CProgressBar analysis(*this, this);
+    m_analysisOpen = true;
+    analysis.DoModal();
+    m_analysisOpen = false;
+    // The next paint reaps the worker.
+    Client()->update();
+}
+
+void CPreview::OnPaint(QPainter&) {
+    if (g_skipPreview == 0) {
+        if (g_runAnalysisOnPaint == 1) {
+            g_runAnalysisOnPaint = 0;
+            PostAfterPaint([this] {
+                RunAnalysis();
+                EnableSaveAndBack();
+            });
+        }
+        // While an analysis dialog is open it must still see its own flag.
+        if (g_reapAnalysisThread == 1 && !m_analysisOpen)
+            PostAfterPaint([this] { ReapAnalysisWorker(); });
+    }
+    if (g_skipPreview == 1 && g_pendingSaveAllNotice == 1) {
+        g_pendingSaveAllNotice = 0;
+        PostAfterPaint([this] {
+            Tell(this, L"Analysis completed, click on save all button to continue",
+                 platform::MB_SYSTEMMODAL);
+        });
+    }
+}
+
+void CPreview::ReapAnalysisWorker() {
+    if (g_reapAnalysisThread != 1 || m_analysisOpen)
+        return;
+    g_reapAnalysisThread = 0;
+    g_closeAnalysisDlg = 0;
+    // Its work is done; it may only be on its way out.
+    platform::WaitUntilFinishedWithoutBlocking(g_analysisThread.Gate());
+    g_analysisThread.Join();
+}
+
+void CPreview::StepFile(int delta) {
+    m_currentFileNumber += delta;
+    SetDlgItemText(res::IDC_FILE_NUMBER, Number(m_currentFileNumber));
+    SetDlgItemText(res::IDC_SOURCE_PATH,
+                   QString::fromStdWString(GetSourcePath(m_currentFileNumber - 1)));
+    SetDlgItemText(res::IDC_ENTRY_COUNT, QString());
+    UpdateFileButtons();
+    // A worker of the file before may still wait to be reaped.
+    ReapAnalysisWorker();
+    RunAnalysis();
+    EnableSaveAndBack();
+}
+
+void CPreview::OnBackFile() {
+    StepFile(-1);
+}
+
+void CPreview::OnNextFile() {
+    StepFile(+1);
+}
+
+void CPreview::OnBack() {
+    if (Ask(this, L"Do you want to go to previous step ?") != platform::IDYES)
+        return;
+    FreeSourceFiles();
+    WriteActivityLog(L"\r\n");
+    WriteActivityLog(L"Return Back to Previoue Step ");
+    WriteActivityLog(L"\r\n");
+    EndDialog(platform::IDCANCEL);
+}
+
+bool CPreview::ChooseDestination(std::wstring& folder) {
+    const std::optional<std::wstring> chosen =
+        platform::BrowseForFolder(this, QStringLiteral("Select the Destination Path"));
+    if (!chosen)
+        return false;
+    folder = *chosen;
+    // A folder that is not there is named before the write test, which
+    // could never succeed in it.
+    if (!DestinationExists(folder)) {
+        Tell(this, L"Saving path doesn't exist, select another path for saving ");
+        return false;
+    }
+    // A folder that cannot be written to is passed over without a word.
+    return DestinationWritable(folder);
+}
+
+void CPreview::RunSaving(bool hidePreview) {
+    // Hidden without ending the modal loop: the preview may go on after saving.
+    if (hidePreview)
+        QWidget::setVisible(false);
+    RunSavingDialog();
+    if (hidePreview)
+        QWidget::setVisible(true);
+}
+
+void CPreview::OnSaveCurrentFile() {
+    if (!ChooseDestination(g_saveCurrentFolder))
+        return;
+    g_saveCurrentOnly = 1;
+    RunSaving(g_sourceFileCount == 1);
+}
+
+void CPreview::OnSaveAll() {
+    if (!ChooseDestination(g_saveAllFolder))
+        return;
+    RunSaving(true);
+}
+
+void CPreview::OnExit() {
+    ExitOnYes(this, L"Do you want to exit?            ");
+}
+
+void CPreview::OnClose() {
+    ExitOnYes(this, L"Do you want to exit?        ");
+}
+
+bool CPreview::OnCommand(int id) {
+    IMainDialogCommands* main = g_mainDialogCommands;
+    switch (id) {
+    case res::IDC_BACK:
+        OnBack();
+        return true;
+    case res::IDC_BACK_FILE:
+        OnBackFile();
+        return true;
+    case res::IDC_NEXT_FILE:
+        OnNextFile();
+        return true;
+    case res::IDC_SAVE_CURRENT:
+    case res::ID_FILE_SAVECURRENTFILE:
+        OnSaveCurrentFile();
+        return true;
+    case res::IDC_SAVE_ALL:
+    case res::ID_FILE_SAVEALL:
+        OnSaveAll();
+        return true;
+    case res::ID_FILE_EXIT:
+        OnExit();
+        return true;
+    case res::ID_OPTION_VIEWLOG:
+        if (main)
+            main->OnViewLog();
+        return true;
+    case res::ID_HELP_CONTENTS:
+        if (main)
+            main->OnHelpContents();
+        return true;
+    case res::ID_OPTION_CLEARLOG:
+        if (main)
+            main->OnClearLog();
+        return true;
+    case res::ID_HELP_ABOUT:
+        // The owner, the main dialog, shows the About box.
+        if (main)
+            main->OnAbout();
+        return true;
+    default:
+        return CDialog::OnCommand(id);
+    }
+}
+
+void CPreview::OnSysCommand(int id) {
+    if (id == res::IDM_ABOUTBOX) {
+        if (g_mainDialogCommands)
+            g_mainDialogCommands->OnAbout();
+        return;
+    }
+    CDialog::OnSysCommand(id);
+}
+
+bool CPreview::PreTranslateMessage(QObject*, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
+        return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    if (type != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->modifiers() & Qt::ControlModifier) &&
+        (key->key() == Qt::Key_A || key->key() == Qt::Key_C))
+        return false; // straight to the focused control, the list
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        ExitOnYes(this, L"Do you want to exit ?        ");
+        return true;
+    case Qt::Key_F1:
+        if (g_mainDialogCommands)
+            g_mainDialogCommands->OnHelpContents();
+        return false;
+    default:
+        return false;
+    }
+}
+
+int CPreview::EntryRowCount() const {
+    return m_entryList ? m_entryList->topLevelItemCount() : 0;
+}
+
+void CPreview::DeleteAllEntryRows() {
+    if (m_entryList)
+        m_entryList->clear();
+}
+
+void CPreview::InsertEntryRow(int row, const EntryRow& entry) {
+    if (m_entryList == nullptr)
+        return;
+    auto* item = new QTreeWidgetItem;
+    for (int column = 0; column < entryColumnCount; ++column)
+        item->setText(column,
+                      QString::fromStdWString(entry.texts[static_cast<std::size_t>(column)]));
+    m_entryList->insertTopLevelItem(std::min(row, m_entryList->topLevelItemCount()), item);
+}
+
+void CPreview::SetListedCount(const std::wstring& text) {
+    SetDlgItemText(res::IDC_ENTRY_COUNT, QString::fromStdWString(text));
+}
