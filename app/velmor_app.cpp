@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/velmor_dlg.h"
 #include "app/velmor_dlg_auto_proxy.h"
+#include "app/workflow_dialogs.h"
 #include "log/activity_log.h"
 #include "platform/registry.h"
 #include "workflow/repair_state.h"
@@ -50,6 +51,7 @@ bool CVelmorApp::InitInstance() {
     g_appFolder =
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"FilePath");
 
+    const CWorkflowDialogs workflowDialogs;
     CVelmorDlg dialog;
     SetMainWindow(&dialog);
     for (const std::string& file : m_commandLine.files)

@@ -11,6 +11,7 @@
 #include "platform/process.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/preview_dialog.h"
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
 
@@ -48,7 +49,10 @@ CVelmorDlg::FileChooser& Chooser() {
 }
 
 CVelmorDlg::PreviewRunner& Runner() {
-    static CVelmorDlg::PreviewRunner runner;
+    static CVelmorDlg::PreviewRunner runner = [](CVelmorDlg&) {
+        CPreview preview;
+        preview.DoModal();
+    };
     return runner;
 }
 
