@@ -1,12 +1,15 @@
-# Thin wrapper over CMake. `make run` salvages the bundled sample, `make test`
-# runs every test (plain build, then the engine under ASan and UBSan).
+# Thin wrapper over CMake. `make run` starts the desktop program (or, without
+# a display, salvages the bundled sample), `make test` runs every test (plain
+# build, then the engine under ASan and UBSan), `make install` and
+# `make uninstall` put the programs under PREFIX and take them away again.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 600
+PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build test test-asan run bench fuzz format clean screenshots
+.PHONY: all deps configure build test test-asan run bench fuzz format clean screenshots install uninstall
 
 all: build
 
@@ -28,7 +31,18 @@ test-asan: deps
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 run: build
-	bash scripts/run-sample.sh $(BUILD)
+	bash scripts/run-desktop.sh $(BUILD)
+
+# The installed registry file names the data folder under PREFIX, so the
+# build is configured for it first.
+install: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake --install $(BUILD)
+	bash scripts/desktop-refresh.sh $(PREFIX) --create
+
+uninstall:
+	bash scripts/uninstall.sh $(BUILD) $(PREFIX)
 
 bench: build
 	bash scripts/install-deps.sh bench

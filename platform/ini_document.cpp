@@ -70,4 +70,41 @@ bool IniDocument::HasSection(std::string_view section) const {
                        [&](const Line& line) { return SameName(line.section, section); });
 }
 
+void IniDocument::Set(std::string_view section, std::string_view name, std::string_view value) {
+    const std::string text = std::string(name) + "=" + std::string(value);
+    for (auto line = m_lines.rbegin(); line != m_lines.rend(); ++line) {
+        if (!line->name.empty() && SameName(line->section, section) && SameName(line->name, name)) {
+            line->text = text;
+            line->value = std::string(value);
+            return;
+        }
+    }
+    // After the section's last line, or in a new section at the end.
+    auto last = m_lines.end();
+    for (auto line = m_lines.begin(); line != m_lines.end(); ++line) {
+        if (SameName(line->section, section))
+            last = line + 1;
+    }
+    if (last == m_lines.end() && !HasSection(section)) {
+        if (!m_lines.empty() && !Trim(m_lines.back().text).empty())
+            m_lines.push_back(Line{"", m_lines.back().section, {}, {}});
+        m_lines.push_back(Line{"[" + std::string(section) + "]", std::string(section), {}, {}});
+        last = m_lines.end();
+    }
+    m_lines.insert(last, Line{text, std::string(section), std::string(name), std::string(value)});
+}
+
+void IniDocument::RemoveSection(std::string_view section) {
+    std::erase_if(m_lines, [&](const Line& line) { return SameName(line.section, section); });
+}
+
+std::string IniDocument::Text() const {
+    std::string text;
+    for (const Line& line : m_lines) {
+        text += line.text;
+        text += '\n';
+    }
+    return text;
+}
+
 } // namespace platform

@@ -20,6 +20,13 @@ public:
     std::optional<std::string> Get(std::string_view section, std::string_view name) const;
     bool HasSection(std::string_view section) const;
 
+    // Writing, for the few entries the program registers itself: sets the
+    // value (adding the section at the end when missing), drops a whole
+    // section, and gives the text back with every untouched line as it was.
+    void Set(std::string_view section, std::string_view name, std::string_view value);
+    void RemoveSection(std::string_view section);
+    std::string Text() const;
+
 private:
     struct Line {
         std::string text;

@@ -14,7 +14,7 @@ const ControlTemplate kControls[] = {
     {ControlKind::Static, IDC_STATIC, "Kelvane for Zip  v.1.0", 52, 22, 150, 8},
     {ControlKind::Static, IDC_STATIC, "Websites :", 52, 42, 44, 8},
     {ControlKind::PushButton, IDC_LINK_SITE, "www.kelvane.example", 100, 41, 130, 10},
-    {ControlKind::PushButton, IDC_LINK_SITE2, "zip.kelvane.example", 100, 53, 130, 10},
+    {ControlKind::PushButton, IDC_LINK_SITE2, "www.kelvane.example/zip", 100, 53, 130, 10},
     {ControlKind::Static, IDC_STATIC, "Sales       :", 52, 70, 44, 8},
     {ControlKind::PushButton, IDC_LINK_SALES, "sales@kelvane.example", 100, 69, 130, 10},
     {ControlKind::Static, IDC_STATIC, "Support   :", 52, 86, 44, 8},

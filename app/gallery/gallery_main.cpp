@@ -2,10 +2,15 @@
 // its skin into PNG files, for people to look at:
 //   kvzip_gallery <data folder> <output folder>
 // Run it with QT_QPA_PLATFORM=offscreen (make screenshots does).
+#include "app/about_dlg.h"
+#include "app/single_instance.h"
+#include "app/splash_screen_ex.h"
+#include "app/startup_splash.h"
 #include "app/text_progress_ctrl.h"
 #include "app/transparent_static.h"
 #include "app/transparent_static2.h"
 #include "app/url_link_button.h"
+#include "app/velmor_dlg.h"
 #include "log/activity_log.h"
 #include "log/view_log_dialog.h"
 #include "platform/dialog_qt.h"
@@ -17,15 +22,15 @@
 #include "workflow/preview_dialog.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_msg_dialog.h"
+#include <QPushButton>
+#include <QThread>
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -166,24 +171,56 @@ void Dialogs() {
     }
 }
 
-// An entry list that holds nothing, for dialogs shown without a preview.
-class EmptyList : public IAnalysisList {
-public:
-    int CurrentFileNumber() const override { return 1; }
-    int EntryRowCount() const override { return 0; }
-    void DeleteAllEntryRows() override {}
-    void InsertEntryRow(int, const EntryRow&) override {}
-    void SetListedCount(const std::wstring&) override {}
-};
+// The splash as the desktop shows it: the picture cut to its shape over a
+// plain desktop colour.
+void Splash() {
+    auto* splash = new CSplashScreenEx;
+    splash->CreateSplash(nullptr, SPLASH_CENTRE_SCREEN, 0);
+    if (!splash->SetPicture(g_data + QStringLiteral("/Flash.bmp"))) {
+        std::fprintf(stderr, "kvzip_gallery: cannot load the splash picture\n");
+        ++g_failures;
+    }
+    QImage desktop(splash->m_pictureWidth + 40, splash->m_pictureHeight + 40, QImage::Format_RGB32);
+    desktop.fill(QColor(0x3a, 0x6e, 0xa5));
+    QPainter painter(&desktop);
+    painter.translate(20, 20);
+    painter.setClipRegion(splash->m_shape);
+    splash->DrawSplash(painter);
+    painter.end();
+    desktop.save(g_out.filePath(QStringLiteral("splash.png")));
+    splash->DestroyWindow();
+}
 
-// The analysis dialog as the user sees it, with a bar part way and no worker.
-class AnalysisShowcase : public CProgressBar {
-public:
-    using CProgressBar::CProgressBar;
+void AboutBox() {
+    CURLLinkButton::SetOpener([](const std::wstring&) { return true; });
+    g_appFolder = g_data.toStdWString();
+    CAboutDlg about;
+    about.CreateFromTemplate();
+    Save(about, QStringLiteral("about_box"));
+}
 
-protected:
-    void StartWorker() override {}
-};
+// Step 1 as the user first sees it, and with archives chosen.
+void MainDialog() {
+    QTemporaryDir folder;
+    g_appFolder = g_data.toStdWString();
+    g_startupSplashWait = std::chrono::milliseconds(0);
+    SetActivityLogFile(folder.filePath(QStringLiteral("Activity Log.txt")).toStdWString());
+    CSingleInstance::SetServerName(
+        QStringLiteral("kvzip-gallery-%1").arg(QCoreApplication::applicationPid()));
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    Save(dialog, QStringLiteral("main_dialog_empty"));
+    QStringList archives;
+    for (const char* name : {"holiday-photos.zip", "project-backup.zip", "mail-archive.zip"}) {
+        const QString path = folder.filePath(QString::fromUtf8(name));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        archives << path;
+    }
+    dialog.AddSourceFiles(archives);
+    Save(dialog, QStringLiteral("main_dialog_rows"));
+    SetActivityLogFile({});
+}
 
 // The saving dialog as the worker leaves it halfway through a Save All,
 // without a worker behind it.
@@ -221,6 +258,25 @@ void SavingDialogs() {
     Save(saving, QStringLiteral("saving_dialog_mid_run"));
     SetActivityLogFile(std::wstring());
 }
+
+// An entry list that holds nothing, for dialogs shown without a preview.
+class EmptyList : public IAnalysisList {
+public:
+    int CurrentFileNumber() const override { return 1; }
+    int EntryRowCount() const override { return 0; }
+    void DeleteAllEntryRows() override {}
+    void InsertEntryRow(int, const EntryRow&) override {}
+    void SetListedCount(const std::wstring&) override {}
+};
+
+// The analysis dialog as the user sees it, with a bar part way and no worker.
+class AnalysisShowcase : public CProgressBar {
+public:
+    using CProgressBar::CProgressBar;
+
+protected:
+    void StartWorker() override {}
+};
 
 void AnalysisDialogs() {
     EmptyList list;
@@ -323,11 +379,14 @@ int main(int argc, char** argv) {
     Labels();
     LinkButtons();
     Dialogs();
-    SavingDialogs();
     g_appTitle = L"Kelvane for Zip";
     g_appFolder = g_data.toStdWString();
     AnalysisDialogs();
     PreviewDialogs();
+    Splash();
+    AboutBox();
+    MainDialog();
+    SavingDialogs();
     Artwork();
     std::printf("kvzip_gallery: pictures in %s\n", qPrintable(g_out.absolutePath()));
     return g_failures == 0 ? 0 : 1;

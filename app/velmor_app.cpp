@@ -1,0 +1,63 @@
+#include "app/velmor_app.h"
+
+#include "app/automation.h"
+#include "app/main_window.h"
+#include "app/velmor_dlg.h"
+#include "app/velmor_dlg_auto_proxy.h"
+#include "app/workflow_dialogs.h"
+#include "log/activity_log.h"
+#include "platform/registry.h"
+#include "workflow/repair_state.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+
+CVelmorApp theApp;
+
+void CVelmorApp::SetCommandLine(std::vector<std::string> arguments) {
+    m_arguments = std::move(arguments);
+}
+
+bool CVelmorApp::InitInstance() {
+    // Common controls, COM and the control container have no counterpart
+    // that could fail here: the toolkit is up once QApplication exists.
+    m_registryKey = L"Local AppWizard-Generated Applications";
+
+    const std::vector<std::string> words(
+        m_arguments.empty() ? m_arguments.begin() : m_arguments.begin() + 1, m_arguments.end());
+    m_commandLine = ParseCommandLine(words);
+    const std::filesystem::path store =
+        platform::FindRegistryFile(platform::RegistryLocations::FromEnvironment());
+    switch (m_commandLine.action) {
+    case CCommandLineInfo::Action::Automation:
+        automation::RegisterRunningFactory(automation::kClassId,
+                                           &CVelmorDlgAutoProxy::CreateForClient);
+        break;
+    case CCommandLineInfo::Action::Unregister:
+        automation::UnregisterServer(store);
+        return false;
+    case CCommandLineInfo::Action::Register:
+    case CCommandLineInfo::Action::Open: {
+        // Failures are not reported: a store the user cannot write stays as it is.
+        automation::RegisterServer(store, QCoreApplication::applicationFilePath().toStdString());
+        if (m_commandLine.action == CCommandLineInfo::Action::Register)
+            return false;
+        break;
+    }
+    }
+
+    g_appRegistryKey = L"KVZIP";
+    g_appFolder =
+        ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"FilePath");
+
+    const CWorkflowDialogs workflowDialogs;
+    CVelmorDlg dialog;
+    SetMainWindow(&dialog);
+    for (const std::string& file : m_commandLine.files)
+        dialog.m_startupFiles << QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+    m_mainDialogShown = true;
+    dialog.DoModal();
+    SetMainWindow(nullptr);
+    return false;
+}

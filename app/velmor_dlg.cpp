@@ -1,0 +1,414 @@
+#include "app/velmor_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/about_menu_item.h"
+#include "app/startup_splash.h"
+#include "app/velmor_dlg_auto_proxy.h"
+#include "engine/scan_state.h"
+#include "log/activity_log.h"
+#include "log/banners.h"
+#include "log/open_activity_log.h"
+#include "platform/process.h"
+#include "res/resource_ids.h"
+#include "res/resources.h"
+#include "workflow/preview_dialog.h"
+#include "workflow/repair_log.h"
+#include "workflow/repair_state.h"
+
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <ctime>
+#include <initializer_list>
+
+CVelmorDlg* g_mainDlg = nullptr;
+
+namespace {
+
+using platform::IDYES;
+using platform::MB_ICONINFORMATION;
+using platform::MB_ICONQUESTION;
+using platform::MB_OK;
+using platform::MB_SYSTEMMODAL;
+using platform::MB_YESNO;
+
+CVelmorDlg::FileChooser& Chooser() {
+    static CVelmorDlg::FileChooser chooser = [](QWidget* owner) {
+        return QFileDialog::getOpenFileNames(owner, QStringLiteral(" Open Zip files"), QString(),
+                                             QStringLiteral("zip (*.zip)"));
+    };
+    return chooser;
+}
+
+CVelmorDlg::PreviewRunner& Runner() {
+    static CVelmorDlg::PreviewRunner runner = [](CVelmorDlg&) {
+        CPreview preview;
+        preview.DoModal();
+    };
+    return runner;
+}
+
+void Log(std::initializer_list<const wchar_t*> texts) {
+    for (const wchar_t* text : texts)
+        WriteActivityLog(text);
+}
+
+QString AppFolder() {
+    return QString::fromStdWString(g_appFolder);
+}
+
+// What a file manager drops: local archives only, as Browse offers them.
+QStringList DroppedArchives(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        const QFileInfo file(url.toLocalFile());
+        if (url.isLocalFile() && file.isFile() &&
+            file.suffix().compare(QStringLiteral("zip"), Qt::CaseInsensitive) == 0)
+            paths << file.filePath();
+    }
+    return paths;
+}
+
+} // namespace
+
+CVelmorDlg::FileChooser CVelmorDlg::SetFileChooser(FileChooser chooser) {
+    return std::exchange(Chooser(), std::move(chooser));
+}
+
+CVelmorDlg::PreviewRunner CVelmorDlg::SetPreviewRunner(PreviewRunner runner) {
+    return std::exchange(Runner(), std::move(runner));
+}
+
+CVelmorDlg::CVelmorDlg(QWidget* parent) : CDialog(res::Dialog(res::IDD_VELMOR_DIALOG), parent) {
+    m_hIcon = QIcon(res::LoadImage(res::IDR_MAINFRAME, QSize(256, 256)));
+    m_backgroundLoaded = LoadSkin(AppFolder() + QStringLiteral("/Kelvane-Zip.bmp"));
+    setAcceptDrops(true);
+    ShowStartupSplash(this, AppFolder() + QStringLiteral("/Flash.bmp"));
+}
+
+CVelmorDlg::~CVelmorDlg() {
+    // A client may hold the automation object longer than this dialog lives.
+    if (m_pAutoProxy)
+        m_pAutoProxy->m_pDialog = nullptr;
+    if (g_mainDlg == this)
+        g_mainDlg = nullptr;
+    if (g_mainDialogCommands == this)
+        g_mainDialogCommands = nullptr;
+}
+
+bool CVelmorDlg::OnInitDialog() {
+    // DoModal builds the controls again: this dialog holds the name by then.
+    if (!m_instance.IsClaimed()) {
+        if (CSingleInstance::AnotherIsRunning()) {
+            Notify(L"Kelvane for Zip is already running");
+            platform::EndProcess(0);
+        }
+        m_instance.Claim();
+    }
+
+    AppendAboutToSystemMenu(*this);
+    setWindowIcon(m_hIcon);
+    setWindowTitle(QString::fromStdWString(g_appTitle));
+    g_mainDlg = this;
+    g_mainDialogCommands = this;
+
+    m_sourceList = GetDlgItemAs<QTreeWidget>(res::IDC_SOURCE_LIST);
+    m_skipPreviewCheck = GetDlgItemAs<QCheckBox>(res::IDC_SKIP_PREVIEW);
+    m_repairButton = GetDlgItemAs<QPushButton>(res::IDC_REPAIR);
+    m_clearAllButton = GetDlgItemAs<QPushButton>(res::IDC_CLEAR_ALL);
+    m_clearSelectedButton = GetDlgItemAs<QPushButton>(res::IDC_CLEAR_SELECTED);
+    m_quickRepairRadio = GetDlgItemAs<QRadioButton>(res::IDC_QUICK_REPAIR);
+    m_advanceRepairRadio = GetDlgItemAs<QRadioButton>(res::IDC_ADVANCE_REPAIR);
+
+    // The options survive a rebuild of the controls; a first start shows
+    // Quick Repair and Skip Preview off.
+    m_quickRepairRadio->setChecked(g_repairMode == 0);
+    m_advanceRepairRadio->setChecked(g_repairMode == 1);
+    m_skipPreviewCheck->setChecked(g_skipPreview != 0);
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    WriteStartBanner(local);
+
+    EnableMenuItem(res::ID_FILE_SAVECURRENTFILE, false);
+    EnableMenuItem(res::ID_FILE_SAVEALL, false);
+
+    m_sourceList->setHeaderLabels({QStringLiteral(" File No."), QStringLiteral(" File Name")});
+    m_sourceList->setColumnWidth(0, 60);
+    m_sourceList->setColumnWidth(1, 500);
+    m_sourceList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_sourceList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_sourceList->setAllColumnsShowFocus(true);
+    m_sourceList->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid "
+                                               "#d0d0d0; border-bottom: 1px solid #d0d0d0; }"));
+
+    EnableClearButtons(false);
+    AddSourceFiles(std::exchange(m_startupFiles, {}));
+    return true;
+}
+
+void CVelmorDlg::EnableClearButtons(bool enabled) {
+    m_clearAllButton->setEnabled(enabled);
+    m_clearSelectedButton->setEnabled(enabled);
+}
+
+bool CVelmorDlg::Ask(const wchar_t* text, bool withOwner) {
+    return platform::MessageBox(withOwner ? static_cast<QWidget*>(this) : nullptr, text, g_appTitle,
+                                MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL) == IDYES;
+}
+
+void CVelmorDlg::Notify(const wchar_t* text) {
+    platform::MessageBox(this, text, g_appTitle, MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
+}
+
+void CVelmorDlg::AppendRow(const QString& path) {
+    const int index = m_sourceList->topLevelItemCount();
+    m_sourceList->addTopLevelItem(new QTreeWidgetItem({QString::number(index + 1), path}));
+}
+
+QStringList CVelmorDlg::SourcePaths() const {
+    QStringList paths;
+    for (int row = 0; row < m_sourceList->topLevelItemCount(); ++row)
+        paths << m_sourceList->topLevelItem(row)->text(1);
+    return paths;
+}
+
+void CVelmorDlg::AddSourceFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            continue;
+        if (SourcePaths().contains(path, Qt::CaseInsensitive))
+            continue;
+        AppendRow(path);
+        EnableClearButtons(true);
+    }
+}
+
+void CVelmorDlg::OnBrowse() {
+    if (const FileChooser& chooser = Chooser())
+        AddSourceFiles(chooser(this));
+}
+
+void CVelmorDlg::OnClearSelected() {
+    QTreeWidgetItem* selected = m_sourceList->currentItem();
+    if (selected == nullptr || !selected->isSelected()) {
+        Notify(L"Please select any file to remove");
+        return;
+    }
+    if (!Ask(L"Do you want to clear the selected file?"))
+        return;
+    delete selected;
+    if (m_sourceList->topLevelItemCount() == 0)
+        EnableClearButtons(false);
+    // Number the rows that remain 1, 2, 3... again.
+    const QStringList rebuild = SourcePaths();
+    m_sourceList->clear();
+    for (const QString& path : rebuild)
+        AppendRow(path);
+}
+
+void CVelmorDlg::OnClearAll() {
+    if (m_sourceList->topLevelItemCount() == 0)
+        return;
+    if (!Ask(L"Do you want to clear all files ?"))
+        return;
+    m_sourceList->clear();
+    EnableClearButtons(false);
+}
+
+void CVelmorDlg::OnRepair() {
+    const QStringList rows = SourcePaths();
+    std::vector<std::wstring> paths;
+    for (const QString& path : rows)
+        paths.push_back(path.toStdWString());
+    RecordRepairSelection(paths);
+
+    if (rows.isEmpty() || !QFileInfo::exists(rows.last()) || g_sourceFiles == nullptr) {
+        Notify(L"No files selected, Kindly select a file");
+        return;
+    }
+    hide();
+    LogAnalysisStart();
+    if (const PreviewRunner& runner = Runner())
+        runner(*this);
+    showNormal();
+}
+
+void CVelmorDlg::SetRepairMode(int mode) {
+    g_repairMode = mode;
+    Log({L"\r\n", L"\r\n", L"Repair Mode  :      ",
+         mode == 0 ? L"Quick Repair" : L"Advance  Repair", L"\r\n", L"______________", L"\r\n"});
+}
+
+void CVelmorDlg::OnQuickRepairRadio() {
+    SetRepairMode(0);
+}
+
+void CVelmorDlg::OnAdvanceRepairRadio() {
+    SetRepairMode(1);
+}
+
+void CVelmorDlg::OnQuickRepairMenu() {
+    SetRepairMode(0);
+    m_quickRepairRadio->setChecked(true);
+    m_advanceRepairRadio->setChecked(false);
+}
+
+void CVelmorDlg::OnAdvanceRepairMenu() {
+    SetRepairMode(1);
+    m_advanceRepairRadio->setChecked(true);
+    m_quickRepairRadio->setChecked(false);
+}
+
+void CVelmorDlg::OnSkipPreviewCheck() {
+    g_skipPreview = m_skipPreviewCheck->isChecked() ? 1 : 0;
+}
+
+void CVelmorDlg::OnSkipPreviewMenu() {
+    g_skipPreview = 1 - g_skipPreview;
+    m_skipPreviewCheck->setChecked(g_skipPreview != 0);
+}
+
+void CVelmorDlg::OnViewLog() {
+    OpenActivityLogInNotepad();
+}
+
+void CVelmorDlg::OnClearLog() {
+    ClearActivityLog();
+}
+
+// The help is a page in the browser, which cannot be asked whether it shows
+// the page already: every request opens it.
+void CVelmorDlg::OnHelpContents() {
+    platform::ShellOpen(g_appFolder + L"/Kelvane for Zip.html");
+}
+
+void CVelmorDlg::OnAbout() {
+    CAboutDlg about(this);
+    about.DoModal();
+}
+
+void CVelmorDlg::OnExitMenu() {
+    if (Ask(L"Do you want to exit?"))
+        OnCancel();
+}
+
+void CVelmorDlg::OnOK() {
+    // An automation client keeps its object: only hide.
+    if (m_pAutoProxy)
+        hide();
+    else
+        CDialog::OnOK();
+}
+
+void CVelmorDlg::OnCancel() {
+    if (m_pAutoProxy)
+        hide();
+    else
+        CDialog::OnCancel();
+}
+
+void CVelmorDlg::OnClose() {
+    m_repairButton->setEnabled(false);
+    if (Ask(L"Do you want to exit?"))
+        OnOK();
+    m_repairButton->setEnabled(true);
+}
+
+bool CVelmorDlg::OnCommand(int id) {
+    switch (id) {
+    case res::IDC_BROWSE:
+    case res::ID_FILE_SELECTFILE:
+        OnBrowse();
+        return true;
+    case res::IDC_CLEAR_SELECTED:
+        OnClearSelected();
+        return true;
+    case res::IDC_CLEAR_ALL:
+        OnClearAll();
+        return true;
+    case res::IDC_REPAIR:
+        OnRepair();
+        return true;
+    case res::IDC_QUICK_REPAIR:
+        OnQuickRepairRadio();
+        return true;
+    case res::IDC_ADVANCE_REPAIR:
+        OnAdvanceRepairRadio();
+        return true;
+    case res::IDC_SKIP_PREVIEW:
+        OnSkipPreviewCheck();
+        return true;
+    case res::ID_FILE_EXIT:
+        OnExitMenu();
+        return true;
+    case res::ID_REPAIRMODE_QUICKREPAIR:
+        OnQuickRepairMenu();
+        return true;
+    case res::ID_REPAIRMODE_ADVANCEREPAIR:
+        OnAdvanceRepairMenu();
+        return true;
+    case res::ID_OPTION_SKIPPREVIEW:
+        OnSkipPreviewMenu();
+        return true;
+    case res::ID_OPTION_VIEWLOG:
+        OnViewLog();
+        return true;
+    case res::ID_OPTION_CLEARLOG:
+        OnClearLog();
+        return true;
+    case res::ID_HELP_ABOUT:
+        OnAbout();
+        return true;
+    case res::ID_HELP_CONTENTS:
+        OnHelpContents();
+        return true;
+    default:
+        return CDialog::OnCommand(id);
+    }
+}
+
+void CVelmorDlg::OnSysCommand(int id) {
+    if ((id & 0xFFF0) == res::IDM_ABOUTBOX)
+        OnAbout();
+    else
+        CDialog::OnSysCommand(id);
+}
+
+bool CVelmorDlg::PreTranslateMessage(QObject*, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape) {
+        if (Ask(L"Do you want to exit ? ", false))
+            platform::EndProcess(0);
+        return true;
+    }
+    if (key->key() == Qt::Key_F1)
+        OnHelpContents();
+    return false;
+}
+
+void CVelmorDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedArchives(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CVelmorDlg::dropEvent(QDropEvent* event) {
+    const QStringList paths = DroppedArchives(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    AddSourceFiles(paths);
+    event->acceptProposedAction();
+}

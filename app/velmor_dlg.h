@@ -1,0 +1,88 @@
+// CVelmorDlg: the main window and step 1 of the wizard. The user collects the
+// archives to repair, picks the repair mode and Skip Preview and presses
+// Repair, which records the choice, hides this window and runs the preview.
+#pragma once
+
+#include "app/single_instance.h"
+#include "platform/dialog_qt.h"
+#include "workflow/main_dialog_commands.h"
+
+#include <QIcon>
+#include <QStringList>
+#include <functional>
+
+class CVelmorDlgAutoProxy;
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+class CVelmorDlg : public platform::CDialog, public IMainDialogCommands {
+    Q_OBJECT
+
+public:
+    // Shows the start-up splash while it is made.
+    explicit CVelmorDlg(QWidget* parent = nullptr);
+    ~CVelmorDlg() override;
+
+    // Adds archives as Browse does: missing files, names already listed
+    // (ignoring case) and empty names are passed over.
+    void AddSourceFiles(const QStringList& paths);
+    QStringList SourcePaths() const;
+
+    void OnBrowse();
+    void OnClearSelected();
+    void OnClearAll();
+    void OnRepair();
+    void OnQuickRepairRadio();
+    void OnAdvanceRepairRadio();
+    void OnQuickRepairMenu();
+    void OnAdvanceRepairMenu();
+    void OnSkipPreviewCheck();
+    void OnSkipPreviewMenu();
+    void OnExitMenu();
+    void OnAbout() override;
+    void OnViewLog() override;
+    void OnHelpContents() override;
+    void OnClearLog() override;
+
+    // Where Browse gets its names (the file-open dialog; tests script it).
+    using FileChooser = std::function<QStringList(QWidget* owner)>;
+    static FileChooser SetFileChooser(FileChooser chooser);
+    // What Repair runs while this window is hidden: the preview.
+    using PreviewRunner = std::function<void(CVelmorDlg& owner)>;
+    static PreviewRunner SetPreviewRunner(PreviewRunner runner);
+
+    // Archives given on the command line; initialisation lists them.
+    QStringList m_startupFiles;
+    bool m_backgroundLoaded = false; // "Kelvane-Zip.bmp" from the installation folder
+    CVelmorDlgAutoProxy* m_pAutoProxy = nullptr;
+    QIcon m_hIcon;
+    QTreeWidget* m_sourceList = nullptr;
+    QCheckBox* m_skipPreviewCheck = nullptr;
+    QPushButton* m_repairButton = nullptr;
+    QPushButton* m_clearAllButton = nullptr;
+    QPushButton* m_clearSelectedButton = nullptr;
+    QRadioButton* m_quickRepairRadio = nullptr;
+    QRadioButton* m_advanceRepairRadio = nullptr;
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnClose() override;
+    bool OnCommand(int id) override;
+    void OnSysCommand(int id) override;
+    bool PreTranslateMessage(QObject* target, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void AppendRow(const QString& path);
+    void EnableClearButtons(bool enabled);
+    void SetRepairMode(int mode);
+    bool Ask(const wchar_t* text, bool withOwner = true);
+    void Notify(const wchar_t* text);
+
+    CSingleInstance m_instance;
+};

@@ -1,0 +1,463 @@
+#include "app/about_dlg.h"
+#include "app/automation.h"
+#include "app/main_window.h"
+#include "app/single_instance.h"
+#include "app/startup_splash.h"
+#include "app/velmor_dlg.h"
+#include "app/velmor_dlg_auto_proxy.h"
+#include "engine/scan_state.h"
+#include "platform/process.h"
+#include "res/resource_ids.h"
+#include "tests/support/scripted_message_box.h"
+#include "workflow/repair_state.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <regex>
+#include <unistd.h>
+
+using platform::IDCANCEL;
+using platform::IDNO;
+using platform::IDOK;
+using platform::IDYES;
+
+namespace {
+
+std::string Stars(int count) {
+    return std::string(count, '*');
+}
+
+// A private installation folder and registry store, scripted file choices
+// and a recording preview, for one main dialog.
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_folder = m_dir.path();
+        QFile store(m_dir.filePath(QStringLiteral("registry.ini")));
+        ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+        store.write(
+            ("[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + m_folder.toStdString() + "\n").c_str());
+        store.close();
+        ::setenv("KVZIP_REGISTRY", store.fileName().toLocal8Bit().constData(), 1);
+        g_appFolder = m_folder.toStdWString();
+        g_repairMode = 0;
+        g_skipPreview = 0;
+        g_startupSplashWait = std::chrono::milliseconds(0);
+        CSingleInstance::SetServerName(QStringLiteral("kvzip-gui-test-%1").arg(::getpid()));
+        m_previousChooser = CVelmorDlg::SetFileChooser([this](QWidget*) { return m_choice; });
+        m_previousRunner = CVelmorDlg::SetPreviewRunner(
+            [this](CVelmorDlg& owner) { m_previewRuns.push_back(owner.isVisible()); });
+        m_previousEnd = platform::SetEndProcessHook([this](int code) { m_ended.push_back(code); });
+        m_previousOpen = platform::SetShellOpenHook([this](const std::wstring& target) {
+            m_opened.push_back(target);
+            return true;
+        });
+    }
+
+    void TearDown() override {
+        CVelmorDlg::SetFileChooser(m_previousChooser);
+        CVelmorDlg::SetPreviewRunner(m_previousRunner);
+        platform::SetEndProcessHook(m_previousEnd);
+        platform::SetShellOpenHook(m_previousOpen);
+        CSingleInstance::SetServerName(QString());
+        FreeSourceFiles();
+        ::unsetenv("KVZIP_REGISTRY");
+    }
+
+    QString Archive(const QString& name) {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("PK\x03\x04");
+        return path;
+    }
+
+    std::string Log() const {
+        QFile file(m_dir.filePath(QStringLiteral("Activity Log.txt")));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll().toStdString();
+    }
+
+    void ClearLogFile() { QFile::remove(m_dir.filePath(QStringLiteral("Activity Log.txt"))); }
+
+    static QStringList Rows(const CVelmorDlg& dialog) {
+        QStringList rows;
+        for (int i = 0; i < dialog.m_sourceList->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = dialog.m_sourceList->topLevelItem(i);
+            rows << item->text(0) + QLatin1Char(' ') + QFileInfo(item->text(1)).fileName();
+        }
+        return rows;
+    }
+
+    static void Select(CVelmorDlg& dialog, int row) {
+        QTreeWidgetItem* item = dialog.m_sourceList->topLevelItem(row);
+        dialog.m_sourceList->setCurrentItem(item);
+        item->setSelected(true);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_folder;
+    QStringList m_choice;
+    std::vector<bool> m_previewRuns; // whether the main window showed meanwhile
+    std::vector<int> m_ended;
+    std::vector<std::wstring> m_opened;
+
+private:
+    CVelmorDlg::FileChooser m_previousChooser;
+    CVelmorDlg::PreviewRunner m_previousRunner;
+    platform::EndProcessHook m_previousEnd;
+    platform::ShellOpenHook m_previousOpen;
+};
+
+} // namespace
+
+TEST_F(MainDialogTest, InitialisationSetsUpTheWindowAndWritesTheStartBanner) {
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    EXPECT_TRUE(dialog.m_backgroundLoaded == QFile::exists(m_folder + "/Kelvane-Zip.bmp"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Kelvane for Zip"));
+    EXPECT_EQ(g_mainDlg, &dialog);
+    EXPECT_EQ(g_mainDialogCommands, &dialog);
+    EXPECT_TRUE(dialog.m_quickRepairRadio->isChecked());
+    EXPECT_FALSE(dialog.m_advanceRepairRadio->isChecked());
+    EXPECT_FALSE(dialog.m_skipPreviewCheck->isChecked());
+    EXPECT_FALSE(dialog.IsMenuItemEnabled(res::ID_FILE_SAVECURRENTFILE));
+    EXPECT_FALSE(dialog.IsMenuItemEnabled(res::ID_FILE_SAVEALL));
+    EXPECT_TRUE(dialog.IsMenuItemEnabled(res::ID_FILE_SELECTFILE));
+    EXPECT_FALSE(dialog.m_clearAllButton->isEnabled());
+    EXPECT_FALSE(dialog.m_clearSelectedButton->isEnabled());
+    ASSERT_EQ(dialog.m_sourceList->columnCount(), 2);
+    EXPECT_EQ(dialog.m_sourceList->headerItem()->text(0), QStringLiteral(" File No."));
+    EXPECT_EQ(dialog.m_sourceList->headerItem()->text(1), QStringLiteral(" File Name"));
+    EXPECT_EQ(dialog.m_sourceList->columnWidth(0), 60);
+    EXPECT_EQ(dialog.m_sourceList->columnWidth(1), 500);
+
+    const std::string banner =
+        "\r\n\r\n\r\n\r\n" + Stars(33) + " Start Log File " + Stars(32) + "\r\n\r\n" + Stars(30) +
+        "Kelvane for Zip" + Stars(29) +
+        "\r\n\r\nVersion 1.0\r\nDate    ([0-9]{1,2})\\\\([0-9]{1,2})"
+        "\\\\([0-9]{4})\r\nTime    ([0-9]{1,2}):([0-9]{1,2}):([0-9]{1,2})\r\n\r\n" +
+        Stars(25) + " Step 1 :- Source Files Selection " + Stars(23) + "\r\n\r\n";
+    const std::string escaped = std::regex_replace(banner, std::regex(R"(\*)"), R"(\*)");
+    std::smatch match;
+    const std::string log = Log();
+    ASSERT_TRUE(std::regex_match(log, match, std::regex(escaped))) << log;
+    for (int group = 1; group <= 6; ++group)
+        EXPECT_FALSE(match[group].length() > 1 && match[group].str().front() == '0')
+            << "leading zero in " << match[group].str();
+}
+
+TEST_F(MainDialogTest, SameArchiveTwiceEvenInOtherCaseGivesOneRow) {
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    const QString first = Archive(QStringLiteral("photos.zip"));
+    const QString upper = Archive(QStringLiteral("PHOTOS.ZIP"));
+    const QString other = Archive(QStringLiteral("mail.zip"));
+    m_choice = {first, QString(), m_dir.filePath(QStringLiteral("gone.zip")), first, other};
+    dialog.SendCommand(res::IDC_BROWSE);
+    m_choice = {upper, other};
+    dialog.SendCommand(res::ID_FILE_SELECTFILE);
+    EXPECT_EQ(Rows(dialog), (QStringList{"1 photos.zip", "2 mail.zip"}));
+    EXPECT_TRUE(dialog.m_clearAllButton->isEnabled());
+    EXPECT_TRUE(dialog.m_clearSelectedButton->isEnabled());
+}
+
+TEST_F(MainDialogTest, RemovingTheMiddleRowRenumbersAndTheNextGetsThree) {
+    ScriptedMessageBox boxes{IDYES};
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    m_choice = {Archive("a.zip"), Archive("b.zip"), Archive("c.zip")};
+    dialog.SendCommand(res::IDC_BROWSE);
+    Select(dialog, 1);
+    dialog.SendCommand(res::IDC_CLEAR_SELECTED);
+    EXPECT_EQ(Rows(dialog), (QStringList{"1 a.zip", "2 c.zip"}));
+    m_choice = {Archive("d.zip")};
+    dialog.SendCommand(res::IDC_BROWSE);
+    EXPECT_EQ(Rows(dialog), (QStringList{"1 a.zip", "2 c.zip", "3 d.zip"}));
+    EXPECT_EQ(boxes.AskedTexts(),
+              std::vector<std::wstring>{L"Do you want to clear the selected file?"});
+}
+
+TEST_F(MainDialogTest, ClearButtonsAskAndFollowTheRows) {
+    ScriptedMessageBox boxes{IDOK, IDNO, IDYES, IDNO, IDYES};
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    dialog.SendCommand(res::IDC_CLEAR_ALL); // empty: asks nothing
+    dialog.SendCommand(res::IDC_CLEAR_SELECTED);
+    m_choice = {Archive("a.zip"), Archive("b.zip")};
+    dialog.SendCommand(res::IDC_BROWSE);
+    Select(dialog, 0);
+    dialog.SendCommand(res::IDC_CLEAR_SELECTED); // No
+    EXPECT_EQ(Rows(dialog).size(), 2);
+    Select(dialog, 0);
+    dialog.SendCommand(res::IDC_CLEAR_SELECTED); // Yes
+    EXPECT_EQ(Rows(dialog), QStringList{"1 b.zip"});
+    EXPECT_TRUE(dialog.m_clearAllButton->isEnabled());
+    dialog.SendCommand(res::IDC_CLEAR_ALL); // No
+    EXPECT_EQ(Rows(dialog).size(), 1);
+    Select(dialog, 0);
+    dialog.SendCommand(res::IDC_CLEAR_SELECTED); // Yes: the last row
+    EXPECT_TRUE(Rows(dialog).isEmpty());
+    EXPECT_FALSE(dialog.m_clearAllButton->isEnabled());
+    EXPECT_FALSE(dialog.m_clearSelectedButton->isEnabled());
+    EXPECT_EQ(boxes.AskedTexts(), (std::vector<std::wstring>{
+                                      L"Please select any file to remove",
+                                      L"Do you want to clear the selected file?",
+                                      L"Do you want to clear the selected file?",
+                                      L"Do you want to clear all files ?",
+                                      L"Do you want to clear the selected file?",
+                                  }));
+    EXPECT_EQ(boxes.AskedBoxes()[0].style,
+              unsigned(platform::MB_OK | platform::MB_ICONINFORMATION | platform::MB_SYSTEMMODAL));
+    EXPECT_EQ(boxes.AskedBoxes()[0].caption, L"Kelvane for Zip");
+}
+
+TEST_F(MainDialogTest, RepairWithAnEmptyListLogsTheBlocksAndSaysSo) {
+    ScriptedMessageBox boxes;
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    ClearLogFile();
+    dialog.SendCommand(res::IDC_REPAIR);
+    EXPECT_EQ(boxes.AskedTexts(),
+              std::vector<std::wstring>{L"No files selected, Kindly select a file"});
+    EXPECT_TRUE(m_previewRuns.empty());
+    EXPECT_EQ(Log(), "Source Files :\r\n______________\r\n\r\n\r\n\r\nRepair Mode  :      Quick "
+                     "Repair\r\n______________\r\n\r\nSkip Preview Status :    FALSE\r\n"
+                     "____________________");
+}
+
+TEST_F(MainDialogTest, RepairChecksTheLastRowAndRunsThePreviewHidden) {
+    ScriptedMessageBox boxes;
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    dialog.show();
+    const QString first = Archive("first.zip");
+    const QString last = Archive("last.zip");
+    m_choice = {first, last};
+    dialog.SendCommand(res::IDC_BROWSE);
+
+    QFile::remove(first); // only the last row's file counts
+    dialog.SendCommand(res::IDC_REPAIR);
+    dialog.SendCommand(res::IDC_REPAIR); // again: the same two files, no more
+    EXPECT_EQ(m_previewRuns, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(g_sourceFileCount, 2);
+    EXPECT_EQ(GetSourcePath(0), first.toStdWString());
+    EXPECT_EQ(GetSourcePath(1), last.toStdWString());
+    EXPECT_EQ(GetSourcePath(2), L"");
+    EXPECT_NE(Log().find("Step 2 :- Analysis Of Files" + Stars(29) +
+                         "\r\n\r\nTotal Files Count :    2\r\n"),
+              std::string::npos);
+
+    QFile::remove(last);
+    dialog.SendCommand(res::IDC_REPAIR);
+    EXPECT_EQ(m_previewRuns.size(), 2u);
+    EXPECT_EQ(boxes.AskedTexts(),
+              std::vector<std::wstring>{L"No files selected, Kindly select a file"});
+}
+
+TEST_F(MainDialogTest, RepairModeAndSkipPreviewFromButtonsAndMenu) {
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    ClearLogFile();
+    dialog.SendCommand(res::ID_REPAIRMODE_ADVANCEREPAIR);
+    EXPECT_EQ(g_repairMode, 1);
+    EXPECT_TRUE(dialog.m_advanceRepairRadio->isChecked());
+    EXPECT_FALSE(dialog.m_quickRepairRadio->isChecked());
+    EXPECT_EQ(Log(), "\r\n\r\nRepair Mode  :      Advance  Repair\r\n______________\r\n");
+    dialog.m_quickRepairRadio->click();
+    EXPECT_EQ(g_repairMode, 0);
+    EXPECT_TRUE(Log().ends_with("Repair Mode  :      Quick Repair\r\n______________\r\n"));
+
+    dialog.m_skipPreviewCheck->click();
+    EXPECT_EQ(g_skipPreview, 1);
+    dialog.SendCommand(res::ID_OPTION_SKIPPREVIEW);
+    EXPECT_EQ(g_skipPreview, 0);
+    EXPECT_FALSE(dialog.m_skipPreviewCheck->isChecked());
+    dialog.SendCommand(res::ID_OPTION_SKIPPREVIEW);
+    EXPECT_TRUE(dialog.m_skipPreviewCheck->isChecked());
+
+    ScriptedMessageBox boxes;
+    m_choice = {Archive("a.zip")};
+    dialog.SendCommand(res::IDC_BROWSE);
+    dialog.SendCommand(res::ID_REPAIRMODE_ADVANCEREPAIR);
+    dialog.SendCommand(res::IDC_REPAIR);
+    EXPECT_NE(Log().find("Repair Mode  :      Advance  Repair\r\n______________\r\n\r\n"
+                         "Skip Preview Status :    TRUE"),
+              std::string::npos);
+}
+
+TEST_F(MainDialogTest, LogHelpAndAboutCommands) {
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    dialog.SendCommand(res::ID_OPTION_VIEWLOG);
+    dialog.SendCommand(res::ID_HELP_CONTENTS);
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    EXPECT_FALSE(dialog.DeliverToFilter(dialog.m_sourceList, &f1));
+    const std::wstring help = m_folder.toStdWString() + L"/Kelvane for Zip.html";
+    EXPECT_EQ(m_opened, (std::vector<std::wstring>{m_folder.toStdWString() + L"/Activity Log.txt",
+                                                   help, help}));
+
+    {
+        ScriptedMessageBox boxes{IDYES};
+        dialog.SendCommand(res::ID_OPTION_CLEARLOG);
+        EXPECT_EQ(Log(), "\r\n");
+    }
+
+    // About from the menu and from the system menu, a fresh box each time.
+    int shown = 0;
+    for (int way = 0; way < 2; ++way) {
+        QTimer::singleShot(0, [&] {
+            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                ++shown;
+                EXPECT_FALSE(about->m_siteLink->m_visited);
+                about->m_siteLink->m_visited = true;
+                QTest::keyClick(about, Qt::Key_Escape);
+            }
+        });
+        if (way == 0)
+            dialog.SendCommand(res::ID_HELP_ABOUT);
+        else
+            dialog.SystemMenu()->actions().last()->trigger();
+    }
+    EXPECT_EQ(shown, 2);
+}
+
+TEST_F(MainDialogTest, EscAsksAndEndsTheProcessOnYes) {
+    ScriptedMessageBox boxes{IDNO, IDYES};
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_TRUE(dialog.DeliverToFilter(dialog.m_sourceList, &esc));
+    EXPECT_TRUE(m_ended.empty());
+    EXPECT_TRUE(dialog.DeliverToFilter(dialog.m_sourceList, &esc));
+    EXPECT_EQ(m_ended, std::vector<int>{0});
+    ASSERT_EQ(boxes.AskedBoxes().size(), 2u);
+    EXPECT_EQ(boxes.AskedBoxes()[0].text, L"Do you want to exit ? ");
+    EXPECT_EQ(boxes.AskedBoxes()[0].owner, nullptr);
+}
+
+TEST_F(MainDialogTest, CloseBoxDisablesRepairWhileAskingAndEndsOnYes) {
+    CVelmorDlg dialog;
+    std::vector<bool> repairEnabled;
+    auto previous = platform::SetMessageBoxHandler(
+        [&](void*, const std::wstring& text, const std::wstring&, unsigned) {
+            EXPECT_EQ(text, L"Do you want to exit?");
+            repairEnabled.push_back(dialog.m_repairButton->isEnabled());
+            return repairEnabled.size() == 1 ? IDNO : IDYES;
+        });
+    QTimer::singleShot(0, [&] {
+        dialog.close(); // No: stays
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.m_repairButton->isEnabled());
+        dialog.close(); // Yes
+    });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    platform::SetMessageBoxHandler(previous);
+    EXPECT_EQ(repairEnabled, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(m_ended.empty());
+}
+
+TEST_F(MainDialogTest, FileExitCancelsOnYes) {
+    ScriptedMessageBox boxes{IDNO, IDYES};
+    CVelmorDlg dialog;
+    QTimer::singleShot(0, [&] {
+        dialog.SendCommand(res::ID_FILE_EXIT);
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.SendCommand(res::ID_FILE_EXIT);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+}
+
+TEST_F(MainDialogTest, ProxyLifetimeEitherWayRoundAndHidingWhileItLives) {
+    ScriptedMessageBox boxes{IDYES, IDYES};
+    const int locks = automation::AppLockCount();
+    auto dialog = std::make_unique<CVelmorDlg>();
+    dialog->CreateFromTemplate();
+    SetMainWindow(dialog.get());
+    auto* proxy = static_cast<CVelmorDlgAutoProxy*>(CVelmorDlgAutoProxy::CreateForClient());
+    EXPECT_EQ(proxy->m_pDialog, dialog.get());
+    EXPECT_EQ(dialog->m_pAutoProxy, proxy);
+    EXPECT_EQ(automation::AppLockCount(), locks + 1);
+
+    // While a client holds it, Exit, OK and Cancel only hide the window.
+    QTimer::singleShot(0, [&] {
+        dialog->SendCommand(res::ID_FILE_EXIT);
+        const bool hiddenByExit = !dialog->isVisible();
+        dialog->show();
+        dialog->SendCommand(platform::IDOK);
+        EXPECT_TRUE(hiddenByExit);
+        EXPECT_FALSE(dialog->isVisible());
+        proxy->AddRef();
+        proxy->Release();
+        EXPECT_EQ(proxy->Release(), 0u); // the client lets go
+        EXPECT_EQ(dialog->m_pAutoProxy, nullptr);
+        dialog->show();
+        dialog->SendCommand(res::ID_FILE_EXIT); // now it ends
+    });
+    EXPECT_EQ(dialog->DoModal(), IDCANCEL);
+    EXPECT_EQ(automation::AppLockCount(), locks);
+
+    // The dialog goes first: the proxy outlives it without a dangling pointer.
+    proxy = static_cast<CVelmorDlgAutoProxy*>(CVelmorDlgAutoProxy::CreateForClient());
+    EXPECT_EQ(dialog->m_pAutoProxy, proxy);
+    dialog.reset();
+    EXPECT_EQ(GetMainWindow(), nullptr);
+    EXPECT_EQ(proxy->m_pDialog, nullptr);
+    proxy->Release();
+    EXPECT_EQ(automation::AppLockCount(), locks);
+
+    // No main dialog: the object stands alone.
+    proxy = static_cast<CVelmorDlgAutoProxy*>(CVelmorDlgAutoProxy::CreateForClient());
+    EXPECT_EQ(proxy->m_pDialog, nullptr);
+    proxy->Release();
+}
+
+TEST_F(MainDialogTest, DroppedArchivesArriveLikeBrowsedOnes) {
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    dialog.show();
+    const QString archive = Archive("dropped.zip");
+    const QString notes = Archive("notes.txt");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(archive), QUrl::fromLocalFile(notes),
+                  QUrl::fromLocalFile(archive), QUrl::fromLocalFile(m_folder)});
+    const QPoint at = dialog.m_sourceList->geometry().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &drop);
+    EXPECT_EQ(Rows(dialog), QStringList{"1 dropped.zip"});
+
+    QMimeData text;
+    text.setText(QStringLiteral("not files"));
+    QDragEnterEvent refused(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(MainDialogTest, ASecondInstanceIsToldAndEnds) {
+    CSingleInstance first;
+    ASSERT_TRUE(first.Claim());
+    ScriptedMessageBox boxes;
+    CVelmorDlg dialog;
+    dialog.CreateFromTemplate();
+    EXPECT_EQ(boxes.AskedTexts(), std::vector<std::wstring>{L"Kelvane for Zip is already running"});
+    EXPECT_EQ(m_ended, std::vector<int>{0});
+}
