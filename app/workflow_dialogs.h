@@ -7,19 +7,11 @@
 #include "workflow/file_save_dialog.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_msg_dialog.h"
-#include "workflow/saving_dialog_runner.h"
 
+// Makes g_fileSaveDlg and g_overwritePromptDlg for its lifetime; the preview
+// then runs the saving dialog on the file it shows.
 class CWorkflowDialogs {
-public:
-    // Makes g_fileSaveDlg and g_overwritePromptDlg and lets the preview run
-    // the saving dialog on the file it shows.
-    CWorkflowDialogs();
-    ~CWorkflowDialogs();
-    CWorkflowDialogs(const CWorkflowDialogs&) = delete;
-    CWorkflowDialogs& operator=(const CWorkflowDialogs&) = delete;
-
 private:
     platform::GlobalDialog<CSaveMsg> m_prompt{g_overwritePromptDlg};
     platform::GlobalDialog<CFileSave> m_saving{g_fileSaveDlg};
-    SavingDialogRunner m_previousRunner;
 };

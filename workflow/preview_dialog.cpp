@@ -57,6 +57,11 @@ CPreview::CPreview(QWidget* parent) : CDialog(res::Dialog(res::IDD_PREVIEW), par
     g_runAnalysisOnPaint = 0;
 }
 
+CPreview::~CPreview() {
+    if (g_previewDlg == this)
+        g_previewDlg = nullptr;
+}
+
 bool CPreview::OnInitDialog() {
     AppendAboutToSystemMenu(*this);
     setWindowTitle(QString::fromStdWString(g_appTitle));

@@ -16,6 +16,8 @@ class CPreview : public platform::CDialog, public IAnalysisList {
 
 public:
     explicit CPreview(QWidget* parent = nullptr);
+    // Leaves no dangling g_previewDlg behind for the saving dialog to read.
+    ~CPreview() override;
 
     // Shared with the workers through g_previewDlg: the file shown (1-based,
     // 0 before one is chosen) and the list of its entries.
