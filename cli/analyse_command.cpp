@@ -53,10 +53,9 @@ public:
     int CurrentFileNumber() override { return m_number; }
     int EntryRowCount() override { return static_cast<int>(rows.size()); }
     void DeleteAllEntryRows() override { rows.clear(); }
-    void InsertEntryRow(int row, const EntryRow& entry) override {
-        rows.insert(rows.begin() +
-                        std::min<std::size_t>(static_cast<std::size_t>(row), rows.size()),
-                    entry);
+    void AppendEntryRows(std::vector<EntryRow> batch) override {
+        rows.insert(rows.end(), std::make_move_iterator(batch.begin()),
+                    std::make_move_iterator(batch.end()));
     }
     void SetListedCount(const std::wstring&) override {}
     void SetBarPosition(int position) override { m_display.SetCurrent(position); }

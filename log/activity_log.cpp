@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -112,7 +113,11 @@ std::wstring ResolveActivityLogPath() {
     return folder + kActivityLogName;
 }
 
-int WriteActivityLog(std::wstring_view text) {
+namespace {
+
+// Appends what `bytesFor` makes of the log as it stands (an open descriptor
+// and its size), under the lock of this process and the file's own lock.
+int AppendToLog(const std::function<std::string(int fd, off_t size)>& bytesFor) {
     std::lock_guard<std::mutex> lock(g_logLock);
     const std::string path = platform::EncodeLocal(ResolveActivityLogPath());
     MakeWritable(path);
@@ -125,11 +130,27 @@ int WriteActivityLog(std::wstring_view text) {
     if (::fstat(fd, &info) == 0) {
         // Emptied in place under the lock: deleting it would let a writer
         // of another process append to a file that is already gone.
-        const bool fits = static_cast<std::uint64_t>(info.st_size) <= kActivityLogLimit ||
-                          ::ftruncate(fd, 0) == 0;
-        written = fits && WriteAll(fd, EncodeForLog(text));
+        const bool outgrown = static_cast<std::uint64_t>(info.st_size) > kActivityLogLimit;
+        const bool fits = !outgrown || ::ftruncate(fd, 0) == 0;
+        written = fits && WriteAll(fd, bytesFor(fd, outgrown ? 0 : info.st_size));
     }
     // Closing drops the lock too.
     const bool closed = ::close(fd) == 0;
     return written && closed ? 1 : 0;
+}
+
+} // namespace
+
+int WriteActivityLog(std::wstring_view text) {
+    const std::string bytes = EncodeForLog(text);
+    return AppendToLog([&bytes](int, off_t) { return bytes; });
+}
+
+int StartActivityLogLine() {
+    return AppendToLog([](int fd, off_t size) {
+        char last = '\n';
+        if (size > 0 && ::pread(fd, &last, 1, size - 1) != 1)
+            last = '\n';
+        return last == '\n' ? std::string() : std::string("\r\n");
+    });
 }

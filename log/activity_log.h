@@ -23,6 +23,10 @@ inline constexpr std::size_t kActivityLogWriteLimit = 200;
 // no write is lost to another. Returns 1 when written, 0 otherwise.
 int WriteActivityLog(std::wstring_view text);
 
+// Writes "\r\n" unless the log is empty or ends a line already, so that the
+// next text starts a line of its own whatever was written before it.
+int StartActivityLogLine();
+
 // Sends every later write, Clear Log and the viewer to `path` instead of the
 // file the registry names (the command line's --log); empty undoes it.
 void SetActivityLogFile(std::wstring path);

@@ -23,8 +23,8 @@ void AnalysisGuiHost::DeleteAllEntryRows() {
     RunOnGuiThread([&] { m_list.DeleteAllEntryRows(); });
 }
 
-void AnalysisGuiHost::InsertEntryRow(int row, const EntryRow& entry) {
-    RunOnGuiThread([&] { m_list.InsertEntryRow(row, entry); });
+void AnalysisGuiHost::AppendEntryRows(std::vector<EntryRow> rows) {
+    RunOnGuiThread([&] { m_list.AppendEntryRows(std::move(rows)); });
 }
 
 void AnalysisGuiHost::SetListedCount(const std::wstring& text) {

@@ -14,7 +14,8 @@ public:
     int CurrentFileNumber() override;
     int EntryRowCount() override;
     void DeleteAllEntryRows() override;
-    void InsertEntryRow(int row, const EntryRow& entry) override;
+    // One blocking call per batch.
+    void AppendEntryRows(std::vector<EntryRow> rows) override;
     void SetListedCount(const std::wstring& text) override;
     void SetBarPosition(int position) override;
     // Invalidates the dialog: its next paint closes it.

@@ -7,6 +7,7 @@
 #include "workflow/entry_row.h"
 
 #include <string>
+#include <vector>
 
 class AnalysisHost {
 public:
@@ -16,8 +17,11 @@ public:
     virtual int CurrentFileNumber() = 0;
     virtual int EntryRowCount() = 0;
     virtual void DeleteAllEntryRows() = 0;
-    virtual void InsertEntryRow(int row, const EntryRow& entry) = 0;
-    // The preview's counter of listed entries (control 1043).
+    // Appends `rows` to the entry list in their order. The worker hands its
+    // rows over in batches, so that listing costs the window the same at the
+    // last row as at the first.
+    virtual void AppendEntryRows(std::vector<EntryRow> rows) = 0;
+    // The preview's counter of listed entries (control 1043), after each batch.
     virtual void SetListedCount(const std::wstring& text) = 0;
     // Moves the analysis dialog's bar; called only when the position changes.
     virtual void SetBarPosition(int position) = 0;

@@ -8,8 +8,9 @@
 
 #include <string>
 
+class CEntryListModel;
+class CEntryListView;
 class CTransparentStatic;
-class QTreeWidget;
 
 class CPreview : public platform::CDialog, public IAnalysisList {
     Q_OBJECT
@@ -22,7 +23,7 @@ public:
     // Shared with the workers through g_previewDlg: the file shown (1-based,
     // 0 before one is chosen) and the list of its entries.
     int m_currentFileNumber = 0;
-    QTreeWidget* m_entryList = nullptr;
+    CEntryListView* m_entryList = nullptr;
     CTransparentStatic* m_fileNumber = nullptr;
     CTransparentStatic* m_sourcePath = nullptr;
     CTransparentStatic* m_listedCount = nullptr;
@@ -39,7 +40,7 @@ public:
     int CurrentFileNumber() const override { return m_currentFileNumber; }
     int EntryRowCount() const override;
     void DeleteAllEntryRows() override;
-    void InsertEntryRow(int row, const EntryRow& entry) override;
+    void AppendEntryRows(std::vector<EntryRow> rows) override;
     void SetListedCount(const std::wstring& text) override;
 
 protected:
@@ -66,4 +67,7 @@ private:
     void EnableButtons(std::initializer_list<int> ids, bool enabled);
 
     bool m_analysisOpen = false;
+    // The rows of the file shown; the list control is made anew with the
+    // dialog's controls, the rows stay here.
+    CEntryListModel* m_entryModel = nullptr;
 };

@@ -25,11 +25,11 @@ void RecordingAnalysisHost::DeleteAllEntryRows() {
     rows.clear();
 }
 
-void RecordingAnalysisHost::InsertEntryRow(int row, const EntryRow& entry) {
-    calls.push_back("row " + std::to_string(row) + " " + platform::EncodeLocal(entry.name));
-    rows.insert(rows.begin() + row, entry);
-    if (onRow)
-        onRow();
+void RecordingAnalysisHost::AppendEntryRows(std::vector<EntryRow> batch) {
+    calls.push_back("rows " + std::to_string(batch.size()));
+    rows.insert(rows.end(), batch.begin(), batch.end());
+    if (onRows)
+        onRows();
 }
 
 void RecordingAnalysisHost::SetListedCount(const std::wstring& text) {

@@ -22,21 +22,21 @@ public:
     int CurrentFileNumber() override;
     int EntryRowCount() override;
     void DeleteAllEntryRows() override;
-    void InsertEntryRow(int row, const EntryRow& entry) override;
+    void AppendEntryRows(std::vector<EntryRow> batch) override;
     void SetListedCount(const std::wstring& text) override;
     void SetBarPosition(int position) override;
     void AnalysisFinished() override;
     void ArchiveError(const std::wstring& reason) override;
 
-    // Every call, e.g. "bar 12", "row 0 a.txt", "count 1", "finished".
+    // Every call, e.g. "bar 12", "rows 3", "count 3", "finished".
     std::vector<std::string> calls;
     std::vector<int> bars;
     std::vector<EntryRow> rows;
     std::vector<std::wstring> errors;
     std::wstring listedCount;
     int fileNumber;
-    // Runs after a row was inserted, on the worker's thread.
-    std::function<void()> onRow;
+    // Runs after a batch of rows was added, on the worker's thread.
+    std::function<void()> onRows;
     // Runs after the bar moved.
     std::function<void(int)> onBar;
 };

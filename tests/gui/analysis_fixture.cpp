@@ -3,6 +3,7 @@
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
 #include "platform/text.h"
+#include "workflow/analysis_worker.h"
 #include "workflow/repair_state.h"
 
 #include <QTimer>
@@ -10,9 +11,8 @@
 
 namespace kvtest {
 
-void RecordingList::InsertEntryRow(int row, const EntryRow& entry) {
-    const auto at = std::min<std::size_t>(static_cast<std::size_t>(row), rows.size());
-    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), entry);
+void RecordingList::AppendEntryRows(std::vector<EntryRow> batch) {
+    rows.insert(rows.end(), batch.begin(), batch.end());
     if (afterInsert)
         afterInsert(static_cast<int>(rows.size()));
 }
@@ -25,6 +25,7 @@ std::vector<std::wstring> RecordingList::Names() const {
 }
 
 AnalysisSandbox::AnalysisSandbox() {
+    g_entryRowBatchTime = std::chrono::milliseconds(0);
     SetActivityLogFile(platform::DecodeLocal((m_dir / "Activity Log.txt").string()));
     g_appTitle = L"Kelvane for Zip";
     g_appFolder = platform::DecodeLocal(KVZIP_DATA_DIR);
@@ -45,6 +46,7 @@ AnalysisSandbox::~AnalysisSandbox() {
     g_closeAnalysisDlg = 0;
     g_reapAnalysisThread = 0;
     SetActivityLogFile(L"");
+    g_entryRowBatchTime = std::chrono::milliseconds(50);
 }
 
 std::wstring AnalysisSandbox::WriteArchive(const std::string& file,
