@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
@@ -35,41 +36,75 @@ std::string ArchiveOf(const std::vector<std::pair<std::string, std::string>>& fi
     return zip.Bytes();
 }
 
+// A private installation folder, registry store and log, two archives on
+// disk, and the process end and folder browser recorded.
+class WholeRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = m_dir.path().toStdString();
+        fs::create_directories(Install());
+        fs::create_directories(Destination());
+        kvtest::WriteFileBytes(m_root / "registry.ini",
+                               "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + Install().string() + "\n");
+        ::setenv("KVZIP_REGISTRY", (m_root / "registry.ini").c_str(), 1);
+        g_appFolder = Install().wstring();
+        g_repairMode = 0;
+        g_skipPreview = 0;
+        g_startupSplashWait = std::chrono::milliseconds(0);
+        CSingleInstance::SetServerName(QStringLiteral("kvzip-whole-run-%1").arg(::getpid()));
+        kvtest::WriteFileBytes(First(), ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
+        kvtest::WriteFileBytes(Second(), ArchiveOf({{"c.txt", "charlie"}}));
+        m_previousEnd = platform::SetEndProcessHook([this](int code) { m_ended.push_back(code); });
+        m_previousBrowser =
+            platform::SetFolderBrowserHook([this](const QString&) -> std::optional<std::wstring> {
+                return Destination().wstring();
+            });
+    }
+
+    void TearDown() override {
+        platform::SetEndProcessHook(m_previousEnd);
+        platform::SetFolderBrowserHook(m_previousBrowser);
+        CSingleInstance::SetServerName(QString());
+        FreeSourceFiles();
+        g_repairMode = 0;
+        ::unsetenv("KVZIP_REGISTRY");
+    }
+
+    fs::path Install() const { return m_root / "install"; }
+    fs::path Destination() const { return m_root / "out"; }
+    fs::path First() const { return m_root / "letters.zip"; }
+    fs::path Second() const { return m_root / "photos.zip"; }
+    static QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
+    std::string Log() const {
+        return kvtest::ReadFileBytes(Install() / "Activity Log.txt").value_or("");
+    }
+    // The preview once its first analysis has run and its buttons are back.
+    static CPreview* AnalysedPreview() {
+        auto* preview = dynamic_cast<CPreview*>(QApplication::activeModalWidget());
+        if (preview == nullptr || g_runAnalysisOnPaint != 0 || g_analysisThread.IsRunning() ||
+            !preview->GetDlgItem(res::IDC_BACK)->isEnabled())
+            return nullptr;
+        return preview;
+    }
+
+    std::vector<int> m_ended;
+
+private:
+    QTemporaryDir m_dir;
+    fs::path m_root;
+    platform::EndProcessHook m_previousEnd;
+    platform::FolderBrowserHook m_previousBrowser;
+};
+
 } // namespace
 
-TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
-    QTemporaryDir dir;
-    const fs::path root = dir.path().toStdString();
-    const fs::path install = root / "install";
-    const fs::path destination = root / "out";
-    fs::create_directories(install);
-    fs::create_directories(destination);
-    kvtest::WriteFileBytes(root / "registry.ini",
-                           "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + install.string() + "\n");
-    ::setenv("KVZIP_REGISTRY", (root / "registry.ini").c_str(), 1);
-    g_appFolder = install.wstring();
-    g_repairMode = 0;
-    g_skipPreview = 0;
-    g_startupSplashWait = std::chrono::milliseconds(0);
-    CSingleInstance::SetServerName(QStringLiteral("kvzip-whole-run-%1").arg(::getpid()));
-
-    const fs::path first = root / "letters.zip";
-    const fs::path second = root / "photos.zip";
-    kvtest::WriteFileBytes(first, ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
-    kvtest::WriteFileBytes(second, ArchiveOf({{"c.txt", "charlie"}}));
-
-    std::vector<int> ended;
-    auto previousEnd = platform::SetEndProcessHook([&](int code) { ended.push_back(code); });
-    auto previousBrowser = platform::SetFolderBrowserHook(
-        [&](const QString&) -> std::optional<std::wstring> { return destination.wstring(); });
+TEST_F(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     ScriptedMessageBox boxes;
-
     const CWorkflowDialogs workflowDialogs;
     CVelmorDlg dialog;
     dialog.CreateFromTemplate();
     dialog.show();
-    dialog.AddSourceFiles(
-        {QString::fromStdString(first.string()), QString::fromStdString(second.string())});
+    dialog.AddSourceFiles({Q(First()), Q(Second())});
 
     // Plays the user in whichever dialog is on top.
     bool saved = false;
@@ -84,17 +119,14 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
             // while its own slot still runs under a modal loop.
             QTimer::singleShot(0, completion->GetDlgItemAs<QPushButton>(res::IDC_VIEW_LOG_OK),
                                &QPushButton::click);
-        } else if (auto* preview = dynamic_cast<CPreview*>(modal)) {
-            auto* saveAll = preview->GetDlgItemAs<QPushButton>(res::IDC_SAVE_ALL);
-            if (!saved && saveAll->isEnabled() && g_runAnalysisOnPaint == 0 &&
-                !g_analysisThread.IsRunning()) {
-                saved = true;
-                mainHiddenDuringPreview = !dialog.isVisible();
-                QTimer::singleShot(0, saveAll, &QPushButton::click);
-            } else if (completions > 0) {
-                // The process would have ended here; the test closes the rest.
-                preview->EndDialog(platform::IDCANCEL);
-            }
+        } else if (CPreview* preview = AnalysedPreview(); preview && !saved) {
+            saved = true;
+            mainHiddenDuringPreview = !dialog.isVisible();
+            QTimer::singleShot(0, preview->GetDlgItemAs<QPushButton>(res::IDC_SAVE_ALL),
+                               &QPushButton::click);
+        } else if (auto* open = dynamic_cast<CPreview*>(modal); open && completions > 0) {
+            // The process would have ended here; the test closes the rest.
+            open->EndDialog(platform::IDCANCEL);
         }
     });
     user.start(20);
@@ -104,14 +136,15 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     EXPECT_TRUE(mainHiddenDuringPreview);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(completions, 1);
-    EXPECT_EQ(ended, std::vector<int>{0});
+    EXPECT_EQ(m_ended, std::vector<int>{0});
     EXPECT_TRUE(boxes.AskedTexts().empty());
-    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "letters" / "a.txt"), "alpha");
-    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "letters" / "dir" / "b.txt"), "bravo");
-    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "photos" / "c.txt"), "charlie");
+    EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "letters" / "a.txt"), "alpha");
+    EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "letters" / "dir" / "b.txt"),
+              "bravo");
+    EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "photos" / "c.txt"), "charlie");
 
     // The log tells the whole run in order.
-    const std::string log = kvtest::ReadFileBytes(install / "Activity Log.txt").value_or("");
+    const std::string log = Log();
     std::size_t at = 0;
     for (const char* mark :
          {"Start Log File", "Step 1 :- Source Files Selection", "Source Files :", "letters.zip",
@@ -121,10 +154,71 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
         ASSERT_NE(found, std::string::npos) << mark << " after offset " << at << " in\n" << log;
         at = found;
     }
+}
 
-    platform::SetEndProcessHook(previousEnd);
-    platform::SetFolderBrowserHook(previousBrowser);
-    CSingleInstance::SetServerName(QString());
-    FreeSourceFiles();
-    ::unsetenv("KVZIP_REGISTRY");
+// The main window runs its own modal loop, as the program runs it: Back in
+// the preview must land in it again, not end it (and with it the program).
+TEST_F(WholeRun, BackFromThePreviewReturnsToTheMainWindowReadyForAnotherRepair) {
+    ScriptedMessageBox boxes{platform::IDYES, platform::IDYES, platform::IDYES};
+    g_repairMode = 1;
+    const CWorkflowDialogs workflowDialogs;
+    CVelmorDlg dialog;
+    dialog.m_startupFiles = {Q(First()), Q(Second())};
+
+    enum class Step { repair, back, again, backAgain, exit, done };
+    Step step = Step::repair;
+    QStringList rowsAfterBack;
+    bool advanceAfterBack = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        switch (step) {
+        case Step::repair:
+        case Step::again:
+            if (modal == &dialog && dialog.isVisible()) {
+                if (step == Step::again) {
+                    rowsAfterBack = dialog.SourcePaths();
+                    advanceAfterBack = dialog.m_advanceRepairRadio->isChecked();
+                }
+                step = step == Step::repair ? Step::back : Step::backAgain;
+                QTimer::singleShot(0, dialog.m_repairButton, &QPushButton::click);
+            }
+            break;
+        case Step::back:
+        case Step::backAgain:
+            if (CPreview* preview = AnalysedPreview()) {
+                step = step == Step::back ? Step::again : Step::exit;
+                QTimer::singleShot(0, preview->GetDlgItemAs<QPushButton>(res::IDC_BACK),
+                                   &QPushButton::click);
+            }
+            break;
+        case Step::exit:
+            if (modal == &dialog && dialog.isVisible()) {
+                step = Step::done;
+                QTimer::singleShot(0, &dialog, [&] { dialog.SendCommand(res::ID_FILE_EXIT); });
+            }
+            break;
+        case Step::done:
+            break;
+        }
+    });
+    user.start(20);
+    const int result = dialog.DoModal();
+    user.stop();
+
+    EXPECT_EQ(result, platform::IDCANCEL);
+    EXPECT_EQ(step, Step::done);
+    EXPECT_EQ(rowsAfterBack, (QStringList{Q(First()), Q(Second())}));
+    EXPECT_TRUE(advanceAfterBack);
+    EXPECT_TRUE(m_ended.empty());
+    EXPECT_EQ(boxes.AskedTexts(), (std::vector<std::wstring>{
+                                      L"Do you want to go to previous step ?",
+                                      L"Do you want to go to previous step ?",
+                                      L"Do you want to exit?",
+                                  }));
+    // Each Repair ran its analysis: the second one after the first Back.
+    const std::string log = Log();
+    const std::size_t back = log.find("Return Back to Previoue Step");
+    ASSERT_NE(back, std::string::npos) << log;
+    EXPECT_NE(log.find("Step 2 :- Analysis Of Files", back), std::string::npos) << log;
 }
