@@ -81,3 +81,7 @@ run archive-extract 3 --prepare "rm -rf '$out'; mkdir -p '$out'" \
 rm -rf "$out"
 
 python3 "$here/report.py" "$results" "$random_file" "$archive"
+
+echo
+echo "The desktop program's dialogs on 100,000 entries (offscreen)..."
+python3 "$here/gui_compare.py" "$1" "$scratch" 5
