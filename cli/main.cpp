@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "platform/text.h"
+#include "platform/version.h"
 
 #include <cstdio>
 #include <string>
@@ -24,7 +25,8 @@ const char kUsage[] =
     "  repair --dest DIR [options] ARCHIVE...    the desktop program's saving pass:\n"
     "                                            DIR/Repair/<archive name>/...\n"
     "\n"
-    "Run 'kvzip COMMAND --help' for the options of a command.\n"
+    "Run 'kvzip COMMAND --help' for the options of a command,\n"
+    "'kvzip --version' for the version; the manual is kvzip(1).\n"
     "Exit codes: 0 done, 1 an archive could not be opened or read (or an output\n"
     "not written), 2 usage, 130 interrupted.\n";
 
@@ -40,6 +42,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return exitOk;
+    }
+    if (command == "--version") {
+        std::printf("kvzip (Kelvane for Zip) %s\n", KVZIP_VERSION);
         return exitOk;
     }
     if (command == "list")
