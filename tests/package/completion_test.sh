@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The bash completion of kvzip, driven as bash drives it on <Tab>: commands,
+# options, the answers of --overwrite, code pages for --name-encoding, ZIP
+# archives as operands and folders where a folder is wanted.
+# Usage: completion_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source=$(cd "$2" && pwd)
+framework=/usr/share/bash-completion/bash_completion
+if [ ! -f "$framework" ]; then
+    echo "SKIP: bash-completion is not installed: the completion is not checked"
+    exit 77
+fi
+work=$(mktemp -d "${TMPDIR:-/tmp}/kvzip-completion.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/out folder" "$work/logs"
+touch "$work/a.zip" "$work/B.ZIP" "$work/notes.txt"
+
+# Runs one completion in a fresh interactive-like bash and prints the
+# candidates sorted, one a line. The line ends where the cursor is.
+complete_line() {
+    (cd "$work" && PATH="$build/bin:$PATH" bash --norc --noprofile -c '
+        source "$1"
+        source "$2"
+        COMP_LINE=$3
+        COMP_POINT=${#COMP_LINE}
+        read -ra COMP_WORDS <<<"$COMP_LINE"
+        [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
+        COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        _kvzip kvzip "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+        printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$framework" \
+        "$source/packaging/completion/kvzip.bash" "$1")
+}
+
+failures=0
+expect() {
+    local line=$1 expected=$2 got
+    got=$(complete_line "$line" | paste -sd' ')
+    if [ "$got" != "$expected" ]; then
+        echo "FAIL: '$line<Tab>' offered '$got', expected '$expected'" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+expect "kvzip re" "repair"
+expect "kvzip " "analyse extract list repair"
+expect "kvzip --v" "--version"
+expect "kvzip repair --ov" "--overwrite"
+expect "kvzip repair --overwrite " "ask no no-to-all yes yes-to-all"
+expect "kvzip repair --overwrite=yes" "yes yes-to-all"
+expect "kvzip repair --dest " "logs out folder"
+expect "kvzip repair --current " ""
+expect "kvzip analyse --log " "B.ZIP a.zip logs notes.txt out folder"
+expect "kvzip analyse " "B.ZIP a.zip logs out folder"
+expect "kvzip repair --dest logs " "B.ZIP a.zip logs out folder"
+expect "kvzip extract a.zip " "logs out folder"
+expect "kvzip extract --json a.zip " "logs out folder"
+# Every option that `kvzip COMMAND --help` prints is offered after "--".
+for command in list extract analyse repair; do
+    offered=$(complete_line "kvzip $command --" | paste -sd' ')
+    for option in $("$build/bin/kvzip" "$command" --help | grep -oE '^ +--[a-z][a-z0-9-]*'); do
+        case " $offered " in
+        *" $option "*) ;;
+        *) echo "FAIL: 'kvzip $command --<Tab>' does not offer $option" >&2
+            failures=$((failures + 1)) ;;
+        esac
+    done
+done
+if iconv -l 2>/dev/null | grep -q 'CP437'; then
+    expect "kvzip list --name-encoding CP43" "CP437"
+fi
+
+if command -v zsh >/dev/null 2>&1; then
+    zsh -n "$source/packaging/completion/_kvzip" || { echo "FAIL: _kvzip is not valid zsh" >&2; failures=$((failures + 1)); }
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "completion test: every case passed"
