@@ -28,6 +28,7 @@ void CZipArchive::ScanEntries() {
     g_localOffsets.clear();
     g_centralOffsets.clear();
     m_descriptors.Reset();
+    m_centralSizes.Reset();
     m_centralDir.ClearEntries();
 
     CScanWindow window(m_storage, m_storage.GetLength());
@@ -49,5 +50,6 @@ bool CZipArchive::FetchEntryInfo(CFileHeader& header, std::size_t index) const {
 void CZipArchive::CloseArchive(bool /*afterError*/) {
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
+    m_centralSizes.Reset();
     m_storage.CloseStorage();
 }

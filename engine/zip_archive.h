@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/central_dir.h"
+#include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
 #include "engine/file_header.h"
 #include "engine/zip_internal_info.h"
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CScanWindow;
@@ -79,11 +81,16 @@ private:
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
     void LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset);
-    // Replaces the CRC and sizes of a bit-3 entry by its own descriptor's.
-    // Returns false when that descriptor is not in the file.
-    bool TakeOwnDescriptor(CScanWindow& window, std::uint32_t headerOffset,
-                           std::uint16_t nameLength, std::uint16_t extraLength, std::uint32_t& crc,
-                           std::uint32_t& compressedSize, std::uint32_t& uncompressedSize);
+    // The CRC and sizes of an entry with flag bit 3: the directory's record
+    // for its offset (when its header holds none), else its own descriptor,
+    // else a descriptor just before the next header. False when none is
+    // found and the header claims no data: it is then read open-ended.
+    bool TakeTrailingSizes(CScanWindow& window, std::uint32_t headerOffset,
+                           std::string_view storedName, std::uint16_t nameLength,
+                           std::uint16_t extraLength, DataDescriptor& sizes);
+    // Where the data of an open-ended entry ends: at the next local or
+    // central header, or at the end of the file.
+    static std::uint64_t OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart);
     // Moves `pos` past a header; false ends the pass.
     static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length);
 
@@ -92,6 +99,7 @@ private:
     std::uint64_t OpenEndedDataSize(const CFileHeader& header);
 
     DescriptorIndex m_descriptors;
+    CentralSizeIndex m_centralSizes;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
 };
