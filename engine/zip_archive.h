@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class CScanWindow;
@@ -19,17 +20,21 @@ class CScanWindow;
 // What became of one entry in ExtractEntryTo, for callers that report it.
 struct ExtractReport {
     enum Outcome {
-        written, // whole and stamped
+        written, // whole and stamped (an empty file too)
         partial, // the data ended early or turned bad; the bytes decoded are kept
-        skipped, // debris: P and K in the file name, no name, or no CRC and sizes
+        skipped, // debris (see FindDebris): nothing made
         refused, // no safe place for it: a path part too long
-        failed,  // the entry could not be opened or its file not created
+        failed,  // the entry could not be opened or its file or folder not made
+        folder,  // a folder entry: the folder was made, with its parents
     };
     Outcome outcome = failed;
     // Why it was skipped, refused, failed or cut short; empty when written.
     const char* reason = "";
     std::uint64_t bytesWritten = 0;
     std::wstring outputPath;
+    // Another entry of another name had this output path already: a number
+    // was added to this one's file name (" (2)").
+    bool renamed = false;
 };
 
 class CZipArchive {
@@ -47,6 +52,8 @@ public:
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
     // Deletes the table and closes the file; nothing is ever written back.
+    // Folders that extraction made get their stored times now, when no file
+    // is written into them any more.
     void CloseArchive(bool afterError);
 
     // Writes entry `index` below `folder` in chunks of `chunkSize` bytes.
@@ -96,10 +103,24 @@ private:
 
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
+    // Makes the folder or the empty file of an entry that holds no data.
+    bool MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
+                        ExtractReport& result);
+    // `path`, or "path (2)"... when an entry of another stored name has it.
+    std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
+                                 bool& renamed);
+    void StampMadeFolders();
     std::uint64_t OpenEndedDataSize(const CFileHeader& header);
 
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
+    // Output paths of this opening and the stored name that took each.
+    std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
+    struct MadeFolder {
+        std::wstring path;
+        std::int64_t modified;
+    };
+    std::vector<MadeFolder> m_madeFolders;
 };

@@ -81,7 +81,7 @@ protected:
                       .method = 8,
                       .modTime = (9 << 11) | (30 << 5),
                       .modDate = ((2011 - 1980) << 9) | (7 << 5) | 14});
-        deflated.Add({.name = "PK.DAT", .content = "debris"});
+        deflated.Add({.name = "PK\x07\x08.DAT", .content = "debris"});
         deflated.AddCentralDirectory();
         ZipWriter cut;
         for (const char* name : {"keep.txt", "half.txt"})
@@ -184,23 +184,25 @@ TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
     EXPECT_EQ(parsed.out, expected);
 }
 
-TEST_F(CliTest, AnalyseJsonEscapesAwkwardNames) {
+TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
+    // Debris to the preview, but list shows every entry of the table.
     ZipWriter zip;
     zip.Add({.name = "q\"uote\x01\xE9\ttab.txt", .content = "odd"});
     zip.AddCentralDirectory();
     const auto archive = Archive("odd.zip", zip.Bytes());
-    const RunResult json =
-        Kvzip({"analyse", "--json", "--log", CliLog().string(), archive.string()});
+    const RunResult json = Kvzip({"list", "--json", archive.string()});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     kvtest::WriteFileBytes(Root() / "odd.json", json.out);
     const RunResult parsed = RunProgram({"/usr/bin/python3", "-c",
                                          "import json,sys\n"
                                          "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
-                                         "print(ascii(d['archives'][0]['rows'][0]['fileName']))\n",
+                                         "e=d['entries'][0]\n"
+                                         "print(ascii(e['name']), e['debris'])\n",
                                          (Root() / "odd.json").string()});
     ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
-    // The byte that is no character of the locale reads as Windows-1252.
-    EXPECT_EQ(parsed.out, "'q\"uote\\x01\\xe9\\ttab.txt'\n");
+    // A name that is not UTF-8 is read in CP437, where 0xE9 is a theta.
+    EXPECT_EQ(parsed.out,
+              "'q\"uote\\x01\\u0398\\ttab.txt' debris: control characters in the name\n");
 }
 
 TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
@@ -209,7 +211,7 @@ TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
     zip.Add({.name = "clear\x1b[2J\xc2\x9b.txt", .content = "odd"});
     zip.AddCentralDirectory();
     const auto archive = Archive("escape.zip", zip.Bytes());
-    const RunResult run = Kvzip({"analyse", "--log", CliLog().string(), archive.string()});
+    const RunResult run = Kvzip({"list", archive.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("title?]0;owned?.txt"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
@@ -354,8 +356,35 @@ INSTANTIATE_TEST_SUITE_P(
                  2},
         ExitCase{"repairDestMissing",
                  {"repair", "--dest", "@M", "--overwrite", "no", "--log", "@L", "@A"},
-                 2}),
+                 2},
+        ExitCase{"nameEncodingBeforeTheCommand", {"--name-encoding", "CP866", "list", "@A"}, 0},
+        ExitCase{"nameEncodingUnknown", {"list", "--name-encoding=NO-SUCH", "@A"}, 2},
+        ExitCase{"nameEncodingUnknownFirst", {"--name-encoding", "NO-SUCH", "list", "@A"}, 2}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(CliTest, LegacyNamesTakeTheChosenCodePageFromTheOptionOrTheStore) {
+    ZipWriter zip;
+    zip.Add({.name = "\x8F\xE0\xA8\xA2\xA5\xE2.txt", .content = "cyrillic"});
+    zip.AddCentralDirectory(); // the analysis passes over files of 100 bytes or less
+    const auto archive = Archive("cp866.zip", zip.Bytes());
+    const std::string cp866 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt";
+    const std::string cp437 = "\xC3\x85\xCE\xB1\xC2\xBF\xC3\xB3\xC3\x91\xCE\x93.txt";
+
+    const RunResult extract =
+        Kvzip({"extract", "--name-encoding", "CP866", archive.string(), (Root() / "out").string()});
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_EQ(kvtest::ReadFileBytes(Root() / "out" / cp866), "cyrillic");
+
+    // The desktop passes take the store's NameEncoding; an unknown one is CP437.
+    for (const auto& [value, expected] : {std::pair{"CP866", cp866}, std::pair{"BOGUS", cp437}}) {
+        kvtest::WriteFileBytes(Root() / "registry.ini",
+                               "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + Root().string() +
+                                   "\nNameEncoding=" + value + "\n");
+        const RunResult analyse = Kvzip({"analyse", "--log", CliLog().string(), archive.string()});
+        ASSERT_EQ(analyse.exitCode, 0) << analyse.err;
+        EXPECT_NE(analyse.out.find(expected), std::string::npos) << value << "\n" << analyse.out;
+    }
+}
 
 TEST_F(CliTest, AnOutputThatCannotBeWrittenExitsWithOne) {
     const auto archive = Archive("blocked.zip", ThreeEntryArchive());
