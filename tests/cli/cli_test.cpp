@@ -386,6 +386,109 @@ TEST_F(CliTest, LegacyNamesTakeTheChosenCodePageFromTheOptionOrTheStore) {
     }
 }
 
+// A tree of what real archives hold: names with capital P and K, blanks and
+// non-ASCII letters, empty files, empty folders, text and noise.
+std::map<std::string, std::string> WriterTreeFiles() {
+    return {
+        {"BACKUP.DAT", "backup"},
+        {"PACK.TXT", "pack"},
+        {"KPI Report.xlsx", kvtest::NoiseBytes(3000, 7)},
+        {"Project Kickoff.docx", "kickoff"},
+        {"Help/envvar/CMAKE_BUILD_TYPE.rst", "CMAKE_BUILD_TYPE\n----------------\n"},
+        {"docs/Kiwi.txt", "kiwi"},
+        {"docs/Kind.doc", "kind"},
+        {"\xC3\x9Cn\xC3\xAF"
+         "code/caf\xC3\xA9.txt",
+         "caf\xC3\xA9"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC/\xE5\xA0\xB1\xE5\x91\x8A.txt", "report"},
+        {"empty.txt", ""},
+        {"empty/dir/also-empty", ""},
+        {"noise.bin", kvtest::NoiseBytes(150000, 8)},
+        {"lines.txt",
+         [] {
+             std::string text;
+             for (int i = 0; i < 20000; ++i)
+                 text += "line " + std::to_string(i) + " of a long text file\n";
+             return text;
+         }()},
+    };
+}
+
+struct Writer {
+    const char* label;
+    const char* tool;    // skipped when it is not installed
+    std::string command; // run in the tree, writes "$OUT"
+};
+
+class EveryWriter : public CliTest, public ::testing::WithParamInterface<Writer> {};
+
+TEST_P(EveryWriter, IntactArchiveComesBackWhole) {
+    const fs::path tree = Root() / "tree";
+    for (const auto& [name, content] : WriterTreeFiles()) {
+        fs::create_directories((tree / name).parent_path());
+        kvtest::WriteFileBytes(tree / name, content);
+    }
+    fs::create_directories(tree / "vacant");
+    fs::create_directories(tree / "nested/empty/leaf");
+    const fs::path archive = Root() / "written.zip";
+    const std::string script = std::string("command -v ") + GetParam().tool +
+                               " >/dev/null || exit 99; cd \"$1\" && OUT=\"$2\" && " +
+                               GetParam().command;
+    const RunResult written = RunProgram({"/bin/sh", "-c", "export LC_ALL=C.UTF-8; " + script, "sh",
+                                          tree.string(), archive.string()});
+    if (written.exitCode == 99)
+        GTEST_SKIP() << GetParam().tool << " is not installed";
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+
+    const RunResult extract = Kvzip({"extract", archive.string(), Dest().string()});
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_NE(extract.out.find(" 0 partial, "), std::string::npos) << extract.out;
+    EXPECT_NE(extract.out.find(" 0 failed; "), std::string::npos) << extract.out;
+    // Every file byte for byte and every folder, under the names they had.
+    EXPECT_EQ(Tree(Dest()), Tree(tree)) << extract.out;
+
+    // The preview lists every entry that another tool lists, folders too
+    // (bsdtar's "./" names nothing to make).
+    const RunResult listed =
+        RunProgram({"/bin/sh", "-c",
+                    "command -v bsdtar >/dev/null || exit 99; bsdtar -tf \"$1\" | grep -vxc '\\./'",
+                    "sh", archive.string()});
+    if (listed.exitCode == 99)
+        return;
+    const RunResult analyse = Kvzip({"analyse", "--log", CliLog().string(), archive.string()});
+    ASSERT_EQ(analyse.exitCode, 0) << analyse.err;
+    EXPECT_NE(analyse.out.find("Number Of Files Extracted  :      " + listed.out),
+              std::string::npos)
+        << analyse.out << "bsdtar lists " << listed.out;
+}
+
+const std::string kPythonWriter = "python3 - \"$OUT\" <<'EOF'\n"
+                                  "import io, os, sys, zipfile\n"
+                                  "class Pipe(io.RawIOBase):\n"
+                                  "    def __init__(self, f): self.f = f\n"
+                                  "    def writable(self): return True\n"
+                                  "    def write(self, b): return self.f.write(b)\n"
+                                  "raw = open(sys.argv[1], 'wb')\n"
+                                  "target = Pipe(raw) if os.environ.get('STREAM') else raw\n"
+                                  "with zipfile.ZipFile(target, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                                  "    for root, dirs, files in os.walk('.'):\n"
+                                  "        for name in sorted(dirs) + sorted(files):\n"
+                                  "            z.write(os.path.join(root, name))\n"
+                                  "raw.close()\n"
+                                  "EOF";
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, EveryWriter,
+    ::testing::Values(Writer{"zip", "zip", "zip -qr \"$OUT\" ."},
+                      // Written to a pipe, so sizes follow the data.
+                      Writer{"zipStreamed", "zip", "zip -qr - . | cat > \"$OUT\""},
+                      Writer{"sevenZip", "7z", "7z a -tzip -bd \"$OUT\" . >/dev/null"},
+                      Writer{"bsdtar", "bsdtar", "bsdtar --format zip -cf \"$OUT\" ."},
+                      Writer{"jar", "jar", "jar cfM \"$OUT\" ."},
+                      Writer{"python", "python3", kPythonWriter},
+                      Writer{"pythonStreamed", "python3", "STREAM=1 " + kPythonWriter}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 TEST_F(CliTest, AnOutputThatCannotBeWrittenExitsWithOne) {
     const auto archive = Archive("blocked.zip", ThreeEntryArchive());
     fs::create_directories(Dest() / "Repair");
