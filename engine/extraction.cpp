@@ -22,6 +22,13 @@ std::wstring NumberedPath(const std::wstring& path, int number) {
     return path.substr(0, dot) + L" (" + std::to_wstring(number) + L")" + path.substr(dot);
 }
 
+// Makes the folders on the way, then creates or truncates the file.
+bool CreateOutputFile(CFile& file, const std::wstring& path) {
+    CreateFolderPath(GetFolderPart(path));
+    CFileException error(CFileException::none, 0, path);
+    return file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite, &error);
+}
+
 } // namespace
 
 std::wstring CZipArchive::ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
@@ -53,11 +60,8 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const std::wstring& o
         result.outcome = ExtractReport::folder;
         return true;
     }
-    CreateFolderPath(GetFolderPart(outputPath));
     CFile file;
-    CFileException error(CFileException::none, 0, outputPath);
-    if (!file.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite,
-                   &error)) {
+    if (!CreateOutputFile(file, outputPath)) {
         result.reason = "the output file cannot be created";
         return false;
     }
@@ -118,11 +122,8 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
             result.reason = "no such entry, or another entry is still open";
             return false;
         }
-        CreateFolderPath(GetFolderPart(outputPath));
         CFile file;
-        CFileException error(CFileException::none, 0, outputPath);
-        if (!file.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite,
-                       &error)) {
+        if (!CreateOutputFile(file, outputPath)) {
             ReleaseEntry();
             result.reason = "the output file cannot be created";
             return false;
