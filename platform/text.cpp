@@ -42,19 +42,30 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
-// Opening a converter loads its module: each is opened once and kept. A
-// converter carries state, so it is used under the lock.
-std::mutex g_converterMutex;
-std::map<std::string, iconv_t, std::less<>> g_converters;
+// Opening a converter loads its module: each is opened once and kept until
+// the process ends. A converter carries state, so it is used under the lock.
+class ConverterCache {
+public:
+    ~ConverterCache() {
+        for (const auto& [name, converter] : m_converters)
+            if (converter != kNoConverter)
+                iconv_close(converter);
+    }
+    iconv_t GetLocked(const std::string& codePage) {
+        const auto found = m_converters.find(codePage);
+        if (found != m_converters.end())
+            return found->second;
+        const iconv_t converter = iconv_open("WCHAR_T", codePage.c_str());
+        m_converters.emplace(codePage, converter);
+        return converter;
+    }
 
-iconv_t ConverterLocked(const std::string& codePage) {
-    const auto found = g_converters.find(codePage);
-    if (found != g_converters.end())
-        return found->second;
-    const iconv_t converter = iconv_open("WCHAR_T", codePage.c_str());
-    g_converters.emplace(codePage, converter);
-    return converter;
-}
+private:
+    std::map<std::string, iconv_t> m_converters;
+};
+
+std::mutex g_converterMutex;
+ConverterCache g_converters;
 
 // The length of the UTF-8 sequence that starts with `lead` and the smallest
 // code point it may carry; 0 for a byte that starts none.
@@ -222,14 +233,14 @@ bool IsValidUtf8(std::string_view bytes) {
 
 bool IsKnownCodePage(const std::string& codePage) {
     const std::lock_guard<std::mutex> lock(g_converterMutex);
-    return ConverterLocked(codePage) != kNoConverter;
+    return g_converters.GetLocked(codePage) != kNoConverter;
 }
 
 std::wstring DecodeCodePage(std::string_view bytes, const std::string& codePage) {
     std::wstring out;
     out.reserve(bytes.size());
     const std::lock_guard<std::mutex> lock(g_converterMutex);
-    const iconv_t converter = ConverterLocked(codePage);
+    const iconv_t converter = g_converters.GetLocked(codePage);
     if (converter == kNoConverter) {
         for (char byte : bytes)
             out += static_cast<unsigned char>(byte) < 0x80 ? static_cast<wchar_t>(byte) : L'\uFFFD';
