@@ -43,16 +43,26 @@ _kvzip()
     local cur prev words cword split
     _init_completion -s || return
 
+    # Every command takes it, also before the command word.
+    if [[ $prev == --name-encoding ]]; then
+        COMPREPLY=($(compgen -W "$(_kvzip_encodings)" -- "$cur"))
+        return
+    fi
+
     local command="" i
     for ((i = 1; i < cword; i++)); do
-        if [[ ${words[i]} != -* ]]; then
+        case ${words[i]} in
+        --name-encoding) ((i++)) ;;
+        -*) ;;
+        *)
             command=${words[i]}
             break
-        fi
+            ;;
+        esac
     done
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
+            COMPREPLY=($(compgen -W '--help --version --name-encoding' -- "$cur"))
         else
             local commands
             commands=$("$1" --help 2>/dev/null |
@@ -69,10 +79,6 @@ _kvzip()
     done < <(_kvzip_options "$1" "$command")
 
     # The value of the option before the cursor (or after its "=").
-    if [[ $prev == --name-encoding ]]; then
-        COMPREPLY=($(compgen -W "$(_kvzip_encodings)" -- "$cur"))
-        return
-    fi
     if [[ $prev == --* && -n ${takes[$prev]-} ]]; then
         case ${takes[$prev]} in
         *"|"*) COMPREPLY=($(compgen -W "${takes[$prev]//|/ }" -- "$cur")) ;;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The bash completion of kvzip, driven as bash drives it on <Tab>: commands,
-# options, the answers of --overwrite, code pages for --name-encoding, ZIP
-# archives as operands and folders where a folder is wanted.
+# The shell completion of kvzip, driven as bash drives it on <Tab> and, in a
+# pseudo-terminal, as a user drives zsh: commands, options, the answers of
+# --overwrite, code pages for --name-encoding, ZIP archives as operands and
+# folders where a folder is wanted.
 # Usage: completion_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -45,6 +46,7 @@ expect() {
 expect "kvzip re" "repair"
 expect "kvzip " "analyse extract list repair"
 expect "kvzip --v" "--version"
+expect "kvzip --n" "--name-encoding"
 expect "kvzip repair --ov" "--overwrite"
 expect "kvzip repair --overwrite " "ask no no-to-all yes yes-to-all"
 expect "kvzip repair --overwrite=yes" "yes yes-to-all"
@@ -68,10 +70,35 @@ for command in list extract analyse repair; do
 done
 if iconv -l 2>/dev/null | grep -q 'CP437'; then
     expect "kvzip list --name-encoding CP43" "CP437"
+    expect "kvzip --name-encoding=CP43" "CP437"
 fi
+# --name-encoding may stand before the command word.
+expect "kvzip --name-encoding CP866 re" "repair"
+expect "kvzip --name-encoding CP866 extract a.zip " "logs out folder"
 
+# The zsh completion, for the lines that complete to one answer.
 if command -v zsh >/dev/null 2>&1; then
-    zsh -n "$source/packaging/completion/_kvzip" || { echo "FAIL: _kvzip is not valid zsh" >&2; failures=$((failures + 1)); }
+    cases=("kvzip re|kvzip repair"
+        "kvzip repair --cu|kvzip repair --current"
+        "kvzip repair --overwrite yes-|kvzip repair --overwrite yes-to-all"
+        "kvzip repair --dest l|kvzip repair --dest logs"
+        "kvzip analyse B|kvzip analyse B.ZIP"
+        "kvzip extract a.zip l|kvzip extract a.zip logs"
+        "kvzip list --name-encoding CP43|kvzip list --name-encoding CP437"
+        "kvzip --name-encoding CP866 re|kvzip --name-encoding CP866 repair")
+    touch "$work/Bnotes.txt" "$work/long-notes.txt"
+    mkdir "$work/zsh"
+    cp "$source/packaging/completion/_kvzip" "$work/zsh/"
+    mapfile -t got < <(timeout 120 zsh -f "$(dirname "$0")/zsh_completion.zsh" "$work/zsh" "$build/bin" \
+        "$work" "${cases[@]%%|*}" | tr -d '\r')
+    for i in "${!cases[@]}"; do
+        if [ "${got[i]-}" != "${cases[i]#*|}" ]; then
+            echo "FAIL: zsh: '${cases[i]%%|*}<Tab>' gave '${got[i]-}', expected '${cases[i]#*|}'" >&2
+            failures=$((failures + 1))
+        fi
+    done
+else
+    echo "zsh is missing: its completion is not checked"
 fi
 
 [ "$failures" -eq 0 ] || exit 1
