@@ -38,6 +38,10 @@ bool CVelmorApp::InitInstance() {
     case CCommandLineInfo::Action::Unregister:
         automation::UnregisterServer(store);
         return false;
+    case CCommandLineInfo::Action::Help:
+    case CCommandLineInfo::Action::Version:
+        // Printed by main() before the toolkit starts; nothing to show here.
+        return false;
     case CCommandLineInfo::Action::Register:
     case CCommandLineInfo::Action::Open: {
         // Failures are not reported: a store the user cannot write stays as it is.
@@ -51,6 +55,7 @@ bool CVelmorApp::InitInstance() {
     g_appRegistryKey = L"KVZIP";
     g_appFolder =
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"FilePath");
+    ReadNameEncodingSetting();
 
     QStringList archives;
     for (const std::string& file : m_commandLine.files)

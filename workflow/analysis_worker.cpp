@@ -1,5 +1,6 @@
 #include "workflow/analysis_worker.h"
 
+#include "engine/debris.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "engine/zip_exception.h"
@@ -118,7 +119,8 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
         // Every entry moves the bar, listed or not; 100 comes with the last.
         run.bar.Raise(EntriesPosition(static_cast<std::uint64_t>(i + 1),
                                       static_cast<std::uint64_t>(count), i + 1 == count));
-        if (!fetched || !IsListedEntryName(g_previewHeader.name))
+        // The preview lists exactly what the saving pass will try to write.
+        if (!fetched || IsDebris(g_previewHeader))
             continue;
         ++listed;
         batch.Add(MakeEntryRow(g_previewHeader), listed);

@@ -85,9 +85,12 @@ TEST_F(AnalysisWorkerTest, TheHeaderStartsALineOfItsOwn) {
                              Header(1, path) + Count(3));
 }
 
-TEST_F(AnalysisWorkerTest, FiltersNamesAndStillAdvancesTheBarForEveryEntry) {
+TEST_F(AnalysisWorkerTest, LeavesOutDebrisAndStillAdvancesTheBarForEveryEntry) {
+    // Capital P and K are letters like any other; a name with control bytes
+    // is what a false header gives.
     const auto path = Archive(
-        "names.zip", EntriesThenFiller({"KPX.TXT", "PK.DAT", "Kind.doc", "docs/BACKUP.ZIP"}, 1600));
+        "names.zip",
+        EntriesThenFiller({"KPX.TXT", "PK\x03\x04\x14.DAT", "Kind.doc", "docs/BACKUP.ZIP"}, 1600));
     SetSources({path});
     RecordingAnalysisHost host;
     std::vector<int> scanBars;
@@ -97,8 +100,8 @@ TEST_F(AnalysisWorkerTest, FiltersNamesAndStillAdvancesTheBarForEveryEntry) {
     };
     ASSERT_TRUE(RunAnalysis(host));
 
-    EXPECT_EQ(Names(host), (std::vector<std::string>{"KPX.TXT", "docs/BACKUP.ZIP"}));
-    EXPECT_EQ(LogText(), Header(1, path) + Count(2));
+    EXPECT_EQ(Names(host), (std::vector<std::string>{"KPX.TXT", "Kind.doc", "docs/BACKUP.ZIP"}));
+    EXPECT_EQ(LogText(), Header(1, path) + Count(3));
     // The listing counts only what it listed: here one batch, one label.
     const std::vector<std::string> counts = [&] {
         std::vector<std::string> c;
@@ -107,7 +110,7 @@ TEST_F(AnalysisWorkerTest, FiltersNamesAndStillAdvancesTheBarForEveryEntry) {
                 c.push_back(call);
         return c;
     }();
-    EXPECT_EQ(counts, (std::vector<std::string>{"count 2"}));
+    EXPECT_EQ(counts, (std::vector<std::string>{"count 3"}));
 
     // The scan fills the first tenth of the bar, each of the four entries,
     // listed or not, a quarter of the rest; 100 only with the last.
@@ -131,7 +134,7 @@ TEST_F(AnalysisWorkerTest, NeverListsAnEntryWithoutAName) {
 }
 
 TEST_F(AnalysisWorkerTest, AnArchiveOfDebrisOnlyListsNothingAndLogsZero) {
-    const auto path = Archive("kiwi.zip", EntriesThenFiller({"docs/Kiwi.txt"}, 200));
+    const auto path = Archive("debris.zip", EntriesThenFiller({"docs/\x01\x02", "/./"}, 200));
     SetSources({path});
     RecordingAnalysisHost host;
     ASSERT_TRUE(RunAnalysis(host));
