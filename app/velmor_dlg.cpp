@@ -265,8 +265,20 @@ void CVelmorDlg::OnRepair() {
         paths.push_back(path.toStdWString());
     RecordRepairSelection(paths);
 
-    if (rows.isEmpty() || !QFileInfo::exists(rows.last()) || g_sourceFiles == nullptr) {
+    if (rows.isEmpty() || g_sourceFiles == nullptr) {
         Notify(L"No files selected, Kindly select a file");
+        return;
+    }
+    if (!QFileInfo::exists(rows.last())) {
+        // Files are listed, so "no files selected" would be wrong: name the
+        // ones that have gone since they were chosen.
+        QStringList missing;
+        for (const QString& path : rows)
+            if (!QFileInfo::exists(path))
+                missing << path;
+        Notify((L"These archives are no longer there:\n\n" + missing.join(u'\n').toStdWString() +
+                L"\n\nRemove them from the list, or choose them again.")
+                   .c_str());
         return;
     }
     // Hidden, not ended: Back in the preview returns here with the rows and options.

@@ -3,7 +3,8 @@
 // showing to the last row listed and the analysis dialog gone), and Save All
 // through the saving dialog (from its start to the completion dialog).
 //   kvzip_gui_bench DATA_FOLDER ARCHIVE RUNS
-// Prints one line per measurement: "preview SECONDS ROWS", "saving SECONDS".
+// Prints one line per measurement, wall-clock and processor seconds (all
+// threads): "preview WALL CPU ROWS", "saving WALL CPU".
 #include "log/activity_log.h"
 #include "log/view_log_dialog.h"
 #include "platform/message_box.h"
@@ -20,8 +21,17 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
+
+// Processor seconds of the whole process so far, every thread counted.
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // Runs events until `done`; false after ten minutes.
 template <class Done> bool Serve(Done done) {
@@ -44,6 +54,7 @@ bool TimePreview(const std::wstring& archive) {
     QElapsedTimer clock;
     CPreview preview;
     preview.CreateFromTemplate();
+    const double cpu = CpuSeconds();
     clock.start();
     preview.show();
     QWidget* back = preview.GetDlgItem(res::IDC_BACK);
@@ -51,9 +62,10 @@ bool TimePreview(const std::wstring& archive) {
         return g_runAnalysisOnPaint == 0 && !g_analysisThread.IsRunning() && back->isEnabled();
     });
     const double seconds = clock.nsecsElapsed() / 1e9;
+    const double cpuSeconds = CpuSeconds() - cpu;
     if (!done)
         return false;
-    std::printf("preview %.3f %d\n", seconds, preview.EntryRowCount());
+    std::printf("preview %.3f %.3f %d\n", seconds, cpuSeconds, preview.EntryRowCount());
     std::fflush(stdout);
     g_analysisThread.Join();
     g_reapAnalysisThread = 0;
@@ -70,23 +82,28 @@ bool TimeSaving(const std::wstring& archive) {
     g_saveCurrentOnly = 0;
     QElapsedTimer clock;
     double seconds = -1;
+    double cpu = 0;
+    double cpuSeconds = 0;
     // The completion ends the timing; its OK would end the process, which
     // the hook below turns into the end of the saving dialog.
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (auto* completion = dynamic_cast<CViewLog*>(QApplication::activeModalWidget())) {
-            if (seconds < 0)
+            if (seconds < 0) {
                 seconds = clock.nsecsElapsed() / 1e9;
+                cpuSeconds = CpuSeconds() - cpu;
+            }
             completion->GetDlgItemAs<QPushButton>(res::IDC_VIEW_LOG_OK)->click();
         }
     });
     watch.start(2);
     CFileSave saving;
+    cpu = CpuSeconds();
     clock.start();
     saving.DoModal();
     if (seconds < 0)
         return false;
-    std::printf("saving %.3f\n", seconds);
+    std::printf("saving %.3f %.3f\n", seconds, cpuSeconds);
     std::fflush(stdout);
     return true;
 }

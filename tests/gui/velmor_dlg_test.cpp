@@ -275,11 +275,14 @@ TEST_F(MainDialogTest, RepairChecksTheLastRowAndRunsThePreviewHidden) {
                          "\r\n\r\nTotal Files Count :    2\r\n"),
               std::string::npos);
 
+    // With the last row's file gone too, the notice names every file that went.
     QFile::remove(last);
     dialog.SendCommand(res::IDC_REPAIR);
     EXPECT_EQ(m_previewRuns.size(), 2u);
     EXPECT_EQ(boxes.AskedTexts(),
-              std::vector<std::wstring>{L"No files selected, Kindly select a file"});
+              std::vector<std::wstring>{L"These archives are no longer there:\n\n" +
+                                        first.toStdWString() + L"\n" + last.toStdWString() +
+                                        L"\n\nRemove them from the list, or choose them again."});
 }
 
 TEST_F(MainDialogTest, RepairModeAndSkipPreviewFromButtonsAndMenu) {
