@@ -65,8 +65,6 @@ struct SaveRun {
     int scanPercent = 0;
 };
 
-
-
 SaveRun* g_saveRun = nullptr;
 
 class RunScope {
