@@ -5,6 +5,7 @@
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "engine/zip_archive.h"
+#include "engine/zip_exception.h"
 #include "platform/text.h"
 
 #include <vector>
@@ -51,23 +52,26 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const std::wstring& o
     result.outcome = ExtractReport::failed;
     if (outputPath.back() == kSep) {
         if (!CreateFolderPath(outputPath)) {
-            result.reason = "the folder cannot be created";
+            result.reason = "could not create the folder";
             return false;
         }
         // Stamped when the archive is closed: files written into it later
         // would change its time.
         m_madeFolders.push_back({outputPath, entry.GetModifiedTime()});
         result.outcome = ExtractReport::folder;
+        result.verdict = Verdict::folder;
         return true;
     }
     CFile file;
     if (!CreateOutputFile(file, outputPath)) {
-        result.reason = "the output file cannot be created";
+        result.reason = "could not create the file";
         return false;
     }
     file.Close();
     StampOutputFile(outputPath, entry.GetModifiedTime(), entry.externalAttributes);
     result.outcome = ExtractReport::written;
+    result.verdict = Verdict::verified;
+    result.crcExpected = true;
     return true;
 }
 
@@ -80,7 +84,15 @@ void CZipArchive::StampMadeFolders() {
 bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
                                  std::uint32_t chunkSize, ExtractReport* report) {
     ExtractReport local;
-    ExtractReport& result = report != nullptr ? *report : local;
+    return SalvageEntry(index, &folder, chunkSize, report != nullptr ? *report : local);
+}
+
+bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report) {
+    return SalvageEntry(index, nullptr, chunkSize, report);
+}
+
+bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
+                               std::uint32_t chunkSize, ExtractReport& result) {
     result = ExtractReport();
     if (chunkSize == 0) {
         result.reason = "no chunk size";
@@ -89,32 +101,49 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
 
     CFileHeader entry;
     FetchEntryInfo(entry, index);
+    result.name = entry.name;
     const std::optional<std::wstring> relative = GetEntryRelativePath(entry.name);
-    std::wstring base = folder;
-    while (!base.empty() && base.back() == kSep)
-        base.pop_back();
-    std::wstring outputPath = base + kSep + relative.value_or(entry.name);
-    result.outputPath = outputPath;
+    std::wstring outputPath = relative.value_or(entry.name);
+    if (folder != nullptr) {
+        std::wstring base = *folder;
+        while (!base.empty() && base.back() == kSep)
+            base.pop_back();
+        outputPath = base + kSep + outputPath;
+        result.outputPath = outputPath;
+    }
 
     result.outcome = ExtractReport::skipped;
     if (const Debris debris = FindDebris(entry); debris != Debris::none) {
         result.reason = DebrisReason(debris);
         return true;
     }
+    result.outcome = ExtractReport::refused;
     if (!relative) {
-        result.outcome = ExtractReport::refused;
-        result.reason = "a part of its path is longer than 255 bytes";
+        result.reason = "unsafe path: a part of it is longer than 255 bytes";
         return false;
     }
     // A name ending in a separator is a folder: it holds no data of its own.
-    if (outputPath.back() == kSep)
-        return MakeEmptyEntry(entry, outputPath, result);
-    result.outputPath = outputPath =
-        ClaimOutputPath(outputPath, m_centralDir[index].name, result.renamed);
+    const bool isFolder = outputPath.back() == kSep;
     // No CRC and no sizes, and not read open-ended: an empty file.
-    if (!entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
-        entry.compressedSize == 0)
+    const bool isEmpty = !entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
+                         entry.compressedSize == 0;
+    if (folder == nullptr && (isFolder || isEmpty)) {
+        result.outcome = isFolder ? ExtractReport::folder : ExtractReport::written;
+        result.verdict = isFolder ? Verdict::folder : Verdict::verified;
+        result.crcExpected = !isFolder;
+        return true;
+    }
+    if (isFolder)
         return MakeEmptyEntry(entry, outputPath, result);
+    if (folder != nullptr)
+        result.outputPath = outputPath =
+            ClaimOutputPath(outputPath, m_centralDir[index].name, result.renamed);
+    if (isEmpty)
+        return MakeEmptyEntry(entry, outputPath, result);
+    if (std::string why = UndecodableReason(entry); !why.empty()) {
+        result.reason = std::move(why);
+        return false;
+    }
 
     result.outcome = ExtractReport::failed;
     try {
@@ -123,54 +152,112 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
             return false;
         }
         CFile file;
-        if (!CreateOutputFile(file, outputPath)) {
+        if (folder != nullptr && !CreateOutputFile(file, outputPath)) {
             ReleaseEntry();
-            result.reason = "the output file cannot be created";
+            result.reason = "could not create the file";
             return false;
         }
-        std::vector<unsigned char> chunk(chunkSize);
-        for (;;) {
-            const std::uint32_t n = ReadEntryData(chunk.data(), chunkSize);
-            if (n > 0)
-                file.Write(chunk.data(), n);
-            result.bytesWritten += n;
-            if (m_decodeError == 1) {
-                // Kept as it is, without the stored time: it is not whole.
-                m_decodeError = 0;
-                ReleaseEntry();
-                g_truncationFlag = 0;
-                file.Close();
-                result.outcome = ExtractReport::partial;
-                result.reason = "the compressed data is damaged or ends early";
-                return true;
-            }
-            if (g_truncationFlag == 1) {
-                file.Close();
-                result.outcome = ExtractReport::partial;
-                result.reason = "the archive ends inside its data";
-                EndEntryRead(&outputPath);
-                g_truncationFlag = 0;
-                return true;
-            }
-            if (n == chunkSize)
-                continue;
-            file.Close();
-            if (m_entryOpenEnded) {
-                // Nothing says how long it should be: kept as found, unstamped.
-                ReleaseEntry();
-                result.outcome = ExtractReport::partial;
-                result.reason = "no sizes and no descriptor: the data may be incomplete";
-                return true;
-            }
-            EndEntryRead(&outputPath);
-            result.outcome = ExtractReport::written;
-            return true;
-        }
-    } catch (...) {
+        ReadAndJudge(entry, folder != nullptr ? &file : nullptr, outputPath, chunkSize, result);
+        return true;
+    } catch (const CException& e) {
         // The file written so far stays; the next entries can still be read.
         ReleaseEntry();
         g_truncationFlag = 0;
         m_decodeError = 0;
+        result.outcome = ExtractReport::failed;
+        result.verdict = result.bytesWritten > 0 ? Verdict::partial : Verdict::notSaved;
+        result.reason = platform::ToUtf8(e.GetReason());
         throw;
+    } catch (...) {
+        ReleaseEntry();
+        g_truncationFlag = 0;
+        m_decodeError = 0;
+        throw;
+    }
+}
+
+void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file,
+                               const std::wstring& outputPath, std::uint32_t chunkSize,
+                               ExtractReport& result) {
+    const std::wstring* stampPath = file != nullptr ? &outputPath : nullptr;
+    std::vector<unsigned char> chunk(chunkSize);
+    auto cutShort = [&](const char* reason) {
+        result.outcome = ExtractReport::partial;
+        result.verdict = Verdict::partial;
+        result.reason = reason;
+    };
+    for (;;) {
+        const std::uint32_t n = ReadEntryData(chunk.data(), chunkSize);
+        if (n > 0 && file != nullptr)
+            file->Write(chunk.data(), n);
+        result.bytesWritten += n;
+        result.crc = m_info.m_crc;
+        if (m_decodeError == 1) {
+            // Kept as it is, without the stored time: it is not whole.
+            m_decodeError = 0;
+            ReleaseEntry();
+            g_truncationFlag = 0;
+            if (file != nullptr)
+                file->Close();
+            cutShort("the compressed data is damaged or ends early");
+            return;
+        }
+        if (g_truncationFlag == 1) {
+            if (file != nullptr)
+                file->Close();
+            cutShort("the archive ends inside its data");
+            EndEntryRead(stampPath);
+            g_truncationFlag = 0;
+            return;
+        }
+        if (n == chunkSize)
+            continue;
+        break;
+    }
+    if (file != nullptr)
+        file->Close();
+
+    if (m_entryOpenEnded) {
+        // Nothing but a descriptor at the end of the data says what it
+        // should be: without one it is kept as found, unstamped.
+        const std::optional<DataDescriptor> ending = m_endingDescriptor;
+        ReleaseEntry();
+        if (!ending) {
+            cutShort("no sizes and no descriptor: the data may be incomplete");
+            return;
+        }
+        result.expectedCrc = ending->crc;
+        result.crcExpected = true;
+        if (result.crc != ending->crc) {
+            cutShort("its CRC-32 differs from the one in its descriptor");
+            return;
+        }
+        if (stampPath != nullptr)
+            StampOutputFile(outputPath, entry.GetModifiedTime(), entry.externalAttributes);
+        result.outcome = ExtractReport::written;
+        result.verdict = Verdict::verified;
+        return;
+    }
+
+    result.expectedCrc = entry.storedCrc;
+    result.crcExpected = true;
+    const bool crcMatches = result.crc == entry.storedCrc;
+    const bool whole = result.bytesWritten >= entry.uncompressedSize;
+    try {
+        EndEntryRead(stampPath);
+    } catch (const CZipException&) {
+        // The descriptor disagrees with the header: the data was read all
+        // the same, and its CRC-32 tells whether it is sound.
+        ReleaseEntry();
+    }
+    if (crcMatches) {
+        result.outcome = ExtractReport::written;
+        result.verdict = Verdict::verified;
+    } else if (whole) {
+        result.outcome = ExtractReport::written;
+        result.verdict = Verdict::damaged;
+        result.reason = "its CRC-32 differs from the stored one";
+    } else {
+        cutShort("its data ends before the size it claims");
     }
 }

@@ -265,8 +265,9 @@ public:
     int CurrentFileNumber() const override { return 1; }
     int EntryRowCount() const override { return 0; }
     void DeleteAllEntryRows() override {}
-    void InsertEntryRow(int, const EntryRow&) override {}
+    void AppendEntryRows(std::vector<EntryRow>) override {}
     void SetListedCount(const std::wstring&) override {}
+    void ShowListNote(const std::wstring&) override {}
 };
 
 // The analysis dialog as the user sees it, with a bar part way and no worker.

@@ -6,6 +6,7 @@
 #include "tests/engine/engine_fixture.h"
 
 #include <ctime>
+#include <functional>
 #include <sys/stat.h>
 
 namespace kvtest {
@@ -301,24 +302,208 @@ TEST_F(Extraction, TrailingSeparatorOnTheDestinationChangesNothing) {
     EXPECT_EQ(plain.outputPath, Wide(Out() / "x/y.txt"));
 }
 
-TEST_F(Extraction, UnknownMethodThrowsAndTheNextEntryStillExtracts) {
-    // The failed entry is released.
-    ZipWriter zip;
-    zip.Add({.name = "odd.bin", .content = "data", .method = 12});
-    zip.Add({.name = "next.txt", .content = "next", .method = 8});
-    Open(zip.Bytes());
-    try {
-        Extract(0);
-        FAIL() << "no exception";
-    } catch (const CZipException& e) {
-        EXPECT_EQ(e.m_cause, 10);
-        EXPECT_EQ(e.m_fileName, Wide(m_archivePath));
-    }
-    EXPECT_EQ(m_archive->m_readState, CZipArchive::readNone);
-    EXPECT_FALSE(m_archive->m_info.m_readBuffer.IsAllocated());
-    EXPECT_TRUE(Extract(1));
-    EXPECT_TRUE(SameBytes(Output("next.txt"), "next"));
+// What the user can trust of an entry: each verdict from an archive the
+// writer made, through extraction and through the test that writes
+// nothing. The entry under test is the first; a "next.txt" after it must
+// still come back verified.
+struct VerdictCase {
+    const char* label;
+    // Builds the archive; `kept` is what the entry's file must hold
+    // (nothing: no file at all).
+    std::function<std::string(std::optional<std::string>& kept)> build;
+    Verdict verdict;
+    const char* reason; // a part of the reason; empty when there is none
+};
+class VerdictTable : public Extraction, public ::testing::WithParamInterface<VerdictCase> {};
+
+const std::string kVerdictText = NoiseBytes(3000, 7) + std::string(3000, 'v');
+
+// A deflate stream of one stored block: a byte flipped in it gives other
+// data of the same length, not a stream that breaks.
+std::string StoredDeflateBlock(const std::string& data) {
+    std::string out = "\x01";
+    PutLe16(out, static_cast<std::uint16_t>(data.size()));
+    PutLe16(out, static_cast<std::uint16_t>(~data.size()));
+    return out + data;
 }
+
+std::string WithNext(ZipWriter& zip) {
+    zip.Add({.name = "next.txt", .content = "next", .method = 8});
+    return zip.Bytes();
+}
+
+TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
+    std::optional<std::string> kept;
+    const std::string bytes = GetParam().build(kept);
+    Open(bytes);
+    // The open-ended cases must reach extraction without sizes.
+    CFileHeader entry;
+    ASSERT_TRUE(m_archive->FetchEntryInfo(entry, 0));
+    EXPECT_EQ(entry.openEnded, std::string(GetParam().label).starts_with("openEnded"));
+    ExtractReport tested;
+    m_archive->TestEntry(0, 65535, tested);
+    ExtractReport report;
+    try {
+        Extract(0, &report);
+    } catch (const CException&) {
+        ADD_FAILURE() << "an archive the writer made throws";
+    }
+    EXPECT_EQ(report.verdict, GetParam().verdict) << report.reason;
+    EXPECT_NE(report.reason.find(GetParam().reason), std::string::npos) << report.reason;
+    EXPECT_EQ(report.reason.empty(), std::string(GetParam().reason).empty()) << report.reason;
+    const std::optional<std::string> written = Output("target.bin");
+    EXPECT_EQ(written.has_value(), kept.has_value());
+    if (written && kept) {
+        EXPECT_TRUE(SameBytes(written, *kept));
+        EXPECT_EQ(report.crc, Crc32(*written));
+        EXPECT_EQ(report.bytesWritten, written->size());
+    }
+    // The test without writing comes to the same.
+    EXPECT_EQ(tested.verdict, report.verdict);
+    EXPECT_EQ(tested.crc, report.crc);
+    EXPECT_EQ(tested.crcExpected, report.crcExpected);
+    if (report.verdict == Verdict::damaged || report.verdict == Verdict::verified)
+        EXPECT_EQ(report.crc == report.expectedCrc, report.verdict == Verdict::verified);
+    if (m_archive->GetEntryCount() > 1) {
+        EXPECT_TRUE(Extract(1, &report));
+        EXPECT_EQ(report.verdict, Verdict::verified);
+        EXPECT_TRUE(SameBytes(Output("next.txt"), "next"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VerdictTable,
+    ::testing::Values(
+        VerdictCase{"intactStored",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin", .content = kVerdictText});
+                        kept = kVerdictText;
+                        return WithNext(zip);
+                    },
+                    Verdict::verified, ""},
+        VerdictCase{"intactDeflated",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin", .content = kVerdictText, .method = 8});
+                        kept = kVerdictText;
+                        return WithNext(zip);
+                    },
+                    Verdict::verified, ""},
+        VerdictCase{"flippedInStoredData",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin", .content = kVerdictText});
+                        std::string bytes = WithNext(zip);
+                        FlipByte(bytes, zip.Entry(0).dataOffset + 100, 0x10);
+                        kept = kVerdictText;
+                        FlipByte(*kept, 100, 0x10);
+                        return bytes;
+                    },
+                    Verdict::damaged, "CRC-32"},
+        VerdictCase{"flippedInDeflatedData",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin",
+                                 .content = kVerdictText,
+                                 .method = 8,
+                                 .rawData = StoredDeflateBlock(kVerdictText)});
+                        std::string bytes = WithNext(zip);
+                        FlipByte(bytes, zip.Entry(0).dataOffset + 5 + 2000, 0x01);
+                        kept = kVerdictText;
+                        FlipByte(*kept, 2000, 0x01);
+                        return bytes;
+                    },
+                    Verdict::damaged, "CRC-32"},
+        VerdictCase{"cutInStoredData",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin", .content = kVerdictText});
+                        std::string bytes = zip.Bytes();
+                        Truncate(bytes, zip.Entry(0).dataOffset + 1234);
+                        kept = kVerdictText.substr(0, 1234);
+                        return bytes;
+                    },
+                    Verdict::partial, "ends inside its data"},
+        VerdictCase{"cutInDeflatedData",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin",
+                                 .content = kVerdictText,
+                                 .method = 8,
+                                 .rawData = StoredDeflateBlock(kVerdictText)});
+                        std::string bytes = zip.Bytes();
+                        Truncate(bytes, zip.Entry(0).dataOffset + 5 + 1234);
+                        kept = kVerdictText.substr(0, 1234);
+                        return bytes;
+                    },
+                    Verdict::partial, "damaged or ends early"},
+        VerdictCase{"encrypted",
+                    [](auto&) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin", .content = kVerdictText, .flags = 1});
+                        return WithNext(zip);
+                    },
+                    Verdict::notSaved, "encrypted"},
+        VerdictCase{"methodNotSupported",
+                    [](auto&) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin", .content = kVerdictText, .method = 12});
+                        return WithNext(zip);
+                    },
+                    Verdict::notSaved, "method not supported: bzip2 (12)"},
+        // No sizes and no descriptor the scan could place: the data is read to
+        // the next header, and only the descriptor that ends it can vouch for it.
+        VerdictCase{"openEndedWithItsDescriptor",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin",
+                                 .content = kVerdictText,
+                                 .method = 8,
+                                 .descriptor = DescriptorForm::withoutSignature});
+                        zip.AddRaw("left over by the writer");
+                        kept = kVerdictText;
+                        return WithNext(zip);
+                    },
+                    Verdict::verified, ""},
+        VerdictCase{"openEndedWithAWrongDescriptor",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin",
+                                 .content = kVerdictText,
+                                 .method = 8,
+                                 .descriptor = DescriptorForm::withoutSignature});
+                        zip.AddRaw("left over by the writer");
+                        std::string bytes = WithNext(zip);
+                        FlipByte(bytes, zip.Entry(0).descriptorOffset);
+                        kept = kVerdictText;
+                        return bytes;
+                    },
+                    Verdict::partial, "descriptor"},
+        VerdictCase{"openEndedStoredAtTheEnd",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin",
+                                 .content = kVerdictText,
+                                 .descriptor = DescriptorForm::withoutSignature});
+                        // Its descriptor is not the data: it is left out.
+                        kept = kVerdictText;
+                        return zip.Bytes();
+                    },
+                    Verdict::verified, ""},
+        VerdictCase{"openEndedCut",
+                    [](auto& kept) {
+                        ZipWriter zip;
+                        zip.Add({.name = "target.bin",
+                                 .content = kVerdictText,
+                                 .descriptor = DescriptorForm::withoutSignature});
+                        std::string bytes = zip.Bytes();
+                        Truncate(bytes, zip.Entry(0).dataOffset + 4000);
+                        kept = kVerdictText.substr(0, 4000);
+                        return bytes;
+                    },
+                    Verdict::partial, "no descriptor"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Extraction, LocalExtraFieldCutShortThrowsCauseTen) {
     ZipWriter zip;

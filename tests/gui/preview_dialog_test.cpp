@@ -43,16 +43,12 @@ struct RecordingMain : IMainDialogCommands {
 struct QuietSaveHost : SaveHost {
     int number = 1;
     int CurrentFileNumber() override { return number; }
-    void SetSourcePathLabel(const std::wstring&) override {}
-    void SetFileNumberLabel(const std::wstring&) override {}
-    void SetFileCountLabel(const std::wstring&) override {}
-    void SetOutputFolderLabel(const std::wstring&) override {}
-    void SetCurrentBar(int) override {}
-    void SetOverallBar(int) override {}
-    void StopTimer() override {}
-    void StartTimer() override {}
+    void SourceStarted(const SourceStart&) override {}
+    void Progress(const PassProgress&) override {}
     void AskOverwrite() override {}
-    void SaveFinished() override {}
+    void EntrySaved(const ExtractReport&) override {}
+    void SourceDone(const SourceTotals&) override {}
+    void PassDone(const PassTotals&) override {}
 };
 
 // Installs the folder browser and saving dialog doubles for a test.
