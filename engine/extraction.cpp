@@ -180,6 +180,12 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file,
                                const std::wstring& outputPath, std::uint32_t chunkSize,
                                ExtractReport& result) {
     const std::wstring* stampPath = file != nullptr ? &outputPath : nullptr;
+    // With sizes known, the header (or the descriptor the scan took them
+    // from) says what the CRC-32 should be, also of data cut short.
+    if (!m_entryOpenEnded) {
+        result.expectedCrc = entry.storedCrc;
+        result.crcExpected = true;
+    }
     std::vector<unsigned char> chunk(chunkSize);
     auto cutShort = [&](const char* reason) {
         result.outcome = ExtractReport::partial;
@@ -239,8 +245,6 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file,
         return;
     }
 
-    result.expectedCrc = entry.storedCrc;
-    result.crcExpected = true;
     const bool crcMatches = result.crc == entry.storedCrc;
     const bool whole = result.bytesWritten >= entry.uncompressedSize;
     try {

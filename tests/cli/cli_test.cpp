@@ -184,6 +184,62 @@ TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
     EXPECT_EQ(parsed.out, expected);
 }
 
+// An archive with one entry of each kind that is not sound, after a sound
+// one: a byte turned in stored data, an encrypted entry, and data cut by
+// the end of the file.
+std::string DamagedArchive() {
+    ZipWriter zip;
+    zip.Add({.name = "ok.txt", .content = std::string(300, 'o')});
+    zip.Add({.name = "turned.txt", .content = std::string(300, 't')});
+    zip.Add({.name = "secret.bin", .content = std::string(300, 's'), .flags = 1});
+    zip.Add({.name = "cut.txt", .content = std::string(300, 'c')});
+    std::string bytes = zip.Bytes();
+    kvtest::FlipByte(bytes, zip.Entry(1).dataOffset + 7, 0x01);
+    kvtest::Truncate(bytes, zip.Entry(3).dataOffset + 120);
+    return bytes;
+}
+
+TEST_F(CliTest, CheckAndExtractAccountForEveryEntryAlike) {
+    const auto archive = Archive("damaged.zip", DamagedArchive());
+    const RunResult text = Kvzip({"check", archive.string()});
+    EXPECT_EQ(text.exitCode, 3) << text.err;
+    for (const char* line : {"  damaged   turned.txt: ", "  not saved secret.bin: encrypted",
+                             "  partial   cut.txt: the archive ends inside its data (120 bytes "
+                             "kept, CRC-32 ",
+                             "damaged.zip: 4 files: 1 verified, 1 damaged, 1 partial, 1 not saved"})
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+    EXPECT_EQ(text.out.find("ok.txt"), std::string::npos) << text.out;
+
+    // Both JSON reports give every entry the same verdict, and the summary
+    // accounts for every entry found.
+    const std::string script = "import json,sys\n"
+                               "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
+                               "a=d['archives'][0] if 'archives' in d else d\n"
+                               "s=a['summary']\n"
+                               "print(' '.join(e['name']+'='+e['verdict'] for e in a['entries']))\n"
+                               "print(s['verified']+s['damaged']+s['partial']+s['notSaved'] == "
+                               "s['files'] == a['entryCount']-s['folders']-s['debris'])\n"
+                               "print(all((e['crc']==e['expectedCrc'])==(e['verdict']=='verified')"
+                               " for e in a['entries'] if e['expectedCrc'] is not None))\n";
+    std::vector<std::string> outputs;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"check", "--json", archive.string()},
+          std::vector<std::string>{"extract", "--json", archive.string(), Dest().string()}}) {
+        const RunResult json = Kvzip(args);
+        kvtest::WriteFileBytes(Root() / "out.json", json.out);
+        const RunResult parsed =
+            RunProgram({"/usr/bin/python3", "-c", script, (Root() / "out.json").string()});
+        ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
+        outputs.push_back(parsed.out);
+    }
+    EXPECT_EQ(outputs[0], "ok.txt=verified turned.txt=damaged secret.bin=not saved "
+                          "cut.txt=partial\nTrue\nTrue\n");
+    EXPECT_EQ(outputs[1], outputs[0]);
+    // What was written is all that decoded, encrypted data left out.
+    EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "cut.txt"), std::string(120, 'c'));
+    EXPECT_FALSE(fs::exists(Dest() / "secret.bin"));
+}
+
 TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
     // Debris to the preview, but list shows every entry of the table.
     ZipWriter zip;
@@ -322,9 +378,13 @@ class ExitCodes : public CliTest, public ::testing::WithParamInterface<ExitCase>
 
 TEST_P(ExitCodes, TellTheOutcome) {
     const auto archive = Archive("sound.zip", ThreeEntryArchive());
+    const auto damaged = Archive("damaged.zip", DamagedArchive());
+    const auto noise = Archive("noise.zip", kvtest::NoiseBytes(3000, 5));
     std::vector<std::string> args;
     for (const std::string& arg : GetParam().args)
         args.push_back(arg == "@A"   ? archive.string()
+                       : arg == "@B" ? damaged.string()
+                       : arg == "@N" ? noise.string()
                        : arg == "@D" ? Dest().string()
                        : arg == "@M" ? (Root() / "missing.zip").string()
                        : arg == "@L" ? CliLog().string()
@@ -357,6 +417,13 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"repairDestMissing",
                  {"repair", "--dest", "@M", "--overwrite", "no", "--log", "@L", "@A"},
                  2},
+        // check: 0 every entry verified, 3 one is not, 1 an archive cannot be read.
+        ExitCase{"checkHelp", {"check", "--help"}, 0},
+        ExitCase{"checkSound", {"check", "@A", "@A"}, 0},
+        ExitCase{"checkDamaged", {"check", "@A", "@B"}, 3},
+        ExitCase{"checkNoZipData", {"check", "@N", "@B"}, 1},
+        ExitCase{"checkMissing", {"check", "@A", "@M"}, 1},
+        ExitCase{"checkNoArchive", {"check"}, 2},
         ExitCase{"nameEncodingBeforeTheCommand", {"--name-encoding", "CP866", "list", "@A"}, 0},
         ExitCase{"nameEncodingUnknown", {"list", "--name-encoding=NO-SUCH", "@A"}, 2},
         ExitCase{"nameEncodingUnknownFirst", {"--name-encoding", "NO-SUCH", "list", "@A"}, 2}),
