@@ -6,7 +6,6 @@
 #include "tests/engine/engine_fixture.h"
 
 #include <ctime>
-#include <functional>
 #include <sys/stat.h>
 
 namespace kvtest {
@@ -306,20 +305,30 @@ TEST_F(Extraction, TrailingSeparatorOnTheDestinationChangesNothing) {
 // writer made, through extraction and through the test that writes
 // nothing. The entry under test is the first; a "next.txt" after it must
 // still come back verified.
+const std::string kVerdictText = NoiseBytes(3000, 7) + std::string(3000, 'v');
+
+// What is done to the archive: nothing, a bit turned in the data (or in the
+// descriptor), or the file cut inside the data.
+enum class Damage { none, flipData, flipDescriptor, cutData };
+
 struct VerdictCase {
     const char* label;
-    // Builds the archive; `kept` is what the entry's file must hold
-    // (nothing: no file at all).
-    std::function<std::string(std::optional<std::string>& kept)> build;
-    Verdict verdict;
-    const char* reason; // a part of the reason; empty when there is none
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;
+    // Deflated as one stored block: a byte turned in it gives other data of
+    // the same length, not a stream that breaks.
+    bool storedBlock = false;
+    // No sizes in the header and an unsigned descriptor after the data,
+    // then bytes the scan cannot place: the entry is read open-ended.
+    bool openEnded = false;
+    bool last = false; // nothing after it
+    Damage damage = Damage::none;
+    std::size_t at = 0; // where in the data (the content) the damage is
+    Verdict verdict = Verdict::verified;
+    const char* reason = ""; // a part of the reason
 };
 class VerdictTable : public Extraction, public ::testing::WithParamInterface<VerdictCase> {};
 
-const std::string kVerdictText = NoiseBytes(3000, 7) + std::string(3000, 'v');
-
-// A deflate stream of one stored block: a byte flipped in it gives other
-// data of the same length, not a stream that breaks.
 std::string StoredDeflateBlock(const std::string& data) {
     std::string out = "\x01";
     PutLe16(out, static_cast<std::uint16_t>(data.size()));
@@ -327,19 +336,52 @@ std::string StoredDeflateBlock(const std::string& data) {
     return out + data;
 }
 
-std::string WithNext(ZipWriter& zip) {
-    zip.Add({.name = "next.txt", .content = "next", .method = 8});
-    return zip.Bytes();
+// The archive of the case, and what the entry's file must hold when one is
+// made.
+std::string VerdictArchive(const VerdictCase& c, std::string& kept) {
+    ZipWriter zip;
+    EntrySpec spec{
+        .name = "target.bin", .content = kVerdictText, .method = c.method, .flags = c.flags};
+    if (c.storedBlock)
+        spec.rawData = StoredDeflateBlock(kVerdictText);
+    if (c.openEnded)
+        spec.descriptor = DescriptorForm::withoutSignature;
+    zip.Add(spec);
+    if (c.openEnded && !c.last)
+        zip.AddRaw("left over by the writer");
+    if (!c.last)
+        zip.Add({.name = "next.txt", .content = "next", .method = 8});
+    std::string bytes = zip.Bytes();
+    const WrittenEntry& entry = zip.Entry(0);
+    // A stored block has 5 bytes before the content.
+    const std::size_t data = entry.dataOffset + (c.storedBlock ? 5 : 0);
+    kept = kVerdictText;
+    switch (c.damage) {
+    case Damage::none:
+        break;
+    case Damage::flipData:
+        FlipByte(bytes, data + c.at, 0x10);
+        FlipByte(kept, c.at, 0x10);
+        break;
+    case Damage::flipDescriptor:
+        FlipByte(bytes, entry.descriptorOffset);
+        break;
+    case Damage::cutData:
+        Truncate(bytes, data + c.at);
+        kept = kVerdictText.substr(0, c.at);
+        break;
+    }
+    return bytes;
 }
 
 TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
-    std::optional<std::string> kept;
-    const std::string bytes = GetParam().build(kept);
-    Open(bytes);
+    const VerdictCase& c = GetParam();
+    std::string kept;
+    Open(VerdictArchive(c, kept));
     // The open-ended cases must reach extraction without sizes.
     CFileHeader entry;
     ASSERT_TRUE(m_archive->FetchEntryInfo(entry, 0));
-    EXPECT_EQ(entry.openEnded, std::string(GetParam().label).starts_with("openEnded"));
+    EXPECT_EQ(entry.openEnded, c.openEnded);
     ExtractReport tested;
     m_archive->TestEntry(0, 65535, tested);
     ExtractReport report;
@@ -348,15 +390,15 @@ TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
     } catch (const CException&) {
         ADD_FAILURE() << "an archive the writer made throws";
     }
-    EXPECT_EQ(report.verdict, GetParam().verdict) << report.reason;
-    EXPECT_NE(report.reason.find(GetParam().reason), std::string::npos) << report.reason;
-    EXPECT_EQ(report.reason.empty(), std::string(GetParam().reason).empty()) << report.reason;
+    EXPECT_EQ(report.verdict, c.verdict) << report.reason;
+    EXPECT_NE(report.reason.find(c.reason), std::string::npos) << report.reason;
+    EXPECT_EQ(report.reason.empty(), std::string(c.reason).empty()) << report.reason;
     const std::optional<std::string> written = Output("target.bin");
-    EXPECT_EQ(written.has_value(), kept.has_value());
-    if (written && kept) {
-        EXPECT_TRUE(SameBytes(written, *kept));
-        EXPECT_EQ(report.crc, Crc32(*written));
-        EXPECT_EQ(report.bytesWritten, written->size());
+    EXPECT_EQ(written.has_value(), c.verdict != Verdict::notSaved);
+    if (c.verdict != Verdict::notSaved) {
+        EXPECT_TRUE(SameBytes(written, kept));
+        EXPECT_EQ(report.crc, Crc32(written.value_or("")));
+        EXPECT_EQ(report.bytesWritten, written.value_or("").size());
     }
     // The test without writing comes to the same.
     EXPECT_EQ(tested.verdict, report.verdict);
@@ -364,7 +406,7 @@ TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
     EXPECT_EQ(tested.crcExpected, report.crcExpected);
     if (report.verdict == Verdict::damaged || report.verdict == Verdict::verified)
         EXPECT_EQ(report.crc == report.expectedCrc, report.verdict == Verdict::verified);
-    if (m_archive->GetEntryCount() > 1) {
+    if (!c.last) {
         EXPECT_TRUE(Extract(1, &report));
         EXPECT_EQ(report.verdict, Verdict::verified);
         EXPECT_TRUE(SameBytes(Output("next.txt"), "next"));
@@ -374,135 +416,56 @@ TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
 INSTANTIATE_TEST_SUITE_P(
     Table, VerdictTable,
     ::testing::Values(
-        VerdictCase{"intactStored",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin", .content = kVerdictText});
-                        kept = kVerdictText;
-                        return WithNext(zip);
-                    },
-                    Verdict::verified, ""},
-        VerdictCase{"intactDeflated",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin", .content = kVerdictText, .method = 8});
-                        kept = kVerdictText;
-                        return WithNext(zip);
-                    },
-                    Verdict::verified, ""},
-        VerdictCase{"flippedInStoredData",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin", .content = kVerdictText});
-                        std::string bytes = WithNext(zip);
-                        FlipByte(bytes, zip.Entry(0).dataOffset + 100, 0x10);
-                        kept = kVerdictText;
-                        FlipByte(*kept, 100, 0x10);
-                        return bytes;
-                    },
-                    Verdict::damaged, "CRC-32"},
-        VerdictCase{"flippedInDeflatedData",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin",
-                                 .content = kVerdictText,
-                                 .method = 8,
-                                 .rawData = StoredDeflateBlock(kVerdictText)});
-                        std::string bytes = WithNext(zip);
-                        FlipByte(bytes, zip.Entry(0).dataOffset + 5 + 2000, 0x01);
-                        kept = kVerdictText;
-                        FlipByte(*kept, 2000, 0x01);
-                        return bytes;
-                    },
-                    Verdict::damaged, "CRC-32"},
-        VerdictCase{"cutInStoredData",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin", .content = kVerdictText});
-                        std::string bytes = zip.Bytes();
-                        Truncate(bytes, zip.Entry(0).dataOffset + 1234);
-                        kept = kVerdictText.substr(0, 1234);
-                        return bytes;
-                    },
-                    Verdict::partial, "ends inside its data"},
-        VerdictCase{"cutInDeflatedData",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin",
-                                 .content = kVerdictText,
-                                 .method = 8,
-                                 .rawData = StoredDeflateBlock(kVerdictText)});
-                        std::string bytes = zip.Bytes();
-                        Truncate(bytes, zip.Entry(0).dataOffset + 5 + 1234);
-                        kept = kVerdictText.substr(0, 1234);
-                        return bytes;
-                    },
-                    Verdict::partial, "damaged or ends early"},
-        VerdictCase{"encrypted",
-                    [](auto&) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin", .content = kVerdictText, .flags = 1});
-                        return WithNext(zip);
-                    },
-                    Verdict::notSaved, "encrypted"},
-        VerdictCase{"methodNotSupported",
-                    [](auto&) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin", .content = kVerdictText, .method = 12});
-                        return WithNext(zip);
-                    },
-                    Verdict::notSaved, "method not supported: bzip2 (12)"},
-        // No sizes and no descriptor the scan could place: the data is read to
-        // the next header, and only the descriptor that ends it can vouch for it.
-        VerdictCase{"openEndedWithItsDescriptor",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin",
-                                 .content = kVerdictText,
-                                 .method = 8,
-                                 .descriptor = DescriptorForm::withoutSignature});
-                        zip.AddRaw("left over by the writer");
-                        kept = kVerdictText;
-                        return WithNext(zip);
-                    },
-                    Verdict::verified, ""},
-        VerdictCase{"openEndedWithAWrongDescriptor",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin",
-                                 .content = kVerdictText,
-                                 .method = 8,
-                                 .descriptor = DescriptorForm::withoutSignature});
-                        zip.AddRaw("left over by the writer");
-                        std::string bytes = WithNext(zip);
-                        FlipByte(bytes, zip.Entry(0).descriptorOffset);
-                        kept = kVerdictText;
-                        return bytes;
-                    },
-                    Verdict::partial, "descriptor"},
-        VerdictCase{"openEndedStoredAtTheEnd",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin",
-                                 .content = kVerdictText,
-                                 .descriptor = DescriptorForm::withoutSignature});
-                        // Its descriptor is not the data: it is left out.
-                        kept = kVerdictText;
-                        return zip.Bytes();
-                    },
-                    Verdict::verified, ""},
-        VerdictCase{"openEndedCut",
-                    [](auto& kept) {
-                        ZipWriter zip;
-                        zip.Add({.name = "target.bin",
-                                 .content = kVerdictText,
-                                 .descriptor = DescriptorForm::withoutSignature});
-                        std::string bytes = zip.Bytes();
-                        Truncate(bytes, zip.Entry(0).dataOffset + 4000);
-                        kept = kVerdictText.substr(0, 4000);
-                        return bytes;
-                    },
-                    Verdict::partial, "no descriptor"}),
+        VerdictCase{.label = "intactStored"}, VerdictCase{.label = "intactDeflated", .method = 8},
+        VerdictCase{.label = "flippedInStoredData",
+                    .damage = Damage::flipData,
+                    .at = 100,
+                    .verdict = Verdict::damaged,
+                    .reason = "CRC-32"},
+        VerdictCase{.label = "flippedInDeflatedData",
+                    .method = 8,
+                    .storedBlock = true,
+                    .damage = Damage::flipData,
+                    .at = 2000,
+                    .verdict = Verdict::damaged,
+                    .reason = "CRC-32"},
+        VerdictCase{.label = "cutInStoredData",
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 1234,
+                    .verdict = Verdict::partial,
+                    .reason = "ends inside its data"},
+        VerdictCase{.label = "cutInDeflatedData",
+                    .method = 8,
+                    .storedBlock = true,
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 1234,
+                    .verdict = Verdict::partial,
+                    .reason = "damaged or ends early"},
+        VerdictCase{
+            .label = "encrypted", .flags = 1, .verdict = Verdict::notSaved, .reason = "encrypted"},
+        VerdictCase{.label = "methodNotSupported",
+                    .method = 12,
+                    .verdict = Verdict::notSaved,
+                    .reason = "method not supported: bzip2 (12)"},
+        // Only the descriptor that ends data read open-ended can vouch for it.
+        VerdictCase{.label = "openEndedWithItsDescriptor", .method = 8, .openEnded = true},
+        VerdictCase{.label = "openEndedWithAWrongDescriptor",
+                    .method = 8,
+                    .openEnded = true,
+                    .damage = Damage::flipDescriptor,
+                    .verdict = Verdict::partial,
+                    .reason = "descriptor"},
+        // Stored data has no end of its own: its descriptor is not written.
+        VerdictCase{.label = "openEndedStoredAtTheEnd", .openEnded = true, .last = true},
+        VerdictCase{.label = "openEndedCut",
+                    .openEnded = true,
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 4000,
+                    .verdict = Verdict::partial,
+                    .reason = "no descriptor"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Extraction, LocalExtraFieldCutShortThrowsCauseTen) {
