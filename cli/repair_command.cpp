@@ -274,10 +274,11 @@ int RunRepair(const std::vector<std::string>& words) {
     bool unreadable = false;
     for (const SourceTotals& source : host.soFar.sources)
         unreadable = unreadable || source.Unreadable();
-    std::fprintf(stderr, "%zu archives: %s; %llu bytes in %.1f s%s\n", host.soFar.sources.size(),
-                 VerdictSummary(host.soFar.verdicts).c_str(),
-                 static_cast<unsigned long long>(host.bytes), seconds,
-                 stopped ? " (interrupted)" : "");
+    const std::size_t archives = host.soFar.sources.size();
+    std::fprintf(
+        stderr, "%zu %s: %s; %llu bytes in %.1f s%s\n", archives,
+        archives == 1 ? "archive" : "archives", VerdictSummary(host.soFar.verdicts).c_str(),
+        static_cast<unsigned long long>(host.bytes), seconds, stopped ? " (interrupted)" : "");
     if (stopped || interrupt.Interrupted())
         return exitInterrupted;
     if (ending == platform::WorkerEnding::Failed) {
