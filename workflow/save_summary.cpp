@@ -10,9 +10,16 @@ std::wstring Count(std::uint64_t value, const wchar_t* one, const wchar_t* many)
     return GroupedNumber(value) + L" " + (value == 1 ? one : many);
 }
 
+// The archive's file name, cut in the middle when it is too long for the
+// dialog's line (the log keeps the whole path).
 std::wstring FileName(const std::wstring& path) {
+    constexpr std::size_t kLongest = 48;
     const std::size_t slash = path.rfind(platform::kNativeSeparator);
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    if (name.size() > kLongest)
+        name =
+            name.substr(0, kLongest / 2 - 1) + L"\u2026" + name.substr(name.size() - kLongest / 2);
+    return name;
 }
 
 // An archive the completion names: why it yielded nothing, or what cut its
