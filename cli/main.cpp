@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "platform/text.h"
+#include "platform/version.h"
 
 #include <cstdio>
 #include <string>
@@ -34,7 +35,8 @@ const char kUsage[] =
     "extract, check and repair take --verbose: a line for every entry, not\n"
     "only for those that are not verified.\n"
     "\n"
-    "Run 'kvzip COMMAND --help' for the options of a command.\n"
+    "Run 'kvzip COMMAND --help' for the options of a command,\n"
+    "'kvzip --version' for the version; the manual is kvzip(1).\n"
     "Exit codes: 0 done, 1 an archive could not be opened or read (or an output\n"
     "not written), 2 usage, 3 (check) an entry is damaged, partial or would\n"
     "not be saved, 130 interrupted.\n";
@@ -66,6 +68,10 @@ int main(int argc, char** argv) {
     words.insert(words.end(), argv + at + 1, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return exitOk;
+    }
+    if (command == "--version") {
+        std::printf("kvzip (Kelvane for Zip) %s\n", KVZIP_VERSION);
         return exitOk;
     }
     if (command == "list")
