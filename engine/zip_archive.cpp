@@ -14,11 +14,16 @@ CZipArchive::~CZipArchive() {
         std::free(block);
 }
 
-void CZipArchive::OpenArchive(const std::wstring& path, int mode) {
+void CZipArchive::OpenArchive(const std::wstring& path, int /*mode*/) {
+    // Both modes read only.
+    OpenArchive(std::make_shared<CFileSource>(path), path);
+}
+
+void CZipArchive::OpenArchive(std::shared_ptr<const CByteSource> source, const std::wstring& path) {
     if (m_readState != readNone)
         ReleaseEntry();
     m_readState = readNone;
-    m_storage.OpenStorage(path, mode);
+    m_storage.OpenStorage(std::move(source), path);
     ScanEntries();
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ public:
 
     // Opens `path` for reading (both modes) and rebuilds the entry table.
     void OpenArchive(const std::wstring& path, int mode);
+    // The same over bytes from elsewhere; `path` names them in errors.
+    void OpenArchive(std::shared_ptr<const CByteSource> source, const std::wstring& path);
     void ScanEntries();
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
