@@ -10,8 +10,8 @@ class CScanWindow;
 
 struct DataDescriptor {
     std::uint32_t crc = 0;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t uncompressedSize = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
 };
 
 class DescriptorIndex {

@@ -66,8 +66,8 @@ public:
     std::uint16_t modTime = 0;
     std::uint16_t modDate = 0;
     std::uint32_t storedCrc = 0;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t uncompressedSize = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
     std::uint16_t nameLength = 0;
     std::uint16_t localExtraLength = 0;
     std::uint16_t extraLength = 0;
@@ -75,7 +75,7 @@ public:
     std::uint16_t diskStart = 0;
     std::uint16_t internalAttributes = 0;
     std::uint32_t externalAttributes = kDefaultAttributes;
-    std::uint32_t localHeaderOffset = 0;
+    std::uint64_t localHeaderOffset = 0;
     std::wstring name;
     CAutoBuffer extraField;
     std::wstring comment;

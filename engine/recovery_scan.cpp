@@ -25,7 +25,7 @@ public:
         if (!m_active)
             return;
         for (std::uint64_t p = std::max(m_next, first); p <= last; p = m_next) {
-            report(static_cast<std::uint32_t>(p));
+            report(p);
             m_next = p + 100;
         }
     }
@@ -36,8 +36,8 @@ private:
 };
 
 // Central passes stop where fewer than 50 bytes are left.
-std::uint64_t CentralLimit(std::uint32_t length) {
-    return length >= 50 ? length - 49u : 0;
+std::uint64_t CentralLimit(std::uint64_t length) {
+    return length >= 50 ? length - 49 : 0;
 }
 
 void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer, std::size_t count,
@@ -56,14 +56,14 @@ std::wstring ReadName(CScanWindow& window, std::uint64_t offset, std::uint16_t l
 
 } // namespace
 
-bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length) {
+bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length) {
     // Computed in 64 bits: a claimed size never wraps the walk backwards.
     pos = target;
-    g_resumeOffset = static_cast<std::uint32_t>(std::min<std::uint64_t>(target, 0xFFFFFFFFu));
+    g_resumeOffset = target;
     return target < length;
 }
 
-void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset) {
+void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset) {
     if (headerOffset < kDescriptorSize)
         return;
     unsigned char raw[kDescriptorSize];
@@ -73,12 +73,11 @@ void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint32_t heade
         g_descriptorSeen = 1;
 }
 
-bool CZipArchive::TakeOwnDescriptor(CScanWindow& window, std::uint32_t headerOffset,
+bool CZipArchive::TakeOwnDescriptor(CScanWindow& window, std::uint64_t headerOffset,
                                     std::uint16_t nameLength, std::uint16_t extraLength,
-                                    std::uint32_t& crc, std::uint32_t& compressedSize,
-                                    std::uint32_t& uncompressedSize) {
-    const std::uint64_t dataStart =
-        std::uint64_t{headerOffset} + kLocalHeaderSize + nameLength + extraLength;
+                                    std::uint32_t& crc, std::uint64_t& compressedSize,
+                                    std::uint64_t& uncompressedSize) {
+    const std::uint64_t dataStart = headerOffset + kLocalHeaderSize + nameLength + extraLength;
     DataDescriptor own;
     if (!m_descriptors.Find(window, dataStart, own))
         return false;
@@ -111,8 +110,7 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         return;
     }
     g_lastNameLength = header.nameLength;
-    header.name =
-        ReadName(window, std::uint64_t{g_headerOffset} + kLocalHeaderSize, header.nameLength);
+    header.name = ReadName(window, g_headerOffset + kLocalHeaderSize, header.nameLength);
     LookBackForDescriptor(window, g_headerOffset);
     if ((header.flags & kFlagDataDescriptor) != 0 &&
         !TakeOwnDescriptor(window, g_headerOffset, header.nameLength, header.extraLength,
@@ -133,9 +131,8 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     if (header.extraLength != 0) {
         header.extraField.Allocate(header.extraLength);
         char* extra = header.extraField.GetBuffer();
-        const std::size_t read =
-            window.ReadAt(std::uint64_t{g_headerOffset} + kLocalHeaderSize + header.nameLength,
-                          extra, header.extraLength);
+        const std::size_t read = window.ReadAt(
+            g_headerOffset + kLocalHeaderSize + header.nameLength, extra, header.extraLength);
         std::fill(extra + read, extra + header.extraLength, 0);
     }
 }
@@ -143,13 +140,13 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
 void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
     if (matching)
         g_resumeOffset = 0;
-    const std::uint32_t length = window.ScanLength();
+    const std::uint64_t length = window.FileLength();
     ReportClock clock;
     std::uint64_t pos = 0;
     while (pos < length) {
         const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
         clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
-                    [length](std::uint32_t) { ReportScanProgress(g_resumeOffset, length); });
+                    [length](std::uint64_t) { ReportScanProgress(g_resumeOffset, length); });
         if (hit >= length)
             break;
         if (window.FileLength() - hit < kLocalHeaderSize) {
@@ -158,7 +155,7 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
             continue;
         }
         ++g_entryCount;
-        g_headerOffset = static_cast<std::uint32_t>(hit);
+        g_headerOffset = hit;
         CFileHeader& entry = m_centralDir.Append();
         CFileHeader read;
         ReadQuickLocal(window, read, matching);
@@ -181,8 +178,7 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
         return false;
     }
     g_lastNameLength = note.nameLength;
-    note.name =
-        ReadName(window, std::uint64_t{g_headerOffset} + kCentralHeaderSize, note.nameLength);
+    note.name = ReadName(window, g_headerOffset + kCentralHeaderSize, note.nameLength);
     LookBackForDescriptor(window, g_headerOffset);
     g_centralNotes.push_back(std::move(note));
     return true;
@@ -194,14 +190,14 @@ void CZipArchive::QuickScan(CScanWindow& window) {
     m_centralDir.ClearEntries();
     g_entryCount = 0;
 
-    const std::uint32_t length = window.ScanLength();
+    const std::uint64_t length = window.FileLength();
     const std::uint64_t limit = CentralLimit(length);
     std::uint64_t pos = g_resumeOffset;
     while (pos < limit) {
         const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
         if (hit >= limit)
             break;
-        g_headerOffset = static_cast<std::uint32_t>(hit);
+        g_headerOffset = hit;
         ReadQuickCentral(window);
         if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
             break;
@@ -216,8 +212,8 @@ void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
     const std::uint16_t flags = ReadLe16(raw + 6);
     std::uint32_t crc = ReadLe32(raw + 14);
-    std::uint32_t compressedSize = ReadLe32(raw + 18);
-    std::uint32_t uncompressedSize = ReadLe32(raw + 22);
+    std::uint64_t compressedSize = ReadLe32(raw + 18);
+    std::uint64_t uncompressedSize = ReadLe32(raw + 22);
     const std::uint16_t nameLength = ReadLe16(raw + 26);
     const std::uint16_t extraLength = ReadLe16(raw + 28);
     g_lastNameLength = nameLength <= kMaxNameLength ? nameLength : 0;
@@ -237,7 +233,7 @@ void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {
-    const std::uint32_t length = window.ScanLength();
+    const std::uint64_t length = window.FileLength();
     const std::uint64_t fileLength = window.FileLength();
 
     // Local offset pass.
@@ -247,14 +243,14 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         while (pos < length) {
             const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
             clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
-                        [length](std::uint32_t p) { ReportScanProgress(p, length); });
+                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
             if (hit >= length)
                 break;
             if (fileLength - hit < kLocalHeaderSize) {
                 pos = hit + 1;
                 continue;
             }
-            g_headerOffset = static_cast<std::uint32_t>(hit);
+            g_headerOffset = hit;
             ReadAdvancedLocal(window);
             if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
                           length))
@@ -270,10 +266,10 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         while (pos < limit) {
             const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
             clock.Visit(pos, std::min<std::uint64_t>(hit, limit - 1),
-                        [length](std::uint32_t p) { ReportScanProgress(p, length); });
+                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
             if (hit >= limit)
                 break;
-            g_headerOffset = static_cast<std::uint32_t>(hit);
+            g_headerOffset = hit;
             ReadAdvancedCentral(window);
             if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
                 break;
@@ -281,15 +277,15 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
     }
 
     // Local finds first, in file order, then offsets only the directory knew.
-    std::unordered_set<std::uint32_t> known(g_localOffsets.begin(), g_localOffsets.end());
-    for (std::uint32_t offset : g_centralOffsets) {
+    std::unordered_set<std::uint64_t> known(g_localOffsets.begin(), g_localOffsets.end());
+    for (std::uint64_t offset : g_centralOffsets) {
         if (known.insert(offset).second)
             g_localOffsets.push_back(offset);
     }
     g_centralOffsets.clear();
 
     g_entryCount = 0;
-    for (std::uint32_t offset : g_localOffsets) {
+    for (std::uint64_t offset : g_localOffsets) {
         if (offset >= fileLength) {
             // Nothing there to read: counted, never listed or extracted.
             ++g_entryCount;

@@ -11,8 +11,7 @@ constexpr std::size_t kWindowSize = 2 * 1024 * 1024;
 }
 
 CScanWindow::CScanWindow(CZipStorage& storage, std::uint64_t fileLength)
-    : m_storage(storage), m_fileLength(fileLength),
-      m_scanLength(static_cast<std::uint32_t>(std::min<std::uint64_t>(fileLength, 0xFFFFFFFFu))) {}
+    : m_storage(storage), m_fileLength(fileLength) {}
 
 void CScanWindow::Fill(std::uint64_t offset) {
     if (m_buffer.empty())

@@ -81,14 +81,14 @@ private:
     bool ReadQuickCentral(CScanWindow& window);
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
-    void LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset);
+    void LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset);
     // Replaces the CRC and sizes of a bit-3 entry by its own descriptor's.
     // Returns false when that descriptor is not in the file.
-    bool TakeOwnDescriptor(CScanWindow& window, std::uint32_t headerOffset,
+    bool TakeOwnDescriptor(CScanWindow& window, std::uint64_t headerOffset,
                            std::uint16_t nameLength, std::uint16_t extraLength, std::uint32_t& crc,
-                           std::uint32_t& compressedSize, std::uint32_t& uncompressedSize);
+                           std::uint64_t& compressedSize, std::uint64_t& uncompressedSize);
     // Moves `pos` past a header; false ends the pass.
-    static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length);
+    static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
 
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();

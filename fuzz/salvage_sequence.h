@@ -33,7 +33,7 @@ struct SalvageRun {
     ScanRun advanced;
 };
 
-inline unsigned IgnoreProgress(std::uint32_t, std::uint32_t) {
+inline unsigned IgnoreProgress(std::uint64_t, std::uint64_t) {
     return 0;
 }
 

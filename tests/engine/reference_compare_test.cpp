@@ -80,8 +80,8 @@ void Damage(std::string& bytes, std::mt19937& rng) {
     }
 }
 
-std::vector<std::pair<std::uint32_t, std::uint32_t>> g_reports;
-unsigned RecordReport(std::uint32_t position, std::uint32_t total) {
+std::vector<std::pair<std::uint64_t, std::uint64_t>> g_reports;
+unsigned RecordReport(std::uint64_t position, std::uint64_t total) {
     g_reports.emplace_back(position, total);
     return 0;
 }

@@ -12,18 +12,17 @@ namespace kvtest {
 namespace {
 
 struct Note {
-    std::uint32_t compressedSize;
+    std::uint64_t compressedSize;
     std::uint16_t nameLength;
-    std::uint32_t localHeaderOffset;
+    std::uint64_t localHeaderOffset;
     std::wstring name;
 };
 
 class Walker {
 public:
-    Walker(const std::string& file, std::uint32_t resume, int seen, std::uint32_t lastCompressed)
-        : m_file(file), m_size(file.size()),
-          m_length(static_cast<std::uint32_t>(std::min<std::uint64_t>(m_size, 0xFFFFFFFFu))),
-          m_resume(resume), m_lastCompressed(lastCompressed) {
+    Walker(const std::string& file, std::uint64_t resume, int seen, std::uint64_t lastCompressed)
+        : m_file(file), m_size(file.size()), m_length(m_size), m_resume(resume),
+          m_lastCompressed(lastCompressed) {
         m_result.descriptorSeen = seen;
     }
 
@@ -54,12 +53,12 @@ public:
     }
 
     ReferenceResult Advanced() {
-        std::vector<std::uint32_t> locals;
-        std::vector<std::uint32_t> centrals;
+        std::vector<std::uint64_t> locals;
+        std::vector<std::uint64_t> centrals;
         std::uint64_t pos = 0;
         std::uint64_t next = 0;
         while (pos < m_length) {
-            Report(pos, next, static_cast<std::uint32_t>(pos));
+            Report(pos, next, pos);
             if (!SignatureAt(pos, 3, 4) || m_size - pos < 30) {
                 ++pos;
                 continue;
@@ -67,18 +66,19 @@ public:
             const std::uint16_t nameLength = Le16(pos + 26);
             m_lastName = nameLength <= 500 ? nameLength : 0;
             LookBack(pos);
-            std::uint32_t crc = Le32(pos + 14), size = Le32(pos + 18), usize = Le32(pos + 22);
+            std::uint32_t crc = Le32(pos + 14);
+            std::uint64_t size = Le32(pos + 18), usize = Le32(pos + 22);
             if (Le16(pos + 6) & 8)
                 OwnDescriptor(pos + 30 + nameLength + Le16(pos + 28), crc, size, usize);
             m_lastCompressed = size;
-            locals.push_back(static_cast<std::uint32_t>(pos));
+            locals.push_back(pos);
             if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
                 break;
         }
         pos = m_resume;
         next = 0;
         while (pos < m_length && pos + 50 <= m_length) {
-            Report(pos, next, static_cast<std::uint32_t>(pos));
+            Report(pos, next, pos);
             if (!SignatureAt(pos, 1, 2)) {
                 ++pos;
                 continue;
@@ -88,11 +88,11 @@ public:
             if (!Step(pos, pos + 46 + m_lastName))
                 break;
         }
-        for (std::uint32_t offset : centrals) {
+        for (std::uint64_t offset : centrals) {
             if (std::find(locals.begin(), locals.end(), offset) == locals.end())
                 locals.push_back(offset);
         }
-        for (std::uint32_t offset : locals) {
+        for (std::uint64_t offset : locals) {
             if (offset >= m_size) {
                 ++m_result.entryCount;
                 CFileHeader empty;
@@ -140,7 +140,7 @@ private:
         h.uncompressedSize = Le32(pos + 22);
         h.nameLength = Le16(pos + 26);
         h.extraLength = Le16(pos + 28);
-        h.localHeaderOffset = static_cast<std::uint32_t>(pos);
+        h.localHeaderOffset = pos;
         if (h.nameLength > 500) {
             m_lastName = 0;
             return h;
@@ -171,8 +171,8 @@ private:
         return h;
     }
 
-    bool OwnDescriptor(std::uint64_t dataStart, std::uint32_t& crc, std::uint32_t& size,
-                       std::uint32_t& usize) const {
+    bool OwnDescriptor(std::uint64_t dataStart, std::uint32_t& crc, std::uint64_t& size,
+                       std::uint64_t& usize) const {
         for (std::uint64_t d = dataStart; d + 16 <= m_size; ++d) {
             if (SignatureAt(d, 7, 8) && Le32(d + 8) == d - dataStart) {
                 crc = Le32(d + 4);
@@ -191,11 +191,11 @@ private:
 
     bool Step(std::uint64_t& pos, std::uint64_t target) {
         pos = target;
-        m_resume = static_cast<std::uint32_t>(std::min<std::uint64_t>(target, 0xFFFFFFFFu));
+        m_resume = target;
         return target < m_length;
     }
 
-    void Report(std::uint64_t pos, std::uint64_t& next, std::uint32_t value) {
+    void Report(std::uint64_t pos, std::uint64_t& next, std::uint64_t value) {
         if (pos >= next) {
             m_result.reports.emplace_back(value, m_length);
             next = pos + 100;
@@ -223,9 +223,9 @@ private:
 
     const std::string& m_file;
     std::uint64_t m_size;
-    std::uint32_t m_length;
-    std::uint32_t m_resume;
-    std::uint32_t m_lastCompressed;
+    std::uint64_t m_length;
+    std::uint64_t m_resume;
+    std::uint64_t m_lastCompressed;
     std::uint32_t m_lastName = 0;
     std::deque<Note> m_notes;
     ReferenceResult m_result;
@@ -233,8 +233,8 @@ private:
 
 } // namespace
 
-ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint32_t resumeOffset,
-                              int descriptorSeen, std::uint32_t lastCompressedSize) {
+ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint64_t resumeOffset,
+                              int descriptorSeen, std::uint64_t lastCompressedSize) {
     Walker walker(file, resumeOffset, descriptorSeen, lastCompressedSize);
     return mode == 1 ? walker.Advanced() : walker.Quick();
 }
