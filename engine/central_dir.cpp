@@ -4,8 +4,9 @@
 #include "engine/zip_storage.h"
 
 void CCentralDir::PositionAtEntry(std::size_t index) {
-    m_currentEntry = m_entries[index].get();
-    CFileHeader& entry = *m_currentEntry;
+    m_entries.Fetch(index, m_current);
+    m_currentEntry = &m_current;
+    CFileHeader& entry = m_current;
     m_storage.Seek(entry.localHeaderOffset);
     std::uint16_t localExtra = 0;
     bool hasDescriptor = false;
@@ -46,11 +47,6 @@ void CCentralDir::AbandonEntry() {
 }
 
 void CCentralDir::ClearEntries() {
-    m_entries.clear();
+    m_entries.Clear();
     m_currentEntry = nullptr;
-}
-
-CFileHeader& CCentralDir::Append() {
-    m_entries.push_back(std::make_unique<CFileHeader>());
-    return *m_entries.back();
 }

@@ -137,6 +137,18 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     }
 }
 
+void CZipArchive::AppendQuickLocal(CScanWindow& window, bool matching) {
+    CFileHeader read;
+    try {
+        ReadQuickLocal(window, read, matching);
+    } catch (...) {
+        // Counted already: it stays in the table, empty.
+        m_centralDir.Entries().Append(CFileHeader());
+        throw;
+    }
+    m_centralDir.Entries().Append(read);
+}
+
 void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
     if (matching)
         g_resumeOffset = 0;
@@ -156,10 +168,7 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
         }
         ++g_entryCount;
         g_headerOffset = hit;
-        CFileHeader& entry = m_centralDir.Append();
-        CFileHeader read;
-        ReadQuickLocal(window, read, matching);
-        entry = std::move(read);
+        AppendQuickLocal(window, matching);
         if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
                       length))
             break;
@@ -276,10 +285,15 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         }
     }
 
-    // Local finds first, in file order, then offsets only the directory knew.
-    std::unordered_set<std::uint64_t> known(g_localOffsets.begin(), g_localOffsets.end());
+    // Local finds first, in file order, then offsets only the directory knew,
+    // each once. The local offsets ascend (the pass only moves forward), so
+    // they are searched where they lie rather than copied into a set.
+    const std::size_t localCount = g_localOffsets.size();
+    std::unordered_set<std::uint64_t> centralOnly;
     for (std::uint64_t offset : g_centralOffsets) {
-        if (known.insert(offset).second)
+        const auto locals = g_localOffsets.begin();
+        if (!std::binary_search(locals, locals + static_cast<std::ptrdiff_t>(localCount), offset) &&
+            centralOnly.insert(offset).second)
             g_localOffsets.push_back(offset);
     }
     g_centralOffsets.clear();
@@ -289,17 +303,16 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         if (offset >= fileLength) {
             // Nothing there to read: counted, never listed or extracted.
             ++g_entryCount;
-            m_centralDir.Append().ClearAll();
+            CFileHeader nothing;
+            nothing.ClearAll();
+            m_centralDir.Entries().Append(nothing);
             continue;
         }
         if (fileLength - offset < kLocalHeaderSize)
             continue;
         ++g_entryCount;
         g_headerOffset = offset;
-        CFileHeader& entry = m_centralDir.Append();
-        CFileHeader read;
-        ReadQuickLocal(window, read, false);
-        entry = std::move(read);
+        AppendQuickLocal(window, false);
     }
     g_localOffsets.clear();
 }

@@ -64,6 +64,9 @@ public:
     int m_decodeError = 0;
     bool m_convertSlashes = true;
     bool m_trackZlibMemory = true;
+    // The most memory the entry table may take, in bytes; 0 for most of what
+    // the machine has left when a scan starts.
+    std::uint64_t m_tableMemoryLimit = 0;
     CZipInternalInfo m_info;
     CZipStorage m_storage;
     // Blocks the decompressor allocated and has not freed yet.
@@ -78,6 +81,8 @@ private:
 
     // The readings of a header found at g_headerOffset.
     void ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching);
+    // Reads the header at g_headerOffset into a new entry at the table's end.
+    void AppendQuickLocal(CScanWindow& window, bool matching);
     bool ReadQuickCentral(CScanWindow& window);
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
