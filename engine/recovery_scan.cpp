@@ -3,6 +3,7 @@
 // size it claims. Central headers are only a second opinion.
 #include "engine/scan_state.h"
 #include "engine/scan_window.h"
+#include "engine/zip64_field.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
 #include "platform/text.h"
@@ -56,8 +57,15 @@ std::wstring ReadName(CScanWindow& window, std::uint64_t offset, std::uint16_t l
 
 } // namespace
 
+std::uint64_t CZipArchive::PastHeader(std::uint64_t headerOffset, std::uint32_t headerSize,
+                                      std::uint32_t nameLength, std::uint64_t dataSize) {
+    // A Zip64 size can be anything: the sum saturates instead of wrapping the
+    // walk backwards.
+    const std::uint64_t dataStart = headerOffset + headerSize + nameLength;
+    return dataSize > UINT64_MAX - dataStart ? UINT64_MAX : dataStart + dataSize;
+}
+
 bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length) {
-    // Computed in 64 bits: a claimed size never wraps the walk backwards.
     pos = target;
     g_resumeOffset = target;
     return target < length;
@@ -73,18 +81,39 @@ void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t heade
         g_descriptorSeen = 1;
 }
 
-bool CZipArchive::TakeOwnDescriptor(CScanWindow& window, std::uint64_t headerOffset,
-                                    std::uint16_t nameLength, std::uint16_t extraLength,
-                                    std::uint32_t& crc, std::uint64_t& compressedSize,
-                                    std::uint64_t& uncompressedSize) {
-    const std::uint64_t dataStart = headerOffset + kLocalHeaderSize + nameLength + extraLength;
-    DataDescriptor own;
-    if (!m_descriptors.Find(window, dataStart, own))
-        return false;
-    crc = own.crc;
-    compressedSize = own.compressedSize;
-    uncompressedSize = own.uncompressedSize;
-    return true;
+CZipArchive::LocalSizes CZipArchive::ResolveLocalSizes(CScanWindow& window,
+                                                       std::uint64_t headerOffset,
+                                                       const unsigned char* raw,
+                                                       const unsigned char* extra,
+                                                       std::size_t extraRead) {
+    LocalSizes sizes;
+    sizes.crc = ReadLe32(raw + 14);
+    Zip64Values values{ReadLe32(raw + 22), ReadLe32(raw + 18), 0};
+    const Zip64Result zip64 = ApplyZip64Field(extra, extraRead, true, values);
+    sizes.compressedSize = values.compressedSize;
+    sizes.uncompressedSize = values.uncompressedSize;
+
+    if ((ReadLe16(raw + 6) & kFlagDataDescriptor) != 0) {
+        const std::uint64_t dataStart =
+            headerOffset + kLocalHeaderSize + ReadLe16(raw + 26) + ReadLe16(raw + 28);
+        DataDescriptor own;
+        if (m_descriptors.Find(window, dataStart, zip64.present, own)) {
+            sizes.crc = own.crc;
+            sizes.compressedSize = own.compressedSize;
+            sizes.uncompressedSize = own.uncompressedSize;
+            return sizes;
+        }
+        sizes.openEnded = zip64.sizeUnknown || sizes.compressedSize == 0;
+    } else {
+        sizes.openEnded = zip64.sizeUnknown;
+    }
+    if (zip64.sizeUnknown) {
+        // Sizes the header sends to a Zip64 field that does not give them:
+        // unknown, so the data is read up to the next header.
+        sizes.compressedSize = 0;
+        sizes.uncompressedSize = 0;
+    }
+    return sizes;
 }
 
 void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching) {
@@ -111,11 +140,22 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     }
     g_lastNameLength = header.nameLength;
     header.name = ReadName(window, g_headerOffset + kLocalHeaderSize, header.nameLength);
+    std::size_t extraRead = 0;
+    if (header.extraLength != 0) {
+        header.extraField.Allocate(header.extraLength);
+        char* extra = header.extraField.GetBuffer();
+        extraRead = window.ReadAt(g_headerOffset + kLocalHeaderSize + header.nameLength, extra,
+                                  header.extraLength);
+        std::fill(extra + extraRead, extra + header.extraLength, 0);
+    }
     LookBackForDescriptor(window, g_headerOffset);
-    if ((header.flags & kFlagDataDescriptor) != 0 &&
-        !TakeOwnDescriptor(window, g_headerOffset, header.nameLength, header.extraLength,
-                           header.storedCrc, header.compressedSize, header.uncompressedSize))
-        header.openEnded = header.compressedSize == 0;
+    const LocalSizes sizes = ResolveLocalSizes(
+        window, g_headerOffset, raw,
+        reinterpret_cast<const unsigned char*>(header.extraField.GetBuffer()), extraRead);
+    header.storedCrc = sizes.crc;
+    header.compressedSize = sizes.compressedSize;
+    header.uncompressedSize = sizes.uncompressedSize;
+    header.openEnded = sizes.openEnded;
     g_lastCompressedSize = header.compressedSize;
 
     if (matching && !g_centralNotes.empty()) {
@@ -126,14 +166,6 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
             note.name != header.name)
             header.name = note.name;
         g_centralNotes.pop_front();
-    }
-
-    if (header.extraLength != 0) {
-        header.extraField.Allocate(header.extraLength);
-        char* extra = header.extraField.GetBuffer();
-        const std::size_t read = window.ReadAt(
-            g_headerOffset + kLocalHeaderSize + header.nameLength, extra, header.extraLength);
-        std::fill(extra + read, extra + header.extraLength, 0);
     }
 }
 
@@ -169,25 +201,41 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
         ++g_entryCount;
         g_headerOffset = hit;
         AppendQuickLocal(window, matching);
-        if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
+        if (!StepOver(pos,
+                      PastHeader(hit, kLocalHeaderSize, g_lastNameLength, g_lastCompressedSize),
                       length))
             break;
     }
+}
+
+Zip64Values CZipArchive::ReadCentralValues(CScanWindow& window, const unsigned char* raw) {
+    Zip64Values values{ReadLe32(raw + 24), ReadLe32(raw + 20), ReadLe32(raw + 42)};
+    const std::uint16_t extraLength = ReadLe16(raw + 30);
+    if (extraLength == 0)
+        return values;
+    // Read only for its Zip64 field: the step over a central header still
+    // ends at its name.
+    m_extraScratch.resize(extraLength);
+    const std::size_t read = window.ReadAt(g_headerOffset + kCentralHeaderSize + ReadLe16(raw + 28),
+                                           m_extraScratch.data(), extraLength);
+    ApplyZip64Field(m_extraScratch.data(), read, false, values);
+    return values;
 }
 
 bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
     CentralRecord note;
-    note.compressedSize = ReadLe32(raw + 20);
     note.nameLength = ReadLe16(raw + 28);
-    note.localHeaderOffset = ReadLe32(raw + 42);
     if (note.nameLength > kMaxNameLength) {
         g_lastNameLength = 0;
         return false;
     }
     g_lastNameLength = note.nameLength;
     note.name = ReadName(window, g_headerOffset + kCentralHeaderSize, note.nameLength);
+    const Zip64Values values = ReadCentralValues(window, raw);
+    note.compressedSize = values.compressedSize;
+    note.localHeaderOffset = values.localHeaderOffset;
     LookBackForDescriptor(window, g_headerOffset);
     g_centralNotes.push_back(std::move(note));
     return true;
@@ -219,18 +267,18 @@ void CZipArchive::QuickScan(CScanWindow& window) {
 void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
-    const std::uint16_t flags = ReadLe16(raw + 6);
-    std::uint32_t crc = ReadLe32(raw + 14);
-    std::uint64_t compressedSize = ReadLe32(raw + 18);
-    std::uint64_t uncompressedSize = ReadLe32(raw + 22);
     const std::uint16_t nameLength = ReadLe16(raw + 26);
     const std::uint16_t extraLength = ReadLe16(raw + 28);
     g_lastNameLength = nameLength <= kMaxNameLength ? nameLength : 0;
+    m_extraScratch.resize(extraLength);
+    const std::size_t extraRead =
+        extraLength == 0 ? 0
+                         : window.ReadAt(g_headerOffset + kLocalHeaderSize + nameLength,
+                                         m_extraScratch.data(), extraLength);
     LookBackForDescriptor(window, g_headerOffset);
-    if ((flags & kFlagDataDescriptor) != 0)
-        TakeOwnDescriptor(window, g_headerOffset, nameLength, extraLength, crc, compressedSize,
-                          uncompressedSize);
-    g_lastCompressedSize = compressedSize;
+    g_lastCompressedSize =
+        ResolveLocalSizes(window, g_headerOffset, raw, m_extraScratch.data(), extraRead)
+            .compressedSize;
     g_localOffsets.push_back(g_headerOffset);
 }
 
@@ -238,12 +286,11 @@ void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
     g_lastNameLength = ReadLe16(raw + 28);
-    g_centralOffsets.push_back(ReadLe32(raw + 42));
+    g_centralOffsets.push_back(ReadCentralValues(window, raw).localHeaderOffset);
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {
     const std::uint64_t length = window.FileLength();
-    const std::uint64_t fileLength = window.FileLength();
 
     // Local offset pass.
     {
@@ -255,13 +302,14 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
                         [length](std::uint64_t p) { ReportScanProgress(p, length); });
             if (hit >= length)
                 break;
-            if (fileLength - hit < kLocalHeaderSize) {
+            if (length - hit < kLocalHeaderSize) {
                 pos = hit + 1;
                 continue;
             }
             g_headerOffset = hit;
             ReadAdvancedLocal(window);
-            if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
+            if (!StepOver(pos,
+                          PastHeader(hit, kLocalHeaderSize, g_lastNameLength, g_lastCompressedSize),
                           length))
                 break;
         }
@@ -300,7 +348,7 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
 
     g_entryCount = 0;
     for (std::uint64_t offset : g_localOffsets) {
-        if (offset >= fileLength) {
+        if (offset >= length) {
             // Nothing there to read: counted, never listed or extracted.
             ++g_entryCount;
             CFileHeader nothing;
@@ -308,7 +356,7 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
             m_centralDir.Entries().Append(nothing);
             continue;
         }
-        if (fileLength - offset < kLocalHeaderSize)
+        if (length - offset < kLocalHeaderSize)
             continue;
         ++g_entryCount;
         g_headerOffset = offset;

@@ -4,6 +4,7 @@
 #include "engine/central_dir.h"
 #include "engine/descriptor_index.h"
 #include "engine/file_header.h"
+#include "engine/zip64_field.h"
 #include "engine/zip_internal_info.h"
 #include "engine/zip_storage.h"
 
@@ -87,11 +88,27 @@ private:
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
     void LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset);
-    // Replaces the CRC and sizes of a bit-3 entry by its own descriptor's.
-    // Returns false when that descriptor is not in the file.
-    bool TakeOwnDescriptor(CScanWindow& window, std::uint64_t headerOffset,
-                           std::uint16_t nameLength, std::uint16_t extraLength, std::uint32_t& crc,
-                           std::uint64_t& compressedSize, std::uint64_t& uncompressedSize);
+
+    // What an entry is read with.
+    struct LocalSizes {
+        std::uint32_t crc = 0;
+        std::uint64_t compressedSize = 0;
+        std::uint64_t uncompressedSize = 0;
+        // No sizes to go by: the data runs to the next local header.
+        bool openEnded = false;
+    };
+    // The local header's own values (its fixed part in `raw`, the `extraRead`
+    // bytes of its extra field in `extra`), widened by its Zip64 field, or
+    // those of its own descriptor when flag bit 3 says the data has one.
+    LocalSizes ResolveLocalSizes(CScanWindow& window, std::uint64_t headerOffset,
+                                 const unsigned char* raw, const unsigned char* extra,
+                                 std::size_t extraRead);
+    // The sizes and offset of the central header at g_headerOffset (fixed part
+    // in `raw`), widened by its Zip64 field.
+    Zip64Values ReadCentralValues(CScanWindow& window, const unsigned char* raw);
+    // Where the data of a header ends, never wrapping past 64 bits.
+    static std::uint64_t PastHeader(std::uint64_t headerOffset, std::uint32_t headerSize,
+                                    std::uint32_t nameLength, std::uint64_t dataSize);
     // Moves `pos` past a header; false ends the pass.
     static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
 
@@ -100,6 +117,8 @@ private:
     std::uint64_t OpenEndedDataSize(const CFileHeader& header);
 
     DescriptorIndex m_descriptors;
+    // Extra bytes of the header being read.
+    std::vector<unsigned char> m_extraScratch;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
 };

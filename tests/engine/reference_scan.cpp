@@ -42,8 +42,11 @@ public:
             } else {
                 m_lastName = nameLength;
                 LookBack(pos);
-                m_notes.push_back({Le32(pos + 20), static_cast<std::uint16_t>(nameLength),
-                                   Le32(pos + 42), Name(pos + 46, nameLength)});
+                std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20),
+                              offset = Le32(pos + 42);
+                ReadZip64(pos + 46 + nameLength, Le16(pos + 30), false, usize, size, offset);
+                m_notes.push_back({size, static_cast<std::uint16_t>(nameLength), offset,
+                                   Name(pos + 46, nameLength)});
             }
             if (!Step(pos, pos + 46 + m_lastName))
                 break;
@@ -66,13 +69,9 @@ public:
             const std::uint16_t nameLength = Le16(pos + 26);
             m_lastName = nameLength <= 500 ? nameLength : 0;
             LookBack(pos);
-            std::uint32_t crc = Le32(pos + 14);
-            std::uint64_t size = Le32(pos + 18), usize = Le32(pos + 22);
-            if (Le16(pos + 6) & 8)
-                OwnDescriptor(pos + 30 + nameLength + Le16(pos + 28), crc, size, usize);
-            m_lastCompressed = size;
+            m_lastCompressed = Sizes(pos).size;
             locals.push_back(pos);
-            if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
+            if (!Step(pos, Past(pos + 30 + m_lastName, m_lastCompressed)))
                 break;
         }
         pos = m_resume;
@@ -84,7 +83,9 @@ public:
                 continue;
             }
             m_lastName = Le16(pos + 28);
-            centrals.push_back(Le32(pos + 42));
+            std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20), offset = Le32(pos + 42);
+            ReadZip64(pos + 46 + m_lastName, Le16(pos + 30), false, usize, size, offset);
+            centrals.push_back(offset);
             if (!Step(pos, pos + 46 + m_lastName))
                 break;
         }
@@ -122,7 +123,7 @@ private:
             }
             ++m_result.entryCount;
             m_result.entries.push_back(ReadLocal(pos, matching));
-            if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
+            if (!Step(pos, Past(pos + 30 + m_lastName, m_lastCompressed)))
                 break;
         }
     }
@@ -148,9 +149,11 @@ private:
         m_lastName = h.nameLength;
         h.name = Name(pos + 30, h.nameLength);
         LookBack(pos);
-        if ((h.flags & 8) && !OwnDescriptor(pos + 30 + h.nameLength + h.extraLength, h.storedCrc,
-                                            h.compressedSize, h.uncompressedSize))
-            h.openEnded = h.compressedSize == 0;
+        const EntrySizes sizes = Sizes(pos);
+        h.storedCrc = sizes.crc;
+        h.compressedSize = sizes.size;
+        h.uncompressedSize = sizes.usize;
+        h.openEnded = sizes.openEnded;
         m_lastCompressed = h.compressedSize;
         if (matching && !m_notes.empty()) {
             const Note& note = m_notes.front();
@@ -171,17 +174,105 @@ private:
         return h;
     }
 
-    bool OwnDescriptor(std::uint64_t dataStart, std::uint32_t& crc, std::uint64_t& size,
-                       std::uint64_t& usize) const {
+    struct EntrySizes {
+        std::uint32_t crc;
+        std::uint64_t size;
+        std::uint64_t usize;
+        bool openEnded;
+    };
+
+    // The CRC and sizes of the local header at `pos`: its fields, its Zip64
+    // field, or its own descriptor; unknown sizes make it open-ended.
+    EntrySizes Sizes(std::uint64_t pos) const {
+        const std::uint16_t nameLength = Le16(pos + 26), extraLength = Le16(pos + 28);
+        EntrySizes s{Le32(pos + 14), Le32(pos + 18), Le32(pos + 22), false};
+        std::uint64_t offset = 0;
+        const Zip64 z =
+            ReadZip64(pos + 30 + nameLength, extraLength, true, s.usize, s.size, offset);
+        if (Le16(pos + 6) & 8) {
+            if (OwnDescriptor(pos + 30 + nameLength + extraLength, z.present, s))
+                return s;
+            s.openEnded = z.unknownSize || s.size == 0;
+        } else {
+            s.openEnded = z.unknownSize;
+        }
+        if (z.unknownSize)
+            s.size = s.usize = 0;
+        return s;
+    }
+
+    struct Zip64 {
+        bool present = false;
+        bool unknownSize = false;
+    };
+
+    // Values that hold 0xFFFFFFFF taken from the Zip64 field among the
+    // `length` extra bytes at `from`, as far as the file and the field go.
+    Zip64 ReadZip64(std::uint64_t from, std::uint32_t length, bool local, std::uint64_t& usize,
+                    std::uint64_t& size, std::uint64_t& offset) const {
+        const std::uint64_t end = std::min<std::uint64_t>(from + length, m_size);
+        std::vector<std::uint64_t> values;
+        Zip64 z;
+        for (std::uint64_t at = from; at + 4 <= end; at += 4 + Le16(at + 2)) {
+            if (Le16(at) != 1)
+                continue;
+            z.present = true;
+            const std::uint64_t dataEnd = std::min<std::uint64_t>(at + 4 + Le16(at + 2), end);
+            for (std::uint64_t v = at + 4; v + 8 <= dataEnd; v += 8)
+                values.push_back(Le64(v));
+            break;
+        }
+        const std::uint64_t marker = 0xFFFFFFFF;
+        if (local && values.size() >= 2) {
+            usize = usize == marker ? values[0] : usize;
+            size = size == marker ? values[1] : size;
+            return z;
+        }
+        std::size_t next = 0;
+        for (std::uint64_t* value : {&usize, &size, &offset}) {
+            if (*value != marker || (value == &offset && local))
+                continue;
+            if (next < values.size())
+                *value = values[next++];
+            else if (value != &offset)
+                z.unknownSize = true;
+            else
+                break;
+        }
+        return z;
+    }
+
+    bool OwnDescriptor(std::uint64_t dataStart, bool zip64, EntrySizes& s) const {
         for (std::uint64_t d = dataStart; d + 16 <= m_size; ++d) {
-            if (SignatureAt(d, 7, 8) && Le32(d + 8) == d - dataStart) {
-                crc = Le32(d + 4);
-                size = Le32(d + 8);
-                usize = Le32(d + 12);
-                return true;
+            if (!SignatureAt(d, 7, 8))
+                continue;
+            const bool narrow = Le32(d + 8) == d - dataStart;
+            bool wide = d + 24 <= m_size && Le64(d + 8) == d - dataStart;
+            if (!narrow && !wide)
+                continue;
+            if (narrow && wide) {
+                const bool narrowEnds = RecordAt(d + 16), wideEnds = RecordAt(d + 24);
+                wide = narrowEnds != wideEnds ? wideEnds : zip64;
             }
+            s.crc = Le32(d + 4);
+            s.size = wide ? Le64(d + 8) : Le32(d + 8);
+            s.usize = wide ? Le64(d + 16) : Le32(d + 12);
+            return true;
         }
         return false;
+    }
+
+    bool RecordAt(std::uint64_t pos) const {
+        if (pos == m_size)
+            return true;
+        for (const char* kind : {"\1\2", "\3\4", "\5\5", "\5\6", "\6\6", "\6\7", "\6\10", "\7\10"})
+            if (SignatureAt(pos, kind[0], kind[1]))
+                return true;
+        return false;
+    }
+
+    static std::uint64_t Past(std::uint64_t dataStart, std::uint64_t size) {
+        return size > UINT64_MAX - dataStart ? UINT64_MAX : dataStart + size;
     }
 
     void LookBack(std::uint64_t pos) {
@@ -219,6 +310,9 @@ private:
     }
     std::uint32_t Le32(std::uint64_t pos) const {
         return ReadLe32(reinterpret_cast<const unsigned char*>(m_file.data() + pos));
+    }
+    std::uint64_t Le64(std::uint64_t pos) const {
+        return Le32(pos) | (std::uint64_t{Le32(pos + 4)} << 32);
     }
 
     const std::string& m_file;
