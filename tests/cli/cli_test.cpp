@@ -12,6 +12,7 @@
 #include "workflow/repair_state.h"
 
 #include <csignal>
+#include <fstream>
 #include <map>
 #include <regex>
 
@@ -201,6 +202,48 @@ TEST_F(CliTest, AnalyseJsonEscapesAwkwardNames) {
     ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
     // The byte that is no character of the locale reads as Windows-1252.
     EXPECT_EQ(parsed.out, "'q\"uote\\x01\\xe9\\ttab.txt'\n");
+}
+
+TEST_F(CliTest, SixtyFourBitSizesAndOffsetsReachTheJsonAsNumbers) {
+    // A sparse file of 5 GiB: an entry whose Zip64 sizes span it, then one
+    // whose header lies past 5 GiB.
+    const std::uint64_t past = (std::uint64_t{5} << 30) + 17;
+    const std::string field = kvtest::Zip64FieldBytes({0, 0});
+    const std::uint64_t size = past - (30 + 8 + field.size());
+    const std::string huge =
+        kvtest::LocalHeaderBytes(45, 0, 0, 0, 0x5A21, 0, 0xFFFFFFFF, 0xFFFFFFFF, "huge.bin", 8,
+                                 kvtest::Zip64FieldBytes({size, size}), 20);
+    const std::string last = kvtest::LocalHeaderBytes(20, 0, 0, 0, 0x5A21, kvtest::Crc32("past"), 4,
+                                                      4, "past.txt", 8, "", 0) +
+                             "past";
+    const fs::path archive = Root() / "sparse.zip";
+    {
+        std::ofstream out(archive, std::ios::binary);
+        out.write(huge.data(), static_cast<std::streamsize>(huge.size()));
+        out.seekp(static_cast<std::streamoff>(past));
+        out.write(last.data(), static_cast<std::streamsize>(last.size()));
+        ASSERT_TRUE(out.good()) << "no room for a sparse file";
+    }
+    const RunResult list = Kvzip({"list", "--json", archive.string()});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    kvtest::WriteFileBytes(Root() / "list.json", list.out);
+    const RunResult analyse =
+        Kvzip({"analyse", "--json", "--log", CliLog().string(), archive.string()});
+    ASSERT_EQ(analyse.exitCode, 0) << analyse.err;
+    kvtest::WriteFileBytes(Root() / "analyse.json", analyse.out);
+    const RunResult parsed = RunProgram(
+        {"/usr/bin/python3", "-c",
+         "import json,sys\n"
+         "for e in json.load(open(sys.argv[1]))['entries']:\n"
+         "  print(e['name'], e['compressedSize'], e['uncompressedSize'], e['localHeaderOffset'])\n"
+         "for r in json.load(open(sys.argv[2]))['archives'][0]['rows']:\n"
+         "  print(r['fileName'], r['uncompressedSize'], r['uncompressedSizeText'])\n",
+         (Root() / "list.json").string(), (Root() / "analyse.json").string()});
+    ASSERT_EQ(parsed.exitCode, 0) << parsed.err << list.out << analyse.out;
+    const std::string bytes = std::to_string(size);
+    EXPECT_EQ(parsed.out, "huge.bin " + bytes + " " + bytes + " 0\n" + "past.txt 4 4 " +
+                              std::to_string(past) + "\n" + "huge.bin " + bytes + " 4   GB\n" +
+                              "past.txt 4 4   Bytes\n");
 }
 
 TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
