@@ -7,7 +7,7 @@ set -euo pipefail
 build_packages=(g++ cmake make pkg-config zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
-bench_packages=(unzip zip libarchive-tools p7zip-full hyperfine python3)
+bench_packages=(unzip zip libarchive-tools p7zip-full hyperfine python3 time)
 
 wanted=()
 [ $# -eq 0 ] && set -- build
