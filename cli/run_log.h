@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// Points the log where --log says, sets the repair mode, and writes the
+// Points the log where --log says, sets the repair mode and the code page of
+// entry names (the registry store's unless --name-encoding), and writes the
 // start banner and the lines of "Repair" for the archives of `options`,
 // which it returns as the source files.
 std::vector<std::wstring> StartDesktopRun(const CommandOptions& options);

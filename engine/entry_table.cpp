@@ -76,12 +76,25 @@ void CEntryTable::Store(Record& record, const CFileHeader& header) {
     record.extraLength = header.extraLength;
 }
 
+const CEntryTable::Record& CEntryTable::At(std::size_t index) const {
+    return m_records[index / kRecordsPerBlock][index % kRecordsPerBlock];
+}
+
+const char* CEntryTable::TextOf(const Record& record) const {
+    return m_text.empty() ? nullptr
+                          : m_text[record.textOffset / kTextBlockSize].get() +
+                                record.textOffset % kTextBlockSize;
+}
+
+std::wstring CEntryTable::GetName(std::size_t index) const {
+    const Record& record = At(index);
+    return platform::FromUtf8(std::string_view(TextOf(record), record.nameBytes));
+}
+
 void CEntryTable::Fetch(std::size_t index, CFileHeader& header) const {
-    const Record& record = m_records[index / kRecordsPerBlock][index % kRecordsPerBlock];
+    const Record& record = At(index);
     header = CFileHeader();
-    const char* text = m_text.empty() ? nullptr
-                                      : m_text[record.textOffset / kTextBlockSize].get() +
-                                            record.textOffset % kTextBlockSize;
+    const char* text = TextOf(record);
     header.name = platform::FromUtf8(std::string_view(text, record.nameBytes));
     text += record.nameBytes;
     if ((record.state & stateExtraBytes) != 0) {

@@ -24,6 +24,8 @@ public:
 
     void Append(const CFileHeader& header);
     void Fetch(std::size_t index, CFileHeader& header) const;
+    // The entry's name as stored in the table, separators as found.
+    std::wstring GetName(std::size_t index) const;
     std::size_t GetCount() const { return m_count; }
     void Clear();
 
@@ -57,6 +59,8 @@ private:
     static constexpr std::size_t kRecordsPerBlock = 4096;
     static constexpr std::size_t kTextBlockSize = 1 << 20;
 
+    const Record& At(std::size_t index) const;
+    const char* TextOf(const Record& record) const;
     void Store(Record& record, const CFileHeader& header);
     std::uint64_t StoreText(const std::string& bytes);
     void Reserve(std::size_t bytes);

@@ -1,5 +1,7 @@
 // Salvaging one entry into a file: whatever the data yields is written, and
 // a partial file is kept when the archive ends early or the data turns bad.
+#include "engine/debris.h"
+#include "engine/file_stamp.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "engine/zip_archive.h"
@@ -11,18 +13,69 @@ namespace {
 
 constexpr wchar_t kSep = platform::kNativeSeparator;
 
-std::wstring LastPart(const std::wstring& path) {
-    const std::size_t last = path.rfind(kSep);
-    return last == std::wstring::npos ? path : path.substr(last + 1);
+// "name (2).ext": the number goes before the extension of the last part.
+std::wstring NumberedPath(const std::wstring& path, int number) {
+    const std::size_t partStart = path.rfind(kSep) + 1;
+    std::size_t dot = path.rfind(L'.');
+    if (dot == std::wstring::npos || dot <= partStart)
+        dot = path.size();
+    return path.substr(0, dot) + L" (" + std::to_wstring(number) + L")" + path.substr(dot);
 }
 
-// Debris that salvage passes over: P and K in the file name mark the
-// remains of archive records read as names.
-bool LooksLikeDebris(const std::wstring& fileName) {
-    return fileName.find(L'P') != std::wstring::npos && fileName.find(L'K') != std::wstring::npos;
+// Makes the folders on the way, then creates or truncates the file.
+bool CreateOutputFile(CFile& file, const std::wstring& path) {
+    CreateFolderPath(GetFolderPart(path));
+    CFileException error(CFileException::none, 0, path);
+    return file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite, &error);
 }
 
 } // namespace
+
+std::wstring CZipArchive::ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
+                                          bool& renamed) {
+    // The same stored name again writes over its own file, as a later copy
+    // of an entry should; another name never does.
+    std::wstring candidate = path;
+    for (int number = 2;; ++number) {
+        const auto [it, inserted] = m_claimedPaths.try_emplace(candidate, storedName);
+        if (inserted || it->second == storedName) {
+            renamed = number > 2;
+            return candidate;
+        }
+        candidate = NumberedPath(path, number);
+    }
+}
+
+bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
+                                 ExtractReport& result) {
+    result.outcome = ExtractReport::failed;
+    if (outputPath.back() == kSep) {
+        if (!CreateFolderPath(outputPath)) {
+            result.reason = "the folder cannot be created";
+            return false;
+        }
+        // Stamped when the archive is closed: files written into it later
+        // would change its time.
+        m_madeFolders.push_back({outputPath, entry.GetModifiedTime()});
+        result.outcome = ExtractReport::folder;
+        return true;
+    }
+    CFile file;
+    if (!CreateOutputFile(file, outputPath)) {
+        result.reason = "the output file cannot be created";
+        return false;
+    }
+    file.Close();
+    StampOutputFile(outputPath, entry.GetModifiedTime(), entry.externalAttributes);
+    result.outcome = ExtractReport::written;
+    return true;
+}
+
+void CZipArchive::StampMadeFolders() {
+    for (const MadeFolder& folder : m_madeFolders)
+        StampOutputFile(folder.path, folder.modified, kDefaultAttributes);
+    m_madeFolders.clear();
+}
 
 bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
                                  std::uint32_t chunkSize, ExtractReport* report) {
@@ -40,21 +93,12 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     std::wstring base = folder;
     while (!base.empty() && base.back() == kSep)
         base.pop_back();
-    const std::wstring outputPath = base + kSep + relative.value_or(entry.name);
+    std::wstring outputPath = base + kSep + relative.value_or(entry.name);
     result.outputPath = outputPath;
 
     result.outcome = ExtractReport::skipped;
-    if (entry.name.empty()) {
-        result.reason = "no name";
-        return true;
-    }
-    if (LooksLikeDebris(LastPart(outputPath))) {
-        result.reason = "debris: P and K in the file name";
-        return true;
-    }
-    if (!entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
-        entry.compressedSize == 0) {
-        result.reason = "folder or empty file: no CRC and no sizes";
+    if (const Debris debris = FindDebris(entry); debris != Debris::none) {
+        result.reason = DebrisReason(debris);
         return true;
     }
     if (!relative) {
@@ -62,6 +106,15 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
         result.reason = "a part of its path is longer than 255 bytes";
         return false;
     }
+    // A name ending in a separator is a folder: it holds no data of its own.
+    if (outputPath.back() == kSep)
+        return MakeEmptyEntry(entry, outputPath, result);
+    result.outputPath = outputPath =
+        ClaimOutputPath(outputPath, m_centralDir.Entries().GetName(index), result.renamed);
+    // No CRC and no sizes, and not read open-ended: an empty file.
+    if (!entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
+        entry.compressedSize == 0)
+        return MakeEmptyEntry(entry, outputPath, result);
 
     result.outcome = ExtractReport::failed;
     try {
@@ -69,11 +122,8 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
             result.reason = "no such entry, or another entry is still open";
             return false;
         }
-        CreateFolderPath(GetFolderPart(outputPath));
         CFile file;
-        CFileException error(CFileException::none, 0, outputPath);
-        if (!file.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite,
-                       &error)) {
+        if (!CreateOutputFile(file, outputPath)) {
             ReleaseEntry();
             result.reason = "the output file cannot be created";
             return false;

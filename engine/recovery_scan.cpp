@@ -1,12 +1,12 @@
 // The recovery scan: walks the file as if reading four bytes at every offset,
 // takes every local header met as an entry and steps over its data by the
 // size it claims. Central headers are only a second opinion.
+#include "engine/entry_name.h"
 #include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip64_field.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
-#include "platform/text.h"
 
 #include <algorithm>
 #include <string>
@@ -49,10 +49,11 @@ void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer,
     std::fill(buffer + read, buffer + count, 0);
 }
 
-std::wstring ReadName(CScanWindow& window, std::uint64_t offset, std::uint16_t length) {
+// Up to `length` bytes; fewer where the file ends.
+std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t length) {
     std::string bytes(length, '\0');
     bytes.resize(window.ReadAt(offset, bytes.data(), length));
-    return platform::DecodeLocal(bytes);
+    return bytes;
 }
 
 } // namespace
@@ -84,36 +85,72 @@ void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t heade
 CZipArchive::LocalSizes CZipArchive::ResolveLocalSizes(CScanWindow& window,
                                                        std::uint64_t headerOffset,
                                                        const unsigned char* raw,
-                                                       const unsigned char* extra,
-                                                       std::size_t extraRead) {
-    LocalSizes sizes;
-    sizes.crc = ReadLe32(raw + 14);
+                                                       std::string_view storedName,
+                                                       std::string_view extra) {
     Zip64Values values{ReadLe32(raw + 22), ReadLe32(raw + 18), 0};
-    const Zip64Result zip64 = ApplyZip64Field(extra, extraRead, true, values);
-    sizes.compressedSize = values.compressedSize;
-    sizes.uncompressedSize = values.uncompressedSize;
-
-    if ((ReadLe16(raw + 6) & kFlagDataDescriptor) != 0) {
-        const std::uint64_t dataStart =
-            headerOffset + kLocalHeaderSize + ReadLe16(raw + 26) + ReadLe16(raw + 28);
-        DataDescriptor own;
-        if (m_descriptors.Find(window, dataStart, zip64.present, own)) {
-            sizes.crc = own.crc;
-            sizes.compressedSize = own.compressedSize;
-            sizes.uncompressedSize = own.uncompressedSize;
-            return sizes;
-        }
-        sizes.openEnded = zip64.sizeUnknown || sizes.compressedSize == 0;
-    } else {
-        sizes.openEnded = zip64.sizeUnknown;
-    }
+    const Zip64Result zip64 = ApplyZip64Field(reinterpret_cast<const unsigned char*>(extra.data()),
+                                              extra.size(), true, values);
     if (zip64.sizeUnknown) {
         // Sizes the header sends to a Zip64 field that does not give them:
         // unknown, so the data is read up to the next header.
-        sizes.compressedSize = 0;
-        sizes.uncompressedSize = 0;
+        values.compressedSize = 0;
+        values.uncompressedSize = 0;
     }
-    return sizes;
+    DataDescriptor found{ReadLe32(raw + 14), values.compressedSize, values.uncompressedSize};
+    bool openEnded = zip64.sizeUnknown;
+    if ((ReadLe16(raw + 6) & kFlagDataDescriptor) != 0)
+        openEnded = !TakeTrailingSizes(window, headerOffset, storedName, ReadLe16(raw + 26),
+                                       ReadLe16(raw + 28), zip64.present, found);
+    return {found.crc, found.compressedSize, found.uncompressedSize, openEnded};
+}
+
+std::uint64_t CZipArchive::OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart) {
+    const std::uint64_t length = window.FileLength();
+    const std::uint64_t local = window.Find(dataStart, length, kLocalHeaderSignature);
+    return window.Find(dataStart, local, kCentralHeaderSignature);
+}
+
+bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOffset,
+                                    std::string_view storedName, std::uint16_t nameLength,
+                                    std::uint16_t extraLength, bool zip64, DataDescriptor& sizes) {
+    const std::uint64_t dataStart = headerOffset + kLocalHeaderSize + nameLength + extraLength;
+    DataDescriptor found;
+    // The directory's record is only asked when the header holds nothing:
+    // sizes of its own, however wrong, are what the header claims.
+    if (sizes.crc == 0 && sizes.compressedSize == 0 && sizes.uncompressedSize == 0 &&
+        m_centralSizes.Find(window, headerOffset, storedName, found)) {
+        sizes = found;
+        return true;
+    }
+    if (m_descriptors.Find(window, dataStart, zip64, found)) {
+        sizes = found;
+        return true;
+    }
+    if (sizes.compressedSize != 0)
+        return true;
+    // Data that runs to the next header may end with its descriptor, signed
+    // (16 bytes) or unsigned (12 bytes, older writers; 20 with Zip64 sizes):
+    // either way its compressed size equals the data's length.
+    const std::uint64_t next = OpenEndedDataEnd(window, dataStart);
+    if (next >= window.FileLength() || next - dataStart < 12)
+        return false;
+    const std::uint64_t room = next - dataStart;
+    unsigned char raw[20] = {};
+    if (room >= 16 && window.ReadAt(next - 16, raw, 16) == 16 &&
+        std::equal(kDataDescriptorSignature.begin(), kDataDescriptorSignature.end(), raw) &&
+        ReadLe32(raw + 8) == room - 16) {
+        sizes = {ReadLe32(raw + 4), ReadLe32(raw + 8), ReadLe32(raw + 12)};
+        return true;
+    }
+    if (zip64 && room >= 20 && window.ReadAt(next - 20, raw, 20) == 20 &&
+        ReadLe64(raw + 4) == room - 20) {
+        sizes = {ReadLe32(raw), ReadLe64(raw + 4), ReadLe64(raw + 12)};
+        return true;
+    }
+    if (window.ReadAt(next - 12, raw, 12) != 12 || ReadLe32(raw + 4) != room - 12)
+        return false;
+    sizes = {ReadLe32(raw), ReadLe32(raw + 4), ReadLe32(raw + 8)};
+    return true;
 }
 
 void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching) {
@@ -139,19 +176,20 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         return;
     }
     g_lastNameLength = header.nameLength;
-    header.name = ReadName(window, g_headerOffset + kLocalHeaderSize, header.nameLength);
-    std::size_t extraRead = 0;
+    const std::uint64_t nameOffset = g_headerOffset + kLocalHeaderSize;
+    const std::string stored = ReadStored(window, nameOffset, header.nameLength);
+    std::string_view extra;
     if (header.extraLength != 0) {
         header.extraField.Allocate(header.extraLength);
-        char* extra = header.extraField.GetBuffer();
-        extraRead = window.ReadAt(g_headerOffset + kLocalHeaderSize + header.nameLength, extra,
-                                  header.extraLength);
-        std::fill(extra + extraRead, extra + header.extraLength, 0);
+        char* buffer = header.extraField.GetBuffer();
+        const std::size_t read =
+            window.ReadAt(nameOffset + header.nameLength, buffer, header.extraLength);
+        std::fill(buffer + read, buffer + header.extraLength, 0);
+        extra = std::string_view(buffer, read);
     }
+    header.name = DecodeEntryName(stored, header.flags, extra);
     LookBackForDescriptor(window, g_headerOffset);
-    const LocalSizes sizes = ResolveLocalSizes(
-        window, g_headerOffset, raw,
-        reinterpret_cast<const unsigned char*>(header.extraField.GetBuffer()), extraRead);
+    const LocalSizes sizes = ResolveLocalSizes(window, g_headerOffset, raw, stored, extra);
     header.storedCrc = sizes.crc;
     header.compressedSize = sizes.compressedSize;
     header.uncompressedSize = sizes.uncompressedSize;
@@ -208,20 +246,6 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
     }
 }
 
-Zip64Values CZipArchive::ReadCentralValues(CScanWindow& window, const unsigned char* raw) {
-    Zip64Values values{ReadLe32(raw + 24), ReadLe32(raw + 20), ReadLe32(raw + 42)};
-    const std::uint16_t extraLength = ReadLe16(raw + 30);
-    if (extraLength == 0)
-        return values;
-    // Read only for its Zip64 field: the step over a central header still
-    // ends at its name.
-    m_extraScratch.resize(extraLength);
-    const std::size_t read = window.ReadAt(g_headerOffset + kCentralHeaderSize + ReadLe16(raw + 28),
-                                           m_extraScratch.data(), extraLength);
-    ApplyZip64Field(m_extraScratch.data(), read, false, values);
-    return values;
-}
-
 bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
@@ -232,8 +256,13 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
         return false;
     }
     g_lastNameLength = note.nameLength;
-    note.name = ReadName(window, g_headerOffset + kCentralHeaderSize, note.nameLength);
-    const Zip64Values values = ReadCentralValues(window, raw);
+    // The flags and the extra field tell how the name is encoded; the
+    // extra field also holds the Zip64 values.
+    const std::uint64_t nameOffset = g_headerOffset + kCentralHeaderSize;
+    const std::string stored = ReadStored(window, nameOffset, note.nameLength);
+    const std::string extra = ReadStored(window, nameOffset + note.nameLength, ReadLe16(raw + 30));
+    note.name = DecodeEntryName(stored, ReadLe16(raw + 8), extra);
+    const Zip64Values values = CentralHeaderValues(raw, extra);
     note.compressedSize = values.compressedSize;
     note.localHeaderOffset = values.localHeaderOffset;
     LookBackForDescriptor(window, g_headerOffset);
@@ -270,15 +299,16 @@ void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     const std::uint16_t nameLength = ReadLe16(raw + 26);
     const std::uint16_t extraLength = ReadLe16(raw + 28);
     g_lastNameLength = nameLength <= kMaxNameLength ? nameLength : 0;
-    m_extraScratch.resize(extraLength);
-    const std::size_t extraRead =
-        extraLength == 0 ? 0
-                         : window.ReadAt(g_headerOffset + kLocalHeaderSize + nameLength,
-                                         m_extraScratch.data(), extraLength);
+    const std::string extra =
+        ReadStored(window, g_headerOffset + kLocalHeaderSize + nameLength, extraLength);
     LookBackForDescriptor(window, g_headerOffset);
+    // The name is wanted only to pair the entry with its directory record.
+    const std::string stored =
+        (ReadLe16(raw + 6) & kFlagDataDescriptor) != 0
+            ? ReadStored(window, g_headerOffset + kLocalHeaderSize, g_lastNameLength)
+            : std::string();
     g_lastCompressedSize =
-        ResolveLocalSizes(window, g_headerOffset, raw, m_extraScratch.data(), extraRead)
-            .compressedSize;
+        ResolveLocalSizes(window, g_headerOffset, raw, stored, extra).compressedSize;
     g_localOffsets.push_back(g_headerOffset);
 }
 
@@ -286,7 +316,11 @@ void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
     g_lastNameLength = ReadLe16(raw + 28);
-    g_centralOffsets.push_back(ReadCentralValues(window, raw).localHeaderOffset);
+    // Read only for its Zip64 field: the step over a central header still
+    // ends at its name.
+    const std::string extra = ReadStored(
+        window, g_headerOffset + kCentralHeaderSize + g_lastNameLength, ReadLe16(raw + 30));
+    g_centralOffsets.push_back(CentralHeaderValues(raw, extra).localHeaderOffset);
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {

@@ -43,3 +43,13 @@ Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool l
         result.offsetUnknown = !take(values.localHeaderOffset, used);
     return result;
 }
+
+Zip64Values CentralHeaderValues(const unsigned char* raw, std::string_view extra,
+                                Zip64Result* result) {
+    Zip64Values values{ReadLe32(raw + 24), ReadLe32(raw + 20), ReadLe32(raw + 42)};
+    const Zip64Result found = ApplyZip64Field(reinterpret_cast<const unsigned char*>(extra.data()),
+                                              extra.size(), false, values);
+    if (result != nullptr)
+        *result = found;
+    return values;
+}

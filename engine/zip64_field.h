@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 inline constexpr std::uint16_t kZip64FieldTag = 0x0001;
 // A 32-bit size or offset with this value is in the Zip64 field.
@@ -33,3 +34,8 @@ struct Zip64Result {
 // length gives what its bytes hold and no more.
 Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool localHeader,
                             Zip64Values& values);
+
+// The sizes and offset of a central header (its fixed part in `raw`, the
+// bytes read of its extra field in `extra`), widened by its Zip64 field.
+Zip64Values CentralHeaderValues(const unsigned char* raw, std::string_view extra,
+                                Zip64Result* result = nullptr);

@@ -26,6 +26,8 @@ void CZipArchive::OpenArchive(std::shared_ptr<const CByteSource> source, const s
     if (m_readState != readNone)
         ReleaseEntry();
     m_readState = readNone;
+    StampMadeFolders();
+    m_claimedPaths.clear();
     m_storage.OpenStorage(std::move(source), path);
     ScanEntries();
 }
@@ -36,6 +38,7 @@ void CZipArchive::ScanEntries() {
     g_localOffsets.clear();
     g_centralOffsets.clear();
     m_descriptors.Reset();
+    m_centralSizes.Reset();
     m_centralDir.ClearEntries();
 
     // The table may take most of the memory left, never so much that the
@@ -64,7 +67,10 @@ bool CZipArchive::FetchEntryInfo(CFileHeader& header, std::size_t index) const {
 }
 
 void CZipArchive::CloseArchive(bool /*afterError*/) {
+    StampMadeFolders();
+    m_claimedPaths.clear();
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
+    m_centralSizes.Reset();
     m_storage.CloseStorage();
 }

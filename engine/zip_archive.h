@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/central_dir.h"
+#include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
 #include "engine/file_header.h"
 #include "engine/zip64_field.h"
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class CScanWindow;
@@ -19,17 +22,21 @@ class CScanWindow;
 // What became of one entry in ExtractEntryTo, for callers that report it.
 struct ExtractReport {
     enum Outcome {
-        written, // whole and stamped
+        written, // whole and stamped (an empty file too)
         partial, // the data ended early or turned bad; the bytes decoded are kept
-        skipped, // debris: P and K in the file name, no name, or no CRC and sizes
+        skipped, // debris (see FindDebris): nothing made
         refused, // no safe place for it: a path part too long
-        failed,  // the entry could not be opened or its file not created
+        failed,  // the entry could not be opened or its file or folder not made
+        folder,  // a folder entry: the folder was made, with its parents
     };
     Outcome outcome = failed;
     // Why it was skipped, refused, failed or cut short; empty when written.
     const char* reason = "";
     std::uint64_t bytesWritten = 0;
     std::wstring outputPath;
+    // Another entry of another name had this output path already: a number
+    // was added to this one's file name (" (2)").
+    bool renamed = false;
 };
 
 class CZipArchive {
@@ -49,6 +56,8 @@ public:
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
     // Deletes the table and closes the file; nothing is ever written back.
+    // Folders that extraction made get their stored times now, when no file
+    // is written into them any more.
     void CloseArchive(bool afterError);
 
     // Writes entry `index` below `folder` in chunks of `chunkSize` bytes.
@@ -94,18 +103,27 @@ private:
         std::uint32_t crc = 0;
         std::uint64_t compressedSize = 0;
         std::uint64_t uncompressedSize = 0;
-        // No sizes to go by: the data runs to the next local header.
+        // No sizes to go by: the data runs to the next header.
         bool openEnded = false;
     };
-    // The local header's own values (its fixed part in `raw`, the `extraRead`
-    // bytes of its extra field in `extra`), widened by its Zip64 field, or
-    // those of its own descriptor when flag bit 3 says the data has one.
+    // The local header's own values (its fixed part in `raw`, the bytes read
+    // of its extra field in `extra`), widened by its Zip64 field; with flag
+    // bit 3, those TakeTrailingSizes finds.
     LocalSizes ResolveLocalSizes(CScanWindow& window, std::uint64_t headerOffset,
-                                 const unsigned char* raw, const unsigned char* extra,
-                                 std::size_t extraRead);
-    // The sizes and offset of the central header at g_headerOffset (fixed part
-    // in `raw`), widened by its Zip64 field.
-    Zip64Values ReadCentralValues(CScanWindow& window, const unsigned char* raw);
+                                 const unsigned char* raw, std::string_view storedName,
+                                 std::string_view extra);
+    // The CRC and sizes of an entry with flag bit 3: the directory's record
+    // for its offset (when its header holds none), else its own descriptor,
+    // else a descriptor just before the next header. False when none is
+    // found and the header claims no data: it is then read open-ended.
+    // `zip64`: the header has a Zip64 field, so its descriptor may have
+    // 8-byte sizes.
+    bool TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOffset,
+                           std::string_view storedName, std::uint16_t nameLength,
+                           std::uint16_t extraLength, bool zip64, DataDescriptor& sizes);
+    // Where the data of an open-ended entry ends: at the next local or
+    // central header, or at the end of the file.
+    static std::uint64_t OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart);
     // Where the data of a header ends, never wrapping past 64 bits.
     static std::uint64_t PastHeader(std::uint64_t headerOffset, std::uint32_t headerSize,
                                     std::uint32_t nameLength, std::uint64_t dataSize);
@@ -114,11 +132,24 @@ private:
 
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
+    // Makes the folder or the empty file of an entry that holds no data.
+    bool MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
+                        ExtractReport& result);
+    // `path`, or "path (2)"... when an entry of another stored name has it.
+    std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
+                                 bool& renamed);
+    void StampMadeFolders();
     std::uint64_t OpenEndedDataSize(const CFileHeader& header);
 
     DescriptorIndex m_descriptors;
-    // Extra bytes of the header being read.
-    std::vector<unsigned char> m_extraScratch;
+    CentralSizeIndex m_centralSizes;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
+    // Output paths of this opening and the stored name that took each.
+    std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
+    struct MadeFolder {
+        std::wstring path;
+        std::int64_t modified;
+    };
+    std::vector<MadeFolder> m_madeFolders;
 };

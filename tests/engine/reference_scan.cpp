@@ -1,5 +1,6 @@
 #include "tests/engine/reference_scan.h"
 
+#include "engine/entry_name.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -46,7 +47,8 @@ public:
                               offset = Le32(pos + 42);
                 ReadZip64(pos + 46 + nameLength, Le16(pos + 30), false, usize, size, offset);
                 m_notes.push_back({size, static_cast<std::uint16_t>(nameLength), offset,
-                                   Name(pos + 46, nameLength)});
+                                   DecodeEntryName(Stored(pos + 46, nameLength), Le16(pos + 8),
+                                                   Stored(pos + 46 + nameLength, Le16(pos + 30)))});
             }
             if (!Step(pos, pos + 46 + m_lastName))
                 break;
@@ -69,7 +71,7 @@ public:
             const std::uint16_t nameLength = Le16(pos + 26);
             m_lastName = nameLength <= 500 ? nameLength : 0;
             LookBack(pos);
-            m_lastCompressed = Sizes(pos).size;
+            m_lastCompressed = Sizes(pos, Stored(pos + 30, m_lastName)).size;
             locals.push_back(pos);
             if (!Step(pos, Past(pos + 30 + m_lastName, m_lastCompressed)))
                 break;
@@ -147,9 +149,11 @@ private:
             return h;
         }
         m_lastName = h.nameLength;
-        h.name = Name(pos + 30, h.nameLength);
+        const std::string stored = Stored(pos + 30, h.nameLength);
+        const std::string extra = Stored(pos + 30 + h.nameLength, h.extraLength);
+        h.name = DecodeEntryName(stored, h.flags, extra);
         LookBack(pos);
-        const EntrySizes sizes = Sizes(pos);
+        const EntrySizes sizes = Sizes(pos, stored);
         h.storedCrc = sizes.crc;
         h.compressedSize = sizes.size;
         h.uncompressedSize = sizes.usize;
@@ -166,10 +170,8 @@ private:
         h.name = platform::ToNativeSeparators(h.name);
         if (h.extraLength != 0) {
             h.extraField.Allocate(h.extraLength);
-            for (std::uint32_t i = 0; i < h.extraLength; ++i) {
-                const std::uint64_t at = pos + 30 + h.nameLength + i;
-                h.extraField.GetBuffer()[i] = at < m_size ? m_file[at] : 0;
-            }
+            std::fill(h.extraField.GetBuffer(), h.extraField.GetBuffer() + h.extraLength, 0);
+            std::copy(extra.begin(), extra.end(), h.extraField.GetBuffer());
         }
         return h;
     }
@@ -181,29 +183,27 @@ private:
         bool openEnded;
     };
 
-    // The CRC and sizes of the local header at `pos`: its fields, its Zip64
-    // field, or its own descriptor; unknown sizes make it open-ended.
-    EntrySizes Sizes(std::uint64_t pos) const {
+    // The CRC and sizes of the local header at `pos`: its fields and its
+    // Zip64 field, or with flag bit 3 its trailing sizes; unknown sizes make
+    // it open-ended.
+    EntrySizes Sizes(std::uint64_t pos, const std::string& stored) const {
         const std::uint16_t nameLength = Le16(pos + 26), extraLength = Le16(pos + 28);
         EntrySizes s{Le32(pos + 14), Le32(pos + 18), Le32(pos + 22), false};
         std::uint64_t offset = 0;
         const Zip64 z =
             ReadZip64(pos + 30 + nameLength, extraLength, true, s.usize, s.size, offset);
-        if (Le16(pos + 6) & 8) {
-            if (OwnDescriptor(pos + 30 + nameLength + extraLength, z.present, s))
-                return s;
-            s.openEnded = z.unknownSize || s.size == 0;
-        } else {
-            s.openEnded = z.unknownSize;
-        }
         if (z.unknownSize)
             s.size = s.usize = 0;
+        s.openEnded = z.unknownSize;
+        if (Le16(pos + 6) & 8)
+            s.openEnded = !TrailingSizes(pos, nameLength, extraLength, stored, z.present, s);
         return s;
     }
 
     struct Zip64 {
         bool present = false;
         bool unknownSize = false;
+        bool unknownOffset = false;
     };
 
     // Values that hold 0xFFFFFFFF taken from the Zip64 field among the
@@ -237,9 +237,56 @@ private:
             else if (value != &offset)
                 z.unknownSize = true;
             else
-                break;
+                z.unknownOffset = true;
         }
         return z;
+    }
+
+    // A bit-3 entry's CRC and sizes, found the slow way: the first central
+    // header for this offset and name, its own descriptor, or a descriptor
+    // just before the next header.
+    bool TrailingSizes(std::uint64_t pos, std::uint16_t nameLength, std::uint16_t extraLength,
+                       const std::string& stored, bool zip64, EntrySizes& s) const {
+        if (s.crc == 0 && s.size == 0 && s.usize == 0) {
+            for (std::uint64_t c = 0; c + 46 <= m_size; ++c) {
+                if (!SignatureAt(c, 1, 2))
+                    continue;
+                const std::uint16_t length = Le16(c + 28);
+                std::uint64_t usize = Le32(c + 24), size = Le32(c + 20), offset = Le32(c + 42);
+                const Zip64 z =
+                    ReadZip64(c + 46 + length, Le16(c + 30), false, usize, size, offset);
+                if (offset != pos || c + 46 + length > m_size ||
+                    m_file.compare(c + 46, length, stored) != 0 || z.unknownSize || z.unknownOffset)
+                    continue;
+                s.crc = Le32(c + 16);
+                s.size = size;
+                s.usize = usize;
+                return true;
+            }
+        }
+        const std::uint64_t dataStart = pos + 30 + nameLength + extraLength;
+        if (OwnDescriptor(dataStart, zip64, s))
+            return true;
+        if (s.size != 0)
+            return true;
+        std::uint64_t next = dataStart;
+        while (next + 4 <= m_size && !SignatureAt(next, 3, 4) && !SignatureAt(next, 1, 2))
+            ++next;
+        if (next + 4 > m_size)
+            return false;
+        const std::uint64_t room = next - dataStart;
+        if (room >= 16 && SignatureAt(next - 16, 7, 8) && Le32(next - 8) == room - 16) {
+            s = {Le32(next - 12), Le32(next - 8), Le32(next - 4), false};
+            return true;
+        }
+        if (zip64 && room >= 20 && Le64(next - 16) == room - 20) {
+            s = {Le32(next - 20), Le64(next - 16), Le64(next - 8), false};
+            return true;
+        }
+        if (room < 12 || Le32(next - 8) != room - 12)
+            return false;
+        s = {Le32(next - 12), Le32(next - 8), Le32(next - 4), false};
+        return true;
     }
 
     bool OwnDescriptor(std::uint64_t dataStart, bool zip64, EntrySizes& s) const {
@@ -298,11 +345,10 @@ private:
                m_file[pos + 2] == third && m_file[pos + 3] == fourth;
     }
 
-    std::wstring Name(std::uint64_t pos, std::uint32_t length) const {
+    std::string Stored(std::uint64_t pos, std::uint32_t length) const {
         if (pos >= m_size)
             return {};
-        return platform::DecodeLocal(
-            std::string_view(m_file).substr(pos, std::min<std::uint64_t>(length, m_size - pos)));
+        return m_file.substr(pos, std::min<std::uint64_t>(length, m_size - pos));
     }
 
     std::uint16_t Le16(std::uint64_t pos) const {

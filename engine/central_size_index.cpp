@@ -1,0 +1,61 @@
+#include "engine/central_size_index.h"
+
+#include "engine/file_header.h"
+#include "engine/scan_window.h"
+#include "engine/zip64_field.h"
+
+#include <algorithm>
+
+void CentralSizeIndex::Reset() {
+    m_built = false;
+    m_items.clear();
+}
+
+void CentralSizeIndex::Build(CScanWindow& window) {
+    m_built = true;
+    const std::uint64_t length = window.FileLength();
+    std::uint64_t pos = 0;
+    while (pos < length) {
+        pos = window.Find(pos, length, kCentralHeaderSignature);
+        if (pos >= length)
+            break;
+        unsigned char raw[kCentralHeaderSize];
+        if (window.ReadAt(pos, raw, sizeof raw) == sizeof raw) {
+            std::string name(ReadLe16(raw + 28), '\0');
+            std::string extra(ReadLe16(raw + 30), '\0');
+            const std::uint64_t extraAt = pos + kCentralHeaderSize + name.size();
+            const bool whole =
+                window.ReadAt(pos + kCentralHeaderSize, name.data(), name.size()) == name.size();
+            extra.resize(window.ReadAt(extraAt, extra.data(), extra.size()));
+            // Values its Zip64 field should give but does not are unknown.
+            Zip64Result zip64;
+            const Zip64Values values = CentralHeaderValues(raw, extra, &zip64);
+            if (whole && !zip64.sizeUnknown && !zip64.offsetUnknown)
+                m_items.push_back(
+                    {values.localHeaderOffset,
+                     std::move(name),
+                     {ReadLe32(raw + 16), values.compressedSize, values.uncompressedSize}});
+        }
+        ++pos;
+    }
+    std::stable_sort(m_items.begin(), m_items.end(), [](const Item& a, const Item& b) {
+        return a.localHeaderOffset < b.localHeaderOffset;
+    });
+}
+
+bool CentralSizeIndex::Find(CScanWindow& window, std::uint64_t localHeaderOffset,
+                            std::string_view storedName, DataDescriptor& found) {
+    if (!m_built)
+        Build(window);
+    auto it = std::lower_bound(
+        m_items.begin(), m_items.end(), localHeaderOffset,
+        [](const Item& item, std::uint64_t offset) { return item.localHeaderOffset < offset; });
+    for (; it != m_items.end() && it->localHeaderOffset == localHeaderOffset; ++it) {
+        // A different name is another entry's record, or a false header.
+        if (it->name == storedName) {
+            found = it->values;
+            return true;
+        }
+    }
+    return false;
+}
