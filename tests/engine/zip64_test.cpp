@@ -4,6 +4,7 @@
 #include "tests/engine/engine_fixture.h"
 #include "tests/engine/virtual_source.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <zlib.h>
@@ -266,8 +267,14 @@ struct VirtualArchive {
             if (garbleMiddle && name == "middle.txt")
                 header[3] = 0x05;
             offsets.push_back(at);
-            // Another spelling of the same length: the quick scan takes it.
-            directory.AddCentral({.name = name == "last.txt" ? "LAST.TXT" : name,
+            // Another spelling of the same length: the quick scan takes it,
+            // and the streamed entry's sizes must come from its descriptor
+            // (a record of another name is not its own).
+            const bool respelled = name == "last.txt" || name == "stream.bin";
+            std::string central = name;
+            if (respelled)
+                std::transform(central.begin(), central.end(), central.begin(), ::toupper);
+            directory.AddCentral({.name = central,
                                   .localHeaderOffset = at,
                                   .compressedSize = size,
                                   .uncompressedSize = usize,
@@ -346,9 +353,9 @@ TEST_F(SixGibibytes, EveryEntryIsFoundWithItsSixtyFourBitValuesAndSalvaged) {
         const std::vector<CFileHeader> entries = FetchAll(*m_archive);
         ASSERT_EQ(entries.size(), 5u);
         EXPECT_EQ(g_entryCount, 5);
-        const std::vector<std::wstring> names = {L"first.txt", L"stream.bin", L"middle.txt",
-                                                 L"filler.bin",
-                                                 mode == 0 ? L"LAST.TXT" : L"last.txt"};
+        const std::vector<std::wstring> names = {
+            L"first.txt", mode == 0 ? L"STREAM.BIN" : L"stream.bin", L"middle.txt", L"filler.bin",
+            mode == 0 ? L"LAST.TXT" : L"last.txt"};
         const std::vector<std::uint64_t> sizes = {archive.first.size(), archive.streamSize,
                                                   archive.middle.size(), archive.fillerSize,
                                                   archive.lastCompressed};
