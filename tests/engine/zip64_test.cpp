@@ -135,6 +135,10 @@ struct DamagedCase {
     std::size_t entries;
 };
 
+void PrintTo(const DamagedCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
 class DamagedZip64Field : public Zip64Test, public ::testing::WithParamInterface<DamagedCase> {};
 
 TEST_P(DamagedZip64Field, FallsBackToWhatTheHeaderStillTells) {
