@@ -21,7 +21,7 @@ std::uint64_t CEntryTable::MemoryUsed() const {
 void CEntryTable::Append(const CFileHeader& header) {
     if (m_count == m_records.size() * kRecordsPerBlock) {
         Reserve(kRecordsPerBlock * sizeof(Record));
-        m_records.push_back(std::make_unique<Record[]>(kRecordsPerBlock));
+        m_records.push_back(std::make_unique_for_overwrite<Record[]>(kRecordsPerBlock));
     }
     Record& record = m_records[m_count / kRecordsPerBlock][m_count % kRecordsPerBlock];
     Store(record, header);
@@ -35,7 +35,8 @@ std::uint64_t CEntryTable::StoreText(const std::string& bytes) {
     // extra bytes and a signature.
     if (m_text.empty() || m_textUsed + bytes.size() > kTextBlockSize) {
         Reserve(kTextBlockSize);
-        m_text.push_back(std::make_unique<char[]>(kTextBlockSize));
+        // Not cleared: pages are only touched as the text fills them.
+        m_text.push_back(std::make_unique_for_overwrite<char[]>(kTextBlockSize));
         m_textUsed = 0;
     }
     const std::uint64_t offset = (m_text.size() - 1) * kTextBlockSize + m_textUsed;

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 class CZipStorage;
 
@@ -29,7 +29,9 @@ private:
 
     CZipStorage& m_storage;
     std::uint64_t m_fileLength;
-    std::vector<unsigned char> m_buffer;
+    // Allocated on the first read, not cleared: most scans of a small file
+    // touch only the start of it.
+    std::unique_ptr<unsigned char[]> m_buffer;
     std::uint64_t m_start = 0;
     std::size_t m_filled = 0;
 };
