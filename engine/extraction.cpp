@@ -137,7 +137,7 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
         return MakeEmptyEntry(entry, outputPath, result);
     if (folder != nullptr)
         result.outputPath = outputPath =
-            ClaimOutputPath(outputPath, m_centralDir[index].name, result.renamed);
+            ClaimOutputPath(outputPath, m_centralDir.Entries().GetName(index), result.renamed);
     if (isEmpty)
         return MakeEmptyEntry(entry, outputPath, result);
     if (std::string why = UndecodableReason(entry); !why.empty()) {
