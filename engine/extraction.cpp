@@ -25,7 +25,8 @@ bool LooksLikeDebris(const std::wstring& fileName) {
 } // namespace
 
 bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
-                                 std::uint32_t chunkSize, ExtractReport* report) {
+                                 std::uint32_t chunkSize, ExtractReport* report,
+                                 const ExtractSafeguards* safeguards) {
     ExtractReport local;
     ExtractReport& result = report != nullptr ? *report : local;
     result = ExtractReport();
@@ -64,18 +65,14 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     }
 
     result.outcome = ExtractReport::failed;
+    CFile file;
     try {
         if (!BeginEntryRead(index)) {
             result.reason = "no such entry, or another entry is still open";
             return false;
         }
-        CreateFolderPath(GetFolderPart(outputPath));
-        CFile file;
-        CFileException error(CFileException::none, 0, outputPath);
-        if (!file.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite,
-                       &error)) {
+        if (!OpenOutput(folder, *relative, safeguards, file, result)) {
             ReleaseEntry();
-            result.reason = "the output file cannot be created";
             return false;
         }
         std::vector<unsigned char> chunk(chunkSize);
@@ -95,32 +92,90 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
                 return true;
             }
             if (g_truncationFlag == 1) {
-                file.Close();
                 result.outcome = ExtractReport::partial;
                 result.reason = "the archive ends inside its data";
-                EndEntryRead(&outputPath);
+                EndEntryRead(&file);
+                file.Close();
                 g_truncationFlag = 0;
                 return true;
             }
-            if (n == chunkSize)
-                continue;
-            file.Close();
+            if (n == chunkSize) {
+                if (safeguards == nullptr || !safeguards->stopRequested ||
+                    !safeguards->stopRequested())
+                    continue;
+                // Kept as far as it got, unstamped.
+                file.Close();
+                ReleaseEntry();
+                result.outcome = ExtractReport::partial;
+                result.reason = "stopped before the end of the entry";
+                return true;
+            }
             if (m_entryOpenEnded) {
                 // Nothing says how long it should be: kept as found, unstamped.
+                file.Close();
                 ReleaseEntry();
                 result.outcome = ExtractReport::partial;
                 result.reason = "no sizes and no descriptor: the data may be incomplete";
                 return true;
             }
-            EndEntryRead(&outputPath);
+            EndEntryRead(&file);
+            file.Close();
             result.outcome = ExtractReport::written;
             return true;
         }
     } catch (...) {
-        // The file written so far stays; the next entries can still be read.
+        // The file written so far stays, and is counted as it is on disk
+        // (a failed write may have stored part of its chunk); the next
+        // entries can still be read.
+        if (file.IsOpen()) {
+            try {
+                result.bytesWritten = file.GetLength();
+            } catch (const CException&) {
+            }
+        }
         ReleaseEntry();
         g_truncationFlag = 0;
         m_decodeError = 0;
         throw;
     }
+}
+
+bool CZipArchive::OpenOutput(const std::wstring& folder, const std::wstring& relative,
+                             const ExtractSafeguards* safeguards, CFile& file,
+                             ExtractReport& result) {
+    std::vector<FileIdentity> sources;
+    std::wstring root;
+    std::wstring below;
+    if (safeguards != nullptr) {
+        sources = safeguards->sources;
+        SplitAtDestination(safeguards->destination, folder, root, below);
+    } else {
+        SplitAtDestination(folder, folder, root, below);
+    }
+    if (const std::optional<FileIdentity> own = m_storage.m_file.GetIdentity())
+        sources.push_back(*own);
+    if (!below.empty())
+        below += kSep;
+    switch (OpenOutputFile(root, below + relative, sources, m_outputFolders, file)) {
+    case OutputStatus::opened:
+        return true;
+    case OutputStatus::sourceInTheWay:
+        result.outcome = ExtractReport::refused;
+        result.reason = "would overwrite a source archive";
+        break;
+    case OutputStatus::outside:
+        result.outcome = ExtractReport::refused;
+        result.reason = "its folder would leave the destination";
+        break;
+    case OutputStatus::linkInTheWay:
+        result.reason = "a link stands in its way (links in the destination are not followed)";
+        break;
+    case OutputStatus::notAFile:
+        result.reason = "something other than a file stands in its way";
+        break;
+    case OutputStatus::systemError:
+        result.reason = "the output file cannot be created";
+        break;
+    }
+    return false;
 }

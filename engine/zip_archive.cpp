@@ -49,5 +49,6 @@ bool CZipArchive::FetchEntryInfo(CFileHeader& header, std::size_t index) const {
 void CZipArchive::CloseArchive(bool /*afterError*/) {
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
+    m_outputFolders.Clear();
     m_storage.CloseStorage();
 }

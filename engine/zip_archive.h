@@ -4,11 +4,13 @@
 #include "engine/central_dir.h"
 #include "engine/descriptor_index.h"
 #include "engine/file_header.h"
+#include "engine/output_file.h"
 #include "engine/zip_internal_info.h"
 #include "engine/zip_storage.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,8 @@ struct ExtractReport {
         written, // whole and stamped
         partial, // the data ended early or turned bad; the bytes decoded are kept
         skipped, // debris: P and K in the file name, no name, or no CRC and sizes
-        refused, // no safe place for it: a path part too long
+        refused, // no safe place for it: a path part too long, or its file
+                 // would overwrite a source archive
         failed,  // the entry could not be opened or its file not created
     };
     Outcome outcome = failed;
@@ -28,6 +31,18 @@ struct ExtractReport {
     const char* reason = "";
     std::uint64_t bytesWritten = 0;
     std::wstring outputPath;
+};
+
+// What a run adds to each extraction.
+struct ExtractSafeguards {
+    // The folder the user chose: it may be a link, nothing below it may.
+    // Empty: the folder given to ExtractEntryTo.
+    std::wstring destination;
+    // The run's source archives: no output is ever written over one. The
+    // archive being read is protected without being named here.
+    std::vector<FileIdentity> sources;
+    // Asked between chunks; true ends the entry there as a partial file.
+    std::function<bool()> stopRequested;
 };
 
 class CZipArchive {
@@ -49,11 +64,13 @@ public:
 
     // Writes entry `index` below `folder` in chunks of `chunkSize` bytes.
     bool ExtractEntryTo(std::size_t index, const std::wstring& folder, std::uint32_t chunkSize,
-                        ExtractReport* report = nullptr);
+                        ExtractReport* report = nullptr,
+                        const ExtractSafeguards* safeguards = nullptr);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
-    // Ends the entry: stamps `targetPath` when given and checks a descriptor.
-    bool EndEntryRead(const std::wstring* targetPath);
+    // Ends the entry: stamps `target`, its output file still open, when
+    // given, and checks a descriptor.
+    bool EndEntryRead(CFile* target);
 
     std::size_t GetEntryCount() const { return m_centralDir.GetCount(); }
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
@@ -89,9 +106,14 @@ private:
 
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
+    // Opens the entry's output file at `relative` below `folder`; false, with
+    // the outcome and reason in `result`, when there is no safe one.
+    bool OpenOutput(const std::wstring& folder, const std::wstring& relative,
+                    const ExtractSafeguards* safeguards, CFile& file, ExtractReport& result);
     std::uint64_t OpenEndedDataSize(const CFileHeader& header);
 
     DescriptorIndex m_descriptors;
+    COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
 };
