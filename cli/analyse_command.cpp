@@ -37,7 +37,7 @@ const char kAnalyseUsage[] =
     "  --advanced  use the advanced scan (default: quick scan)\n"
     "  --json      print one JSON object with the texts and their raw values\n"
     "  --log FILE  write the activity log to FILE instead of the one the\n"
-    "              registry store names\n"
+    "              registry store names (never one of the archives)\n"
     "  --help      show this text\n"
     "\n"
     "Progress goes to stderr. Ctrl+C stops at the next safe point.\n"
@@ -146,8 +146,9 @@ void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool in
 
 int RunAnalyse(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError =
-        ParseCommandOptions(words, {"--advanced", "--json", "--log"}, options);
+    std::string usageError = ParseCommandOptions(words, {"--advanced", "--json", "--log"}, options);
+    if (usageError.empty())
+        usageError = LogTargetError(options);
     if (options.help) {
         std::fputs(kAnalyseUsage, stdout);
         return exitOk;

@@ -2,6 +2,7 @@
 #include "cli/archive_report.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "engine/scan_state.h"
 #include "platform/text.h"
@@ -25,9 +26,12 @@ const char kExtractUsage[] =
     "  --help      show this text\n"
     "\n"
     "Each entry is reported as written, partial, skipped (debris, no name, or\n"
-    "a folder or empty file), refused (no safe path) or failed, then a\n"
-    "summary. Exit codes: 0 scanned (even with partial or skipped entries),\n"
-    "1 the archive could not be opened or read, 2 usage.\n";
+    "a folder or empty file), refused (no safe path, or its file would\n"
+    "overwrite the archive) or failed, then a summary. Links already below DIR\n"
+    "are not followed. Ctrl+C stops inside an entry and keeps its partial\n"
+    "file; a second Ctrl+C ends at once. Exit codes: 0 scanned (even with\n"
+    "partial, skipped or refused entries), 1 the archive could not be opened\n"
+    "or read, or an entry failed, 2 usage, 130 interrupted.\n";
 
 constexpr std::array<const char*, 5> kOutcomeNames = {"written", "partial", "skipped", "refused",
                                                       "failed"};
@@ -37,10 +41,11 @@ struct EntryResult {
     std::optional<ReportedError> error;
 };
 
-EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstring& folder) {
+EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstring& folder,
+                       const ExtractSafeguards& safeguards) {
     EntryResult result;
     try {
-        archive.ExtractEntryTo(index, folder, 0xFFFF, &result.report);
+        archive.ExtractEntryTo(index, folder, 0xFFFF, &result.report, &safeguards);
     } catch (...) {
         // Whatever was written before the error stays on disk and is counted.
         result.report.outcome = ExtractReport::failed;
@@ -93,10 +98,14 @@ int RunExtract(const std::vector<std::string>& words) {
         WriteErrorJson(json, openError);
         json.BeginArray("entries");
     }
+    InterruptWatch interrupt([] {});
+    ExtractSafeguards safeguards;
+    safeguards.destination = folder;
+    safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     CFileHeader header;
-    for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
+    for (std::size_t i = 0; i < archive.GetEntryCount() && !interrupt.Interrupted(); ++i) {
         archive.FetchEntryInfo(header, i);
-        const EntryResult result = ExtractOne(archive, i, folder);
+        const EntryResult result = ExtractOne(archive, i, folder, safeguards);
         ++counts[result.report.outcome];
         bytes += result.report.bytesWritten;
         const std::string reason = ReasonOf(result);
@@ -122,18 +131,25 @@ int RunExtract(const std::vector<std::string>& words) {
     }
     archive.CloseArchive(true);
 
+    const bool interrupted = interrupt.Interrupted();
     if (options.json) {
         json.EndArray().Key("summary").BeginObject();
         for (std::size_t k = 0; k < kOutcomeNames.size(); ++k)
             json.Number(kOutcomeNames[k], static_cast<std::int64_t>(counts[k]));
-        json.Number("bytesWritten", static_cast<std::int64_t>(bytes)).EndObject().EndObject();
+        json.Number("bytesWritten", static_cast<std::int64_t>(bytes))
+            .Bool("interrupted", interrupted)
+            .EndObject()
+            .EndObject();
         std::printf("%s\n", json.Text().c_str());
     } else {
         const std::size_t total = counts[0] + counts[1] + counts[2] + counts[3] + counts[4];
         std::printf("%zu entries: %zu written, %zu partial, %zu skipped, %zu refused, %zu failed; "
-                    "%llu bytes written to %s\n",
+                    "%llu bytes written to %s%s\n",
                     total, counts[0], counts[1], counts[2], counts[3], counts[4],
-                    static_cast<unsigned long long>(bytes), options.operands[1].c_str());
+                    static_cast<unsigned long long>(bytes), options.operands[1].c_str(),
+                    interrupted ? " (interrupted)" : "");
     }
-    return openError ? exitUnreadable : exitOk;
+    if (interrupted)
+        return exitInterrupted;
+    return openError || counts[ExtractReport::failed] > 0 ? exitUnreadable : exitOk;
 }
