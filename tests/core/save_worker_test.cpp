@@ -598,7 +598,7 @@ TEST_F(SaveWorkerTest, PauseAndStopReachTheWorkerInsideAnEntry) {
     platform::WorkerThread worker;
     ASSERT_TRUE(worker.Start(
         [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); }));
-    while (!fs::exists(output))
+    while (!fs::exists(output) && worker.Gate().Ending() == platform::WorkerEnding::Running)
         std::this_thread::yield();
     worker.Gate().Pause();
     platform::GateState state = platform::GateState::Running;

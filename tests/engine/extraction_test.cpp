@@ -95,25 +95,6 @@ TEST_P(StoredCut, KeepsItsBytesAndIsStampedAsPartial) {
 
 INSTANTIATE_TEST_SUITE_P(Kept, StoredCut, ::testing::Values(5000, 0));
 
-// A stop asked between two chunks ends the entry there: the chunks written
-// stay, unstamped, and the entry is partial.
-TEST_F(Extraction, StopBetweenChunksKeepsWhatWasWritten) {
-    ZipWriter zip;
-    const std::string content = NoiseBytes(200000, 6);
-    zip.Add({.name = "long.bin", .content = content, .modTime = kTime, .modDate = kDate});
-    Open(zip.Bytes());
-    int asked = 0;
-    ExtractSafeguards safeguards;
-    safeguards.stopRequested = [&asked] { return ++asked == 2; };
-    ExtractReport report;
-    EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(Out()), 65535, &report, &safeguards));
-    EXPECT_EQ(report.outcome, ExtractReport::partial);
-    EXPECT_EQ(report.bytesWritten, 2u * 65535);
-    EXPECT_TRUE(SameBytes(Output("long.bin"), content.substr(0, 2 * 65535)));
-    EXPECT_NE(ModifiedSeconds(Out() / "long.bin"), kMoment);
-    EXPECT_EQ(m_archive->m_readState, CZipArchive::readNone);
-}
-
 struct BadDeflateCase {
     const char* what;
     bool truncate; // else garble
