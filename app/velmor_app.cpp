@@ -50,6 +50,7 @@ bool CVelmorApp::InitInstance() {
     g_appRegistryKey = L"KVZIP";
     g_appFolder =
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"FilePath");
+    ReadNameEncodingSetting();
 
     const CWorkflowDialogs workflowDialogs;
     CVelmorDlg dialog;

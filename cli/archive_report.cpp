@@ -1,6 +1,7 @@
 #include "cli/archive_report.h"
 
 #include "cli/json_writer.h"
+#include "engine/debris.h"
 #include "engine/scan_state.h"
 #include "engine/zip_exception.h"
 #include "platform/text.h"
@@ -75,8 +76,12 @@ void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& head
         .Number("nameLength", header.nameLength)
         .Number("extraLength", header.extraLength)
         .Number("localHeaderOffset", header.localHeaderOffset)
-        .Bool("openEnded", header.openEnded)
-        .EndObject();
+        .Bool("openEnded", header.openEnded);
+    if (const Debris debris = FindDebris(header); debris != Debris::none)
+        json.String("debris", DebrisReason(debris));
+    else
+        json.Null("debris");
+    json.EndObject();
 }
 
 void WriteErrorJson(JsonWriter& json, const std::optional<ReportedError>& error) {

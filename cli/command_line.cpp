@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include "engine/entry_name.h"
+
 #include <algorithm>
 
 namespace {
@@ -14,6 +16,8 @@ std::string* ValueSlot(const std::string& name, CommandOptions& options) {
         return &options.overwrite;
     if (name == "--log")
         return &options.log;
+    if (name == "--name-encoding")
+        return &options.nameEncoding;
     return nullptr;
 }
 
@@ -63,5 +67,7 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.json = true;
         }
     }
+    if (!options.nameEncoding.empty() && !SetNameEncoding(options.nameEncoding))
+        return "unknown name encoding '" + options.nameEncoding + "' (see iconv --list)";
     return {};
 }

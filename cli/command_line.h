@@ -14,6 +14,7 @@ struct CommandOptions {
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";
     std::string log;
+    std::string nameEncoding; // the legacy code page of entry names, as given
     std::vector<std::string> operands;
     // The long options given, in order, to refuse those a command lacks.
     std::vector<std::string> given;
@@ -21,7 +22,8 @@ struct CommandOptions {
 
 // Parses the words after the command name, accepting only the options in
 // `allowed` (e.g. "--advanced", "--dest"). Returns an error text for a
-// usage error, empty when the words are good.
+// usage error, empty when the words are good. A --name-encoding that iconv
+// knows is put in force here, for every command alike.
 std::string ParseCommandOptions(const std::vector<std::string>& words,
                                 std::initializer_list<std::string_view> allowed,
                                 CommandOptions& options);

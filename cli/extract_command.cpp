@@ -13,28 +13,33 @@
 namespace {
 
 const char kExtractUsage[] =
-    "Usage: kvzip extract [--advanced] [--json] ARCHIVE DIR\n"
+    "Usage: kvzip extract [--advanced] [--json] [--name-encoding NAME] ARCHIVE DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
     "writes every entry that can still be read below DIR, under its stored\n"
     "path (confined to DIR). Stored and deflated entries are supported. An\n"
-    "entry whose data ends early or turns bad is kept as a partial file.\n"
-    "The archive is only read.\n"
+    "entry whose data ends early or turns bad is kept as a partial file;\n"
+    "empty files and folders are made. The archive is only read.\n"
     "\n"
-    "  --advanced  use the advanced scan (see kvzip list --help)\n"
-    "  --json      print one JSON object instead of one line per entry\n"
-    "  --help      show this text\n"
+    "  --advanced            use the advanced scan (see kvzip list --help)\n"
+    "  --json                print one JSON object instead of one line per entry\n"
+    "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
+    "  --help                show this text\n"
     "\n"
-    "Each entry is reported as written, partial, skipped (debris, no name, or\n"
-    "a folder or empty file), refused (no safe path, or its file would\n"
-    "overwrite the archive) or failed, then a summary. Links already below DIR\n"
-    "are not followed. Ctrl+C stops inside an entry and keeps its partial\n"
-    "file; a second Ctrl+C ends at once. Exit codes: 0 scanned (even with\n"
-    "partial, skipped or refused entries), 1 the archive could not be opened\n"
-    "or read, or an entry failed, 2 usage, 130 interrupted.\n";
+    "Each entry is reported as written, partial, folder (a folder made),\n"
+    "skipped (debris: no name, control characters in it, nothing but\n"
+    "separators and dots, or a compression method no ZIP writer uses),\n"
+    "refused (no safe path, or its file would overwrite the archive) or\n"
+    "failed, then a summary.\n"
+    "An entry whose path another entry's name had already taken is saved\n"
+    "with \" (2)\" before its extension, and reported. Links already below\n"
+    "DIR are not followed. Ctrl+C stops inside an entry and keeps its\n"
+    "partial file; a second Ctrl+C ends at once. Exit codes: 0 scanned (even\n"
+    "with partial, skipped or refused entries), 1 the archive could not be\n"
+    "opened or read, or an entry failed, 2 usage, 130 interrupted.\n";
 
-constexpr std::array<const char*, 5> kOutcomeNames = {"written", "partial", "skipped", "refused",
-                                                      "failed"};
+constexpr std::array<const char*, 6> kOutcomeNames = {"written", "partial", "skipped",
+                                                      "refused", "failed",  "folder"};
 
 struct EntryResult {
     ExtractReport report;
@@ -64,7 +69,8 @@ std::string ReasonOf(const EntryResult& result) {
 
 int RunExtract(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError = ParseCommandOptions(words, {"--advanced", "--json"}, options);
+    const std::string usageError =
+        ParseCommandOptions(words, {"--advanced", "--json", "--name-encoding"}, options);
     if (options.help) {
         std::fputs(kExtractUsage, stdout);
         return exitOk;
@@ -117,6 +123,7 @@ int RunExtract(const std::vector<std::string>& words) {
                 .String("reason", reason)
                 .Number("bytesWritten", static_cast<std::int64_t>(result.report.bytesWritten))
                 .String("path", result.report.outputPath)
+                .Bool("renamed", result.report.renamed)
                 .EndObject();
             continue;
         }
@@ -127,6 +134,9 @@ int RunExtract(const std::vector<std::string>& words) {
                         static_cast<unsigned long long>(result.report.bytesWritten));
         if (!reason.empty())
             std::printf(": %s", reason.c_str());
+        if (result.report.renamed)
+            std::printf(", saved as %s: another entry had its path",
+                        Printable(result.report.outputPath).c_str());
         std::printf("\n");
     }
     archive.CloseArchive(true);
@@ -142,10 +152,14 @@ int RunExtract(const std::vector<std::string>& words) {
             .EndObject();
         std::printf("%s\n", json.Text().c_str());
     } else {
-        const std::size_t total = counts[0] + counts[1] + counts[2] + counts[3] + counts[4];
-        std::printf("%zu entries: %zu written, %zu partial, %zu skipped, %zu refused, %zu failed; "
-                    "%llu bytes written to %s%s\n",
-                    total, counts[0], counts[1], counts[2], counts[3], counts[4],
+        std::size_t total = 0;
+        for (std::size_t count : counts)
+            total += count;
+        std::printf("%zu entries: %zu written, %zu partial, %zu folders made, %zu skipped, "
+                    "%zu refused, %zu failed; %llu bytes written to %s%s\n",
+                    total, counts[ExtractReport::written], counts[ExtractReport::partial],
+                    counts[ExtractReport::folder], counts[ExtractReport::skipped],
+                    counts[ExtractReport::refused], counts[ExtractReport::failed],
                     static_cast<unsigned long long>(bytes), options.operands[1].c_str(),
                     interrupted ? " (interrupted)" : "");
     }

@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "engine/debris.h"
 #include "engine/scan_state.h"
 #include "platform/text.h"
 
@@ -12,17 +13,22 @@
 namespace {
 
 const char kListUsage[] =
-    "Usage: kvzip list [--advanced] [--json] ARCHIVE\n"
+    "Usage: kvzip list [--advanced] [--json] [--name-encoding NAME] ARCHIVE\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte (the\n"
     "archive's own directory is not trusted) and prints every entry found:\n"
     "index, uncompressed and compressed size, method, CRC-32, modification\n"
     "time (local time) and the offset of its local header, then its name.\n"
+    "Entries that are debris (no name, control characters in it, nothing but\n"
+    "separators and dots, or a compression method no ZIP writer uses) are\n"
+    "marked so; extraction skips them.\n"
     "\n"
-    "  --advanced  use the advanced scan, which also reads entries that only\n"
-    "              the central directory still knows (default: quick scan)\n"
-    "  --json      print one JSON object instead of a table\n"
-    "  --help      show this text\n"
+    "  --advanced            use the advanced scan, which also reads entries\n"
+    "                        that only the central directory still knows\n"
+    "                        (default: quick scan)\n"
+    "  --json                print one JSON object instead of a table\n"
+    "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
+    "  --help                show this text\n"
     "\n"
     "When the scan stops at an error, the entries found before it are still\n"
     "printed, with the error. Exit codes: 0 scanned, 1 not readable, 2 usage.\n";
@@ -36,10 +42,13 @@ void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& arch
     CFileHeader header;
     for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
         archive.FetchEntryInfo(header, i);
-        std::printf("%6zu %12u %12u %-9s %08x   %-19s %10u  %s%s\n", i, header.uncompressedSize,
-                    header.compressedSize, MethodName(header.method).c_str(), header.storedCrc,
-                    LocalTimeText(header).c_str(), header.localHeaderOffset,
-                    Printable(header.name).c_str(), header.openEnded ? "  (no sizes)" : "");
+        const Debris debris = FindDebris(header);
+        std::printf(
+            "%6zu %12u %12u %-9s %08x   %-19s %10u  %s%s%s%s%s\n", i, header.uncompressedSize,
+            header.compressedSize, MethodName(header.method).c_str(), header.storedCrc,
+            LocalTimeText(header).c_str(), header.localHeaderOffset, Printable(header.name).c_str(),
+            header.openEnded ? "  (no sizes)" : "", debris != Debris::none ? "  (" : "",
+            DebrisReason(debris), debris != Debris::none ? ")" : "");
     }
 }
 
@@ -66,7 +75,8 @@ void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archi
 
 int RunList(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError = ParseCommandOptions(words, {"--advanced", "--json"}, options);
+    const std::string usageError =
+        ParseCommandOptions(words, {"--advanced", "--json", "--name-encoding"}, options);
     if (options.help) {
         std::fputs(kListUsage, stdout);
         return exitOk;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -24,6 +25,10 @@ const char kUsage[] =
     "  repair --dest DIR [options] ARCHIVE...    the desktop program's saving pass:\n"
     "                                            DIR/Repair/<archive name>/...\n"
     "\n"
+    "Every command takes --name-encoding NAME: the code page (an iconv name\n"
+    "such as CP850, CP866 or CP932) of entry names that are neither marked\n"
+    "as UTF-8 nor valid UTF-8; CP437 by default.\n"
+    "\n"
     "Run 'kvzip COMMAND --help' for the options of a command.\n"
     "Exit codes: 0 done, 1 an archive could not be opened or read (or an output\n"
     "not written), 2 usage, 130 interrupted.\n";
@@ -36,8 +41,23 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return exitUsage;
     }
-    const std::string command = argv[1];
-    const std::vector<std::string> words(argv + 2, argv + argc);
+    // --name-encoding may come before the command too; it goes to the
+    // command's own options.
+    std::vector<std::string> leading;
+    int at = 1;
+    while (at < argc && std::string_view(argv[at]).starts_with("--name-encoding")) {
+        leading.push_back(argv[at]);
+        if (std::string_view(argv[at]) == "--name-encoding" && at + 1 < argc)
+            leading.push_back(argv[++at]);
+        ++at;
+    }
+    if (at >= argc) {
+        std::fputs(kUsage, stderr);
+        return exitUsage;
+    }
+    const std::string command = argv[at];
+    std::vector<std::string> words = leading;
+    words.insert(words.end(), argv + at + 1, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         return exitOk;

@@ -32,7 +32,7 @@ namespace {
 const char kRepairUsage[] =
     "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
     "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
-    "                    ARCHIVE...\n"
+    "                    [--name-encoding NAME] ARCHIVE...\n"
     "\n"
     "Runs the saving pass of the desktop program: every entry that can still be\n"
     "read from each ARCHIVE is written to DIR/Repair/<archive name>/ (the name\n"
@@ -47,6 +47,9 @@ const char kRepairUsage[] =
     "                     folder), yes-to-all or no-to-all\n"
     "  --log FILE         write the activity log to FILE instead of the one the\n"
     "                     registry store names (never one of the archives)\n"
+    "  --name-encoding NAME\n"
+    "                     code page of names not in UTF-8 (default: the\n"
+    "                     registry store's NameEncoding, else CP437)\n"
     "  --help             show this text\n"
     "\n"
     "Progress goes to stderr, with a summary at the end. Links already below\n"
@@ -104,7 +107,7 @@ void AskOverwriteOnTerminal(const std::wstring& folder) {
 }
 
 struct Tally {
-    std::array<std::size_t, 5> entries{};
+    std::array<std::size_t, 6> entries{}; // by ExtractReport::Outcome
     std::uint64_t bytes = 0;
     std::size_t archives = 0;
     std::size_t unreadable = 0;
@@ -162,6 +165,10 @@ public:
             m_display.Clear();
             std::fprintf(stderr, "kvzip: %s: %s\n", Printable(report.outputPath).c_str(),
                          error.empty() ? report.reason : Printable(error).c_str());
+        } else if (report.renamed) {
+            m_display.Clear();
+            std::fprintf(stderr, "kvzip: %s: saved under this name: another entry had its path\n",
+                         Printable(report.outputPath).c_str());
         }
     }
 
@@ -174,9 +181,12 @@ public:
         total.bytes += m_archive.bytes;
         total.unreadable += m_archive.unreadable ? 1 : 0;
         const auto& e = m_archive.entries;
-        std::string line = std::to_string(e[0]) + " written, " + std::to_string(e[1]) +
-                           " partial, " + std::to_string(e[2]) + " skipped, " +
-                           std::to_string(e[3] + e[4]) + " failed -> " + Printable(m_folder);
+        std::string line = std::to_string(e[ExtractReport::written]) + " written, " +
+                           std::to_string(e[ExtractReport::partial]) + " partial, " +
+                           std::to_string(e[ExtractReport::folder]) + " folders made, " +
+                           std::to_string(e[ExtractReport::skipped]) + " skipped, " +
+                           std::to_string(e[ExtractReport::refused] + e[ExtractReport::failed]) +
+                           " failed -> " + Printable(m_folder);
         if (!m_errors.empty())
             line += " (" + m_errors + ")";
         else if (m_folderExisted && m_archive.entries == decltype(m_archive.entries){})
@@ -223,7 +233,8 @@ std::wstring WithoutTrailingSeparators(std::wstring folder) {
 int RunRepair(const std::vector<std::string>& words) {
     CommandOptions options;
     std::string usageError = ParseCommandOptions(
-        words, {"--advanced", "--dest", "--current", "--overwrite", "--log"}, options);
+        words, {"--advanced", "--dest", "--current", "--overwrite", "--log", "--name-encoding"},
+        options);
     if (options.help) {
         std::fputs(kRepairUsage, stdout);
         return exitOk;
@@ -307,9 +318,11 @@ int RunRepair(const std::vector<std::string>& words) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto& e = host.total.entries;
     std::fprintf(stderr,
-                 "%zu archives: %zu entries written, %zu partial, %zu skipped, %zu failed; "
-                 "%llu bytes in %.1f s%s\n",
-                 host.total.archives, e[0], e[1], e[2], e[3] + e[4],
+                 "%zu archives: %zu entries written, %zu partial, %zu folders made, "
+                 "%zu skipped, %zu failed; %llu bytes in %.1f s%s\n",
+                 host.total.archives, e[ExtractReport::written], e[ExtractReport::partial],
+                 e[ExtractReport::folder], e[ExtractReport::skipped],
+                 e[ExtractReport::refused] + e[ExtractReport::failed],
                  static_cast<unsigned long long>(host.total.bytes), seconds,
                  stopped ? " (interrupted)" : "");
     if (stopped || interrupt.Interrupted())
@@ -318,5 +331,5 @@ int RunRepair(const std::vector<std::string>& words) {
         std::fprintf(stderr, "kvzip repair: the saving pass ended with an unexpected error\n");
         return exitUnreadable;
     }
-    return host.total.unreadable > 0 || e[4] > 0 ? exitUnreadable : exitOk;
+    return host.total.unreadable > 0 || e[ExtractReport::failed] > 0 ? exitUnreadable : exitOk;
 }

@@ -40,6 +40,9 @@ std::vector<std::wstring> StartDesktopRun(const CommandOptions& options) {
         paths.push_back(platform::DecodeLocal(operand));
     g_repairMode = options.advanced ? 1 : 0;
     g_skipPreview = 0;
+    // The desktop program's setting, unless the command line chose.
+    if (options.nameEncoding.empty())
+        ReadNameEncodingSetting();
 
     const std::time_t now = std::time(nullptr);
     std::tm local{};

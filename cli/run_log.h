@@ -12,7 +12,8 @@
 std::string LogTargetError(const CommandOptions& options);
 
 // Points the log where --log says (a log that cannot be written is warned
-// about once on stderr), sets the repair mode, and writes the start banner
-// and the lines of "Repair" for the archives of `options`, which it returns
-// as the source files.
+// about once on stderr), sets the repair mode and the code page of entry
+// names (the registry store's unless --name-encoding), and writes the start
+// banner and the lines of "Repair" for the archives of `options`, which it
+// returns as the source files.
 std::vector<std::wstring> StartDesktopRun(const CommandOptions& options);

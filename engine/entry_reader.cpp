@@ -47,12 +47,10 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
 }
 
 std::uint64_t CZipArchive::OpenEndedDataSize(const CFileHeader& /*entry*/) {
-    // The data runs to the next local header, or to the end of the file.
     const std::uint64_t dataStart = m_storage.GetPosition();
-    const std::uint64_t length = m_storage.GetLength();
-    CScanWindow window(m_storage, length);
-    const std::uint64_t next = window.Find(dataStart, length, kLocalHeaderSignature);
-    return next > dataStart ? next - dataStart : 0;
+    CScanWindow window(m_storage, m_storage.GetLength());
+    const std::uint64_t end = OpenEndedDataEnd(window, dataStart);
+    return end > dataStart ? end - dataStart : 0;
 }
 
 std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {

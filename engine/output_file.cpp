@@ -123,22 +123,25 @@ OutputStatus CheckInTheWay(int folder, const std::string& name,
 
 } // namespace
 
-OutputStatus CreateFolderBelow(const std::wstring& destination, const std::wstring& below) {
+OutputStatus OpenFolderBelow(const std::wstring& destination, const std::wstring& below,
+                             FolderMaking making, CFile& folder) {
     bool leaves = false;
     const std::vector<std::string> parts = PartsOf(below, leaves);
     if (leaves)
         return OutputStatus::outside;
-    if (parts.empty()) {
-        // The destination itself is the folder to make.
-        if (::mkdir(platform::EncodeLocal(destination).c_str(), 0777) != 0 && errno != EEXIST)
-            return OutputStatus::systemError;
-        return OutputStatus::opened;
-    }
-    Descriptor folder;
-    const OutputStatus result = WalkFolders(destination, parts, parts.size() - 1, false, folder);
-    if (result != OutputStatus::opened)
-        return result;
-    return EnterFolder(folder, parts.back(), true);
+    // With nothing below it, the destination is the last folder to make.
+    if (parts.empty() && making == FolderMaking::last &&
+        ::mkdir(platform::EncodeLocal(destination).c_str(), 0777) != 0 && errno != EEXIST)
+        return OutputStatus::systemError;
+    Descriptor walked;
+    const std::size_t above = parts.empty() ? 0 : parts.size() - 1;
+    OutputStatus result =
+        WalkFolders(destination, parts, above, making == FolderMaking::all, walked);
+    if (result == OutputStatus::opened && !parts.empty())
+        result = EnterFolder(walked, parts.back(), making != FolderMaking::none);
+    if (result == OutputStatus::opened)
+        folder.Attach(walked.Release(), destination + kSep + below, CFile::modeRead);
+    return result;
 }
 
 int COutputFolderCache::Find(const std::wstring& destination, const std::wstring& folder) const {
@@ -227,8 +230,7 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
     return result;
 }
 
-void SplitAtDestination(const std::wstring& destination, const std::wstring& folder,
-                        std::wstring& root, std::wstring& below) {
+OutputTarget SplitAtDestination(const std::wstring& destination, const std::wstring& folder) {
     auto trimmed = [](std::wstring text) {
         while (text.size() > 1 && text.back() == kSep)
             text.pop_back();
@@ -236,17 +238,13 @@ void SplitAtDestination(const std::wstring& destination, const std::wstring& fol
     };
     const std::wstring base = trimmed(destination);
     const std::wstring whole = trimmed(folder);
-    root = whole;
-    below.clear();
     if (base.empty() || whole.compare(0, base.size(), base) != 0)
-        return;
-    if (whole.size() == base.size()) {
-        root = base;
-    } else if (base.back() == kSep) {
-        root = base;
-        below = whole.substr(base.size());
-    } else if (whole[base.size()] == kSep) {
-        root = base;
-        below = whole.substr(base.size() + 1);
-    }
+        return {whole, {}};
+    if (whole.size() == base.size())
+        return {base, {}};
+    if (base.back() == kSep)
+        return {base, whole.substr(base.size())};
+    if (whole[base.size()] == kSep)
+        return {base, whole.substr(base.size() + 1)};
+    return {whole, {}};
 }

@@ -18,10 +18,18 @@ enum class OutputStatus {
     systemError,    // the system refused (no room, no right, a file where a folder goes)
 };
 
-// Makes the last folder of `below` (relative, native separators) under
-// `destination`, whose other folders must exist, without following links
-// below `destination`.
-OutputStatus CreateFolderBelow(const std::wstring& destination, const std::wstring& below);
+// Which missing folders OpenFolderBelow makes.
+enum class FolderMaking {
+    none,
+    last, // the folders above it must exist
+    all,  // the destination itself too
+};
+
+// Opens the folder `below` (relative, native separators) under
+// `destination` into `folder`, without following links below
+// `destination`, making what `making` says when it is missing.
+OutputStatus OpenFolderBelow(const std::wstring& destination, const std::wstring& below,
+                             FolderMaking making, CFile& folder);
 
 // The folder of the last output file, kept open: the entries of an archive
 // mostly share their folders, and walking to one anew costs a descriptor
@@ -53,7 +61,12 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
                             const std::vector<FileIdentity>& sources, COutputFolderCache& folders,
                             CFile& file);
 
-// `folder` split at `destination`: the part below it, or all of `folder`
-// (as its own destination) when it does not lie below `destination`.
-void SplitAtDestination(const std::wstring& destination, const std::wstring& folder,
-                        std::wstring& root, std::wstring& below);
+// Where an output goes: the destination, and the path below it.
+struct OutputTarget {
+    std::wstring destination;
+    std::wstring below;
+};
+
+// `folder` split at `destination`, or all of `folder` (as its own
+// destination) when it does not lie below `destination`.
+OutputTarget SplitAtDestination(const std::wstring& destination, const std::wstring& folder);

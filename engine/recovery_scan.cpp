@@ -1,11 +1,11 @@
 // The recovery scan: walks the file as if reading four bytes at every offset,
 // takes every local header met as an entry and steps over its data by the
 // size it claims. Central headers are only a second opinion.
+#include "engine/entry_name.h"
 #include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
-#include "platform/text.h"
 
 #include <algorithm>
 #include <string>
@@ -48,10 +48,11 @@ void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer,
     std::fill(buffer + read, buffer + count, 0);
 }
 
-std::wstring ReadName(CScanWindow& window, std::uint64_t offset, std::uint16_t length) {
+// Up to `length` bytes; fewer where the file ends.
+std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t length) {
     std::string bytes(length, '\0');
     bytes.resize(window.ReadAt(offset, bytes.data(), length));
-    return platform::DecodeLocal(bytes);
+    return bytes;
 }
 
 } // namespace
@@ -73,18 +74,49 @@ void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint32_t heade
         g_descriptorSeen = 1;
 }
 
-bool CZipArchive::TakeOwnDescriptor(CScanWindow& window, std::uint32_t headerOffset,
-                                    std::uint16_t nameLength, std::uint16_t extraLength,
-                                    std::uint32_t& crc, std::uint32_t& compressedSize,
-                                    std::uint32_t& uncompressedSize) {
+std::uint64_t CZipArchive::OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart) {
+    const std::uint64_t length = window.FileLength();
+    const std::uint64_t local = window.Find(dataStart, length, kLocalHeaderSignature);
+    return window.Find(dataStart, local, kCentralHeaderSignature);
+}
+
+bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint32_t headerOffset,
+                                    std::string_view storedName, std::uint16_t nameLength,
+                                    std::uint16_t extraLength, DataDescriptor& sizes) {
     const std::uint64_t dataStart =
         std::uint64_t{headerOffset} + kLocalHeaderSize + nameLength + extraLength;
-    DataDescriptor own;
-    if (!m_descriptors.Find(window, dataStart, own))
+    DataDescriptor found;
+    // The directory's record is only asked when the header holds nothing:
+    // sizes of its own, however wrong, are what the header claims.
+    if (sizes.crc == 0 && sizes.compressedSize == 0 && sizes.uncompressedSize == 0 &&
+        m_centralSizes.Find(window, headerOffset, storedName, found)) {
+        sizes = found;
+        return true;
+    }
+    if (m_descriptors.Find(window, dataStart, found)) {
+        sizes = found;
+        return true;
+    }
+    if (sizes.compressedSize != 0)
+        return true;
+    // Data that runs to the next header may end with its descriptor, signed
+    // (16 bytes) or unsigned (12 bytes, older writers): either way the
+    // compressed size lies 8 bytes before that header and equals the
+    // data's length.
+    const std::uint64_t next = OpenEndedDataEnd(window, dataStart);
+    if (next >= window.FileLength() || next - dataStart < 12)
         return false;
-    crc = own.crc;
-    compressedSize = own.compressedSize;
-    uncompressedSize = own.uncompressedSize;
+    unsigned char raw[16] = {};
+    const bool signedForm =
+        next - dataStart >= 16 && window.ReadAt(next - 16, raw, 16) == 16 &&
+        std::equal(kDataDescriptorSignature.begin(), kDataDescriptorSignature.end(), raw) &&
+        ReadLe32(raw + 8) == next - 16 - dataStart;
+    if (!signedForm) {
+        if (window.ReadAt(next - 12, raw + 4, 12) != 12 ||
+            ReadLe32(raw + 8) != next - 12 - dataStart)
+            return false;
+    }
+    sizes = {ReadLe32(raw + 4), ReadLe32(raw + 8), ReadLe32(raw + 12)};
     return true;
 }
 
@@ -111,13 +143,27 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         return;
     }
     g_lastNameLength = header.nameLength;
-    header.name =
-        ReadName(window, std::uint64_t{g_headerOffset} + kLocalHeaderSize, header.nameLength);
+    const std::uint64_t nameOffset = std::uint64_t{g_headerOffset} + kLocalHeaderSize;
+    const std::string stored = ReadStored(window, nameOffset, header.nameLength);
+    std::string_view extra;
+    if (header.extraLength != 0) {
+        header.extraField.Allocate(header.extraLength);
+        char* buffer = header.extraField.GetBuffer();
+        const std::size_t read =
+            window.ReadAt(nameOffset + header.nameLength, buffer, header.extraLength);
+        std::fill(buffer + read, buffer + header.extraLength, 0);
+        extra = std::string_view(buffer, read);
+    }
+    header.name = DecodeEntryName(stored, header.flags, extra);
     LookBackForDescriptor(window, g_headerOffset);
-    if ((header.flags & kFlagDataDescriptor) != 0 &&
-        !TakeOwnDescriptor(window, g_headerOffset, header.nameLength, header.extraLength,
-                           header.storedCrc, header.compressedSize, header.uncompressedSize))
-        header.openEnded = header.compressedSize == 0;
+    if ((header.flags & kFlagDataDescriptor) != 0) {
+        DataDescriptor sizes{header.storedCrc, header.compressedSize, header.uncompressedSize};
+        header.openEnded = !TakeTrailingSizes(window, g_headerOffset, stored, header.nameLength,
+                                              header.extraLength, sizes);
+        header.storedCrc = sizes.crc;
+        header.compressedSize = sizes.compressedSize;
+        header.uncompressedSize = sizes.uncompressedSize;
+    }
     g_lastCompressedSize = header.compressedSize;
 
     if (matching && !g_centralNotes.empty()) {
@@ -128,15 +174,6 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
             note.name != header.name)
             header.name = note.name;
         g_centralNotes.pop_front();
-    }
-
-    if (header.extraLength != 0) {
-        header.extraField.Allocate(header.extraLength);
-        char* extra = header.extraField.GetBuffer();
-        const std::size_t read =
-            window.ReadAt(std::uint64_t{g_headerOffset} + kLocalHeaderSize + header.nameLength,
-                          extra, header.extraLength);
-        std::fill(extra + read, extra + header.extraLength, 0);
     }
 }
 
@@ -181,8 +218,11 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
         return false;
     }
     g_lastNameLength = note.nameLength;
-    note.name =
-        ReadName(window, std::uint64_t{g_headerOffset} + kCentralHeaderSize, note.nameLength);
+    // The flags and the extra field only tell how the name is encoded.
+    const std::uint64_t nameOffset = std::uint64_t{g_headerOffset} + kCentralHeaderSize;
+    const std::string stored = ReadStored(window, nameOffset, note.nameLength);
+    const std::string extra = ReadStored(window, nameOffset + note.nameLength, ReadLe16(raw + 30));
+    note.name = DecodeEntryName(stored, ReadLe16(raw + 8), extra);
     LookBackForDescriptor(window, g_headerOffset);
     g_centralNotes.push_back(std::move(note));
     return true;
@@ -215,17 +255,17 @@ void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
     const std::uint16_t flags = ReadLe16(raw + 6);
-    std::uint32_t crc = ReadLe32(raw + 14);
-    std::uint32_t compressedSize = ReadLe32(raw + 18);
-    std::uint32_t uncompressedSize = ReadLe32(raw + 22);
+    DataDescriptor sizes{ReadLe32(raw + 14), ReadLe32(raw + 18), ReadLe32(raw + 22)};
     const std::uint16_t nameLength = ReadLe16(raw + 26);
     const std::uint16_t extraLength = ReadLe16(raw + 28);
     g_lastNameLength = nameLength <= kMaxNameLength ? nameLength : 0;
     LookBackForDescriptor(window, g_headerOffset);
     if ((flags & kFlagDataDescriptor) != 0)
-        TakeOwnDescriptor(window, g_headerOffset, nameLength, extraLength, crc, compressedSize,
-                          uncompressedSize);
-    g_lastCompressedSize = compressedSize;
+        TakeTrailingSizes(
+            window, g_headerOffset,
+            ReadStored(window, std::uint64_t{g_headerOffset} + kLocalHeaderSize, g_lastNameLength),
+            nameLength, extraLength, sizes);
+    g_lastCompressedSize = sizes.compressedSize;
     g_localOffsets.push_back(g_headerOffset);
 }
 

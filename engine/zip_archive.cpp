@@ -18,6 +18,8 @@ void CZipArchive::OpenArchive(const std::wstring& path, int mode) {
     if (m_readState != readNone)
         ReleaseEntry();
     m_readState = readNone;
+    StampMadeFolders();
+    m_claimedPaths.clear();
     m_storage.OpenStorage(path, mode);
     ScanEntries();
 }
@@ -28,6 +30,7 @@ void CZipArchive::ScanEntries() {
     g_localOffsets.clear();
     g_centralOffsets.clear();
     m_descriptors.Reset();
+    m_centralSizes.Reset();
     m_centralDir.ClearEntries();
 
     CScanWindow window(m_storage, m_storage.GetLength());
@@ -47,8 +50,11 @@ bool CZipArchive::FetchEntryInfo(CFileHeader& header, std::size_t index) const {
 }
 
 void CZipArchive::CloseArchive(bool /*afterError*/) {
+    StampMadeFolders();
+    m_claimedPaths.clear();
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
+    m_centralSizes.Reset();
     m_outputFolders.Clear();
     m_storage.CloseStorage();
 }

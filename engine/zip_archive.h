@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/central_dir.h"
+#include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
 #include "engine/file_header.h"
 #include "engine/output_file.h"
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class CScanWindow;
@@ -19,18 +22,22 @@ class CScanWindow;
 // What became of one entry in ExtractEntryTo, for callers that report it.
 struct ExtractReport {
     enum Outcome {
-        written, // whole and stamped
+        written, // whole and stamped (an empty file too)
         partial, // the data ended early or turned bad; the bytes decoded are kept
-        skipped, // debris: P and K in the file name, no name, or no CRC and sizes
+        skipped, // debris (see FindDebris): nothing made
         refused, // no safe place for it: a path part too long, or its file
                  // would overwrite a source archive
-        failed,  // the entry could not be opened or its file not created
+        failed,  // the entry could not be opened or its file or folder not made
+        folder,  // a folder entry: the folder was made, with its parents
     };
     Outcome outcome = failed;
     // Why it was skipped, refused, failed or cut short; empty when written.
     const char* reason = "";
     std::uint64_t bytesWritten = 0;
     std::wstring outputPath;
+    // Another entry of another name had this output path already: a number
+    // was added to this one's file name (" (2)").
+    bool renamed = false;
 };
 
 // What a run adds to each extraction.
@@ -60,6 +67,8 @@ public:
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
     // Deletes the table and closes the file; nothing is ever written back.
+    // Folders that extraction made get their stored times now, when no file
+    // is written into them any more.
     void CloseArchive(bool afterError);
 
     // Writes entry `index` below `folder` in chunks of `chunkSize` bytes.
@@ -96,24 +105,44 @@ private:
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
     void LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset);
-    // Replaces the CRC and sizes of a bit-3 entry by its own descriptor's.
-    // Returns false when that descriptor is not in the file.
-    bool TakeOwnDescriptor(CScanWindow& window, std::uint32_t headerOffset,
-                           std::uint16_t nameLength, std::uint16_t extraLength, std::uint32_t& crc,
-                           std::uint32_t& compressedSize, std::uint32_t& uncompressedSize);
+    // The CRC and sizes of an entry with flag bit 3: the directory's record
+    // for its offset (when its header holds none), else its own descriptor,
+    // else a descriptor just before the next header. False when none is
+    // found and the header claims no data: it is then read open-ended.
+    bool TakeTrailingSizes(CScanWindow& window, std::uint32_t headerOffset,
+                           std::string_view storedName, std::uint16_t nameLength,
+                           std::uint16_t extraLength, DataDescriptor& sizes);
+    // Where the data of an open-ended entry ends: at the next local or
+    // central header, or at the end of the file.
+    static std::uint64_t OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart);
     // Moves `pos` past a header; false ends the pass.
     static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length);
 
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
-    // Opens the entry's output file at `relative` below `folder`; false, with
-    // the outcome and reason in `result`, when there is no safe one.
-    bool OpenOutput(const std::wstring& folder, const std::wstring& relative,
-                    const ExtractSafeguards* safeguards, CFile& file, ExtractReport& result);
+    // Makes the folder or the empty file of an entry that holds no data.
+    bool MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& target,
+                        const ExtractSafeguards* safeguards, ExtractReport& result);
+    // Opens the entry's output file at `target`; false, with the outcome and
+    // reason in `result`, when there is no safe one.
+    bool OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards, CFile& file,
+                    ExtractReport& result);
+    // `path`, or "path (2)"... when an entry of another stored name has it.
+    std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
+                                 bool& renamed);
+    void StampMadeFolders();
     std::uint64_t OpenEndedDataSize(const CFileHeader& header);
 
     DescriptorIndex m_descriptors;
+    CentralSizeIndex m_centralSizes;
     COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
+    // Output paths of this opening and the stored name that took each.
+    std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
+    struct MadeFolder {
+        OutputTarget target;
+        std::int64_t modified;
+    };
+    std::vector<MadeFolder> m_madeFolders;
 };

@@ -1,10 +1,15 @@
 #include "platform/text.h"
 
+#include <cerrno>
 #include <climits>
 #include <clocale>
 #include <cstring>
 #include <cwchar>
+#include <iconv.h>
 #include <langinfo.h>
+#include <map>
+#include <mutex>
+#include <vector>
 
 namespace platform {
 
@@ -33,6 +38,55 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Opening a converter loads its module: each is opened once and kept until
+// the process ends. A converter carries state, so it is used under the lock.
+class ConverterCache {
+public:
+    ~ConverterCache() {
+        for (const auto& [name, converter] : m_converters)
+            if (converter != kNoConverter)
+                iconv_close(converter);
+    }
+    iconv_t GetLocked(const std::string& codePage) {
+        const auto found = m_converters.find(codePage);
+        if (found != m_converters.end())
+            return found->second;
+        const iconv_t converter = iconv_open("WCHAR_T", codePage.c_str());
+        m_converters.emplace(codePage, converter);
+        return converter;
+    }
+
+private:
+    std::map<std::string, iconv_t> m_converters;
+};
+
+std::mutex g_converterMutex;
+ConverterCache g_converters;
+
+// The length of the UTF-8 sequence that starts with `lead` and the smallest
+// code point it may carry; 0 for a byte that starts none.
+int SequenceLength(unsigned char lead, char32_t& smallest) {
+    if (lead < 0x80) {
+        smallest = 0;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        smallest = 0x80;
+        return 2;
+    }
+    if ((lead & 0xF0) == 0xE0) {
+        smallest = 0x800;
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        smallest = 0x10000;
+        return 4;
+    }
+    return 0;
 }
 
 } // namespace
@@ -151,6 +205,73 @@ std::wstring FromUtf8(std::string_view text) {
         }
         out += static_cast<wchar_t>(c);
         i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        char32_t smallest = 0;
+        const int length = SequenceLength(lead, smallest);
+        if (length == 0 || i + length > bytes.size())
+            return false;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        i += static_cast<std::size_t>(length);
+    }
+    return true;
+}
+
+bool IsKnownCodePage(const std::string& codePage) {
+    const std::lock_guard<std::mutex> lock(g_converterMutex);
+    return g_converters.GetLocked(codePage) != kNoConverter;
+}
+
+std::wstring DecodeCodePage(std::string_view bytes, const std::string& codePage) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    const std::lock_guard<std::mutex> lock(g_converterMutex);
+    const iconv_t converter = g_converters.GetLocked(codePage);
+    if (converter == kNoConverter) {
+        for (char byte : bytes)
+            out += static_cast<unsigned char>(byte) < 0x80 ? static_cast<wchar_t>(byte) : L'\uFFFD';
+        return out;
+    }
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    std::vector<wchar_t> buffer(bytes.size() + 16);
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    for (;;) {
+        char* outStart = reinterpret_cast<char*>(buffer.data());
+        char* outPos = outStart;
+        std::size_t outLeft = buffer.size() * sizeof(wchar_t);
+        // With no input left, this writes what a stateful code page still holds.
+        const std::size_t result = inLeft > 0
+                                       ? iconv(converter, &in, &inLeft, &outPos, &outLeft)
+                                       : iconv(converter, nullptr, nullptr, &outPos, &outLeft);
+        out.append(buffer.data(), static_cast<std::size_t>(outPos - outStart) / sizeof(wchar_t));
+        if (result != static_cast<std::size_t>(-1)) {
+            if (inLeft == 0)
+                break;
+            continue;
+        }
+        if (errno == E2BIG)
+            continue;
+        // EILSEQ, or EINVAL for a character cut short by the end: one byte
+        // is given up and the rest still read.
+        out += L'\uFFFD';
+        ++in;
+        --inLeft;
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
     }
     return out;
 }

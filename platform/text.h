@@ -26,6 +26,17 @@ std::string EncodeLocal(std::wstring_view text);
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 
+// Well-formed UTF-8: no overlong forms, surrogates, or code points past
+// U+10FFFF, and no sequence cut short.
+bool IsValidUtf8(std::string_view bytes);
+
+// Whether iconv can decode text in `codePage` (an iconv name: CP437, CP866...).
+bool IsKnownCodePage(const std::string& codePage);
+
+// Bytes in `codePage` to wide text; a byte that does not start a character
+// there becomes U+FFFD. An unknown code page leaves only ASCII readable.
+std::wstring DecodeCodePage(std::string_view bytes, const std::string& codePage);
+
 // Every '/' and '\' becomes the native separator.
 std::wstring ToNativeSeparators(std::wstring path);
 

@@ -46,22 +46,6 @@ std::wstring FormatCrcText(std::uint32_t crc) {
     return std::to_wstring(crc);
 }
 
-std::wstring ShortEntryName(const std::wstring& name) {
-    const std::size_t last = name.find_last_of(L"/\\");
-    return last == std::wstring::npos ? name : name.substr(last + 1);
-}
-
-bool IsListedEntryName(const std::wstring& name) {
-    if (name.empty())
-        return false;
-    const std::wstring shortName = ShortEntryName(name);
-    const std::size_t p = shortName.rfind(L'P');
-    const std::size_t k = shortName.rfind(L'K');
-    const long lastP = p == std::wstring::npos ? -1 : static_cast<long>(p);
-    const long lastK = k == std::wstring::npos ? -1 : static_cast<long>(k);
-    return !(lastP < lastK);
-}
-
 EntryRow MakeEntryRow(const CFileHeader& header) {
     EntryRow row;
     row.name = header.name;

@@ -1,5 +1,4 @@
-// The texts of one row of the preview's entry list, and which entries the
-// analysis lists at all.
+// The texts of one row of the preview's entry list.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +16,3 @@ std::wstring FormatModifiedTimeText(std::int64_t moment);
 
 // The CRC-32 in unsigned decimal.
 std::wstring FormatCrcText(std::uint32_t crc);
-
-// The part of an entry name after its last separator.
-std::wstring ShortEntryName(const std::wstring& name);
-
-// The last capital P before the last capital K marks debris: such short
-// names are not listed (KPX.TXT and BACKUP.ZIP are, PK.DAT and Kind.doc
-// are not). An empty name is never listed.
-bool IsListedEntryName(const std::wstring& name);

@@ -1,5 +1,6 @@
 #include "workflow/analysis_worker.h"
 
+#include "engine/debris.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "engine/zip_exception.h"
@@ -73,7 +74,8 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
         if (position >= 100)
             position = i + 1 < count ? 98 : 100;
         run.bar.Set(position);
-        if (!fetched || !IsListedEntryName(g_previewHeader.name))
+        // The preview lists exactly what the saving pass will try to write.
+        if (!fetched || IsDebris(g_previewHeader))
             continue;
         run.host.InsertEntryRow(listed, MakeEntryRow(g_previewHeader));
         ++listed;

@@ -1,5 +1,9 @@
 #include "workflow/repair_state.h"
 
+#include "engine/entry_name.h"
+#include "log/activity_log.h"
+#include "platform/text.h"
+
 SourceFileNode* g_sourceFiles = nullptr;
 SourceFileNode* g_sourceCursor = nullptr;
 int g_sourceFileCount = 0;
@@ -61,4 +65,11 @@ std::wstring GetSourcePath(int index) {
             return node->path;
     }
     return {};
+}
+
+void ReadNameEncodingSetting() {
+    const std::wstring value = ReadRegistryString(
+        platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"NameEncoding");
+    if (value.empty() || !SetNameEncoding(platform::ToUtf8(value)))
+        g_nameEncoding = kDefaultNameEncoding;
 }

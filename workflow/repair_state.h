@@ -109,3 +109,8 @@ extern std::wstring g_appTitle;
 extern std::wstring g_appFolder;
 // The application's key under HKEY_CLASSES_ROOT, read by every registry look-up.
 extern std::wstring g_appRegistryKey;
+
+// Makes the registry value "NameEncoding" (an iconv name such as CP866) the
+// code page of entry names that are neither marked as UTF-8 nor valid UTF-8.
+// A missing or unknown value leaves CP437.
+void ReadNameEncodingSetting();

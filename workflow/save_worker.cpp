@@ -57,10 +57,9 @@ bool Exists(const std::wstring& path) {
 // destination no link is followed, so a link named Repair cannot send the
 // pass elsewhere.
 void MakeFolder(const SaveRun& run, const std::wstring& path) {
-    std::wstring root;
-    std::wstring below;
-    SplitAtDestination(run.safeguards.destination, path, root, below);
-    CreateFolderBelow(root, below);
+    const OutputTarget target = SplitAtDestination(run.safeguards.destination, path);
+    CFile folder;
+    OpenFolderBelow(target.destination, target.below, FolderMaking::last, folder);
 }
 
 // What every extraction of the pass is told: the destination the user

@@ -126,7 +126,7 @@ protected:
                       .method = 8,
                       .modTime = (9 << 11) | (30 << 5),
                       .modDate = ((2011 - 1980) << 9) | (7 << 5) | 14});
-        deflated.Add({.name = "PK.DAT", .content = "debris"});
+        deflated.Add({.name = "PK\x07\x08.DAT", .content = "debris"});
         deflated.AddCentralDirectory();
         ZipWriter cut;
         for (const char* name : {"keep.txt", "half.txt"})
@@ -233,23 +233,25 @@ TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
     EXPECT_EQ(parsed.out, expected);
 }
 
-TEST_F(CliTest, AnalyseJsonEscapesAwkwardNames) {
+TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
+    // Debris to the preview, but list shows every entry of the table.
     ZipWriter zip;
     zip.Add({.name = "q\"uote\x01\xE9\ttab.txt", .content = "odd"});
     zip.AddCentralDirectory();
     const auto archive = Archive("odd.zip", zip.Bytes());
-    const RunResult json =
-        Kvzip({"analyse", "--json", "--log", CliLog().string(), archive.string()});
+    const RunResult json = Kvzip({"list", "--json", archive.string()});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     kvtest::WriteFileBytes(Root() / "odd.json", json.out);
     const RunResult parsed = RunProgram({"/usr/bin/python3", "-c",
                                          "import json,sys\n"
                                          "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
-                                         "print(ascii(d['archives'][0]['rows'][0]['fileName']))\n",
+                                         "e=d['entries'][0]\n"
+                                         "print(ascii(e['name']), e['debris'])\n",
                                          (Root() / "odd.json").string()});
     ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
-    // The byte that is no character of the locale reads as Windows-1252.
-    EXPECT_EQ(parsed.out, "'q\"uote\\x01\\xe9\\ttab.txt'\n");
+    // A name that is not UTF-8 is read in CP437, where 0xE9 is a theta.
+    EXPECT_EQ(parsed.out,
+              "'q\"uote\\x01\\u0398\\ttab.txt' debris: control characters in the name\n");
 }
 
 TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
@@ -258,7 +260,7 @@ TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
     zip.Add({.name = "clear\x1b[2J\xc2\x9b.txt", .content = "odd"});
     zip.AddCentralDirectory();
     const auto archive = Archive("escape.zip", zip.Bytes());
-    const RunResult run = Kvzip({"analyse", "--log", CliLog().string(), archive.string()});
+    const RunResult run = Kvzip({"list", archive.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("title?]0;owned?.txt"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
@@ -419,7 +421,137 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"extractSound", {"extract", "@A", "@D"}, 0},
         ExitCase{"extractMissing", {"extract", "@M", "@D"}, 1},
         ExitCase{"extractIntoAFile", {"extract", "@A", "@F"}, 1},
-        ExitCase{"extractPathTooLong", {"extract", "@A", "@P"}, 1}),
+        ExitCase{"extractPathTooLong", {"extract", "@A", "@P"}, 1},
+        ExitCase{"nameEncodingBeforeTheCommand", {"--name-encoding", "CP866", "list", "@A"}, 0},
+        ExitCase{"nameEncodingUnknown", {"list", "--name-encoding=NO-SUCH", "@A"}, 2},
+        ExitCase{"nameEncodingUnknownFirst", {"--name-encoding", "NO-SUCH", "list", "@A"}, 2}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(CliTest, LegacyNamesTakeTheChosenCodePageFromTheOptionOrTheStore) {
+    ZipWriter zip;
+    zip.Add({.name = "\x8F\xE0\xA8\xA2\xA5\xE2.txt", .content = "cyrillic"});
+    zip.AddCentralDirectory(); // the analysis passes over files of 100 bytes or less
+    const auto archive = Archive("cp866.zip", zip.Bytes());
+    const std::string cp866 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt";
+    const std::string cp437 = "\xC3\x85\xCE\xB1\xC2\xBF\xC3\xB3\xC3\x91\xCE\x93.txt";
+
+    const RunResult extract =
+        Kvzip({"extract", "--name-encoding", "CP866", archive.string(), (Root() / "out").string()});
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_EQ(kvtest::ReadFileBytes(Root() / "out" / cp866), "cyrillic");
+
+    // The desktop passes take the store's NameEncoding; an unknown one is CP437.
+    for (const auto& [value, expected] : {std::pair{"CP866", cp866}, std::pair{"BOGUS", cp437}}) {
+        kvtest::WriteFileBytes(Root() / "registry.ini",
+                               "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + Root().string() +
+                                   "\nNameEncoding=" + value + "\n");
+        const RunResult analyse = Kvzip({"analyse", "--log", CliLog().string(), archive.string()});
+        ASSERT_EQ(analyse.exitCode, 0) << analyse.err;
+        EXPECT_NE(analyse.out.find(expected), std::string::npos) << value << "\n" << analyse.out;
+    }
+}
+
+// A tree of what real archives hold: names with capital P and K, blanks and
+// non-ASCII letters, empty files, empty folders, text and noise.
+std::map<std::string, std::string> WriterTreeFiles() {
+    return {
+        {"BACKUP.DAT", "backup"},
+        {"PACK.TXT", "pack"},
+        {"KPI Report.xlsx", kvtest::NoiseBytes(3000, 7)},
+        {"Project Kickoff.docx", "kickoff"},
+        {"Help/envvar/CMAKE_BUILD_TYPE.rst", "CMAKE_BUILD_TYPE\n----------------\n"},
+        {"docs/Kiwi.txt", "kiwi"},
+        {"docs/Kind.doc", "kind"},
+        {"\xC3\x9Cn\xC3\xAF"
+         "code/caf\xC3\xA9.txt",
+         "caf\xC3\xA9"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC/\xE5\xA0\xB1\xE5\x91\x8A.txt", "report"},
+        {"empty.txt", ""},
+        {"empty/dir/also-empty", ""},
+        {"noise.bin", kvtest::NoiseBytes(150000, 8)},
+        {"lines.txt",
+         [] {
+             std::string text;
+             for (int i = 0; i < 20000; ++i)
+                 text += "line " + std::to_string(i) + " of a long text file\n";
+             return text;
+         }()},
+    };
+}
+
+struct Writer {
+    const char* label;
+    const char* tool;    // skipped when it is not installed
+    std::string command; // run in the tree, writes "$OUT"
+};
+
+class EveryWriter : public CliTest, public ::testing::WithParamInterface<Writer> {};
+
+TEST_P(EveryWriter, IntactArchiveComesBackWhole) {
+    const fs::path tree = Root() / "tree";
+    for (const auto& [name, content] : WriterTreeFiles()) {
+        fs::create_directories((tree / name).parent_path());
+        kvtest::WriteFileBytes(tree / name, content);
+    }
+    fs::create_directories(tree / "vacant");
+    fs::create_directories(tree / "nested/empty/leaf");
+    const fs::path archive = Root() / "written.zip";
+    const std::string script = std::string("command -v ") + GetParam().tool +
+                               " >/dev/null || exit 99; cd \"$1\" && OUT=\"$2\" && " +
+                               GetParam().command;
+    const RunResult written = RunProgram({"/bin/sh", "-c", "export LC_ALL=C.UTF-8; " + script, "sh",
+                                          tree.string(), archive.string()});
+    if (written.exitCode == 99)
+        GTEST_SKIP() << GetParam().tool << " is not installed";
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+
+    const RunResult extract = Kvzip({"extract", archive.string(), Dest().string()});
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_NE(extract.out.find(" 0 partial, "), std::string::npos) << extract.out;
+    EXPECT_NE(extract.out.find(" 0 failed; "), std::string::npos) << extract.out;
+    // Every file byte for byte and every folder, under the names they had.
+    EXPECT_EQ(Tree(Dest()), Tree(tree)) << extract.out;
+
+    // The preview lists every entry that another tool lists, folders too
+    // (bsdtar's "./" names nothing to make).
+    const RunResult listed =
+        RunProgram({"/bin/sh", "-c",
+                    "command -v bsdtar >/dev/null || exit 99; bsdtar -tf \"$1\" | grep -vxc '\\./'",
+                    "sh", archive.string()});
+    if (listed.exitCode == 99)
+        return;
+    const RunResult analyse = Kvzip({"analyse", "--log", CliLog().string(), archive.string()});
+    ASSERT_EQ(analyse.exitCode, 0) << analyse.err;
+    EXPECT_NE(analyse.out.find("Number Of Files Extracted  :      " + listed.out),
+              std::string::npos)
+        << analyse.out << "bsdtar lists " << listed.out;
+}
+
+const std::string kPythonWriter = "python3 - \"$OUT\" <<'EOF'\n"
+                                  "import io, os, sys, zipfile\n"
+                                  "class Pipe(io.RawIOBase):\n"
+                                  "    def __init__(self, f): self.f = f\n"
+                                  "    def writable(self): return True\n"
+                                  "    def write(self, b): return self.f.write(b)\n"
+                                  "raw = open(sys.argv[1], 'wb')\n"
+                                  "target = Pipe(raw) if os.environ.get('STREAM') else raw\n"
+                                  "with zipfile.ZipFile(target, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                                  "    for root, dirs, files in os.walk('.'):\n"
+                                  "        for name in sorted(dirs) + sorted(files):\n"
+                                  "            z.write(os.path.join(root, name))\n"
+                                  "raw.close()\n"
+                                  "EOF";
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, EveryWriter,
+    ::testing::Values(Writer{"zip", "zip", "zip -qr \"$OUT\" ."},
+                      // Written to a pipe, so sizes follow the data.
+                      Writer{"zipStreamed", "zip", "zip -qr - . | cat > \"$OUT\""},
+                      Writer{"sevenZip", "7z", "7z a -tzip -bd \"$OUT\" . >/dev/null"},
+                      Writer{"bsdtar", "bsdtar", "bsdtar --format zip -cf \"$OUT\" ."},
+                      Writer{"jar", "jar", "jar cfM \"$OUT\" ."},
+                      Writer{"python", "python3", kPythonWriter},
+                      Writer{"pythonStreamed", "python3", "STREAM=1 " + kPythonWriter}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(CliTest, AnOutputThatCannotBeWrittenExitsWithOne) {
@@ -512,8 +644,8 @@ TEST_F(CliTest, LinksInTheDestinationAreNotFollowed) {
     kvtest::WriteFileBytes(Root() / "victim.txt", "victim");
     fs::last_write_time(Root() / "victim.txt", fs::file_time_type{});
     const fs::path archive =
-        Archive("links.zip", ThreeEntryArchive({"sub/y.txt", "x.txt", "dangling.txt", "self.zip",
-                                                "hard.txt", "ok.txt"}));
+        Archive("links.zip", ThreeEntryArchive({"sub/y.txt", "sub/made/", "x.txt", "dangling.txt",
+                                                "self.zip", "hard.txt", "ok.txt"}));
     fs::create_directory_symlink("../outside", Dest() / "sub");
     fs::create_symlink("../victim.txt", Dest() / "x.txt");
     fs::create_symlink("../nowhere.txt", Dest() / "dangling.txt");
@@ -524,7 +656,7 @@ TEST_F(CliTest, LinksInTheDestinationAreNotFollowed) {
 
     const RunResult run = Kvzip({"extract", archive.string(), Dest().string()});
     EXPECT_EQ(run.exitCode, 1) << run.out;
-    for (const char* name : {"sub/y.txt", "x.txt", "dangling.txt", "self.zip"})
+    for (const char* name : {"sub/y.txt", "sub/made/", "x.txt", "dangling.txt", "self.zip"})
         EXPECT_NE(run.out.find(std::string("failed   ") + name + ": a link stands in its way"),
                   std::string::npos)
             << run.out;

@@ -67,28 +67,6 @@ TEST(TimeText, IsEmptyWhenTheMomentCannotBeBrokenDown) {
     EXPECT_EQ(FormatModifiedTimeText(INT64_MAX), L"");
 }
 
-struct NameCase {
-    const wchar_t* name;
-    bool listed;
-};
-
-class NameFilter : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(NameFilter, DropsAShortNameWithItsLastPBeforeItsLastK) {
-    EXPECT_EQ(IsListedEntryName(GetParam().name), GetParam().listed) << GetParam().name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, NameFilter,
-                         ::testing::Values(NameCase{L"KPX.TXT", true},
-                                           NameCase{L"BACKUP.ZIP", true},
-                                           NameCase{L"PK.DAT", false}, NameCase{L"Kind.doc", false},
-                                           NameCase{L"readme.txt", true}, NameCase{L"pk.dat", true},
-                                           NameCase{L"Pa.txt", true},
-                                           // Only the short name counts, after either separator.
-                                           NameCase{L"docs/Kiwi.txt", false},
-                                           NameCase{L"docs\\Kiwi.txt", false},
-                                           NameCase{L"PK/notes.txt", true}, NameCase{L"", false}));
-
 TEST(EntryRowTexts, HoldTheSixColumnsAndTheirRawValues) {
     CFileHeader header;
     header.name = L"docs/report.txt";

@@ -71,9 +71,12 @@ TEST_F(AnalysisWorkerTest, ListsASoundArchiveAndLogsItsCount) {
     EXPECT_EQ(std::adjacent_find(host.bars.begin(), host.bars.end()), host.bars.end());
 }
 
-TEST_F(AnalysisWorkerTest, FiltersNamesAndStillAdvancesTheBarForEveryEntry) {
+TEST_F(AnalysisWorkerTest, LeavesOutDebrisAndStillAdvancesTheBarForEveryEntry) {
+    // Capital P and K are letters like any other; a name with control bytes
+    // is what a false header gives.
     const auto path = Archive(
-        "names.zip", EntriesThenFiller({"KPX.TXT", "PK.DAT", "Kind.doc", "docs/BACKUP.ZIP"}, 1600));
+        "names.zip",
+        EntriesThenFiller({"KPX.TXT", "PK\x03\x04\x14.DAT", "Kind.doc", "docs/BACKUP.ZIP"}, 1600));
     SetSources({path});
     RecordingAnalysisHost host;
     std::vector<int> scanBars;
@@ -83,8 +86,8 @@ TEST_F(AnalysisWorkerTest, FiltersNamesAndStillAdvancesTheBarForEveryEntry) {
     };
     ASSERT_TRUE(RunAnalysis(host));
 
-    EXPECT_EQ(Names(host), (std::vector<std::string>{"KPX.TXT", "docs/BACKUP.ZIP"}));
-    EXPECT_EQ(LogText(), Header(1, path) + Count(2));
+    EXPECT_EQ(Names(host), (std::vector<std::string>{"KPX.TXT", "Kind.doc", "docs/BACKUP.ZIP"}));
+    EXPECT_EQ(LogText(), Header(1, path) + Count(3));
     // The listing counts only what it listed, one label per row.
     const std::vector<std::string> counts = [&] {
         std::vector<std::string> c;
@@ -93,7 +96,7 @@ TEST_F(AnalysisWorkerTest, FiltersNamesAndStillAdvancesTheBarForEveryEntry) {
                 c.push_back(call);
         return c;
     }();
-    EXPECT_EQ(counts, (std::vector<std::string>{"count 1", "count 2"}));
+    EXPECT_EQ(counts, (std::vector<std::string>{"count 1", "count 2", "count 3"}));
 
     // Listing: 100 x (i + 1) / n + p0, the last one 100 at most; then 99.
     const int p0 = scanBars.empty() ? 0 : scanBars.back();
@@ -126,7 +129,7 @@ TEST_F(AnalysisWorkerTest, NeverListsAnEntryWithoutAName) {
 }
 
 TEST_F(AnalysisWorkerTest, AnArchiveOfDebrisOnlyListsNothingAndLogsZero) {
-    const auto path = Archive("kiwi.zip", EntriesThenFiller({"docs/Kiwi.txt"}, 200));
+    const auto path = Archive("debris.zip", EntriesThenFiller({"docs/\x01\x02", "/./"}, 200));
     SetSources({path});
     RecordingAnalysisHost host;
     ASSERT_TRUE(RunAnalysis(host));

@@ -186,25 +186,84 @@ INSTANTIATE_TEST_SUITE_P(Table, OpenEnded,
                                            CutCase{"DeflatedBeforeHeader", 8, true}),
                          [](const auto& info) { return std::string(info.param.what); });
 
-TEST_F(Descriptors, UnsignedDescriptorAfterDeflateRunsOpenEndedToTheNextHeader) {
-    // Without a signature the scan cannot find the descriptor; the stream's
-    // own end still gives the exact bytes.
+struct SizesCase {
+    const char* what;
+    std::uint16_t method;
+    DescriptorForm form;
+    bool directory;
+};
+class SizesAfterTheData : public EngineTest, public ::testing::WithParamInterface<SizesCase> {};
+
+TEST_P(SizesAfterTheData, BitThreeEntryEndsCleanlyWithItsSizes) {
+    // The header holds no sizes. The directory's record gives them; without
+    // it, the descriptor lying just before the next header does, signed or
+    // not, so a stored entry does not get the descriptor's bytes appended.
     const std::string content = NoiseBytes(3000, 12) + std::string(3000, 'u');
     ZipWriter zip;
     zip.Add({.name = "u.bin",
              .content = content,
-             .method = 8,
-             .descriptor = DescriptorForm::withoutSignature});
+             .method = GetParam().method,
+             .modTime = 0x7000,
+             .modDate = 0x5000,
+             .descriptor = GetParam().form});
+    zip.Add({.name = "empty", .content = "", .descriptor = GetParam().form});
     zip.Add({.name = "next.txt", .content = "next"});
+    if (GetParam().directory)
+        zip.AddCentralDirectory();
     CZipArchive& archive = Open(zip.Bytes());
     const std::vector<CFileHeader> entries = FetchAll(archive);
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(entries[i].openEnded);
+        EXPECT_EQ(entries[i].storedCrc, zip.Entry(i).crc);
+        EXPECT_EQ(entries[i].compressedSize, zip.Entry(i).dataSize);
+        EXPECT_EQ(entries[i].uncompressedSize, zip.Entry(i).uncompressedSize);
+    }
+    TempDir out;
+    for (std::size_t i = 0; i < 3; ++i) {
+        ExtractReport report;
+        EXPECT_TRUE(archive.ExtractEntryTo(i, Wide(out.Path()), 65535, &report));
+        EXPECT_EQ(report.outcome, ExtractReport::written) << i;
+    }
+    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "u.bin"), content));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "empty"), ""));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "next.txt"), "next"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SizesAfterTheData,
+    ::testing::Values(
+        SizesCase{"StoredUnsigned", 0, DescriptorForm::withoutSignature, false},
+        SizesCase{"DeflatedUnsigned", 8, DescriptorForm::withoutSignature, false},
+        SizesCase{"StoredSigned", 0, DescriptorForm::withSignature, false},
+        SizesCase{"StoredUnsignedWithDirectory", 0, DescriptorForm::withoutSignature, true},
+        SizesCase{"DeflatedUnsignedWithDirectory", 8, DescriptorForm::withoutSignature, true}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(Descriptors, DirectoryRecordOfAnotherNameOrOffsetGivesNothing) {
+    // The last entry's descriptor is lost; the directory names another file
+    // at its offset, so it stays open-ended rather than taking those sizes.
+    const std::string content = NoiseBytes(500, 4);
+    ZipWriter zip;
+    zip.Add({.name = "s.bin", .content = content, .descriptor = DescriptorForm::withoutSignature});
+    std::string bytes = zip.Bytes();
+    Truncate(bytes, zip.Entry(0).dataOffset + content.size());
+    bytes += CentralHeaderBytes({.name = "other.bin",
+                                 .localHeaderOffset = 0,
+                                 .compressedSize = 5,
+                                 .uncompressedSize = 5,
+                                 .crc = 1});
+    CZipArchive& archive = Open(bytes);
+    const std::vector<CFileHeader> entries = FetchAll(archive);
+    ASSERT_EQ(entries.size(), 1u);
     EXPECT_TRUE(entries[0].openEnded);
     TempDir out;
-    EXPECT_TRUE(archive.ExtractEntryTo(0, Wide(out.Path()), 65535));
-    EXPECT_TRUE(archive.ExtractEntryTo(1, Wide(out.Path()), 65535));
-    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "u.bin"), content));
-    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "next.txt"), "next"));
+    ExtractReport report;
+    EXPECT_TRUE(archive.ExtractEntryTo(0, Wide(out.Path()), 65535, &report));
+    EXPECT_EQ(report.outcome, ExtractReport::partial);
+    // It runs to the central header, not into it.
+    EXPECT_TRUE(SameBytes(ReadFileBytes(out / "s.bin"), content));
 }
 
 TEST_F(Descriptors, OpenEndedDeflateCutMidStreamKeepsWhatInflated) {
@@ -226,19 +285,6 @@ TEST_F(Descriptors, OpenEndedDeflateCutMidStreamKeepsWhatInflated) {
     EXPECT_GT(written->size(), 10000u);
     EXPECT_LT(written->size(), content.size());
     EXPECT_TRUE(SameBytes(written, content.substr(0, written->size())));
-}
-
-TEST_F(Descriptors, OpenEndedEntryIsNotSkippedAsEmptyButEmptyOneIs) {
-    // A bit-3 entry with no data at all is an empty file's header.
-    ZipWriter zip;
-    zip.Add({.name = "x", .content = "", .descriptor = DescriptorForm::withSignature});
-    CZipArchive& archive = Open(zip.Bytes());
-    const std::vector<CFileHeader> entries = FetchAll(archive);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_FALSE(entries[0].openEnded);
-    TempDir out;
-    EXPECT_TRUE(archive.ExtractEntryTo(0, Wide(out.Path()), 65535));
-    EXPECT_TRUE(std::filesystem::is_empty(out.Path()));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
-// Extraction: the bytes written, partial files, the debris filter and what
-// an exception leaves behind.
+// Extraction: the bytes written, partial files, empty files and folders, the
+// debris test, names that meet on disk and what an exception leaves behind.
+#include "engine/debris.h"
 #include "engine/zip_exception.h"
+#include "platform/text.h"
 #include "tests/engine/engine_fixture.h"
 
 #include <ctime>
@@ -174,40 +176,96 @@ TEST_F(Extraction, ClaimOfZeroBytesGivesAnEmptyStampedFile) {
     EXPECT_EQ(ModifiedSeconds(Out() / "e.txt"), kMoment);
 }
 
-struct FilterCase {
+struct NameCase {
     const char* name;
-    bool written;
+    bool kept;
+    std::uint16_t method = 0;
 };
-class DebrisFilter : public Extraction, public ::testing::WithParamInterface<FilterCase> {};
+class NameTable : public Extraction, public ::testing::WithParamInterface<NameCase> {};
 
-TEST_P(DebrisFilter, OnlyTheFileNameCounts) {
+TEST_P(NameTable, RealNamesAreWrittenAndDebrisIsSkipped) {
+    // The preview lists what IsDebris lets through; saving must write
+    // exactly those, and nothing of the others.
     ZipWriter zip;
-    zip.Add({.name = GetParam().name, .content = "content"});
+    zip.Add({.name = GetParam().name, .content = "content", .method = GetParam().method});
     Open(zip.Bytes());
+    CFileHeader entry;
+    ASSERT_TRUE(m_archive->FetchEntryInfo(entry, 0));
+    EXPECT_EQ(IsDebris(entry), !GetParam().kept);
     ExtractReport report;
     EXPECT_TRUE(Extract(0, &report));
-    EXPECT_EQ(report.outcome, GetParam().written ? ExtractReport::written : ExtractReport::skipped);
-    EXPECT_EQ(Output(GetParam().name).has_value(), GetParam().written);
-    if (!GetParam().written) {
+    EXPECT_EQ(report.outcome, GetParam().kept ? ExtractReport::written : ExtractReport::skipped);
+    if (GetParam().kept) {
+        EXPECT_TRUE(SameBytes(ReadFileBytes(platform::EncodeLocal(report.outputPath)), "content"));
+    } else {
         EXPECT_FALSE(std::filesystem::exists(Out()));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, DebrisFilter,
-                         ::testing::Values(FilterCase{"DOC/PACK.TXT", false},
-                                           FilterCase{"KP.TXT", false}, FilterCase{"xKyyP", false},
-                                           FilterCase{"pk.txt", true},
-                                           FilterCase{"PKG/DATA.TXT", true},
-                                           FilterCase{"P.TXT", true}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, NameTable,
+    ::testing::Values(
+        // Capital P and K, upper case, blanks, non-ASCII: real files.
+        NameCase{"BACKUP.DAT", true}, NameCase{"DOC/PACK.TXT", true}, NameCase{"KP.TXT", true},
+        NameCase{"KPI Report.xlsx", true}, NameCase{"Project Kickoff.docx", true},
+        NameCase{"Help/envvar/CMAKE_BUILD_TYPE.rst", true}, NameCase{"docs/Kiwi.txt", true},
+        NameCase{"Kind.doc", true}, NameCase{"PK", true},
+        NameCase{"R\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt", true},
+        NameCase{"..\\..\\evil.txt", true}, NameCase{"C:\\X\\Y.TXT", true},
+        // What false and broken headers give.
+        NameCase{"", false}, NameCase{"ab\x01\x80\x13", false}, NameCase{"del\x7F.txt", false},
+        NameCase{"name.txtPK\x03\x04\x14", false}, NameCase{"/", false}, NameCase{"./../", false},
+        NameCase{"..\\..", false}, NameCase{"C:", false}, NameCase{"fine.txt", false, 15318}));
 
-TEST_F(Extraction, EntryWithoutCrcAndSizesMakesNoFileAndNoFolder) {
+TEST_F(Extraction, EntriesWithoutDataMakeEmptyFilesAndFoldersWithTheirTimes) {
+    // The folder entry comes first and a file is written into it later: its
+    // time is given when the archive is closed, so that it stays.
     ZipWriter zip;
-    zip.Add({.name = "folder/empty.txt", .content = ""});
-    zip.Add({.name = "folder/", .content = ""});
+    zip.Add({.name = "tree/", .content = "", .modTime = kTime, .modDate = kDate});
+    zip.Add({.name = "tree\\deep\\", .content = ""});
+    zip.Add({.name = "tree/empty.txt", .content = "", .modTime = kTime, .modDate = kDate});
+    zip.Add({.name = "tree/later.txt", .content = "later", .modTime = kTime, .modDate = kDate});
     Open(zip.Bytes());
-    EXPECT_TRUE(Extract(0));
-    EXPECT_TRUE(Extract(1));
-    EXPECT_FALSE(std::filesystem::exists(Out()));
+    std::vector<ExtractReport::Outcome> outcomes;
+    for (std::size_t i = 0; i < 4; ++i) {
+        ExtractReport report;
+        EXPECT_TRUE(Extract(i, &report));
+        outcomes.push_back(report.outcome);
+    }
+    EXPECT_EQ(outcomes, (std::vector<ExtractReport::Outcome>{
+                            ExtractReport::folder, ExtractReport::folder, ExtractReport::written,
+                            ExtractReport::written}));
+    EXPECT_TRUE(std::filesystem::is_directory(Out() / "tree/deep"));
+    EXPECT_TRUE(SameBytes(Output("tree/empty.txt"), ""));
+    EXPECT_EQ(ModifiedSeconds(Out() / "tree/empty.txt"), kMoment);
+    m_archive->CloseArchive(true);
+    EXPECT_EQ(ModifiedSeconds(Out() / "tree"), kMoment);
+}
+
+TEST_F(Extraction, DifferentNamesForOnePathAreNumberedAndTheSameNameOverwrites) {
+    // a/b.txt, a\b.txt and ../a/b.txt all land on a/b.txt: the later names
+    // get " (2)", " (3)" before the extension; a second copy of a stored
+    // name writes over its own file.
+    ZipWriter zip;
+    zip.Add({.name = "a/b.txt", .content = "one"});
+    zip.Add({.name = "a\\b.txt", .content = "two"});
+    zip.Add({.name = "../a/b.txt", .content = "three"});
+    zip.Add({.name = "a\\b.txt", .content = "two again"});
+    zip.Add({.name = ".profile", .content = "p1"});
+    zip.Add({.name = "/.profile", .content = "p2"});
+    Open(zip.Bytes());
+    std::vector<bool> renamed;
+    for (std::size_t i = 0; i < 6; ++i) {
+        ExtractReport report;
+        EXPECT_TRUE(Extract(i, &report));
+        EXPECT_EQ(report.outcome, ExtractReport::written);
+        renamed.push_back(report.renamed);
+    }
+    EXPECT_EQ(renamed, (std::vector<bool>{false, true, true, true, false, true}));
+    EXPECT_TRUE(SameBytes(Output("a/b.txt"), "one"));
+    EXPECT_TRUE(SameBytes(Output("a/b (2).txt"), "two again"));
+    EXPECT_TRUE(SameBytes(Output("a/b (3).txt"), "three"));
+    EXPECT_TRUE(SameBytes(Output(".profile (2)"), "p2"));
 }
 
 TEST_F(Extraction, EmptyNameIsSkipped) {

@@ -1,9 +1,9 @@
 // Header readings: times, descriptors, the re-read before extraction, names.
+#include "engine/entry_name.h"
 #include "engine/zip_exception.h"
 #include "platform/text.h"
 #include "tests/engine/engine_fixture.h"
 
-#include <clocale>
 #include <ctime>
 
 namespace kvtest {
@@ -217,22 +217,80 @@ TEST_F(HeaderReading, BothSeparatorsAreHandedOutNative) {
     EXPECT_EQ(entries[1].name, std::wstring(L"C") + platform::kNativeSeparator + L"D");
 }
 
-TEST_F(HeaderReading, BytesInvalidInTheLocaleAreReadAsWindows1252) {
-    std::setlocale(LC_ALL, "C.UTF-8");
+// An Info-ZIP Unicode Path extra field for `stored`, holding `name`; a CRC
+// of other bytes makes it stale.
+std::string UnicodePathField(std::string_view stored, std::string_view name, bool stale = false) {
+    std::string field;
+    PutLe16(field, 0x7075);
+    PutLe16(field, static_cast<std::uint16_t>(5 + name.size()));
+    field += '\x01';
+    PutLe32(field, Crc32(stale ? std::string(stored) + "x" : stored));
+    field += name;
+    return std::string("\x0A\x00\x04\x00"
+                       "ABCD",
+                       8) +
+           field; // behind another field
+}
+
+struct NameBytesCase {
+    const char* what;
+    std::string stored;
+    std::uint16_t flags;
+    std::string extra;
+    const char* encoding;
+    std::wstring expected;
+};
+class NameDecoding : public HeaderReading, public ::testing::WithParamInterface<NameBytesCase> {};
+
+TEST_P(NameDecoding, NamesComeOutAsTheirWriterMeantThem) {
+    // The central header says the same as the local one, as writers do; the
+    // name from either must be the same text.
+    const NameBytesCase& c = GetParam();
+    ASSERT_TRUE(SetNameEncoding(c.encoding));
     ZipWriter zip;
-    zip.Add({.name = "caf\xC3\xA9", .content = "1"}); // UTF-8 é
-    zip.Add({.name = "caf\xE9", .content = "2"});     // Windows-1252 é
-    zip.Add({.name = "caf\x80", .content = "3"});     // Windows-1252 euro sign
-    CZipArchive& archive = Open(zip.Bytes());
-    const std::vector<CFileHeader> entries = FetchAll(archive);
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].name, L"caf\u00E9");
-    EXPECT_EQ(entries[1].name, L"caf\u00E9");
-    EXPECT_EQ(entries[2].name, L"caf\u20AC");
-    // A multi-byte name is shorter in characters than in bytes.
-    EXPECT_EQ(entries[0].nameLength, 5);
-    EXPECT_EQ(entries[0].name.size(), 4u);
-    std::setlocale(LC_ALL, "C");
+    zip.Add({.name = c.stored, .content = "1", .flags = c.flags, .extra = c.extra});
+    zip.AddCentral({.name = c.stored,
+                    .compressedSize = 1,
+                    .uncompressedSize = 1,
+                    .crc = Crc32("1"),
+                    .flags = c.flags,
+                    .extra = c.extra});
+    for (int mode : {0, 1}) {
+        CZipArchive& archive = Open(zip.Bytes(), mode);
+        const std::vector<CFileHeader> entries = FetchAll(archive);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].name, c.expected) << "mode " << mode;
+        archive.CloseArchive(true);
+    }
+    SetNameEncoding(kDefaultNameEncoding);
+}
+
+const std::string kCp437 = "CP437_\x8E\x99\x9A_\x82t\x82.txt";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NameDecoding,
+    ::testing::Values(
+        NameBytesCase{"FlaggedUtf8", "caf\xC3\xA9", 0x0800, "", "CP437", L"caf\u00E9"},
+        NameBytesCase{"ValidUtf8", "caf\xC3\xA9", 0, "", "CP437", L"caf\u00E9"},
+        NameBytesCase{"LegacyCp437", kCp437, 0, "", "CP437",
+                      L"CP437_\u00C4\u00D6\u00DC_\u00E9t\u00E9.txt"},
+        NameBytesCase{"UnicodePath", kCp437, 0, UnicodePathField(kCp437, "\xC3\x84 path.txt"),
+                      "CP437", L"\u00C4 path.txt"},
+        NameBytesCase{"StaleUnicodePath", kCp437, 0,
+                      UnicodePathField(kCp437, "\xC3\x84 path.txt", true), "CP437",
+                      L"CP437_\u00C4\u00D6\u00DC_\u00E9t\u00E9.txt"},
+        NameBytesCase{"FlagBeforeUnicodePath", "caf\xC3\xA9", 0x0800,
+                      UnicodePathField("caf\xC3\xA9", "other"), "CP437", L"caf\u00E9"},
+        NameBytesCase{"FlaggedButNotUtf8", "caf\xE9", 0x0800, "", "CP437", L"caf\u0398"},
+        NameBytesCase{"ChosenCp866", "\x8F\xE0\xA8\xA2\xA5\xE2.txt", 0, "", "CP866",
+                      L"\u041F\u0440\u0438\u0432\u0435\u0442.txt"},
+        NameBytesCase{"ChosenCp932", "\x93\xFA\x96\x7B.txt", 0, "", "CP932", L"\u65E5\u672C.txt"},
+        NameBytesCase{"Cp932CutInACharacter", "a\x93", 0, "", "CP932", L"a\uFFFD"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST(NameEncoding, UnknownCodePageIsRefusedAndChangesNothing) {
+    EXPECT_FALSE(SetNameEncoding("NO-SUCH-CODEPAGE"));
+    EXPECT_EQ(g_nameEncoding, kDefaultNameEncoding);
 }
 
 TEST_F(HeaderReading, FetchEntryInfoOutsideTheTableLeavesTheCopyAlone) {

@@ -1,5 +1,6 @@
 #include "tests/engine/reference_scan.h"
 
+#include "engine/entry_name.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -44,7 +45,9 @@ public:
                 m_lastName = nameLength;
                 LookBack(pos);
                 m_notes.push_back({Le32(pos + 20), static_cast<std::uint16_t>(nameLength),
-                                   Le32(pos + 42), Name(pos + 46, nameLength)});
+                                   Le32(pos + 42),
+                                   DecodeEntryName(Stored(pos + 46, nameLength), Le16(pos + 8),
+                                                   Stored(pos + 46 + nameLength, Le16(pos + 30)))});
             }
             if (!Step(pos, pos + 46 + m_lastName))
                 break;
@@ -69,7 +72,8 @@ public:
             LookBack(pos);
             std::uint32_t crc = Le32(pos + 14), size = Le32(pos + 18), usize = Le32(pos + 22);
             if (Le16(pos + 6) & 8)
-                OwnDescriptor(pos + 30 + nameLength + Le16(pos + 28), crc, size, usize);
+                TrailingSizes(pos, nameLength, Le16(pos + 28), Stored(pos + 30, m_lastName), crc,
+                              size, usize);
             m_lastCompressed = size;
             locals.push_back(static_cast<std::uint32_t>(pos));
             if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
@@ -146,11 +150,13 @@ private:
             return h;
         }
         m_lastName = h.nameLength;
-        h.name = Name(pos + 30, h.nameLength);
+        const std::string stored = Stored(pos + 30, h.nameLength);
+        const std::string extra = Stored(pos + 30 + h.nameLength, h.extraLength);
+        h.name = DecodeEntryName(stored, h.flags, extra);
         LookBack(pos);
-        if ((h.flags & 8) && !OwnDescriptor(pos + 30 + h.nameLength + h.extraLength, h.storedCrc,
-                                            h.compressedSize, h.uncompressedSize))
-            h.openEnded = h.compressedSize == 0;
+        if (h.flags & 8)
+            h.openEnded = !TrailingSizes(pos, h.nameLength, h.extraLength, stored, h.storedCrc,
+                                         h.compressedSize, h.uncompressedSize);
         m_lastCompressed = h.compressedSize;
         if (matching && !m_notes.empty()) {
             const Note& note = m_notes.front();
@@ -163,12 +169,54 @@ private:
         h.name = platform::ToNativeSeparators(h.name);
         if (h.extraLength != 0) {
             h.extraField.Allocate(h.extraLength);
-            for (std::uint32_t i = 0; i < h.extraLength; ++i) {
-                const std::uint64_t at = pos + 30 + h.nameLength + i;
-                h.extraField.GetBuffer()[i] = at < m_size ? m_file[at] : 0;
-            }
+            std::fill(h.extraField.GetBuffer(), h.extraField.GetBuffer() + h.extraLength, 0);
+            std::copy(extra.begin(), extra.end(), h.extraField.GetBuffer());
         }
         return h;
+    }
+
+    // A bit-3 entry's CRC and sizes, found the slow way: the first central
+    // header for this offset and name, its own descriptor, or a descriptor
+    // just before the next header.
+    bool TrailingSizes(std::uint64_t pos, std::uint16_t nameLength, std::uint16_t extraLength,
+                       const std::string& stored, std::uint32_t& crc, std::uint32_t& size,
+                       std::uint32_t& usize) const {
+        if (crc == 0 && size == 0 && usize == 0) {
+            for (std::uint64_t c = 0; c + 46 <= m_size; ++c) {
+                if (!SignatureAt(c, 1, 2) || Le32(c + 42) != static_cast<std::uint32_t>(pos))
+                    continue;
+                const std::uint16_t length = Le16(c + 28);
+                if (c + 46 + length > m_size || m_file.compare(c + 46, length, stored) != 0 ||
+                    Le32(c + 20) == 0xFFFFFFFF || Le32(c + 24) == 0xFFFFFFFF)
+                    continue;
+                crc = Le32(c + 16);
+                size = Le32(c + 20);
+                usize = Le32(c + 24);
+                return true;
+            }
+        }
+        const std::uint64_t dataStart = pos + 30 + nameLength + extraLength;
+        if (OwnDescriptor(dataStart, crc, size, usize))
+            return true;
+        if (size != 0)
+            return true;
+        std::uint64_t next = dataStart;
+        while (next + 4 <= m_size && !SignatureAt(next, 3, 4) && !SignatureAt(next, 1, 2))
+            ++next;
+        if (next + 4 > m_size)
+            return false;
+        std::uint64_t at = 0;
+        if (next - dataStart >= 16 && SignatureAt(next - 16, 7, 8) &&
+            Le32(next - 8) == next - 16 - dataStart)
+            at = next - 12;
+        else if (next - dataStart >= 12 && Le32(next - 8) == next - 12 - dataStart)
+            at = next - 12;
+        else
+            return false;
+        crc = Le32(at);
+        size = Le32(at + 4);
+        usize = Le32(at + 8);
+        return true;
     }
 
     bool OwnDescriptor(std::uint64_t dataStart, std::uint32_t& crc, std::uint32_t& size,
@@ -207,11 +255,10 @@ private:
                m_file[pos + 2] == third && m_file[pos + 3] == fourth;
     }
 
-    std::wstring Name(std::uint64_t pos, std::uint32_t length) const {
+    std::string Stored(std::uint64_t pos, std::uint32_t length) const {
         if (pos >= m_size)
             return {};
-        return platform::DecodeLocal(
-            std::string_view(m_file).substr(pos, std::min<std::uint64_t>(length, m_size - pos)));
+        return m_file.substr(pos, std::min<std::uint64_t>(length, m_size - pos));
     }
 
     std::uint16_t Le16(std::uint64_t pos) const {

@@ -91,7 +91,7 @@ std::string CentralHeaderBytes(const CentralSpec& wanted) {
     std::string out = "PK\x01\x02";
     PutLe16(out, 20); // made by
     PutLe16(out, 20); // needed
-    PutLe16(out, 0);  // flags
+    PutLe16(out, wanted.flags);
     PutLe16(out, wanted.method);
     PutLe16(out, 0); // time
     PutLe16(out, 0); // date

@@ -57,6 +57,7 @@ struct CentralSpec {
     std::uint32_t uncompressedSize = 0;
     std::uint32_t crc = 0;
     std::uint16_t method = 0;
+    std::uint16_t flags = 0;
     std::optional<std::uint16_t> nameLength;
     std::string extra;
     std::string comment;

@@ -1,0 +1,33 @@
+// The CRC and sizes that the central directory records for each local header
+// offset. Streaming writers leave them out of the local header (flag bit 3);
+// where the directory survived, its record gives them before any search.
+#pragma once
+
+#include "engine/descriptor_index.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CScanWindow;
+
+class CentralSizeIndex {
+public:
+    void Reset();
+    // The first central header in the file that points at `localHeaderOffset`
+    // under the same stored name and holds 32-bit sizes.
+    bool Find(CScanWindow& window, std::uint32_t localHeaderOffset, std::string_view storedName,
+              DataDescriptor& found);
+
+private:
+    void Build(CScanWindow& window);
+
+    struct Item {
+        std::uint32_t localHeaderOffset;
+        std::string name;
+        DataDescriptor values;
+    };
+    bool m_built = false;
+    std::vector<Item> m_items; // by local header offset, then file order
+};

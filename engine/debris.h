@@ -1,0 +1,29 @@
+// The one test of whether a found entry is debris: what a false or broken
+// header looks like, never a name that only looks odd. The preview lists,
+// and saving writes, exactly the entries that are not debris.
+#pragma once
+
+class CFileHeader;
+
+enum class Debris {
+    none,
+    // No name was read: empty, or longer than the 500 bytes that are read.
+    noName,
+    // Control bytes: a header read out of other data, or a name that ran
+    // into the next record.
+    controlCharacters,
+    // Nothing but separators, "." and "..": no file or folder to make.
+    noPathPart,
+    // A method number the ZIP format does not define (0-20 and 93-99 are
+    // all there are): the random fields of a signature met inside data.
+    unknownMethod,
+};
+
+Debris FindDebris(const CFileHeader& entry);
+
+inline bool IsDebris(const CFileHeader& entry) {
+    return FindDebris(entry) != Debris::none;
+}
+
+// Why the entry is debris, for reports: "no name", ...; "" for none.
+const char* DebrisReason(Debris kind);
