@@ -1,7 +1,8 @@
 # Thin wrapper over CMake. `make run` starts the desktop program (or, without
 # a display, salvages the bundled sample), `make test` runs every test (plain
 # build, then the engine under ASan and UBSan), `make install` and
-# `make uninstall` put the programs under PREFIX and take them away again.
+# `make uninstall` put the programs under PREFIX and take them away again,
+# `make package` builds the Debian package into $(BUILD)/package.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
@@ -9,7 +10,7 @@ JOBS       ?= 2
 FUZZ_SECONDS ?= 600
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build test test-asan run bench fuzz format clean screenshots install uninstall
+.PHONY: all deps configure build test test-asan run bench fuzz format clean screenshots install uninstall package
 
 all: build
 
@@ -33,13 +34,14 @@ test-asan: deps
 run: build
 	bash scripts/run-desktop.sh $(BUILD)
 
-# The installed registry file names the data folder under PREFIX, so the
-# build is configured for it first.
-install: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
-	cmake --build $(BUILD) -j $(JOBS)
-	cmake --install $(BUILD)
+# The files that name their place (registry file, menu entry) are written
+# for PREFIX at install time, so one build serves every prefix.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 	bash scripts/desktop-refresh.sh $(PREFIX) --create
+
+package: build
+	bash scripts/make-package.sh $(BUILD)
 
 uninstall:
 	bash scripts/uninstall.sh $(BUILD) $(PREFIX)

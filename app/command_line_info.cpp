@@ -17,7 +17,14 @@ bool SameWord(std::string_view a, std::string_view b) {
 
 CCommandLineInfo ParseCommandLine(const std::vector<std::string>& arguments) {
     CCommandLineInfo info;
+    bool version = false;
     for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h")
+            return {CCommandLineInfo::Action::Help, {}};
+        if (argument == "--version") {
+            version = true;
+            continue;
+        }
         const bool flagged = !argument.empty() && (argument[0] == '/' || argument[0] == '-');
         const std::string_view name = flagged ? std::string_view(argument).substr(1) : "";
         if (flagged && (SameWord(name, "Embedding") || SameWord(name, "Automation")))
@@ -29,5 +36,7 @@ CCommandLineInfo ParseCommandLine(const std::vector<std::string>& arguments) {
         else if (argument.empty() || argument[0] != '-')
             info.files.push_back(argument);
     }
+    if (version)
+        return {CCommandLineInfo::Action::Version, {}};
     return info;
 }

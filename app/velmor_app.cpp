@@ -37,6 +37,10 @@ bool CVelmorApp::InitInstance() {
     case CCommandLineInfo::Action::Unregister:
         automation::UnregisterServer(store);
         return false;
+    case CCommandLineInfo::Action::Help:
+    case CCommandLineInfo::Action::Version:
+        // Printed by main() before the toolkit starts; nothing to show here.
+        return false;
     case CCommandLineInfo::Action::Register:
     case CCommandLineInfo::Action::Open: {
         // Failures are not reported: a store the user cannot write stays as it is.

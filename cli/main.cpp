@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "platform/text.h"
+#include "platform/version.h"
 
 #include <cstdio>
 #include <string>
@@ -29,7 +30,8 @@ const char kUsage[] =
     "such as CP850, CP866 or CP932) of entry names that are neither marked\n"
     "as UTF-8 nor valid UTF-8; CP437 by default.\n"
     "\n"
-    "Run 'kvzip COMMAND --help' for the options of a command.\n"
+    "Run 'kvzip COMMAND --help' for the options of a command,\n"
+    "'kvzip --version' for the version; the manual is kvzip(1).\n"
     "Exit codes: 0 done, 1 an archive could not be opened or read (or an output\n"
     "not written), 2 usage, 130 interrupted.\n";
 
@@ -60,6 +62,10 @@ int main(int argc, char** argv) {
     words.insert(words.end(), argv + at + 1, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return exitOk;
+    }
+    if (command == "--version") {
+        std::printf("kvzip (Kelvane for Zip) %s\n", KVZIP_VERSION);
         return exitOk;
     }
     if (command == "list")

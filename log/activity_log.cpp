@@ -1,6 +1,7 @@
 #include "log/activity_log.h"
 
 #include "platform/text.h"
+#include "platform/user_folders.h"
 #include "workflow/repair_state.h"
 
 #include <cerrno>
@@ -22,6 +23,15 @@ ActivityLogErrorHandler g_logErrorHandler;
 bool PathExists(const std::wstring& path) {
     struct stat info {};
     return ::stat(platform::EncodeLocal(path).c_str(), &info) == 0;
+}
+
+bool IsWritableFolder(const std::wstring& path) {
+    if (path.empty())
+        return false;
+    const std::string local = platform::EncodeLocal(path);
+    struct stat info {};
+    return ::stat(local.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           ::access(local.c_str(), W_OK | X_OK) == 0;
 }
 
 // The text as the locale's bytes, cut to the limit at a character boundary.
@@ -99,9 +109,15 @@ std::wstring ResolveActivityLogPath() {
         return g_logFileOverride;
     std::wstring folder =
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"LogPath");
-    if (folder.empty() || !PathExists(folder))
+    if (folder.empty() || !PathExists(folder)) {
         folder = ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey),
                                     L"FilePath");
+        // A system-wide data folder is not the user's to write: the log then
+        // goes to the user's state folder, where one can be made.
+        if (!IsWritableFolder(folder))
+            if (const auto state = platform::MakeUserStateFolder(); !state.empty())
+                folder = platform::DecodeLocal(state.native());
+    }
     if (folder.empty() || folder.back() != platform::kNativeSeparator)
         folder += platform::kNativeSeparator;
     return folder + kActivityLogName;

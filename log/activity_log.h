@@ -36,7 +36,9 @@ void SetActivityLogErrorHandler(ActivityLogErrorHandler handler);
 void SetActivityLogFile(std::wstring path);
 
 // The log file that the next write goes to: the "LogPath" folder of the
-// application's key, or the "FilePath" folder when that is unset or missing.
+// application's key, or the "FilePath" folder when that is unset or missing,
+// or, when the "FilePath" folder cannot be written either, the user's state
+// folder ($XDG_STATE_HOME/kelvane-zip, else ~/.local/state/kelvane-zip).
 // The log viewer and Clear Log use this same file.
 std::wstring ResolveActivityLogPath();
 

@@ -1,6 +1,7 @@
 #include "log/banners.h"
 
 #include "log/activity_log.h"
+#include "platform/version.h"
 
 #include <initializer_list>
 
@@ -35,7 +36,7 @@ void WriteStartBanner(const std::tm& local) {
          L"******************************Kelvane for Zip*****************************",
          L"\r\n",
          L"\r\n",
-         L"Version 1.0",
+         L"Version " KVZIP_VERSION,
          L"\r\n",
          L"Date",
          L"    ",

@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/text.h"
+#include "platform/user_folders.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -18,25 +19,29 @@ namespace {
 constexpr const char* kStoreFileName = "registry.ini";
 constexpr const char* kClassesRoot = "HKEY_CLASSES_ROOT\\";
 
-std::optional<std::string> Environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr)
-        return std::nullopt;
-    return std::string(value);
+// The system's configuration folder for a prefix, as the install rules
+// place it: /etc for the distribution's own /usr, <prefix>/etc otherwise.
+std::filesystem::path SystemConfigFolder(const std::filesystem::path& prefix) {
+    return prefix == "/usr" ? std::filesystem::path("/etc") : prefix / "etc";
 }
 
 } // namespace
 
 RegistryLocations RegistryLocations::FromEnvironment() {
     RegistryLocations where;
-    where.override = Environment("KVZIP_REGISTRY");
-    where.xdgConfigHome = Environment("XDG_CONFIG_HOME");
-    where.home = Environment("HOME");
+    where.override = EnvironmentValue("KVZIP_REGISTRY");
+    where.xdgConfigHome = EnvironmentValue("XDG_CONFIG_HOME");
+    where.home = EnvironmentValue("HOME");
+    where.installPrefix = KVZIP_INSTALL_PREFIX;
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
+    if (!error) {
         where.executableFolder = exe.parent_path();
-    where.installPrefix = KVZIP_INSTALL_PREFIX;
+        // Installed programs find their store wherever the prefix went (the
+        // package's /usr, a `make install PREFIX=...`), not only the build's.
+        if (where.executableFolder.filename() == "bin")
+            where.installPrefix = where.executableFolder.parent_path();
+    }
     return where;
 }
 
@@ -45,18 +50,13 @@ std::vector<std::filesystem::path> RegistryCandidates(const RegistryLocations& w
         return {std::filesystem::path(*where.override)};
 
     std::vector<std::filesystem::path> candidates;
-    // An empty or relative $XDG_CONFIG_HOME is invalid and must be ignored.
-    if (where.xdgConfigHome && !where.xdgConfigHome->empty() &&
-        std::filesystem::path(*where.xdgConfigHome).is_absolute())
-        candidates.push_back(std::filesystem::path(*where.xdgConfigHome) / "kelvane-zip" /
-                             kStoreFileName);
-    else if (where.home && !where.home->empty())
-        candidates.push_back(std::filesystem::path(*where.home) / ".config" / "kelvane-zip" /
-                             kStoreFileName);
+    if (const auto user = UserFolder(where.xdgConfigHome, where.home, ".config"); !user.empty())
+        candidates.push_back(user / kStoreFileName);
     if (!where.executableFolder.empty())
         candidates.push_back(where.executableFolder / kStoreFileName);
     if (!where.installPrefix.empty())
-        candidates.push_back(where.installPrefix / "etc" / "kelvane-zip" / kStoreFileName);
+        candidates.push_back(SystemConfigFolder(where.installPrefix) / "kelvane-zip" /
+                             kStoreFileName);
     return candidates;
 }
 

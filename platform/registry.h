@@ -18,7 +18,10 @@ struct RegistryLocations {
     std::optional<std::string> xdgConfigHome; // $XDG_CONFIG_HOME
     std::optional<std::string> home;          // $HOME
     std::filesystem::path executableFolder;   // folder of /proc/self/exe
-    std::filesystem::path installPrefix;      // CMAKE_INSTALL_PREFIX of the build
+    // The prefix the program runs from (the parent of its bin folder), else
+    // the build's CMAKE_INSTALL_PREFIX. Its store is <prefix>/etc/kelvane-zip,
+    // or /etc/kelvane-zip for /usr.
+    std::filesystem::path installPrefix;
 
     static RegistryLocations FromEnvironment();
 };

@@ -1,5 +1,7 @@
 #include "res/art_painter.h"
 
+#include "platform/version.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -204,7 +206,7 @@ QImage MakeSplash(QSize size) {
     painter.setFont(TitleFont(size.height() * 0.05, QFont::Normal));
     painter.drawText(textArea.adjusted(0, size.height() * 62 / 100, 0, -size.height() * 26 / 100),
                      Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Archive salvage  \u00b7  Version 1.0"));
+                     QStringLiteral("Archive salvage  \u00b7  Version " KVZIP_VERSION));
     painter.setPen(QPen(QColor(255, 255, 255, 140), 2));
     const int lineY = size.height() * 80 / 100;
     painter.drawLine(textLeft, lineY, size.width() - 28, lineY);

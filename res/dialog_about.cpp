@@ -1,4 +1,5 @@
 // Template 100: the About box.
+#include "platform/version.h"
 #include "res/dialog_templates.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
@@ -11,7 +12,7 @@ using namespace platform;
 const ControlTemplate kControls[] = {
     {ControlKind::GroupBox, IDC_STATIC, "", 7, 6, 236, 98},
     {ControlKind::Icon, IDC_STATIC, "", 18, 18, 21, 20, CS_NONE, IDR_MAINFRAME},
-    {ControlKind::Static, IDC_STATIC, "Kelvane for Zip  v.1.0", 52, 22, 150, 8},
+    {ControlKind::Static, IDC_STATIC, "Kelvane for Zip  v." KVZIP_VERSION, 52, 22, 150, 8},
     {ControlKind::Static, IDC_STATIC, "Websites :", 52, 42, 44, 8},
     {ControlKind::PushButton, IDC_LINK_SITE, "www.kelvane.example", 100, 41, 130, 10},
     {ControlKind::PushButton, IDC_LINK_SITE2, "www.kelvane.example/zip", 100, 53, 130, 10},

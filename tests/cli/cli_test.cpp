@@ -389,7 +389,8 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, ExitCodes,
     ::testing::Values(
         ExitCase{"noCommand", {}, 2}, ExitCase{"unknownCommand", {"mend"}, 2},
-        ExitCase{"help", {"--help"}, 0}, ExitCase{"repairHelp", {"repair", "--help"}, 0},
+        ExitCase{"help", {"--help"}, 0}, ExitCase{"version", {"--version"}, 0},
+        ExitCase{"repairHelp", {"repair", "--help"}, 0},
         ExitCase{"analyseHelp", {"analyse", "--help"}, 0},
         ExitCase{"analyseSound", {"analyse", "--log", "@L", "@A"}, 0},
         ExitCase{"analyseMissing", {"analyse", "--log", "@L", "@A", "@M"}, 1},

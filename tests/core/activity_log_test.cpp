@@ -70,13 +70,36 @@ INSTANTIATE_TEST_SUITE_P(
                    "$ROOT/data/Activity Log.txt"},
         LookUpCase{"LogPathTooLong", "$ROOT/data", "$ROOT/" + std::string(260, 'x'),
                    "$ROOT/data/Activity Log.txt"},
-        LookUpCase{"NeitherValue", std::nullopt, std::nullopt, "/Activity Log.txt"}),
+        // Without a data folder the log can write, the user's state folder.
+        LookUpCase{"MissingDataFolder", "$ROOT/gone", std::nullopt,
+                   "$ROOT/state/kelvane-zip/Activity Log.txt"},
+        LookUpCase{"NeitherValue", std::nullopt, std::nullopt,
+                   "$ROOT/state/kelvane-zip/Activity Log.txt"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LogLookUpStore, AStoreWithoutTheKeyLeavesTheFolderEmpty) {
+TEST(LogLookUpStore, AStoreWithoutTheKeyUsesTheStateFolder) {
     LogTestFolder folder;
     folder.WriteStoreText("[HKEY_CLASSES_ROOT\\OTHER]\nFilePath=/x\n");
-    EXPECT_EQ(ResolveActivityLogPath(), L"/Activity Log.txt");
+    EXPECT_EQ(ResolveActivityLogPath(),
+              (folder.StateHome() / "kelvane-zip/Activity Log.txt").wstring());
+}
+
+// A system-wide install: the data folder is there but not the user's.
+TEST_F(ActivityLog, AReadOnlyDataFolderSendsTheLogToTheUsersStateFolder) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write every folder";
+    fs::permissions(m_data, fs::perms::owner_read | fs::perms::owner_exec);
+    ::unsetenv("XDG_STATE_HOME");
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", (m_folder.Root() / "home").c_str(), 1);
+    EXPECT_EQ(WriteActivityLog(L"x"), 1);
+    ::setenv("HOME", savedHome.c_str(), 1);
+    fs::permissions(m_data, fs::perms::owner_all);
+    const fs::path state = m_folder.Root() / "home/.local/state/kelvane-zip";
+    EXPECT_EQ(LogTestFolder::Read(state / "Activity Log.txt"), "x");
+    // Made private, as the base directory rules ask.
+    EXPECT_EQ(fs::status(state).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(state.parent_path()).permissions(), fs::perms::owner_all);
 }
 
 TEST(ReadRegistryStringTest, ReadsOrYieldsEmptyAndAlwaysCloses) {
@@ -130,6 +153,8 @@ TEST_F(ActivityLog, AFolderThatCannotHoldTheLogFailsQuietly) {
     const fs::path notAFolder = m_folder.Root() / "plain file";
     LogTestFolder::Write(notAFolder, "data");
     m_folder.WriteStore(notAFolder.string(), std::nullopt);
+    // Nor can the state folder be made: the text is lost, nothing else harmed.
+    ::setenv("XDG_STATE_HOME", (notAFolder / "state").c_str(), 1);
     EXPECT_EQ(WriteActivityLog(L"lost"), 0);
     EXPECT_EQ(LogTestFolder::Read(notAFolder), "data");
 }

@@ -12,6 +12,10 @@ LogTestFolder::LogTestFolder() {
     std::string pattern = (fs::temp_directory_path() / "kvzip-log-XXXXXX").string();
     m_root = ::mkdtemp(pattern.data());
     ::setenv("KVZIP_REGISTRY", (m_root / "registry.ini").c_str(), 1);
+    // The log's last resort stays inside the test's folder too.
+    if (const char* state = std::getenv("XDG_STATE_HOME"))
+        m_savedStateHome = state;
+    ::setenv("XDG_STATE_HOME", StateHome().c_str(), 1);
     m_savedLocale = std::setlocale(LC_CTYPE, nullptr);
     if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr)
         std::setlocale(LC_CTYPE, "C.utf8");
@@ -20,6 +24,10 @@ LogTestFolder::LogTestFolder() {
 LogTestFolder::~LogTestFolder() {
     std::setlocale(LC_CTYPE, m_savedLocale.c_str());
     ::unsetenv("KVZIP_REGISTRY");
+    if (m_savedStateHome)
+        ::setenv("XDG_STATE_HOME", m_savedStateHome->c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
     std::error_code ignored;
     fs::remove_all(m_root, ignored);
 }

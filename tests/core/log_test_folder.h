@@ -1,5 +1,6 @@
 // A private folder with its own registry store, named through
-// $KVZIP_REGISTRY for the test's lifetime, and a UTF-8 locale.
+// $KVZIP_REGISTRY for the test's lifetime, $XDG_STATE_HOME inside it, and a
+// UTF-8 locale.
 #pragma once
 
 #include <filesystem>
@@ -14,6 +15,8 @@ public:
     LogTestFolder& operator=(const LogTestFolder&) = delete;
 
     const std::filesystem::path& Root() const { return m_root; }
+    // $XDG_STATE_HOME while the folder lives; made only when the log needs it.
+    std::filesystem::path StateHome() const { return m_root / "state"; }
     // Writes the store's key with the values given (a missing one is left out).
     void WriteStore(const std::optional<std::string>& filePath,
                     const std::optional<std::string>& logPath) const;
@@ -25,4 +28,5 @@ public:
 private:
     std::filesystem::path m_root;
     std::string m_savedLocale;
+    std::optional<std::string> m_savedStateHome;
 };

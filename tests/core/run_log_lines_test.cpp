@@ -4,6 +4,7 @@
 
 #include "engine/scan_state.h"
 #include "log/banners.h"
+#include "platform/version.h"
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
 
@@ -29,7 +30,7 @@ TEST_F(RunLogLines, StartBannerHasThePlainDateAndTime) {
               "********************************* Start Log File ********************************"
               "\r\n\r\n"
               "******************************Kelvane for Zip*****************************"
-              "\r\n\r\nVersion 1.0\r\nDate    6\\12\\2026\r\nTime    9:5:7\r\n\r\n"
+              "\r\n\r\nVersion " KVZIP_VERSION "\r\nDate    6\\12\\2026\r\nTime    9:5:7\r\n\r\n"
               "************************* Step 1 :- Source Files Selection ***********************"
               "\r\n\r\n");
     EXPECT_EQ(LogDateText(At(31, 1, 1999, 23, 59, 0)), L"31\\1\\1999");

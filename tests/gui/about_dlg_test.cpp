@@ -1,4 +1,5 @@
 #include "app/about_dlg.h"
+#include "platform/version.h"
 #include "res/resource_ids.h"
 #include "workflow/repair_state.h"
 
@@ -52,7 +53,7 @@ TEST_F(AboutTest, TextsLinksInBindingOrderAndTheirAddresses) {
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About Kelvane for Zip"));
     const QStringList labels = LabelTexts(about);
     for (const char* text :
-         {"Kelvane for Zip  v.1.0", "Websites :", "Sales       :", "Support   :"})
+         {"Kelvane for Zip  v." KVZIP_VERSION, "Websites :", "Sales       :", "Support   :"})
         EXPECT_TRUE(labels.contains(QString::fromUtf8(text))) << text;
 
     const std::pair<CURLLinkButton*, int> bound[] = {{about.m_siteLink2, res::IDC_LINK_SITE2},

@@ -105,7 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{{"-Automation"}, Action::Automation, {}},
         // An absolute path is an archive, not a switch.
         SwitchCase{{"/home/user/a.zip", "b.zip"}, Action::Open, {"/home/user/a.zip", "b.zip"}},
-        SwitchCase{{"--style", "/Registered.zip"}, Action::Open, {"/Registered.zip"}}));
+        SwitchCase{{"--style", "/Registered.zip"}, Action::Open, {"/Registered.zip"}},
+        // --help and --version end the program wherever they stand.
+        SwitchCase{{"a.zip", "--version", "/Register"}, Action::Version, {}},
+        SwitchCase{{"--version", "-h", "a.zip"}, Action::Help, {}},
+        SwitchCase{{"/Automation", "--help"}, Action::Help, {}}));
 
 TEST_F(StartUpTest, RegisterAndUnregisterChangeTheStoreAndShowNothing) {
     EXPECT_FALSE(Start({"/Register"}));

@@ -7,6 +7,7 @@
 #include "app/velmor_dlg_auto_proxy.h"
 #include "engine/scan_state.h"
 #include "platform/process.h"
+#include "platform/version.h"
 #include "res/resource_ids.h"
 #include "tests/support/scripted_message_box.h"
 #include "workflow/repair_state.h"
@@ -150,7 +151,7 @@ TEST_F(MainDialogTest, InitialisationSetsUpTheWindowAndWritesTheStartBanner) {
     const std::string banner =
         "\r\n\r\n\r\n\r\n" + Stars(33) + " Start Log File " + Stars(32) + "\r\n\r\n" + Stars(30) +
         "Kelvane for Zip" + Stars(29) +
-        "\r\n\r\nVersion 1.0\r\nDate    ([0-9]{1,2})\\\\([0-9]{1,2})"
+        "\r\n\r\nVersion " KVZIP_VERSION "\r\nDate    ([0-9]{1,2})\\\\([0-9]{1,2})"
         "\\\\([0-9]{4})\r\nTime    ([0-9]{1,2}):([0-9]{1,2}):([0-9]{1,2})\r\n\r\n" +
         Stars(25) + " Step 1 :- Source Files Selection " + Stars(23) + "\r\n\r\n";
     const std::string escaped = std::regex_replace(banner, std::regex(R"(\*)"), R"(\*)");

@@ -25,20 +25,37 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/kelvane-zip bin/kvzip etc/kelvane-zip/registry.ini \
     share/kelvane-zip/Kelvane-Zip.bmp share/kelvane-zip/Skin2.bmp share/kelvane-zip/Flash.bmp \
     "share/kelvane-zip/Kelvane for Zip.html" share/applications/kelvane-zip.desktop \
-    share/icons/hicolor/48x48/apps/kelvane-zip.png share/icons/hicolor/256x256/apps/kelvane-zip.png; do
+    share/icons/hicolor/48x48/apps/kelvane-zip.png share/icons/hicolor/256x256/apps/kelvane-zip.png \
+    share/man/man1/kvzip.1.gz share/man/man1/kelvane-zip.1.gz \
+    share/bash-completion/completions/kvzip share/zsh/site-functions/_kvzip \
+    share/metainfo/io.github.kelvane.Zip.metainfo.xml share/doc/kelvane-zip/copyright; do
     [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
 [ ! -e "$prefix/share/kelvane-zip/Activity Log.txt" ] || fail "the build's activity log was installed"
-grep -q '^FilePath=.*/share/kelvane-zip$' "$prefix/etc/kelvane-zip/registry.ini" ||
+# The files that name their place name this prefix, not the build's.
+grep -qx "FilePath=$prefix/share/kelvane-zip" "$prefix/etc/kelvane-zip/registry.ini" ||
     fail "the installed registry file does not name the data folder"
 desktop="$prefix/share/applications/kelvane-zip.desktop"
 grep -q '^MimeType=application/zip;' "$desktop" || fail "no ZIP association in the menu entry"
-grep -q '^Exec=.*/bin/kelvane-zip" %F$' "$desktop" || fail "the menu entry does not start the program"
+grep -qx "Exec=\"$prefix/bin/kelvane-zip\" %F" "$desktop" || fail "the menu entry does not start the program"
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$desktop" || fail "the menu entry is not valid"
 fi
 
 "$prefix/bin/kvzip" --help | grep -q repair || fail "kvzip --help"
+env -u DISPLAY "$prefix/bin/kelvane-zip" --version | grep -q 'Kelvane for Zip' ||
+    fail "kelvane-zip --version needs a display"
+
+# Without a store of the user's, the installed programs find the one the
+# install put in <prefix>/etc, and the log goes to the data folder it names.
+(
+    export HOME="$prefix/home" XDG_CONFIG_HOME="$prefix/home/.config"
+    unset KVZIP_REGISTRY
+    "$prefix/bin/kvzip" analyse "$source/samples/damaged-backup.zip" >/dev/null 2>&1
+) || fail "the installed kvzip analyse failed"
+grep -qs 'Start Log File' "$prefix/share/kelvane-zip/Activity Log.txt" ||
+    fail "the installed kvzip did not find its registry file in $prefix/etc"
+rm -rf "$prefix/home" "$prefix/share/kelvane-zip/Activity Log.txt"
 
 # The desktop program, offscreen, with a store that names the installed data.
 store="$prefix/test-registry.ini"

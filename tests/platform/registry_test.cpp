@@ -79,6 +79,11 @@ TEST(RegistryLocations, CandidatesComeInLookUpOrder) {
                   fs::path("/home/u/.config/kelvane-zip/registry.ini"));
     }
 
+    // The distribution's /usr keeps its configuration in /etc.
+    where.installPrefix = "/usr";
+    EXPECT_EQ(platform::RegistryCandidates(where).back(),
+              fs::path("/etc/kelvane-zip/registry.ini"));
+
     where.override = "/tests/registry.ini";
     EXPECT_EQ(platform::RegistryCandidates(where), std::vector<fs::path>{"/tests/registry.ini"});
 }
@@ -114,7 +119,8 @@ TEST(RegistryLocations, EnvironmentAndExecutableAreRead) {
     EXPECT_EQ(where.override, (dir.Path() / "r.ini").string());
     EXPECT_EQ(where.xdgConfigHome, "/somewhere");
     EXPECT_EQ(where.executableFolder, fs::read_symlink("/proc/self/exe").parent_path());
-    EXPECT_FALSE(where.installPrefix.empty());
+    // The tests run from the build's bin folder, whose parent is their prefix.
+    EXPECT_EQ(where.installPrefix, where.executableFolder.parent_path());
 }
 
 TEST(RegistryKey, OpensOnlyAnExistingKeyAndReadsUntilClosed) {
