@@ -136,7 +136,7 @@ void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool in
             .String("archive", result.path)
             .Number("number", number++)
             .Bool("missing", result.missing)
-            .Number("listedCount", static_cast<std::int64_t>(result.rows.size()));
+            .Number("listedCount", result.rows.size());
         json.BeginArray("errors");
         for (const std::wstring& error : result.errors)
             json.String({}, error);

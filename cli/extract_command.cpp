@@ -117,11 +117,11 @@ int RunExtract(const std::vector<std::string>& words) {
         const std::string reason = ReasonOf(result);
         if (options.json) {
             json.BeginObject()
-                .Number("index", static_cast<std::int64_t>(i))
+                .Number("index", i)
                 .String("name", header.name)
                 .String("outcome", kOutcomeNames[result.report.outcome])
                 .String("reason", reason)
-                .Number("bytesWritten", static_cast<std::int64_t>(result.report.bytesWritten))
+                .Number("bytesWritten", result.report.bytesWritten)
                 .String("path", result.report.outputPath)
                 .Bool("renamed", result.report.renamed)
                 .EndObject();
@@ -145,8 +145,8 @@ int RunExtract(const std::vector<std::string>& words) {
     if (options.json) {
         json.EndArray().Key("summary").BeginObject();
         for (std::size_t k = 0; k < kOutcomeNames.size(); ++k)
-            json.Number(kOutcomeNames[k], static_cast<std::int64_t>(counts[k]));
-        json.Number("bytesWritten", static_cast<std::int64_t>(bytes))
+            json.Number(kOutcomeNames[k], counts[k]);
+        json.Number("bytesWritten", bytes)
             .Bool("interrupted", interrupted)
             .EndObject()
             .EndObject();

@@ -119,8 +119,9 @@ bool CZipArchive::OpenOutput(const OutputTarget& target, const ExtractSafeguards
     std::vector<FileIdentity> sources;
     if (safeguards != nullptr)
         sources = safeguards->sources;
-    if (const std::optional<FileIdentity> own = m_storage.m_file.GetIdentity())
-        sources.push_back(*own);
+    if (const auto& source = m_storage.GetSource())
+        if (const std::optional<FileIdentity> own = source->GetIdentity())
+            sources.push_back(*own);
     const OutputStatus status =
         OpenOutputFile(target.destination, target.below, sources, m_outputFolders, file);
     if (status == OutputStatus::opened)
@@ -163,7 +164,7 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     if (outputPath.back() == kSep)
         return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
     result.outputPath = outputPath =
-        ClaimOutputPath(outputPath, m_centralDir[index].name, result.renamed);
+        ClaimOutputPath(outputPath, m_centralDir.Entries().GetName(index), result.renamed);
     const OutputTarget target = TargetOf(base, outputPath, safeguards);
     // No CRC and no sizes, and not read open-ended: an empty file.
     if (!entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&

@@ -6,12 +6,14 @@
 #include "engine/descriptor_index.h"
 #include "engine/file_header.h"
 #include "engine/output_file.h"
+#include "engine/zip64_field.h"
 #include "engine/zip_internal_info.h"
 #include "engine/zip_storage.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,6 +65,8 @@ public:
 
     // Opens `path` for reading (both modes) and rebuilds the entry table.
     void OpenArchive(const std::wstring& path, int mode);
+    // The same over bytes from elsewhere; `path` names them in errors.
+    void OpenArchive(std::shared_ptr<const CByteSource> source, const std::wstring& path);
     void ScanEntries();
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
@@ -87,6 +91,9 @@ public:
     int m_decodeError = 0;
     bool m_convertSlashes = true;
     bool m_trackZlibMemory = true;
+    // The most memory the entry table may take, in bytes; 0 for most of what
+    // the machine has left when a scan starts.
+    std::uint64_t m_tableMemoryLimit = 0;
     CZipInternalInfo m_info;
     CZipStorage m_storage;
     // Blocks the decompressor allocated and has not freed yet.
@@ -101,22 +108,44 @@ private:
 
     // The readings of a header found at g_headerOffset.
     void ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching);
+    // Reads the header at g_headerOffset into a new entry at the table's end.
+    void AppendQuickLocal(CScanWindow& window, bool matching);
     bool ReadQuickCentral(CScanWindow& window);
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
-    void LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset);
+    void LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset);
+
+    // What an entry is read with.
+    struct LocalSizes {
+        std::uint32_t crc = 0;
+        std::uint64_t compressedSize = 0;
+        std::uint64_t uncompressedSize = 0;
+        // No sizes to go by: the data runs to the next header.
+        bool openEnded = false;
+    };
+    // The local header's own values (its fixed part in `raw`, the bytes read
+    // of its extra field in `extra`), widened by its Zip64 field; with flag
+    // bit 3, those TakeTrailingSizes finds.
+    LocalSizes ResolveLocalSizes(CScanWindow& window, std::uint64_t headerOffset,
+                                 const unsigned char* raw, std::string_view storedName,
+                                 std::string_view extra);
     // The CRC and sizes of an entry with flag bit 3: the directory's record
     // for its offset (when its header holds none), else its own descriptor,
     // else a descriptor just before the next header. False when none is
     // found and the header claims no data: it is then read open-ended.
-    bool TakeTrailingSizes(CScanWindow& window, std::uint32_t headerOffset,
+    // `zip64`: the header has a Zip64 field, so its descriptor may have
+    // 8-byte sizes.
+    bool TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOffset,
                            std::string_view storedName, std::uint16_t nameLength,
-                           std::uint16_t extraLength, DataDescriptor& sizes);
+                           std::uint16_t extraLength, bool zip64, DataDescriptor& sizes);
     // Where the data of an open-ended entry ends: at the next local or
     // central header, or at the end of the file.
     static std::uint64_t OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart);
+    // Where the data of a header ends, never wrapping past 64 bits.
+    static std::uint64_t PastHeader(std::uint64_t headerOffset, std::uint32_t headerSize,
+                                    std::uint32_t nameLength, std::uint64_t dataSize);
     // Moves `pos` past a header; false ends the pass.
-    static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length);
+    static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
 
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();

@@ -186,7 +186,7 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
     return done;
 }
 
-std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
     if (m_fd < 0)
         ThrowLastError();
     bool failed = false;

@@ -91,7 +91,7 @@ public:
     // Reads up to `count` bytes at the current position; 0 at the end.
     std::size_t Read(void* buffer, std::size_t count);
     // Reads up to `count` bytes at `offset` without moving the position.
-    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const;
     void Write(const void* buffer, std::size_t count);
     std::uint64_t Seek(std::int64_t offset, SeekPosition from);
     std::uint64_t GetPosition() const;

@@ -272,7 +272,7 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
     return 1;
 }
 
-unsigned ReportSaveProgress(std::uint32_t position, std::uint32_t length) {
+unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length) {
     SaveRun* run = g_saveRun;
     if (run == nullptr)
         return 0;

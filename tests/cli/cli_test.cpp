@@ -83,6 +83,24 @@ protected:
         return std::pair(static_cast<std::uint32_t>(crc), size);
     }
 
+    // What a Python `script` prints about the JSON of each run, which it
+    // finds parsed in `d[0]`, `d[1]`...
+    std::string ReadJson(const std::vector<const RunResult*>& runs, const std::string& script) {
+        std::vector<std::string> args = {
+            "/usr/bin/python3", "-c",
+            "import json,sys\n"
+            "d=[json.load(open(p, encoding='utf-8')) for p in sys.argv[1:]]\n" +
+                script};
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const fs::path saved = Root() / ("run" + std::to_string(i) + ".json");
+            kvtest::WriteFileBytes(saved, runs[i]->out);
+            args.push_back(saved.string());
+        }
+        const RunResult parsed = RunProgram(args);
+        EXPECT_EQ(parsed.exitCode, 0) << parsed.err << runs.front()->out;
+        return parsed.out;
+    }
+
     // The start banner carries the clock: mask its date and time.
     static std::string Masked(std::string log) {
         log = std::regex_replace(log, std::regex("Date    [^\r]*"), "Date    D");
@@ -206,19 +224,14 @@ TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
     args.insert(args.begin() + 1, "--json");
     const RunResult json = Kvzip(args);
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    kvtest::WriteFileBytes(Root() / "out.json", json.out);
-    const RunResult parsed = RunProgram(
-        {"/usr/bin/python3", "-c",
-         "import json,sys\n"
-         "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
-         "for a in d['archives']:\n"
-         "  print(a['number'], a['listedCount'], a['missing'])\n"
-         "  for r in a['rows']:\n"
-         "    print('|'.join([r['fileName'], r['uncompressedSizeText'],\n"
-         "      r['compressedSizeText'], r['ratioText'], r['modifiedTimeText'], r['crcText'],\n"
-         "      str(r['crc']), str(r['uncompressedSize'])]))\n",
-         (Root() / "out.json").string()});
-    ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
+    const std::string parsed = ReadJson(
+        {&json},
+        "for a in d[0]['archives']:\n"
+        "  print(a['number'], a['listedCount'], a['missing'])\n"
+        "  for r in a['rows']:\n"
+        "    print('|'.join([r['fileName'], r['uncompressedSizeText'],\n"
+        "      r['compressedSizeText'], r['ratioText'], r['modifiedTimeText'], r['crcText'],\n"
+        "      str(r['crc']), str(r['uncompressedSize'])]))\n");
     std::string expected;
     for (std::size_t i = 0; i < hosts.size(); ++i) {
         expected += std::to_string(i + 1) + " " + std::to_string(hosts[i].rows.size()) + " False\n";
@@ -230,7 +243,7 @@ TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
             expected += platform::EncodeLocal(line) + "\n";
         }
     }
-    EXPECT_EQ(parsed.out, expected);
+    EXPECT_EQ(parsed, expected);
 }
 
 TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
@@ -241,17 +254,47 @@ TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
     const auto archive = Archive("odd.zip", zip.Bytes());
     const RunResult json = Kvzip({"list", "--json", archive.string()});
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    kvtest::WriteFileBytes(Root() / "odd.json", json.out);
-    const RunResult parsed = RunProgram({"/usr/bin/python3", "-c",
-                                         "import json,sys\n"
-                                         "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
-                                         "e=d['entries'][0]\n"
-                                         "print(ascii(e['name']), e['debris'])\n",
-                                         (Root() / "odd.json").string()});
-    ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
+    const std::string parsed = ReadJson({&json}, "e=d[0]['entries'][0]\n"
+                                                 "print(ascii(e['name']), e['debris'])\n");
     // A name that is not UTF-8 is read in CP437, where 0xE9 is a theta.
-    EXPECT_EQ(parsed.out,
-              "'q\"uote\\x01\\u0398\\ttab.txt' debris: control characters in the name\n");
+    EXPECT_EQ(parsed, "'q\"uote\\x01\\u0398\\ttab.txt' debris: control characters in the name\n");
+}
+
+TEST_F(CliTest, SixtyFourBitSizesAndOffsetsReachTheJsonAsNumbers) {
+    // A sparse file of 5 GiB: an entry whose Zip64 sizes span it, then one
+    // whose header lies past 5 GiB.
+    const std::uint64_t past = (std::uint64_t{5} << 30) + 17;
+    const std::string field = kvtest::Zip64FieldBytes({0, 0});
+    const std::uint64_t size = past - (30 + 8 + field.size());
+    const std::string huge =
+        kvtest::LocalHeaderBytes(45, 0, 0, 0, 0x5A21, 0, 0xFFFFFFFF, 0xFFFFFFFF, "huge.bin", 8,
+                                 kvtest::Zip64FieldBytes({size, size}), 20);
+    const std::string last = kvtest::LocalHeaderBytes(20, 0, 0, 0, 0x5A21, kvtest::Crc32("past"), 4,
+                                                      4, "past.txt", 8, "", 0) +
+                             "past";
+    const fs::path archive = Root() / "sparse.zip";
+    {
+        std::ofstream out(archive, std::ios::binary);
+        out.write(huge.data(), static_cast<std::streamsize>(huge.size()));
+        out.seekp(static_cast<std::streamoff>(past));
+        out.write(last.data(), static_cast<std::streamsize>(last.size()));
+        ASSERT_TRUE(out.good()) << "no room for a sparse file";
+    }
+    const RunResult list = Kvzip({"list", "--json", archive.string()});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    const RunResult analyse =
+        Kvzip({"analyse", "--json", "--log", CliLog().string(), archive.string()});
+    ASSERT_EQ(analyse.exitCode, 0) << analyse.err;
+    const std::string parsed = ReadJson(
+        {&list, &analyse},
+        "for e in d[0]['entries']:\n"
+        "  print(e['name'], e['compressedSize'], e['uncompressedSize'], e['localHeaderOffset'])\n"
+        "for r in d[1]['archives'][0]['rows']:\n"
+        "  print(r['fileName'], r['uncompressedSize'], r['uncompressedSizeText'])\n");
+    const std::string bytes = std::to_string(size);
+    EXPECT_EQ(parsed, "huge.bin " + bytes + " " + bytes + " 0\n" + "past.txt 4 4 " +
+                          std::to_string(past) + "\n" + "huge.bin " + bytes + " 4   GB\n" +
+                          "past.txt 4 4   Bytes\n");
 }
 
 TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
