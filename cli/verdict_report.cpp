@@ -89,16 +89,19 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
 }
 
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
+                            const ExtractSafeguards* safeguards,
                             const std::function<void(std::size_t, const ExtractReport&)>& each) {
     CZipArchive archive;
     ArchiveVerdicts result;
     result.error = OpenWithScan(archive, path, advanced);
     result.entryCount = archive.GetEntryCount();
     for (std::size_t i = 0; i < result.entryCount; ++i) {
+        if (safeguards != nullptr && safeguards->StopRequested())
+            break;
         ExtractReport report;
         try {
             if (folder != nullptr)
-                archive.ExtractEntryTo(i, *folder, kChunkSize, &report);
+                archive.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
             else
                 archive.TestEntry(i, kChunkSize, report);
         } catch (...) {
@@ -108,6 +111,8 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
                 report.reason = DescribeCurrentException().reason;
         }
         result.tally.Add(report);
+        if (report.outcome == ExtractReport::failed)
+            ++result.failed;
         each(i, report);
     }
     archive.CloseArchive(true);

@@ -6,12 +6,14 @@
 #include "engine/descriptor_index.h"
 #include "engine/entry_verdict.h"
 #include "engine/file_header.h"
+#include "engine/output_file.h"
 #include "engine/zip64_field.h"
 #include "engine/zip_internal_info.h"
 #include "engine/zip_storage.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,7 +30,9 @@ struct ExtractReport {
         written, // whole and stamped (an empty file too)
         partial, // the data ended early or turned bad; the bytes decoded are kept
         skipped, // debris (see FindDebris): nothing made
-        refused, // not written: no safe place for it, encrypted, or a method not supported
+        refused, // not written: no safe place for it (a path part too long, or
+                 // its file would overwrite a source archive), encrypted, or a
+                 // method not supported
         failed,  // the entry could not be opened or its file or folder not made
         folder,  // a folder entry: the folder was made, with its parents
     };
@@ -52,6 +56,20 @@ struct ExtractReport {
     bool renamed = false;
 
     bool IsDebris() const { return outcome == skipped; }
+};
+
+// What a run adds to each extraction.
+struct ExtractSafeguards {
+    // The folder the user chose: it may be a link, nothing below it may.
+    // Empty: the folder given to ExtractEntryTo.
+    std::wstring destination;
+    // The run's source archives: no output is ever written over one. The
+    // archive being read is protected without being named here.
+    std::vector<FileIdentity> sources;
+    // Asked between chunks; true ends the entry there as a partial file.
+    std::function<bool()> stopRequested;
+
+    bool StopRequested() const { return stopRequested && stopRequested(); }
 };
 
 class CZipArchive {
@@ -79,14 +97,16 @@ public:
     // judges what it wrote. An error while reading or writing is thrown
     // after `report` has been filled in.
     bool ExtractEntryTo(std::size_t index, const std::wstring& folder, std::uint32_t chunkSize,
-                        ExtractReport* report = nullptr);
+                        ExtractReport* report = nullptr,
+                        const ExtractSafeguards* safeguards = nullptr);
     // Decodes entry `index` as ExtractEntryTo would and judges it, writing
     // nothing.
     bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
-    // Ends the entry: stamps `targetPath` when given and checks a descriptor.
-    bool EndEntryRead(const std::wstring* targetPath);
+    // Ends the entry: stamps `target`, its output file still open, when
+    // given, and checks a descriptor.
+    bool EndEntryRead(CFile* target);
 
     std::size_t GetEntryCount() const { return m_centralDir.GetCount(); }
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
@@ -152,11 +172,11 @@ private:
 
     // ExtractEntryTo with `folder`, TestEntry without.
     bool SalvageEntry(std::size_t index, const std::wstring* folder, std::uint32_t chunkSize,
-                      ExtractReport& result);
+                      ExtractReport& result, const ExtractSafeguards* safeguards);
     // Reads the entry that BeginEntryRead opened into `file` (none: nothing
     // is written) and judges it.
-    void ReadAndJudge(const CFileHeader& entry, CFile* file, const std::wstring& outputPath,
-                      std::uint32_t chunkSize, ExtractReport& result);
+    void ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint32_t chunkSize,
+                      const ExtractSafeguards* safeguards, ExtractReport& result);
     // The descriptor right after `compressed` bytes of data at `dataStart`,
     // signed or not, whose compressed size says so.
     std::optional<DataDescriptor> DescriptorAfter(std::uint64_t dataStart,
@@ -164,8 +184,12 @@ private:
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
     // Makes the folder or the empty file of an entry that holds no data.
-    bool MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
-                        ExtractReport& result);
+    bool MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& target,
+                        const ExtractSafeguards* safeguards, ExtractReport& result);
+    // Opens the entry's output file at `target`; false, with the outcome and
+    // reason in `result`, when there is no safe one.
+    bool OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards, CFile& file,
+                    ExtractReport& result);
     // `path`, or "path (2)"... when an entry of another stored name has it.
     std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
                                  bool& renamed);
@@ -174,6 +198,7 @@ private:
 
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
+    COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
     // Where the entry being read has its data, and the descriptor that ends
@@ -183,7 +208,7 @@ private:
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
     struct MadeFolder {
-        std::wstring path;
+        OutputTarget target;
         std::int64_t modified;
     };
     std::vector<MadeFolder> m_madeFolders;
