@@ -65,6 +65,8 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.advanced = true;
         } else if (name == "--json") {
             options.json = true;
+        } else if (name == "--verbose") {
+            options.verbose = true;
         }
     }
     if (!options.nameEncoding.empty() && !SetNameEncoding(options.nameEncoding))

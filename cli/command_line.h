@@ -10,6 +10,7 @@ struct CommandOptions {
     bool advanced = false;
     bool json = false;
     bool help = false;
+    bool verbose = false;
     std::string dest;
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";
@@ -29,4 +30,11 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
                                 CommandOptions& options);
 
 // Exit codes of every command.
-enum ExitCode { exitOk = 0, exitUnreadable = 1, exitUsage = 2, exitInterrupted = 130 };
+// exitProblems: kvzip check found an entry that is not verified.
+enum ExitCode {
+    exitOk = 0,
+    exitUnreadable = 1,
+    exitUsage = 2,
+    exitProblems = 3,
+    exitInterrupted = 130
+};

@@ -1,6 +1,7 @@
 // Reading one entry's data: stored bytes are copied, deflated bytes inflated
 // as a raw stream. Nothing is verified; a bad stream ends the entry early.
 #include "engine/file_stamp.h"
+#include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
@@ -31,9 +32,27 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         m_streamActive = true;
     }
     m_entryOpenEnded = entry.openEnded;
+    m_dataStart = m_storage.GetPosition();
+    m_endingDescriptor.reset();
     if (m_entryOpenEnded) {
         m_info.m_compressedLeft = OpenEndedDataSize(entry);
         m_info.m_uncompressedLeft = std::numeric_limits<std::uint64_t>::max();
+        // Stored data has no end of its own: a descriptor at the end of
+        // the run, signed (16 bytes) or not (12), whose compressed size is
+        // the bytes before it, ends it there.
+        const std::uint64_t run = m_info.m_compressedLeft;
+        if (!entry.IsDeflated()) {
+            for (const std::uint64_t tail : {std::uint64_t{16}, std::uint64_t{12}}) {
+                if (run < tail)
+                    continue;
+                m_endingDescriptor = DescriptorAfter(m_dataStart, run - tail);
+                if (m_endingDescriptor) {
+                    m_info.m_compressedLeft = run - tail;
+                    m_info.m_uncompressedLeft = run - tail;
+                    break;
+                }
+            }
+        }
     } else {
         m_info.m_compressedLeft = entry.compressedSize;
         m_info.m_uncompressedLeft = entry.uncompressedSize;
@@ -43,6 +62,18 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     stream.avail_in = 0;
     m_readState = readEntry;
     return true;
+}
+
+std::optional<DataDescriptor> CZipArchive::DescriptorAfter(std::uint64_t dataStart,
+                                                           std::uint64_t compressed) {
+    unsigned char raw[kDescriptorSize] = {};
+    const std::size_t got = m_storage.ReadAt(dataStart + compressed, raw, sizeof raw);
+    const bool signedForm = got == sizeof raw && std::equal(kDataDescriptorSignature.begin(),
+                                                            kDataDescriptorSignature.end(), raw);
+    const unsigned char* fields = signedForm ? raw + 4 : raw;
+    if (got < (signedForm ? 16u : 12u) || ReadLe32(fields + 4) != compressed)
+        return std::nullopt;
+    return DataDescriptor{ReadLe32(fields), ReadLe32(fields + 4), ReadLe32(fields + 8)};
 }
 
 std::uint64_t CZipArchive::OpenEndedDataSize(const CFileHeader& /*entry*/) {
@@ -70,9 +101,12 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
             m_info.m_compressedLeft -= ask;
             const std::uint32_t got =
                 m_storage.ReadBytes(m_info.m_readBuffer.GetBuffer(), ask, false);
-            // Nothing more can come once a read returns nothing.
-            if (got == 0)
+            // Nothing more can come once a read returns nothing; data that
+            // lies wholly past the end is cut short like data cut inside.
+            if (got == 0) {
                 m_info.m_compressedLeft = 0;
+                g_truncationFlag = 1;
+            }
             stream.next_in = reinterpret_cast<Bytef*>(m_info.m_readBuffer.GetBuffer());
             stream.avail_in = got;
         }
@@ -102,8 +136,13 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
         m_info.m_uncompressedLeft -= n;
         room -= n;
         produced += n;
-        if (result == Z_STREAM_END)
+        if (result == Z_STREAM_END) {
+            // Data read open-ended may be followed by the descriptor that
+            // tells what it should have been.
+            if (m_entryOpenEnded)
+                m_endingDescriptor = DescriptorAfter(m_dataStart, stream.total_in);
             return produced;
+        }
         if (result != Z_OK && result != Z_NEED_DICT) {
             // Z_DATA_ERROR, Z_MEM_ERROR, Z_BUF_ERROR (out of input) and
             // anything else zlib refuses end the entry as a decoding error.
@@ -114,7 +153,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     return produced;
 }
 
-bool CZipArchive::EndEntryRead(const std::wstring* targetPath) {
+bool CZipArchive::EndEntryRead(CFile* target) {
     if (m_readState != readEntry)
         return false;
     if (m_streamActive) {
@@ -122,11 +161,10 @@ bool CZipArchive::EndEntryRead(const std::wstring* targetPath) {
         m_streamActive = false;
     }
     bool result = true;
-    if (targetPath != nullptr && m_centralDir.m_currentEntry != nullptr) {
+    if (target != nullptr && m_centralDir.m_currentEntry != nullptr) {
         const CFileHeader& entry = *m_centralDir.m_currentEntry;
         try {
-            result =
-                StampOutputFile(*targetPath, entry.GetModifiedTime(), entry.externalAttributes);
+            result = StampOutputFile(*target, entry.GetModifiedTime(), entry.externalAttributes);
         } catch (const CException&) {
             result = false;
         }

@@ -18,6 +18,8 @@ namespace {
 std::mutex g_logLock;
 // Set by the command line's --log.
 std::wstring g_logFileOverride;
+// Told of every write that fails; none by default.
+ActivityLogErrorHandler g_logErrorHandler;
 
 bool PathExists(const std::wstring& path) {
     struct stat info {};
@@ -31,13 +33,6 @@ bool IsWritableFolder(const std::wstring& path) {
     struct stat info {};
     return ::stat(local.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
            ::access(local.c_str(), W_OK | X_OK) == 0;
-}
-
-// Clearing the read-only attribute: the owner may write again.
-void MakeWritable(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR))
-        ::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR);
 }
 
 // The text as the locale's bytes, cut to the limit at a character boundary.
@@ -129,30 +124,46 @@ std::wstring ResolveActivityLogPath() {
     return folder + kActivityLogName;
 }
 
+void SetActivityLogErrorHandler(ActivityLogErrorHandler handler) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    g_logErrorHandler = std::move(handler);
+}
+
 namespace {
 
 // Appends what `bytesFor` makes of the log as it stands (an open descriptor
 // and its size), under the lock of this process and the file's own lock.
 int AppendToLog(const std::function<std::string(int fd, off_t size)>& bytesFor) {
     std::lock_guard<std::mutex> lock(g_logLock);
-    const std::string path = platform::EncodeLocal(ResolveActivityLogPath());
-    MakeWritable(path);
+    const std::wstring logPath = ResolveActivityLogPath();
+    const std::string path = platform::EncodeLocal(logPath);
+    // Its permissions are the user's: a read-only log stays read-only and
+    // goes unwritten.
     const int fd = OpenLocked(path);
-    if (fd < 0)
-        return 0;
-
+    int error = fd < 0 ? errno : 0;
     bool written = false;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0) {
-        // Emptied in place under the lock: deleting it would let a writer
-        // of another process append to a file that is already gone.
-        const bool outgrown = static_cast<std::uint64_t>(info.st_size) > kActivityLogLimit;
-        const bool fits = !outgrown || ::ftruncate(fd, 0) == 0;
-        written = fits && WriteAll(fd, bytesFor(fd, outgrown ? 0 : info.st_size));
+    if (fd >= 0) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) {
+            error = errno;
+        } else {
+            // Emptied in place under the lock: deleting it would let a writer
+            // of another process append to a file that is already gone.
+            const bool outgrown = static_cast<std::uint64_t>(info.st_size) > kActivityLogLimit;
+            const bool fits = !outgrown || ::ftruncate(fd, 0) == 0;
+            written = fits && WriteAll(fd, bytesFor(fd, outgrown ? 0 : info.st_size));
+            if (!written)
+                error = errno;
+        }
+        // Closing drops the lock too.
+        if (::close(fd) != 0 && written) {
+            written = false;
+            error = errno;
+        }
     }
-    // Closing drops the lock too.
-    const bool closed = ::close(fd) == 0;
-    return written && closed ? 1 : 0;
+    if (!written && g_logErrorHandler)
+        g_logErrorHandler(logPath, error);
+    return written ? 1 : 0;
 }
 
 } // namespace

@@ -20,4 +20,7 @@ public:
     virtual void AppendEntryRows(std::vector<EntryRow> rows) = 0;
     // The counter of listed entries (control 1043).
     virtual void SetListedCount(const std::wstring& text) = 0;
+    // A line shown in the empty list to say why it is empty ("No ZIP data
+    // found in this file"); an empty text takes it away.
+    virtual void ShowListNote(const std::wstring& text) = 0;
 };

@@ -23,22 +23,20 @@ std::chrono::milliseconds g_entryRowBatchTime{50};
 namespace {
 
 // Collects the rows the worker lists and hands them to the host a batch at a
-// time, with the counter as it stands after the batch.
+// time.
 class RowBatch {
 public:
     explicit RowBatch(AnalysisHost& host) : m_host(host) {}
 
-    void Add(EntryRow row, int listed) {
+    void Add(EntryRow row) {
         m_rows.push_back(std::move(row));
-        m_listed = listed;
         if (Clock::now() - m_since >= g_entryRowBatchTime)
             Flush();
     }
     void Flush() {
         if (m_rows.empty())
             return;
-        m_host.AppendEntryRows(std::exchange(m_rows, {}));
-        m_host.SetListedCount(std::to_wstring(m_listed));
+        m_host.EntriesListed(std::exchange(m_rows, {}));
         m_since = Clock::now();
     }
 
@@ -47,14 +45,15 @@ private:
 
     AnalysisHost& m_host;
     std::vector<EntryRow> m_rows;
-    int m_listed = 0;
     Clock::time_point m_since = Clock::now();
 };
 
 // The pass that ReportAnalysisProgress moves, while one runs.
 struct AnalysisRun {
     AnalysisRun(AnalysisHost& host, platform::WorkerGate& gate)
-        : host(host), gate(gate), bar([&host](int position) { host.SetBarPosition(position); }) {}
+        : host(host), gate(gate), bar([&host](int position) {
+              host.Progress({position, position});
+          }) {}
 
     // The scan stands at `percent` of the file: the bar shows it within the
     // scan's share, never moving back.
@@ -68,6 +67,7 @@ struct AnalysisRun {
     BarPosition bar;
     // The scan's own progress through the file.
     int scanPercent = 0;
+    SourceTotals source;
 };
 
 AnalysisRun* g_analysisRun = nullptr;
@@ -100,9 +100,10 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
             g_analysisArchive.OpenArchive(path, 0);
         } catch (const CZipException& e) {
             // A header cut short: the entries before it are still listed.
-            run.host.ArchiveError(e.GetReason());
+            run.source.error = e.GetReason();
         } catch (const CFileException& e) {
-            run.host.ArchiveError(e.GetReason());
+            run.source.error = e.GetReason();
+            run.source.problem = SourceProblem::unreadable;
             readable = false;
         }
     }
@@ -110,6 +111,7 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
     const int count = g_entryCount;
     int listed = 0;
     RowBatch batch(run.host);
+    bool debris = false;
     for (int i = 0; readable && i < count; ++i) {
         // A pause or a stop shows every row listed before it.
         if (run.gate.AttentionWanted())
@@ -120,10 +122,13 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
         run.bar.Raise(EntriesPosition(static_cast<std::uint64_t>(i + 1),
                                       static_cast<std::uint64_t>(count), i + 1 == count));
         // The preview lists exactly what the saving pass will try to write.
-        if (!fetched || IsDebris(g_previewHeader))
+        if (!fetched || IsDebris(g_previewHeader)) {
+            debris = true;
             continue;
+        }
+        batch.Add(MakeEntryRow(g_previewHeader));
         ++listed;
-        batch.Add(MakeEntryRow(g_previewHeader), listed);
+        run.source.found = static_cast<std::uint64_t>(listed);
     }
     batch.Flush();
     if (readable) {
@@ -132,6 +137,8 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
         Log(L"\r\n");
         Log(L"\r\n");
         Log(L"\r\n");
+        if (listed == 0 && run.source.error.empty())
+            run.source.problem = debris ? SourceProblem::noEntries : SourceProblem::noZipData;
     }
     g_analysisArchive.CloseArchive(true);
     g_entryCount = 0;
@@ -142,7 +149,8 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     // Opened for reading only: the user's file is never changed.
     CFileException error(CFileException::none, 0, path);
     if (!g_scanFile.Open(path, CFile::modeRead | CFile::shareDenyRead, &error)) {
-        run.host.ArchiveError(error.GetReason());
+        run.source.problem = SourceProblem::unreadable;
+        run.source.error = error.GetReason();
         platform::MessageBox(nullptr, L"File is already open ,Please close the file", g_appTitle,
                              platform::MB_OK | platform::MB_ICONQUESTION |
                                  platform::MB_SYSTEMMODAL);
@@ -151,11 +159,13 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     try {
         g_scanLength = g_scanFile.GetLength();
     } catch (const CFileException& e) {
-        run.host.ArchiveError(e.GetReason());
+        run.source.problem = SourceProblem::unreadable;
+        run.source.error = e.GetReason();
         g_scanFile.Close();
         return;
     }
     // Too short to hold anything worth scanning.
+    run.source.problem = SourceProblem::noZipData;
     if (g_scanLength <= 100) {
         g_scanFile.Close();
         return;
@@ -168,8 +178,10 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     if (hit)
         g_signatureFound = 1;
     g_scanFile.Close();
-    if (hit)
+    if (hit) {
+        run.source.problem = SourceProblem::none;
         ListEntries(run, path);
+    }
     ReportAnalysisProgress(10, 10);
 }
 
@@ -191,19 +203,25 @@ int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
     Log(L"File Name   :      ");
     Log(path);
     Log(L"\r\n");
-    if (host.EntryRowCount() > 0)
-        host.DeleteAllEntryRows();
+    run.source.source = {number, g_sourceFileCount, path, {}};
+    host.SourceStarted(run.source.source);
 
     if (GetPathKind(path) == 1)
         Analyse(run, path);
+    else
+        run.source.problem = SourceProblem::missing;
 
+    host.SourceDone(run.source);
+    PassTotals pass;
+    pass.Add(run.source);
+    // The dialog closes at the paint after these: the host's last call.
     g_closeAnalysisDlg = 1;
     g_reapAnalysisThread = 1;
-    host.AnalysisFinished();
+    host.PassDone(pass);
     return 0;
 }
 
-unsigned ReportAnalysisProgress(std::uint32_t position, std::uint32_t total) {
+unsigned ReportAnalysisProgress(std::uint64_t position, std::uint64_t total) {
     AnalysisRun* run = g_analysisRun;
     if (run == nullptr)
         return 0;

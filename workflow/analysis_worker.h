@@ -24,4 +24,4 @@ extern std::chrono::milliseconds g_entryRowBatchTime;
 // worker once at its end. The scan's progress never moves back; while the
 // reports lag behind it, every 2000th of them advances it by one. The bar
 // shows it within the scan's share; the listing fills the rest. Returns 0.
-unsigned ReportAnalysisProgress(std::uint32_t position, std::uint32_t total);
+unsigned ReportAnalysisProgress(std::uint64_t position, std::uint64_t total);

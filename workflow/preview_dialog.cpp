@@ -18,6 +18,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <algorithm>
 #include <ctime>
@@ -236,6 +237,7 @@ void CPreview::StepFile(int delta) {
     SetDlgItemText(res::IDC_SOURCE_PATH,
                    QString::fromStdWString(GetSourcePath(m_currentFileNumber - 1)));
     SetDlgItemText(res::IDC_ENTRY_COUNT, QString());
+    ShowListNote({});
     UpdateFileButtons();
     // A worker of the file before may still wait to be reaped.
     ReapAnalysisWorker();
@@ -402,4 +404,20 @@ void CPreview::AppendEntryRows(std::vector<EntryRow> rows) {
 
 void CPreview::SetListedCount(const std::wstring& text) {
     SetDlgItemText(res::IDC_ENTRY_COUNT, QString::fromStdWString(text));
+}
+
+void CPreview::ShowListNote(const std::wstring& text) {
+    if (m_entryList == nullptr)
+        return;
+    if (m_listNote == nullptr) {
+        if (text.empty())
+            return;
+        m_listNote = new QLabel(m_entryList->viewport());
+        m_listNote->setAlignment(Qt::AlignCenter);
+        m_listNote->setWordWrap(true);
+        m_listNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_listNote->setText(QString::fromStdWString(text));
+    m_listNote->setGeometry(m_entryList->viewport()->rect());
+    m_listNote->setVisible(!text.empty());
 }

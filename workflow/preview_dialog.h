@@ -11,6 +11,7 @@
 class CEntryListModel;
 class CEntryListView;
 class CTransparentStatic;
+class QLabel;
 
 class CPreview : public platform::CDialog, public IAnalysisList {
     Q_OBJECT
@@ -42,6 +43,7 @@ public:
     void DeleteAllEntryRows() override;
     void AppendEntryRows(std::vector<EntryRow> rows) override;
     void SetListedCount(const std::wstring& text) override;
+    void ShowListNote(const std::wstring& text) override;
 
 protected:
     bool OnInitDialog() override;
@@ -70,4 +72,6 @@ private:
     // The rows of the file shown; the list control is made anew with the
     // dialog's controls, the rows stay here.
     CEntryListModel* m_entryModel = nullptr;
+    // Says why the list is empty; made on first use, over the list.
+    QLabel* m_listNote = nullptr;
 };

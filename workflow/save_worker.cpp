@@ -1,5 +1,6 @@
 #include "workflow/save_worker.h"
 
+#include "engine/output_file.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
@@ -11,10 +12,10 @@
 #include "workflow/repair_state.h"
 #include "workflow/save_host.h"
 #include "workflow/save_state.h"
+#include "workflow/save_summary.h"
 #include "workflow/signature_probe.h"
 
 #include <algorithm>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -33,8 +34,10 @@ constexpr std::uint64_t kEntryWeight = 512;
 // reads 100 before the last entry is written.
 struct SaveRun {
     SaveRun(SaveHost& host, platform::WorkerGate& gate)
-        : host(host), gate(gate), current([&host](int p) { host.SetCurrentBar(p); }),
-          overall([&host](int p) { host.SetOverallBar(p); }) {}
+        : host(host), gate(gate), current([this](int) { ShowProgress(); }),
+          overall([this](int) { ShowProgress(); }) {}
+
+    void ShowProgress() { host.Progress({current.Get(), overall.Get()}); }
 
     // Archive `index` of `count` (the Overall bar's share) begins.
     void StartFile(int index, int count) {
@@ -63,6 +66,12 @@ struct SaveRun {
     int fileCount = 1;
     // The scan's own progress through the file, 0 to 98.
     int scanPercent = 0;
+    // The one place where the pass counts: the source being saved, the
+    // entries of it that the log will name, and the pass so far.
+    SourceTotals source;
+    std::vector<EntryProblem> problems;
+    PassTotals pass;
+    ExtractSafeguards safeguards;
 };
 
 SaveRun* g_saveRun = nullptr;
@@ -87,9 +96,72 @@ bool Exists(const std::wstring& path) {
     return GetPathKind(path) != 0;
 }
 
-// One level only; missing parents are made by the extraction.
-void MakeFolder(const std::wstring& path) {
-    ::mkdir(platform::EncodeLocal(path).c_str(), 0777);
+// One level only; missing parents are made by the extraction. Below the
+// destination no link is followed, so a link named Repair cannot send the
+// pass elsewhere.
+void MakeFolder(const SaveRun& run, const std::wstring& path) {
+    const OutputTarget target = SplitAtDestination(run.safeguards.destination, path);
+    CFile folder;
+    OpenFolderBelow(target.destination, target.below, FolderMaking::last, folder);
+}
+
+// What every extraction of the pass is told: the destination the user
+// chose, every source of the run (none may be written over, wherever its
+// output folder is), and how to stop inside a large entry.
+void PrepareSafeguards(SaveRun& run) {
+    run.safeguards.destination = g_saveCurrentOnly == 1 ? g_saveCurrentFolder : g_saveAllFolder;
+    for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
+        if (const std::optional<FileIdentity> identity = IdentifyFile(node->path))
+            run.safeguards.sources.push_back(*identity);
+    }
+    platform::WorkerGate& gate = run.gate;
+    // A pause holds the worker between two chunks; a stop ends the entry
+    // there, and the next safe point unwinds the pass.
+    run.safeguards.stopRequested = [&gate] {
+        try {
+            gate.Checkpoint();
+        } catch (const platform::WorkerStopped&) {
+            return true;
+        }
+        return false;
+    };
+}
+
+// A source of the pass begins: its labels, and nothing counted yet.
+void BeginSource(SaveRun& run, int number, int count) {
+    run.source = SourceTotals();
+    run.source.source = {number, count, g_saveSourcePath, g_saveOutputFolder};
+    run.problems.clear();
+    run.host.SourceStarted(run.source.source);
+}
+
+// The source is done with: its totals go to the log (when it has a folder
+// line there) and to the host, and count for the pass.
+void EndSource(SaveRun& run, bool logged) {
+    SourceTotals& source = run.source;
+    // Headers that gave nothing but debris, or none that holds together.
+    if (source.problem == SourceProblem::none && source.found == 0 && source.error.empty())
+        source.problem =
+            source.verdicts.debris > 0 ? SourceProblem::noEntries : SourceProblem::noZipData;
+    if (logged)
+        LogSourceTotals(source, run.problems);
+    run.pass.Add(source);
+    run.host.SourceDone(source);
+}
+
+void Fail(SaveRun& run, SourceProblem problem, const std::wstring& error) {
+    run.source.problem = problem;
+    run.source.error = error;
+}
+
+void CountEntry(SaveRun& run, const ExtractReport& report) {
+    run.source.verdicts.Add(report);
+    if (!report.IsDebris())
+        ++run.source.found;
+    if (!report.IsDebris() && report.verdict != Verdict::verified &&
+        report.verdict != Verdict::folder)
+        run.problems.push_back({report.name, VerdictText(report)});
+    run.host.EntrySaved(report);
 }
 
 // Opens the archive and extracts every entry it holds; an entry that fails
@@ -101,15 +173,17 @@ void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
             g_savingArchive.OpenArchive(g_saveSourcePath, 0);
         } catch (const CException& e) {
             // The entries found before the error are still extracted.
-            run.host.ArchiveError(e.GetReason());
+            run.source.error = e.GetReason();
         }
     }
+    if (g_entryCount == 0 && !run.source.error.empty())
+        run.source.problem = SourceProblem::unreadable;
     // A size claimed past the end of the file counts as the rest of the file.
     std::vector<std::uint64_t> weights;
     std::uint64_t totalWeight = 0;
     for (int k = 0; k < g_entryCount; ++k) {
         const std::uint64_t size =
-            g_savingArchive.m_centralDir[static_cast<std::size_t>(k)].compressedSize;
+            g_savingArchive.m_centralDir.Entries().GetCompressedSize(static_cast<std::size_t>(k));
         weights.push_back(std::min(size, archiveLength) + kEntryWeight);
         totalWeight += weights.back();
     }
@@ -117,16 +191,14 @@ void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
     for (int k = 0; k < g_entryCount; ++k) {
         run.gate.Checkpoint();
         ExtractReport report;
-        std::wstring error;
         try {
             g_savingArchive.ExtractEntryTo(static_cast<std::size_t>(k), g_saveOutputFolder,
-                                           kChunkSize, &report);
-        } catch (const CException& e) {
-            // The engine has released the entry; what was written stays.
-            report.outcome = ExtractReport::failed;
-            error = e.GetReason();
+                                           kChunkSize, &report, &run.safeguards);
+        } catch (const CException&) {
+            // The engine has released the entry and filled the report in;
+            // what was written stays.
         }
-        run.host.EntrySaved(report, error);
+        CountEntry(run, report);
         if (static_cast<std::size_t>(k) < weights.size())
             doneWeight += weights[static_cast<std::size_t>(k)];
         run.Advance(EntriesPosition(doneWeight, totalWeight, k + 1 >= g_entryCount));
@@ -141,18 +213,20 @@ void SaveSource(SaveRun& run) {
     CFile source;
     CFileException error(CFileException::none, 0, g_saveSourcePath);
     if (!source.Open(g_saveSourcePath, CFile::modeRead | CFile::shareDenyNone, &error)) {
-        run.host.ArchiveError(error.GetReason());
+        Fail(run, SourceProblem::unreadable, error.GetReason());
         return;
     }
     std::uint64_t length = 0;
     try {
         length = source.GetLength();
     } catch (const CFileException& e) {
-        run.host.ArchiveError(e.GetReason());
+        Fail(run, SourceProblem::unreadable, e.GetReason());
         return;
     }
-    if (length <= 100)
+    if (length <= 100) {
+        Fail(run, SourceProblem::noZipData, {});
         return;
+    }
     g_saveSignatureFound = 0;
     std::uint64_t found = 0;
     const bool hit = ProbeForLocalHeader(
@@ -161,74 +235,80 @@ void SaveSource(SaveRun& run) {
     if (hit) {
         g_saveSignatureFound = 1;
         ExtractAll(run, length);
+    } else {
+        Fail(run, SourceProblem::noZipData, {});
     }
 }
 
-// A source that has gone since it was chosen is passed over like an empty one.
+// Saves the source into its folder, logged already. A source that has
+// gone since it was chosen is passed over.
 void SaveIfPresent(SaveRun& run) {
-    if (GetPathKind(g_saveSourcePath) == 1)
+    if (GetPathKind(g_saveSourcePath) != 1) {
+        Fail(run, SourceProblem::missing, {});
+        return;
+    }
+    try {
         SaveSource(run);
-    else
-        run.host.ArchiveError(L"the file no longer exists");
+    } catch (const platform::WorkerStopped&) {
+        // What was saved before the stop is in the log before the banner.
+        LogSourceTotals(run.source, run.problems);
+        throw;
+    }
 }
 
 void SaveCurrentFile(SaveRun& run) {
     run.StartFile(0, 1);
     g_saveSourcePath = GetSourcePath(run.host.CurrentFileNumber() - 1);
-    run.host.SetFileNumberLabel(L"1");
-    run.host.SetFileCountLabel(L"1");
-    run.host.SetSourcePathLabel(g_saveSourcePath);
     g_saveOutputFolder = OutputFolderFor(g_saveCurrentFolder, g_saveSourcePath);
-    run.host.SetOutputFolderLabel(g_saveOutputFolder);
+    BeginSource(run, 1, 1);
 
-    bool save = true;
-    if (Exists(g_saveOutputFolder)) {
-        run.host.StopTimer();
-        save = platform::MessageBox(
-                   nullptr, L"The file already exit's, Do you want to overwrite file", g_appTitle,
-                   platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL) ==
-               platform::IDYES;
-    }
-    run.host.StartTimer();
+    const bool save =
+        !Exists(g_saveOutputFolder) ||
+        platform::MessageBox(nullptr, L"The file already exit's, Do you want to overwrite file",
+                             g_appTitle,
+                             platform::MB_YESNO | platform::MB_ICONQUESTION |
+                                 platform::MB_SYSTEMMODAL) == platform::IDYES;
     if (save) {
         Log(L"\r\n");
         Log(g_saveOutputFolder);
-        MakeFolder(g_saveOutputFolder);
+        MakeFolder(run, g_saveOutputFolder);
         SaveIfPresent(run);
+    } else {
+        run.source.problem = SourceProblem::folderKept;
     }
+    EndSource(run, save);
 }
 
 void SaveAllFiles(SaveRun& run) {
     const wchar_t sep = platform::kNativeSeparator;
     g_saveFileIndex = 0;
-    run.host.SetFileCountLabel(std::to_wstring(g_sourceFileCount));
     for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
         run.gate.Checkpoint();
         const int i = g_saveFileIndex;
         run.StartFile(i, g_sourceFileCount);
         g_saveSourcePath = node->path;
-        run.host.SetSourcePathLabel(g_saveSourcePath);
-        run.host.SetFileNumberLabel(std::to_wstring(i + 1));
         g_saveOutputFolder = g_saveAllFolder + sep + L"Repair" + sep;
-        MakeFolder(g_saveOutputFolder);
+        MakeFolder(run, g_saveOutputFolder);
         g_saveOutputFolder += ArchiveBaseName(g_saveSourcePath);
-        run.host.SetOutputFolderLabel(g_saveOutputFolder);
+        BeginSource(run, i + 1, g_sourceFileCount);
 
-        if (g_overwriteChoice == OverwriteNotAsked || g_overwriteChoice == OverwriteYes ||
-            g_overwriteChoice == OverwriteNo) {
-            run.host.StopTimer();
-            if (Exists(g_saveOutputFolder))
-                run.host.AskOverwrite();
-        }
-        run.host.StartTimer();
+        if ((g_overwriteChoice == OverwriteNotAsked || g_overwriteChoice == OverwriteYes ||
+             g_overwriteChoice == OverwriteNo) &&
+            Exists(g_saveOutputFolder))
+            run.host.AskOverwrite();
         const bool save = !Exists(g_saveOutputFolder) || g_overwriteChoice == OverwriteYes ||
                           g_overwriteChoice == OverwriteYesToAll;
         if (save) {
             Log(L"\r\n");
             Log(g_saveOutputFolder);
-            MakeFolder(g_saveOutputFolder);
+            MakeFolder(run, g_saveOutputFolder);
+            // A vanished or too short source is passed over like an empty
+            // one: the next file follows.
             SaveIfPresent(run);
+        } else {
+            run.source.problem = SourceProblem::folderKept;
         }
+        EndSource(run, save);
         ++g_saveFileIndex;
         run.FinishFile();
     }
@@ -240,6 +320,7 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
     g_savingProgressSink = &ReportSaveProgress;
     SaveRun run(host, gate);
     RunScope scope(run);
+    PrepareSafeguards(run);
 
     g_saveFileIndex = 0;
     for (const wchar_t* text :
@@ -250,16 +331,23 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
         Log(text);
     run.overall.Set(0);
 
-    if (g_saveCurrentOnly == 1)
+    const wchar_t sep = platform::kNativeSeparator;
+    if (g_saveCurrentOnly == 1) {
+        run.pass.repairFolder = g_saveCurrentFolder + sep + L"Repair";
         SaveCurrentFile(run);
-    else
+    } else {
+        run.pass.repairFolder = g_saveAllFolder + sep + L"Repair";
         SaveAllFiles(run);
+    }
 
-    host.SaveFinished();
+    // A stop that ended the last entry early ends the pass here, not as
+    // completed.
+    gate.Checkpoint();
+    host.PassDone(run.pass);
     return 1;
 }
 
-unsigned ReportSaveProgress(std::uint32_t position, std::uint32_t length) {
+unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length) {
     SaveRun* run = g_saveRun;
     if (run == nullptr)
         return 0;

@@ -18,4 +18,4 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate);
 // progress never moves back; while the reports lag behind it, every 4000th
 // of them advances it by one. The bars show it within the scan's share; the
 // entries fill the rest. Returns 0.
-unsigned ReportSaveProgress(std::uint32_t position, std::uint32_t length);
+unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length);

@@ -9,6 +9,7 @@
 #include "tests/support/zip_writer.h"
 #include "workflow/analysis_format.h"
 #include "workflow/analysis_worker.h"
+#include "workflow/bar_position.h"
 #include "workflow/repair_state.h"
 
 #include <algorithm>
@@ -66,7 +67,8 @@ TEST_F(AnalysisWorkerTest, ListsASoundArchiveAndLogsItsCount) {
     EXPECT_EQ(g_reapAnalysisThread, 1);
     EXPECT_EQ(g_entryCount, 0);
     EXPECT_EQ(g_analysisScanActive, 0);
-    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.source.problem, SourceProblem::none);
+    EXPECT_EQ(host.source.error, L"");
     // A report that changes nothing never reaches the window.
     EXPECT_EQ(std::adjacent_find(host.bars.begin(), host.bars.end()), host.bars.end());
 }
@@ -102,15 +104,11 @@ TEST_F(AnalysisWorkerTest, LeavesOutDebrisAndStillAdvancesTheBarForEveryEntry) {
 
     EXPECT_EQ(Names(host), (std::vector<std::string>{"KPX.TXT", "Kind.doc", "docs/BACKUP.ZIP"}));
     EXPECT_EQ(LogText(), Header(1, path) + Count(3));
-    // The listing counts only what it listed: here one batch, one label.
-    const std::vector<std::string> counts = [&] {
-        std::vector<std::string> c;
-        for (const auto& call : host.calls)
-            if (call.rfind("count", 0) == 0)
-                c.push_back(call);
-        return c;
-    }();
-    EXPECT_EQ(counts, (std::vector<std::string>{"count 3"}));
+    // The listing counts only what it listed: one batch here.
+    EXPECT_EQ(host.listedCount, L"3");
+    EXPECT_EQ(std::count_if(host.calls.begin(), host.calls.end(),
+                            [](const std::string& call) { return call.rfind("rows", 0) == 0; }),
+              1);
 
     // The scan fills the first tenth of the bar, each of the four entries,
     // listed or not, a quarter of the rest; 100 only with the last.
@@ -139,7 +137,9 @@ TEST_F(AnalysisWorkerTest, AnArchiveOfDebrisOnlyListsNothingAndLogsZero) {
     RecordingAnalysisHost host;
     ASSERT_TRUE(RunAnalysis(host));
     EXPECT_TRUE(host.rows.empty());
-    EXPECT_EQ(host.listedCount, L"");
+    // The counter says 0, and why the list is empty.
+    EXPECT_EQ(host.listedCount, L"0");
+    EXPECT_EQ(host.source.problem, SourceProblem::noEntries);
     EXPECT_EQ(LogText(), Header(1, path) + Count(0));
 }
 
@@ -176,13 +176,13 @@ TEST_F(AnalysisWorkerTest, RowsCarryTheSixTexts) {
     EXPECT_EQ(row.texts[columnCrc], std::to_wstring(kvtest::Crc32(content)));
 }
 
-TEST_F(AnalysisWorkerTest, AMissingFileLogsOnlyTheHeaderAndClearsTheList) {
+TEST_F(AnalysisWorkerTest, AMissingFileLogsOnlyTheHeaderAndSaysSo) {
     const auto path = Root() / "gone.zip";
     SetSources({path});
     RecordingAnalysisHost host;
-    host.rows.resize(2);
     ASSERT_TRUE(RunAnalysis(host));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"delete rows", "finished"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"start 1", "done 0", "finished"}));
+    EXPECT_EQ(host.source.problem, SourceProblem::missing);
     EXPECT_EQ(LogText(), Header(1, path));
     EXPECT_EQ(g_closeAnalysisDlg, 1);
 }
@@ -227,6 +227,9 @@ TEST_P(SignatureProbe, FindsOnlyAWholeSignatureInAFileOfMoreThan100Bytes) {
         EXPECT_EQ(host.bars.back(), 9);
     }
     EXPECT_TRUE(host.rows.empty());
+    // No entry in any of them: the preview says there is no ZIP data.
+    EXPECT_EQ(host.source.problem, SourceProblem::noZipData);
+    EXPECT_EQ(host.listedCount, L"0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SignatureProbe,
@@ -243,7 +246,7 @@ TEST_F(AnalysisWorkerTest, ASignatureAtOffsetZeroLeavesTheBarForTheEngine) {
     bool movedBeforeScan = false;
     host.onBar = [&](int) {
         if (g_analysisScanActive == 0 && host.rows.empty() && host.bars.size() == 1 &&
-            host.calls.size() == 1)
+            host.calls.size() == 2)
             movedBeforeScan = true;
     };
     ASSERT_TRUE(RunAnalysis(host));
@@ -303,6 +306,7 @@ TEST_F(AnalysisWorkerTest, AFileThatCannotBeOpenedIsToldAndListsNothing) {
               (std::vector<std::wstring>{L"File is already open ,Please close the file"}));
     EXPECT_EQ(LogText(), Header(1, path));
     EXPECT_TRUE(host.rows.empty());
+    EXPECT_EQ(host.source.problem, SourceProblem::unreadable);
 }
 
 TEST_F(AnalysisWorkerTest, AFileThatVanishesAfterTheProbeEndsThePassQuietly) {
@@ -316,7 +320,8 @@ TEST_F(AnalysisWorkerTest, AFileThatVanishesAfterTheProbeEndsThePassQuietly) {
     };
     ASSERT_TRUE(RunAnalysis(host));
     EXPECT_EQ(g_signatureFound, 1);
-    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.source.problem, SourceProblem::unreadable);
+    EXPECT_NE(host.source.error, L"");
     EXPECT_TRUE(host.rows.empty());
     // Nothing could be read, so no count is logged.
     EXPECT_EQ(LogText(), Header(1, path));
@@ -432,6 +437,16 @@ TEST_F(AnalysisWorkerTest, LaggingReportsCreepEveryTwoThousandth) {
 
 TEST(AnalysisProgress, DoesNothingWithoutARunningPass) {
     EXPECT_EQ(ReportAnalysisProgress(50, 100), 0u);
+}
+
+// Positions past 4 GiB count in full (5 of 6 GiB is 83 %), and the largest
+// 64-bit values do not overflow the percentage.
+TEST(AnalysisProgress, ReportsOfLargeArchivesCountInFull) {
+    int creep = 0;
+    EXPECT_EQ(LaggingReportPosition(std::uint64_t{5} << 30, std::uint64_t{6} << 30, 0, creep, 2000),
+              83);
+    EXPECT_EQ(LaggingReportPosition(UINT64_MAX - 1, UINT64_MAX, 0, creep, 2000), 99);
+    EXPECT_EQ(creep, 0);
 }
 
 } // namespace

@@ -12,7 +12,10 @@
 #include "workflow/save_state.h"
 #include "workflow/save_worker.h"
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -45,10 +48,16 @@ protected:
         g_saveCurrentOnly = 1;
         g_saveCurrentFolder = platform::DecodeLocal(Dest().string());
     }
+    // An archive's lines in the log: its output folder, its totals, then
+    // each entry that is not verified.
+    static std::string FolderLine(const fs::path& folder,
+                                  const std::string& totals = "Saved 3 files: 3 verified") {
+        return "\r\n" + folder.string() + "\r\n" + totals;
+    }
     static std::string FolderLines(const std::vector<fs::path>& folders) {
         std::string lines;
         for (const fs::path& folder : folders)
-            lines += "\r\n" + folder.string();
+            lines += FolderLine(folder);
         return lines;
     }
     static std::string Read(const fs::path& file) {
@@ -97,10 +106,16 @@ TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
     for (const char* name : {"one.txt", "two.txt", "three.txt"})
         EXPECT_EQ(Read(Repair() / "first" / name), Content(name));
     EXPECT_EQ(Read(Repair() / "second" / "docs" / "readme.txt"), std::string(5000, 'r'));
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "first", Repair() / "second"}));
+    EXPECT_EQ(LogText(), kStartLines + FolderLine(Repair() / "first") +
+                             FolderLine(Repair() / "second", "Saved 1 file: 1 verified"));
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(host.calls.back(), "finished");
     EXPECT_EQ(host.entries.size(), 5u);
+    // The pass counts, once, for every front end.
+    EXPECT_EQ(host.pass.verdicts.verified, 4u);
+    EXPECT_EQ(host.pass.verdicts.folders, 1u);
+    EXPECT_TRUE(host.pass.Clean());
+    EXPECT_EQ(host.pass.repairFolder, platform::DecodeLocal(Repair().string()));
     EXPECT_EQ(g_saveFileIndex, 2);
     EXPECT_EQ(g_entryCount, 0);
     EXPECT_EQ(g_savingScanActive, 0);
@@ -109,16 +124,18 @@ TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
     EXPECT_TRUE(Rises(overall));
     EXPECT_TRUE(Holds(overall, 50));
     EXPECT_EQ(overall.back(), 100);
-    // The labels: the total once, then each file's number, path and folder.
-    std::vector<std::string> labels;
-    for (const std::string& call : host.calls)
-        if (call.rfind("count", 0) == 0 || call.rfind("number", 0) == 0 ||
-            call.rfind("source", 0) == 0 || call.rfind("folder", 0) == 0)
-            labels.push_back(call);
-    EXPECT_EQ(labels, (std::vector<std::string>{"count 2", "source " + first.string(), "number 1",
-                                                "folder " + (Repair() / "first").string(),
-                                                "source " + second.string(), "number 2",
-                                                "folder " + (Repair() / "second").string()}));
+    // Each source starts with its number, path and folder, and ends with
+    // its totals.
+    ASSERT_EQ(host.starts.size(), 2u);
+    EXPECT_EQ(host.starts[1].number, 2);
+    EXPECT_EQ(host.starts[1].count, 2);
+    EXPECT_EQ(host.starts[1].path, platform::DecodeLocal(second.string()));
+    EXPECT_EQ(host.folders,
+              (std::vector<std::wstring>{platform::DecodeLocal((Repair() / "first").string()),
+                                         platform::DecodeLocal((Repair() / "second").string())}));
+    ASSERT_EQ(host.sources.size(), 2u);
+    EXPECT_EQ(host.sources[0].found, 3u);
+    EXPECT_EQ(host.sources[1].found, 2u);
 }
 
 TEST_F(SaveWorkerTest, SaveCurrentWritesOnlyThePreviewsFile) {
@@ -131,13 +148,13 @@ TEST_F(SaveWorkerTest, SaveCurrentWritesOnlyThePreviewsFile) {
 
     EXPECT_FALSE(fs::exists(Repair() / "first"));
     EXPECT_EQ(Read(Repair() / "second" / "x.txt"), Content("x.txt"));
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "second"}));
+    EXPECT_EQ(LogText(), kStartLines + FolderLine(Repair() / "second", "Saved 1 file: 1 verified"));
     EXPECT_TRUE(boxes.AskedTexts().empty());
     EXPECT_TRUE(host.finished);
-    const std::vector<std::string> start(host.calls.begin(), host.calls.begin() + 5);
-    EXPECT_EQ(start, (std::vector<std::string>{"number 1", "count 1", "source " + second.string(),
-                                               "folder " + (Repair() / "second").string(),
-                                               "start timer"}));
+    ASSERT_EQ(host.starts.size(), 1u);
+    EXPECT_EQ(host.starts[0].number, 1);
+    EXPECT_EQ(host.starts[0].count, 1);
+    EXPECT_EQ(host.starts[0].path, platform::DecodeLocal(second.string()));
 }
 
 struct YesNoCase {
@@ -149,7 +166,7 @@ struct YesNoCase {
 class SaveCurrentExisting : public SaveWorkerTest,
                             public ::testing::WithParamInterface<YesNoCase> {};
 
-TEST_P(SaveCurrentExisting, AsksTheYesNoQuestionWithTheTimerStopped) {
+TEST_P(SaveCurrentExisting, AsksTheYesNoQuestion) {
     const auto source = Archive("only.zip", ThreeEntryArchive());
     UseSaveCurrent({source});
     fs::create_directories(Repair() / "only");
@@ -164,10 +181,9 @@ TEST_P(SaveCurrentExisting, AsksTheYesNoQuestionWithTheTimerStopped) {
     EXPECT_EQ(box.style, platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL);
     EXPECT_EQ(fs::exists(Repair() / "only" / "one.txt"), GetParam().saved);
     EXPECT_EQ(LogText(), kStartLines + (GetParam().saved ? FolderLines({Repair() / "only"}) : ""));
-    auto stop = std::find(host.calls.begin(), host.calls.end(), "stop timer");
-    ASSERT_NE(stop, host.calls.end());
-    EXPECT_EQ(*(stop + 1), "start timer");
     EXPECT_TRUE(host.finished);
+    // A folder kept is no success: the completion says so.
+    EXPECT_EQ(host.pass.Clean(), GetParam().saved);
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, SaveCurrentExisting,
@@ -235,8 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
         OverwriteCase{"noFolderNoPrompt", 0, {false, false, false}, {}, 0, {true, true, true}, 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// Timer 1 stops for a possible question only while the choice may still ask.
-TEST_F(SaveWorkerTest, TheTimerStopsOnlyWhileAQuestionMayCome) {
+TEST_F(SaveWorkerTest, AFileKeptByNoToAllIsToldAndStillCountsForTheOverallBar) {
     std::vector<fs::path> sources;
     for (const char* name : {"a", "b", "c"})
         sources.push_back(Archive(std::string(name) + ".zip", ThreeEntryArchive()));
@@ -245,12 +260,9 @@ TEST_F(SaveWorkerTest, TheTimerStopsOnlyWhileAQuestionMayCome) {
     RecordingSaveHost host;
     host.overwriteAnswers = {OverwriteNoToAll};
     ASSERT_TRUE(RunSave(host));
-    std::vector<std::string> timer;
-    for (const std::string& call : host.calls)
-        if (call == "stop timer" || call == "start timer" || call == "ask")
-            timer.push_back(call);
-    EXPECT_EQ(timer, (std::vector<std::string>{"stop timer", "start timer", "stop timer", "ask",
-                                               "start timer", "start timer"}));
+    EXPECT_EQ(host.asked, 1);
+    ASSERT_EQ(host.sources.size(), 3u);
+    EXPECT_EQ(host.sources[1].problem, SourceProblem::folderKept);
     // A skipped file still counts for the Overall bar.
     const std::vector<int> overall = host.Bar("overall");
     EXPECT_TRUE(Rises(overall));
@@ -288,7 +300,7 @@ TEST_P(BaseNames, NameTheOutputFolderAfterTheArchive) {
     const std::string expected =
         std::string(c.folder).empty() ? (Repair().string() + "/") : folder.string();
     EXPECT_EQ(host.folders, (std::vector<std::wstring>{platform::DecodeLocal(expected)}));
-    EXPECT_EQ(LogText(), kStartLines + "\r\n" + expected);
+    EXPECT_EQ(LogText(), kStartLines + "\r\n" + expected + "\r\nSaved 1 file: 1 verified");
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, BaseNames,
@@ -416,8 +428,11 @@ TEST_F(SaveBars, SeveralSourcesShareTheOverallBar) {
     // Inside the last archive, between its start and its end.
     EXPECT_GT(
         std::count_if(overall.begin(), overall.end(), [](int v) { return v > 66 && v < 100; }), 1);
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "small", Repair() / "scanned",
-                                                    Repair() / "good"}));
+    // Neither filler holds ZIP data, and the log says so.
+    EXPECT_EQ(LogText(), kStartLines +
+                             FolderLine(Repair() / "small", "Nothing saved: no ZIP data found") +
+                             FolderLine(Repair() / "scanned", "Nothing saved: no ZIP data found") +
+                             FolderLine(Repair() / "good"));
     EXPECT_TRUE(fs::is_directory(Repair() / "small"));
     EXPECT_EQ(Read(Repair() / "good" / "e1.bin"), std::string(4000, 'd'));
 }
@@ -482,7 +497,23 @@ TEST_P(CutArchive, IsSavedUpToItsCut) {
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_savingScanActive, 0);
     EXPECT_EQ(g_entryCount, 0);
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "cut"}));
+    // The two whole entries are verified; a third one found is cut short,
+    // and the log names it after the totals.
+    ASSERT_EQ(host.sources.size(), 1u);
+    const VerdictTally& tally = host.sources[0].verdicts;
+    EXPECT_EQ(tally.verified, 2u);
+    EXPECT_EQ(tally.Files() + tally.folders, host.sources[0].found);
+    EXPECT_EQ(tally.partial + tally.notSaved + tally.damaged, host.sources[0].found - 2);
+    // A header cut inside its fixed part is no entry at all.
+    EXPECT_EQ(host.pass.Clean(), host.sources[0].found == 2);
+    const std::string log = LogText();
+    EXPECT_TRUE(log.starts_with(kStartLines + "\r\n" + (Repair() / "cut").string() + "\r\n"))
+        << log;
+    if (inData) {
+        EXPECT_TRUE(log.ends_with("\r\nSaved 3 files: 2 verified, 1 partial\r\nthree.txt : "
+                                  "partial: the archive ends inside its data"))
+            << log;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cuts, CutArchive,
@@ -494,20 +525,48 @@ INSTANTIATE_TEST_SUITE_P(Cuts, CutArchive,
                                     std::to_string(std::get<2>(info.param));
                          });
 
+// Files of this process may grow to `bytes` while it lives; writing past
+// that fails as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_signal);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_signal)(int);
+};
+
 TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
-    const auto source = Archive("full.zip", ThreeEntryArchive());
+    ZipWriter zip;
+    zip.Add({.name = "one.txt", .content = kvtest::NoiseBytes(20000, 2)});
+    for (const char* name : {"two.txt", "three.txt"})
+        zip.Add({.name = name, .content = Content(name)});
+    const auto source = Archive("full.zip", zip.Bytes());
     UseSaveAll({source});
-    fs::create_directories(Repair() / "full");
-    // Writing the first entry fails: its file is a device that is always full.
-    fs::create_symlink("/dev/full", Repair() / "full" / "one.txt");
     RecordingSaveHost host;
-    host.overwriteAnswers = {OverwriteYes};
-    ASSERT_TRUE(RunSave(host));
+    {
+        // Writing the first entry fails as on a full disk, after 4096 bytes.
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(RunSave(host));
+    }
     ASSERT_EQ(host.entries.size(), 3u);
     EXPECT_EQ(host.entries[0].outcome, ExtractReport::failed);
-    // The write failed with an error, which the pass took for that entry only.
-    EXPECT_NE(host.entryErrors[0], L"");
-    EXPECT_EQ(host.entryErrors[1], L"");
+    EXPECT_EQ(host.entries[0].bytesWritten, 4096u);
+    // The write failed with an error, which the pass took for that entry
+    // only; the bytes on disk are kept, so the file is partial.
+    EXPECT_EQ(host.entries[0].verdict, Verdict::partial);
+    EXPECT_NE(host.entries[0].reason, "");
+    EXPECT_EQ(host.entries[1].verdict, Verdict::verified);
     EXPECT_EQ(Read(Repair() / "full" / "two.txt"), Content("two.txt"));
     EXPECT_EQ(Read(Repair() / "full" / "three.txt"), Content("three.txt"));
     EXPECT_TRUE(host.finished);
@@ -521,8 +580,12 @@ TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     RecordingSaveHost host;
     ASSERT_TRUE(RunSave(host));
     EXPECT_EQ(Read(Repair() / "good" / "three.txt"), Content("three.txt"));
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "gone", Repair() / "good"}));
-    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(LogText(), kStartLines +
+                             FolderLine(Repair() / "gone", "Nothing saved: file missing") +
+                             FolderLine(Repair() / "good"));
+    ASSERT_EQ(host.sources.size(), 2u);
+    EXPECT_EQ(host.sources[0].problem, SourceProblem::missing);
+    EXPECT_FALSE(host.pass.Clean());
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_saveFileIndex, 2);
 }
@@ -538,7 +601,8 @@ TEST_F(SaveWorkerTest, ASourceThatVanishesAfterTheProbeIsPassedOver) {
             fs::remove(vanish);
     };
     ASSERT_TRUE(RunSave(host));
-    EXPECT_EQ(host.errors.size(), 1u);
+    ASSERT_EQ(host.sources.size(), 2u);
+    EXPECT_EQ(host.sources[0].problem, SourceProblem::unreadable);
     EXPECT_FALSE(fs::exists(Repair() / "vanish" / "one.txt"));
     EXPECT_EQ(Read(Repair() / "good" / "one.txt"), Content("one.txt"));
     EXPECT_EQ(g_savingScanActive, 0);
@@ -551,7 +615,8 @@ TEST_F(SaveWorkerTest, AVanishedCurrentSourceStillCompletes) {
     RecordingSaveHost host;
     ASSERT_TRUE(RunSave(host));
     EXPECT_TRUE(host.finished);
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "gone"}));
+    EXPECT_EQ(LogText(),
+              kStartLines + FolderLine(Repair() / "gone", "Nothing saved: file missing"));
 }
 
 TEST_F(SaveWorkerTest, TheSourceIsOnlyRead) {
@@ -592,6 +657,36 @@ TEST_F(SaveWorkerTest, APausedWorkerHaltsBetweenEntriesAndGoesOnWhenResumed) {
     EXPECT_EQ(worker.Join(), platform::WorkerEnding::Completed);
     EXPECT_EQ(worker.ExitCode(), 1);
     EXPECT_EQ(Read(Repair() / "pause" / "three.txt"), Content("three.txt"));
+}
+
+// Pause and Stop reach the worker between two chunks of a large entry: it
+// halts there, and a stop keeps the entry's partial file and reports it.
+TEST_F(SaveWorkerTest, PauseAndStopReachTheWorkerInsideAnEntry) {
+    constexpr std::uint32_t kSize = 512u << 20;
+    UseSaveAll({SparseArchive("huge.zip", "huge.bin", kSize)});
+    const fs::path output = Repair() / "huge" / "huge.bin";
+    RecordingSaveHost host;
+    platform::WorkerThread worker;
+    ASSERT_TRUE(worker.Start(
+        [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); }));
+    while (!fs::exists(output) && worker.Gate().Ending() == platform::WorkerEnding::Running)
+        std::this_thread::yield();
+    worker.Gate().Pause();
+    platform::GateState state = platform::GateState::Running;
+    while (state == platform::GateState::Running)
+        state = worker.Gate().WaitUntilHalted();
+    ASSERT_EQ(state, platform::GateState::Halted);
+    EXPECT_TRUE(host.entries.empty());
+    worker.Gate().Stop();
+    EXPECT_EQ(worker.Join(), platform::WorkerEnding::Stopped);
+    ASSERT_EQ(host.entries.size(), 1u);
+    EXPECT_EQ(host.entries[0].outcome, ExtractReport::partial);
+    EXPECT_LT(host.entries[0].bytesWritten, kSize);
+    EXPECT_EQ(fs::file_size(output), host.entries[0].bytesWritten);
+    EXPECT_FALSE(host.finished);
+    EXPECT_EQ(g_savingScanActive, 0);
+    g_savingArchive.CloseArchive(true);
+    g_entryCount = 0;
 }
 
 TEST_F(SaveWorkerTest, StopBetweenEntriesKeepsWhatWasWritten) {

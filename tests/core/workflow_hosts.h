@@ -15,24 +15,26 @@
 #include <string>
 #include <vector>
 
+// Records the events of an analysis in order.
 class RecordingAnalysisHost : public AnalysisHost {
 public:
     explicit RecordingAnalysisHost(int fileNumber = 1) : fileNumber(fileNumber) {}
 
     int CurrentFileNumber() override;
-    int EntryRowCount() override;
-    void DeleteAllEntryRows() override;
-    void AppendEntryRows(std::vector<EntryRow> batch) override;
-    void SetListedCount(const std::wstring& text) override;
-    void SetBarPosition(int position) override;
-    void AnalysisFinished() override;
-    void ArchiveError(const std::wstring& reason) override;
+    void SourceStarted(const SourceStart& source) override;
+    // One call per batch of rows.
+    void EntriesListed(std::vector<EntryRow> batch) override;
+    void Progress(const PassProgress& progress) override;
+    void SourceDone(const SourceTotals& totals) override;
+    void PassDone(const PassTotals& totals) override;
 
-    // Every call, e.g. "bar 12", "rows 3", "count 3", "finished".
+    // Every event, e.g. "start 1", "bar 12", "rows 3", "done 3", "finished".
     std::vector<std::string> calls;
     std::vector<int> bars;
     std::vector<EntryRow> rows;
-    std::vector<std::wstring> errors;
+    // The source's totals once it is done.
+    SourceTotals source;
+    // The counter as the preview shows it at the end: the number listed.
     std::wstring listedCount;
     int fileNumber;
     // Runs after a batch of rows was added, on the worker's thread.
@@ -41,31 +43,27 @@ public:
     std::function<void(int)> onBar;
 };
 
+// Records the events of a saving pass in order.
 class RecordingSaveHost : public SaveHost {
 public:
     explicit RecordingSaveHost(int fileNumber = 1) : fileNumber(fileNumber) {}
 
     int CurrentFileNumber() override;
-    void SetSourcePathLabel(const std::wstring& text) override;
-    void SetFileNumberLabel(const std::wstring& text) override;
-    void SetFileCountLabel(const std::wstring& text) override;
-    void SetOutputFolderLabel(const std::wstring& text) override;
-    void SetCurrentBar(int position) override;
-    void SetOverallBar(int position) override;
-    void StopTimer() override;
-    void StartTimer() override;
+    void SourceStarted(const SourceStart& source) override;
+    void Progress(const PassProgress& progress) override;
     void AskOverwrite() override;
-    void SaveFinished() override;
-    void ArchiveError(const std::wstring& reason) override;
-    void EntrySaved(const ExtractReport& report, const std::wstring& error) override;
+    void EntrySaved(const ExtractReport& report) override;
+    void SourceDone(const SourceTotals& totals) override;
+    void PassDone(const PassTotals& totals) override;
 
-    // Every call, e.g. "current 40", "overall 73", "entry", "ask", "finished".
+    // Every event, e.g. "start 1/2", "current 40", "overall 73" (for the bar
+    // that moved), "entry", "ask", "done", "finished".
     std::vector<std::string> calls;
+    std::vector<SourceStart> starts;
     std::vector<std::wstring> folders;
-    std::vector<std::wstring> errors;
     std::vector<ExtractReport> entries;
-    // Per entry: the error that ended its extraction, or empty.
-    std::vector<std::wstring> entryErrors;
+    std::vector<SourceTotals> sources;
+    PassTotals pass;
     // The prompt's answers in order: a g_overwriteChoice value, or -1 for a
     // prompt closed with Esc (the choice stays as it was).
     std::deque<int> overwriteAnswers;
@@ -80,6 +78,9 @@ public:
     // The bar values in the order they were set, for one bar ("current" or
     // "overall").
     std::vector<int> Bar(const std::string& which) const;
+
+private:
+    PassProgress m_bars;
 };
 
 // Resets the repair state, points the activity log at a private file and
@@ -94,6 +95,10 @@ protected:
     std::string LogText() const;
     // Writes `bytes` as Root()/name and returns its path.
     std::filesystem::path Archive(const std::string& name, const std::string& bytes) const;
+    // Root()/file: one stored entry `entry` of `size` zero bytes, written
+    // sparse so that a large entry costs no disk space.
+    std::filesystem::path SparseArchive(const std::string& file, const std::string& entry,
+                                        std::uint32_t size) const;
     // Sets g_sourceFiles and g_sourceFileCount.
     static void SetSources(const std::vector<std::filesystem::path>& paths);
 

@@ -60,13 +60,24 @@ protected:
         fs::create_directories(out);
         const auto before = fs::last_write_time(archive);
         const kvzip_fuzz::ScanRun run =
-            kvzip_fuzz::RunScan(archive.wstring(), out.wstring(), mode, mode == 0);
+            kvzip_fuzz::RunScan(std::make_shared<CFileSource>(archive.wstring()), archive.wstring(),
+                                out.wstring(), mode, mode == 0);
 
         // Every entry the table holds was counted, error or not.
         EXPECT_EQ(run.entries, static_cast<std::size_t>(run.entryCount));
         ASSERT_EQ(run.reports.size(), run.entries);
         EXPECT_EQ(g_truncationFlag, 0) << "left raised after extraction";
         EXPECT_EQ(fs::last_write_time(archive), before) << "the archive was touched";
+
+        // Decoding without writing comes to the verdict extraction gave,
+        // unless writing itself failed.
+        ASSERT_EQ(run.tested.size(), run.entries);
+        for (std::size_t i = 0; i < run.entries; ++i) {
+            if (run.reports[i].outcome == ExtractReport::failed)
+                continue;
+            EXPECT_EQ(run.tested[i].verdict, run.reports[i].verdict) << "entry " << i;
+            EXPECT_EQ(run.tested[i].crc, run.reports[i].crc) << "entry " << i;
+        }
 
         const std::string root = out.string() + "/";
         std::map<std::wstring, const ExtractReport*> last; // a later entry may reuse a path

@@ -21,12 +21,14 @@ public:
     void DeleteAllEntryRows() override { rows.clear(); }
     void AppendEntryRows(std::vector<EntryRow> batch) override;
     void SetListedCount(const std::wstring& text) override { listedCount = text; }
+    void ShowListNote(const std::wstring& text) override { note = text; }
 
     std::vector<std::wstring> Names() const;
 
     int number = 1;
     std::vector<EntryRow> rows;
     std::wstring listedCount;
+    std::wstring note;
     // Called on the GUI thread after each batch (a row each, see the
     // sandbox), with the row count.
     std::function<void(int)> afterInsert;
