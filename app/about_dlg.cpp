@@ -1,6 +1,6 @@
 #include "app/about_dlg.h"
 
-#include "app/about_menu_item.h"
+#include "controls/about_menu_item.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/repair_state.h"

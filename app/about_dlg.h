@@ -2,7 +2,7 @@
 // menus: product, version and the project's addresses as link buttons.
 #pragma once
 
-#include "app/url_link_button.h"
+#include "controls/url_link_button.h"
 #include "platform/dialog_qt.h"
 
 class CAboutDlg : public platform::CDialog {

@@ -1,10 +1,10 @@
 #include "app/velmor_dlg.h"
 
 #include "app/about_dlg.h"
-#include "app/about_menu_item.h"
 #include "app/second_start.h"
 #include "app/startup_splash.h"
 #include "app/velmor_dlg_auto_proxy.h"
+#include "controls/about_menu_item.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
 #include "log/banners.h"
@@ -58,11 +58,6 @@ CVelmorDlg::PreviewRunner& Runner() {
         preview.DoModal();
     };
     return runner;
-}
-
-void Log(std::initializer_list<const wchar_t*> texts) {
-    for (const wchar_t* text : texts)
-        WriteActivityLog(text);
 }
 
 QString AppFolder() {
@@ -293,8 +288,7 @@ void CVelmorDlg::OnRepair() {
 
 void CVelmorDlg::SetRepairMode(int mode) {
     g_repairMode = mode;
-    Log({L"\r\n", L"\r\n", L"Repair Mode  :      ",
-         mode == 0 ? L"Quick Repair" : L"Advance  Repair", L"\r\n", L"______________", L"\r\n"});
+    LogRepairMode(mode);
 }
 
 void CVelmorDlg::OnQuickRepairRadio() {
@@ -331,7 +325,7 @@ void CVelmorDlg::OnViewLog() {
 }
 
 void CVelmorDlg::OnClearLog() {
-    ClearActivityLog();
+    ClearActivityLog(this);
 }
 
 // The help is a page in the browser, which cannot be asked whether it shows

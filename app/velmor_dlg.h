@@ -91,3 +91,6 @@ private:
     // True while Repair runs the later steps.
     bool m_repairing = false;
 };
+
+// The main dialog; the preview forwards About, View Log, help and Clear Log to it.
+extern CVelmorDlg* g_mainDlg;

@@ -1,8 +1,8 @@
 #include "log/activity_log.h"
 
+#include "identity/app_identity.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
-#include "workflow/repair_state.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -3,11 +3,13 @@
 // call each; the file gets exactly the text given, nothing added.
 #pragma once
 
+#include "platform/message_box.h"
 #include "platform/registry.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +53,16 @@ std::wstring ResolveActivityLogPath();
 std::wstring ReadRegistryString(std::optional<platform::RegistryKey> key,
                                 std::wstring_view valueName);
 
-// Asks whether to clear the log; on Yes deletes it and starts it anew with
-// one line break.
-void ClearActivityLog();
+// Writes `texts` one after another; a failure is ignored like every log
+// failure. The one-text form takes a string of any kind.
+inline void Log(std::wstring_view text) {
+    WriteActivityLog(text);
+}
+inline void Log(std::initializer_list<std::wstring_view> texts) {
+    for (std::wstring_view text : texts)
+        WriteActivityLog(text);
+}
+
+// Asks whether to clear the log, with `owner` as the asking window; on Yes
+// deletes it and starts it anew with one line break.
+void ClearActivityLog(platform::WindowHandle owner);

@@ -3,17 +3,6 @@
 #include "log/activity_log.h"
 #include "platform/version.h"
 
-#include <initializer_list>
-
-namespace {
-
-void Log(std::initializer_list<std::wstring_view> texts) {
-    for (std::wstring_view text : texts)
-        WriteActivityLog(text);
-}
-
-} // namespace
-
 std::wstring LogDateText(const std::tm& local) {
     // The separator is the log's own backslash, not a path separator.
     return std::to_wstring(local.tm_mday) + L"\\" + std::to_wstring(local.tm_mon + 1) + L"\\" +
@@ -50,6 +39,20 @@ void WriteStartBanner(const std::tm& local) {
          L"************************* Step 1 :- Source Files Selection ***********************",
          L"\r\n",
          L"\r\n"});
+}
+
+void WriteAnalysisBanner(int fileCount) {
+    Log({L"\r\n", L"\r\n",
+         L"************************* Step 2 :- Analysis Of Files*****************************",
+         L"\r\n", L"\r\n", L"Total Files Count :", L"    ", std::to_wstring(fileCount), L"\r\n",
+         L"___________________", L"\r\n", L"\r\n"});
+}
+
+void WriteSavingBanner() {
+    Log({L"\r\n", L"\r\n",
+         L"*************************** Step 3 :- Files Saving********************************",
+         L"\r\n", L"\r\n", L"Destination Files Path :", L"\r\n", L"________________________",
+         L"\r\n", L"\r\n"});
 }
 
 void WriteCompletionBanner() {

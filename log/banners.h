@@ -12,6 +12,11 @@ std::wstring LogTimeText(const std::tm& local);
 // of step 1.
 void WriteStartBanner(const std::tm& local);
 
+// The banner of step 2, with the number of source files.
+void WriteAnalysisBanner(int fileCount);
+// The banner of step 3, which heads the destination folders.
+void WriteSavingBanner();
+
 // The saving pass ran to its end (written by the completion dialog).
 void WriteCompletionBanner();
 // The user stopped the saving pass.

@@ -15,7 +15,8 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
     return std::exchange(g_handler, std::move(handler));
 }
 
-int MessageBox(void* owner, const std::wstring& text, const std::wstring& caption, unsigned style) {
+int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+               unsigned style) {
     MessageBoxHandler handler;
     {
         std::lock_guard<std::mutex> lock(g_handlerLock);

@@ -17,8 +17,11 @@ enum MessageBoxStyle : unsigned {
 };
 enum MessageBoxResult : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
-// `owner` is the asking window (a QWidget* in the GUI), or null.
-using MessageBoxHandler = std::function<int(void* owner, const std::wstring& text,
+// The asking window as the core passes it on without knowing its type: the
+// GUI's handler resolves it to its widget. Null asks without an owner.
+using WindowHandle = void*;
+
+using MessageBoxHandler = std::function<int(WindowHandle owner, const std::wstring& text,
                                             const std::wstring& caption, unsigned style)>;
 
 // Installs `handler` and returns the one it replaces.
@@ -26,6 +29,7 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Asks through the installed handler. Without one, a Yes/No question is
 // answered No and a notice OK, so that nothing is done unasked.
-int MessageBox(void* owner, const std::wstring& text, const std::wstring& caption, unsigned style);
+int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+               unsigned style);
 
 } // namespace platform

@@ -1,8 +1,8 @@
 #include "workflow/analysis_dialog.h"
 
-#include "app/about_menu_item.h"
-#include "app/text_progress_ctrl.h"
-#include "app/transparent_static.h"
+#include "controls/about_menu_item.h"
+#include "controls/text_progress_ctrl.h"
+#include "controls/transparent_static.h"
 #include "engine/scan_state.h"
 #include "platform/process.h"
 #include "platform/worker_halt_qt.h"

@@ -41,3 +41,6 @@ private:
 
     AnalysisGuiHost m_host;
 };
+
+// The open analysis dialog, whose bar ReportAnalysisProgress moves.
+extern CProgressBar* g_analysisDlg;

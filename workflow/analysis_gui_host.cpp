@@ -1,6 +1,6 @@
 #include "workflow/analysis_gui_host.h"
 
-#include "app/text_progress_ctrl.h"
+#include "controls/text_progress_ctrl.h"
 #include "platform/gui_host_qt.h"
 #include "workflow/analysis_dialog.h"
 #include "workflow/analysis_list.h"

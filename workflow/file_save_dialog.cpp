@@ -1,7 +1,7 @@
 #include "workflow/file_save_dialog.h"
 
-#include "app/text_progress_ctrl.h"
-#include "app/transparent_static2.h"
+#include "controls/text_progress_ctrl.h"
+#include "controls/transparent_static2.h"
 #include "log/banners.h"
 #include "log/view_log_dialog.h"
 #include "platform/gui_host_qt.h"

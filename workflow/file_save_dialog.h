@@ -70,3 +70,8 @@ private:
     SaveDialogHost m_host;
     PassTotals m_totals;
 };
+
+// The running File Saving dialog, read by ReportSaveProgress.
+extern CFileSave* g_saveDlg;
+// The saving dialog that Save All and Save Current File run modally.
+extern CFileSave* g_fileSaveDlg;

@@ -1,7 +1,7 @@
 #include "workflow/preview_dialog.h"
 
-#include "app/about_menu_item.h"
-#include "app/transparent_static.h"
+#include "controls/about_menu_item.h"
+#include "controls/transparent_static.h"
 #include "log/activity_log.h"
 #include "platform/folder_browser_qt.h"
 #include "platform/process.h"

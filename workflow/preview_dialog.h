@@ -75,3 +75,6 @@ private:
     // Says why the list is empty; made on first use, over the list.
     QLabel* m_listNote = nullptr;
 };
+
+// The open preview; workers reach its list and current file number through it.
+extern CPreview* g_previewDlg;

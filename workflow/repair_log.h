@@ -10,5 +10,8 @@
 // logs the source list, the repair mode and the Skip Preview status.
 void RecordRepairSelection(const std::vector<std::wstring>& paths);
 
+// Logs the repair mode (0 Quick Repair, 1 Advance Repair) as chosen.
+void LogRepairMode(int mode);
+
 // Logs the banner of step 2 with the number of source files.
 void LogAnalysisStart();

@@ -30,12 +30,6 @@ std::wstring g_saveCurrentFolder;
 std::wstring g_saveAllFolder;
 CZipArchive g_savingArchive;
 
-std::wstring g_appTitle = L"Kelvane for Zip";
-std::wstring g_appFolder;
-// Start-up sets it again; having it from the start lets the command line,
-// which runs no start-up, find the same log.
-std::wstring g_appRegistryKey = L"KVZIP";
-
 void AppendSourceFile(const std::wstring& path) {
     auto* node = new SourceFileNode{path, nullptr};
     if (g_sourceFiles == nullptr) {

@@ -6,23 +6,13 @@
 
 #include "engine/file_header.h"
 #include "engine/zip_archive.h"
+#include "identity/app_identity.h"
 #include "platform/file.h"
 #include "platform/worker_thread.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-// Dialogs of the GUI library. The pointers below are defined there, next to
-// their dialogs, not in the core: the core only passes them on as owners.
-class CVelmorDlg;
-class CPreview;
-class CProgressBar;
-class CFileSave;
-class CSaveMsg;
-
-// Longest path or folder text the program keeps: 260 with the terminator.
-inline constexpr std::size_t kMaxPathChars = 259;
 
 // One source archive in the list built by "Repair".
 struct SourceFileNode {
@@ -47,20 +37,7 @@ void FreeSourceFiles();
 // Path of source file `index` (0-based); empty when there is no such file.
 std::wstring GetSourcePath(int index);
 
-// --- Windows and threads (defined in the GUI library) ---
-// The main dialog; the preview forwards About, View Log, help and Clear Log to it.
-extern CVelmorDlg* g_mainDlg;
-// The open preview; workers reach its list and current file number through it.
-extern CPreview* g_previewDlg;
-// The open analysis dialog, whose bar ReportAnalysisProgress moves.
-extern CProgressBar* g_analysisDlg;
-// The running File Saving dialog, read by ReportSaveProgress.
-extern CFileSave* g_saveDlg;
-// The saving dialog that Save All and Save Current File run modally.
-extern CFileSave* g_fileSaveDlg;
-// The overwrite prompt that the saving pass runs for an existing folder.
-extern CSaveMsg* g_overwritePromptDlg;
-
+// --- Threads ---
 // The analysis worker of the open analysis dialog, with its gate.
 extern platform::WorkerThread g_analysisThread;
 
@@ -101,14 +78,6 @@ extern std::wstring g_saveCurrentFolder;
 extern std::wstring g_saveAllFolder;
 // The archive object of the saving pass.
 extern CZipArchive g_savingArchive;
-
-// --- Application identity ---
-// "Kelvane for Zip": caption of every message box and of the main windows.
-extern std::wstring g_appTitle;
-// The installation folder, registry value "FilePath", read at start-up.
-extern std::wstring g_appFolder;
-// The application's key under HKEY_CLASSES_ROOT, read by every registry look-up.
-extern std::wstring g_appRegistryKey;
 
 // Makes the registry value "NameEncoding" (an iconv name such as CP866) the
 // code page of entry names that are neither marked as UTF-8 nor valid UTF-8.

@@ -1,6 +1,6 @@
 #include "workflow/save_dialog_host.h"
 
-#include "app/text_progress_ctrl.h"
+#include "controls/text_progress_ctrl.h"
 #include "platform/gui_host_qt.h"
 #include "res/resource_ids.h"
 #include "workflow/file_save_dialog.h"

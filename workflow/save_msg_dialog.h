@@ -15,3 +15,6 @@ protected:
 private:
     void Choose(int choice);
 };
+
+// The overwrite prompt that the saving pass runs for an existing folder.
+extern CSaveMsg* g_overwritePromptDlg;

@@ -1,7 +1,7 @@
 // kvzip analyse and kvzip repair as a user runs them, compared with the
 // same passes driven in-process through test hosts.
 #include "subprocess.h"
-#include "workflow_hosts.h"
+#include "tests/support/workflow_hosts.h"
 
 #include "engine/scan_state.h"
 #include "log/banners.h"

@@ -1,5 +1,5 @@
 #include "log/activity_log.h"
-#include "log_test_folder.h"
+#include "tests/support/log_test_folder.h"
 
 #include <gtest/gtest.h>
 

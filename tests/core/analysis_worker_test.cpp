@@ -1,5 +1,5 @@
 // The analysis pass of one source file, driven through a recording host.
-#include "workflow_hosts.h"
+#include "tests/support/workflow_hosts.h"
 
 #include "engine/scan_state.h"
 #include "log/activity_log.h"

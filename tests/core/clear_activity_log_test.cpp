@@ -1,7 +1,6 @@
 #include "log/activity_log.h"
-#include "log_test_folder.h"
+#include "tests/support/log_test_folder.h"
 #include "tests/support/scripted_message_box.h"
-#include "workflow/repair_state.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +15,6 @@ protected:
         m_folder.WriteStore(m_data.string(), std::nullopt);
         LogTestFolder::Write(m_log, "\r\nold line");
     }
-    void TearDown() override { g_mainDlg = nullptr; }
-
     LogTestFolder m_folder;
     const fs::path m_data = m_folder.Root() / "data";
     const fs::path m_log = m_data / "Activity Log.txt";
@@ -27,9 +24,8 @@ protected:
 
 TEST_F(ClearLog, AnsweredYesLeavesOneLineBreak) {
     // Any address will do: the owner is only passed on.
-    g_mainDlg = reinterpret_cast<CVelmorDlg*>(&m_folder);
     ScriptedMessageBox boxes{platform::IDYES};
-    ClearActivityLog();
+    ClearActivityLog(&m_folder);
     EXPECT_EQ(LogTestFolder::Read(m_log), "\r\n");
 
     const auto asked = boxes.AskedBoxes();
@@ -38,12 +34,12 @@ TEST_F(ClearLog, AnsweredYesLeavesOneLineBreak) {
     EXPECT_EQ(asked[0].caption, L"Kelvane for Zip");
     EXPECT_EQ(asked[0].style,
               unsigned(platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL));
-    EXPECT_EQ(asked[0].owner, static_cast<void*>(g_mainDlg));
+    EXPECT_EQ(asked[0].owner, static_cast<void*>(&m_folder));
 }
 
 TEST_F(ClearLog, AnsweredNoLeavesTheLogAlone) {
     ScriptedMessageBox boxes{platform::IDNO};
-    ClearActivityLog();
+    ClearActivityLog(nullptr);
     EXPECT_EQ(LogTestFolder::Read(m_log), "\r\nold line");
     EXPECT_EQ(boxes.AskedBoxes().size(), 1u);
     EXPECT_EQ(boxes.AskedBoxes()[0].owner, nullptr);
@@ -56,7 +52,7 @@ TEST_F(ClearLog, ClearsTheLogBeingWrittenInTheLogPathFolder) {
     LogTestFolder::Write(logs / "Activity Log.txt", "\r\ncurrent");
 
     ScriptedMessageBox boxes{platform::IDYES};
-    ClearActivityLog();
+    ClearActivityLog(nullptr);
     EXPECT_EQ(LogTestFolder::Read(logs / "Activity Log.txt"), "\r\n");
     EXPECT_EQ(LogTestFolder::Read(m_log), "\r\nold line");
 }
@@ -64,6 +60,6 @@ TEST_F(ClearLog, ClearsTheLogBeingWrittenInTheLogPathFolder) {
 TEST_F(ClearLog, ClearsAReadOnlyLogToo) {
     fs::permissions(m_log, fs::perms::owner_read);
     ScriptedMessageBox boxes{platform::IDYES};
-    ClearActivityLog();
+    ClearActivityLog(nullptr);
     EXPECT_EQ(LogTestFolder::Read(m_log), "\r\n");
 }

@@ -1,6 +1,6 @@
 // The fixed blocks of log lines around a run: the start, "Repair", and the
 // end banners, byte for byte.
-#include "workflow_hosts.h"
+#include "tests/support/workflow_hosts.h"
 
 #include "engine/scan_state.h"
 #include "log/banners.h"

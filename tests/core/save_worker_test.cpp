@@ -1,5 +1,5 @@
 // The saving pass, both modes, driven through a recording host.
-#include "workflow_hosts.h"
+#include "tests/support/workflow_hosts.h"
 
 #include "engine/scan_state.h"
 #include "platform/message_box.h"

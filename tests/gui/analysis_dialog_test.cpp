@@ -1,4 +1,4 @@
-#include "app/text_progress_ctrl.h"
+#include "controls/text_progress_ctrl.h"
 #include "engine/scan_state.h"
 #include "platform/process.h"
 #include "platform/text.h"

@@ -1,4 +1,4 @@
-#include "app/about_menu_item.h"
+#include "controls/about_menu_item.h"
 #include "platform/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"

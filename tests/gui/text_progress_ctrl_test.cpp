@@ -1,4 +1,4 @@
-#include "app/text_progress_ctrl.h"
+#include "controls/text_progress_ctrl.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,5 +1,5 @@
-#include "app/transparent_static.h"
-#include "app/transparent_static2.h"
+#include "controls/transparent_static.h"
+#include "controls/transparent_static2.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "app/url_link_button.h"
+#include "controls/url_link_button.h"
 #include "platform/shell_open_qt.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 #include "log/view_log_dialog.h"
 #include "platform/shell_open_qt.h"
 #include "res/resource_ids.h"
-#include "tests/core/log_test_folder.h"
 #include "tests/gui/process_hooks.h"
+#include "tests/support/log_test_folder.h"
 #include "tests/support/scripted_message_box.h"
 #include "workflow/repair_state.h"
 

@@ -3,7 +3,7 @@
 // the old text stays behind.
 #pragma once
 
-#include "app/elided_label.h"
+#include "controls/elided_label.h"
 #include "platform/dialog_qt.h"
 
 class CTransparentStatic : public CElidedLabel, public platform::IWindowText {

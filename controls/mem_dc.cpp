@@ -1,4 +1,4 @@
-#include "app/mem_dc.h"
+#include "controls/mem_dc.h"
 
 #include <QPaintDevice>
 

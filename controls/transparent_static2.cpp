@@ -1,4 +1,4 @@
-#include "app/transparent_static2.h"
+#include "controls/transparent_static2.h"
 
 #include <QPainter>
 

@@ -3,7 +3,7 @@
 // snapshot under every new text.
 #pragma once
 
-#include "app/elided_label.h"
+#include "controls/elided_label.h"
 #include "platform/dialog_qt.h"
 
 #include <QPixmap>

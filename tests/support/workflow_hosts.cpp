@@ -1,4 +1,4 @@
-#include "workflow_hosts.h"
+#include "tests/support/workflow_hosts.h"
 
 #include "engine/scan_state.h"
 #include "log/activity_log.h"

@@ -1,4 +1,4 @@
-#include "log_test_folder.h"
+#include "tests/support/log_test_folder.h"
 
 #include <clocale>
 #include <cstdlib>

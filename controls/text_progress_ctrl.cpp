@@ -1,6 +1,6 @@
-#include "app/text_progress_ctrl.h"
+#include "controls/text_progress_ctrl.h"
 
-#include "app/mem_dc.h"
+#include "controls/mem_dc.h"
 
 #include <QPainter>
 #include <QPalette>

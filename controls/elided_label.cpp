@@ -1,4 +1,4 @@
-#include "app/elided_label.h"
+#include "controls/elided_label.h"
 
 #include <QHelpEvent>
 #include <QPainter>

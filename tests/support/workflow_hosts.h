@@ -2,8 +2,8 @@
 // that gives each test its own log file and a clean repair state.
 #pragma once
 
-#include "log_test_folder.h"
 #include "platform/worker_gate.h"
+#include "tests/support/log_test_folder.h"
 #include "workflow/analysis_host.h"
 #include "workflow/save_host.h"
 

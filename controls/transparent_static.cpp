@@ -1,4 +1,4 @@
-#include "app/transparent_static.h"
+#include "controls/transparent_static.h"
 
 CTransparentStatic::CTransparentStatic(QWidget* parent) : CElidedLabel(parent) {
     setAutoFillBackground(false);
