@@ -180,7 +180,7 @@ int RunAnalyse(const std::vector<std::string>& words) {
     for (int number = 1; number <= count && !interrupt.Interrupted(); ++number) {
         ArchiveResult result;
         result.path = paths[static_cast<std::size_t>(number - 1)];
-        result.missing = GetPathKind(result.path) != 1;
+        result.missing = GetPathKind(result.path) != PathKind::file;
         std::uint64_t size = 0;
         if (!result.missing) {
             CFile file;

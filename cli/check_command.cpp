@@ -89,7 +89,7 @@ int RunCheck(const std::vector<std::string>& words) {
         // A file that is gone, unreadable or holds no entry at all is not
         // an archive that checks out, whatever its empty tally says.
         std::string why;
-        if (GetPathKind(path) != 1)
+        if (GetPathKind(path) != PathKind::file)
             why = "file missing";
         else if (result.Unreadable())
             why = result.error              ? result.error->reason

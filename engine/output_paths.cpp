@@ -53,21 +53,21 @@ std::wstring GetFolderPart(const std::wstring& path) {
     return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
 }
 
-int GetPathKind(const std::wstring& path) {
+PathKind GetPathKind(const std::wstring& path) {
     struct stat st {};
     if (::stat(platform::EncodeLocal(path).c_str(), &st) != 0)
-        return 0;
-    return S_ISDIR(st.st_mode) ? -1 : 1;
+        return PathKind::nothing;
+    return S_ISDIR(st.st_mode) ? PathKind::folder : PathKind::file;
 }
 
 bool CreateFolderPath(std::wstring path) {
     while (!path.empty() && path.back() == kSep)
         path.pop_back();
-    if (GetFolderPart(path) == path || GetPathKind(path) == -1)
+    if (GetFolderPart(path) == path || GetPathKind(path) == PathKind::folder)
         return true;
     if (!CreateFolderPath(GetFolderPart(path)))
         return false;
     if (::mkdir(platform::EncodeLocal(path).c_str(), 0777) == 0)
         return true;
-    return errno == EEXIST && GetPathKind(path) == -1;
+    return errno == EEXIST && GetPathKind(path) == PathKind::folder;
 }

@@ -14,8 +14,10 @@ std::optional<std::wstring> GetEntryRelativePath(const std::wstring& name);
 // The drive and folder part of `path`, with its trailing separator.
 std::wstring GetFolderPart(const std::wstring& path);
 
-// -1 for an existing folder, 1 for an existing file, 0 for nothing.
-int GetPathKind(const std::wstring& path);
+// What a path names on disk; a link is followed.
+enum class PathKind { nothing, file, folder };
+
+PathKind GetPathKind(const std::wstring& path);
 
 // Makes every missing folder of `path`.
 bool CreateFolderPath(std::wstring path);

@@ -58,11 +58,6 @@ void WorkerGate::Stop() {
     UpdateAttention();
 }
 
-bool WorkerGate::StopRequested() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_stop;
-}
-
 GateState WorkerGate::WaitUntilHalted() {
     std::unique_lock<std::mutex> lock(m_lock);
     while (true) {

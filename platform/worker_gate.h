@@ -43,7 +43,6 @@ public:
 
     // Makes the worker unwind at its next checkpoint, even if it is halted.
     void Stop();
-    bool StopRequested() const;
 
     // Waits until the worker sits blocked in a checkpoint or has finished.
     // Returns Running at once when nothing asks it to halt, since it never would.

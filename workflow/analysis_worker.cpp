@@ -10,6 +10,7 @@
 #include "workflow/analysis_format.h"
 #include "workflow/analysis_host.h"
 #include "workflow/bar_position.h"
+#include "workflow/pass_run.h"
 #include "workflow/repair_state.h"
 #include "workflow/signature_probe.h"
 
@@ -72,30 +73,15 @@ struct AnalysisRun {
 
 AnalysisRun* g_analysisRun = nullptr;
 
-class RunScope {
-public:
-    explicit RunScope(AnalysisRun& run) { g_analysisRun = &run; }
-    ~RunScope() { g_analysisRun = nullptr; }
-};
-
-// g_analysisScanActive is 1 exactly while the worker is inside the engine,
-// also when a stop unwinds it from there.
-class ScanActiveScope {
-public:
-    ScanActiveScope() { g_analysisScanActive = 1; }
-    ~ScanActiveScope() { g_analysisScanActive = 0; }
-};
-
-void Log(const std::wstring& text) {
-    WriteActivityLog(text);
-}
+// The analysis bar may reach 99 while the scan runs.
+constexpr ScanPace kAnalysisPace{2000, 99};
 
 // Opens the archive and lists its entries; the list keeps what was found
 // before an error in the scan.
 void ListEntries(AnalysisRun& run, const std::wstring& path) {
     bool readable = true;
     {
-        ScanActiveScope scanning;
+        ScanActiveScope scanning(g_analysisScanActive);
         try {
             g_analysisArchive.OpenArchive(path, 0);
         } catch (const CZipException& e) {
@@ -166,7 +152,7 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     }
     // Too short to hold anything worth scanning.
     run.source.problem = SourceProblem::noZipData;
-    if (g_scanLength <= 100) {
+    if (g_scanLength <= kShortestProbedFile) {
         g_scanFile.Close();
         return;
     }
@@ -190,7 +176,7 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
 int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
     g_analysisProgressSink = &ReportAnalysisProgress;
     AnalysisRun run(host, gate);
-    RunScope scope(run);
+    RunScope scope(g_analysisRun, run);
 
     const int number = host.CurrentFileNumber();
     const std::wstring path = GetSourcePath(number - 1);
@@ -206,7 +192,7 @@ int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
     run.source.source = {number, g_sourceFileCount, path, {}};
     host.SourceStarted(run.source.source);
 
-    if (GetPathKind(path) == 1)
+    if (GetPathKind(path) == PathKind::file)
         Analyse(run, path);
     else
         run.source.problem = SourceProblem::missing;
@@ -222,15 +208,6 @@ int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
 }
 
 unsigned ReportAnalysisProgress(std::uint64_t position, std::uint64_t total) {
-    AnalysisRun* run = g_analysisRun;
-    if (run == nullptr)
-        return 0;
-    run->gate.Checkpoint();
-    int value =
-        LaggingReportPosition(position, total, run->scanPercent, g_progressCreepCount, 2000);
-    if (value >= 100)
-        value = 99;
-    run->Scanned(value);
-    run->gate.Checkpoint();
+    FollowScanReport(g_analysisRun, position, total, g_progressCreepCount, kAnalysisPace);
     return 0;
 }

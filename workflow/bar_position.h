@@ -24,12 +24,6 @@ public:
         if (position > m_position)
             Set(position);
     }
-    // Moves one step at a time, as a bar set at every offset of a walk would.
-    void StepTo(int position) {
-        while (m_position < position)
-            Set(m_position + 1);
-        Set(position);
-    }
 
 private:
     std::function<void(int)> m_show;
@@ -55,6 +49,10 @@ inline int EntriesPosition(std::uint64_t done, std::uint64_t total, bool last) {
     const std::uint64_t share = total == 0 ? 0 : done * (100 - kScanShare) / total;
     return kScanShare + static_cast<int>(std::min<std::uint64_t>(share, 100 - kScanShare - 1));
 }
+
+// Where the probe that starts both passes stops, short of the 100 that
+// only the finished pass shows.
+inline constexpr int kProbeCeiling = 98;
 
 // The bar position for a scan report of `position` out of `total` when the
 // bar stands at `current`: position x 100 / total (at most 100), except that

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 bool DestinationExists(const std::wstring& folder) {
-    return !folder.empty() && GetPathKind(folder) == -1;
+    return !folder.empty() && GetPathKind(folder) == PathKind::folder;
 }
 
 bool DestinationWritable(const std::wstring& folder) {

@@ -4,11 +4,13 @@
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
+#include "log/banners.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/worker_gate.h"
 #include "workflow/bar_position.h"
 #include "workflow/overwrite_choice.h"
+#include "workflow/pass_run.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_host.h"
 #include "workflow/save_state.h"
@@ -76,24 +78,13 @@ struct SaveRun {
 
 SaveRun* g_saveRun = nullptr;
 
-class RunScope {
-public:
-    explicit RunScope(SaveRun& run) { g_saveRun = &run; }
-    ~RunScope() { g_saveRun = nullptr; }
-};
-
-class ScanActiveScope {
-public:
-    ScanActiveScope() { g_savingScanActive = 1; }
-    ~ScanActiveScope() { g_savingScanActive = 0; }
-};
-
-void Log(const std::wstring& text) {
-    WriteActivityLog(text);
-}
+// The saving bar holds at 98 while the scan runs, like the probe, and
+// creeps at half the analysis pace: both passes get the same reports, and
+// its bar has the writes still to show.
+constexpr ScanPace kSavePace{4000, 98};
 
 bool Exists(const std::wstring& path) {
-    return GetPathKind(path) != 0;
+    return GetPathKind(path) != PathKind::nothing;
 }
 
 // One level only; missing parents are made by the extraction. Below the
@@ -168,7 +159,7 @@ void CountEntry(SaveRun& run, const ExtractReport& report) {
 // is given up and the next ones are still tried.
 void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
     {
-        ScanActiveScope scanning;
+        ScanActiveScope scanning(g_savingScanActive);
         try {
             g_savingArchive.OpenArchive(g_saveSourcePath, 0);
         } catch (const CException& e) {
@@ -223,7 +214,7 @@ void SaveSource(SaveRun& run) {
         Fail(run, SourceProblem::unreadable, e.GetReason());
         return;
     }
-    if (length <= 100) {
+    if (length <= kShortestProbedFile) {
         Fail(run, SourceProblem::noZipData, {});
         return;
     }
@@ -243,7 +234,7 @@ void SaveSource(SaveRun& run) {
 // Saves the source into its folder, logged already. A source that has
 // gone since it was chosen is passed over.
 void SaveIfPresent(SaveRun& run) {
-    if (GetPathKind(g_saveSourcePath) != 1) {
+    if (GetPathKind(g_saveSourcePath) != PathKind::file) {
         Fail(run, SourceProblem::missing, {});
         return;
     }
@@ -319,16 +310,11 @@ void SaveAllFiles(SaveRun& run) {
 unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
     g_savingProgressSink = &ReportSaveProgress;
     SaveRun run(host, gate);
-    RunScope scope(run);
+    RunScope scope(g_saveRun, run);
     PrepareSafeguards(run);
 
     g_saveFileIndex = 0;
-    for (const wchar_t* text :
-         {L"\r\n", L"\r\n",
-          L"*************************** Step 3 :- Files Saving********************************",
-          L"\r\n", L"\r\n", L"Destination Files Path :", L"\r\n", L"________________________",
-          L"\r\n", L"\r\n"})
-        Log(text);
+    WriteSavingBanner();
     run.overall.Set(0);
 
     const wchar_t sep = platform::kNativeSeparator;
@@ -348,15 +334,6 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
 }
 
 unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length) {
-    SaveRun* run = g_saveRun;
-    if (run == nullptr)
-        return 0;
-    run->gate.Checkpoint();
-    int p =
-        LaggingReportPosition(position, length, run->scanPercent, g_saveProgressCreepCount, 4000);
-    if (p >= 100)
-        p = 98;
-    run->Scanned(p);
-    run->gate.Checkpoint();
+    FollowScanReport(g_saveRun, position, length, g_saveProgressCreepCount, kSavePace);
     return 0;
 }

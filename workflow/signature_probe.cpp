@@ -4,6 +4,7 @@
 #include "engine/signature_search.h"
 #include "platform/file.h"
 #include "platform/worker_gate.h"
+#include "workflow/bar_position.h"
 
 #include <algorithm>
 #include <vector>
@@ -14,7 +15,7 @@ constexpr std::size_t kBlockSize = 1024 * 1024;
 
 int PercentAt(std::uint64_t offset, std::uint64_t length) {
     const std::uint64_t percent = offset * 100 / length;
-    return percent >= 100 ? 98 : static_cast<int>(percent);
+    return percent >= 100 ? kProbeCeiling : static_cast<int>(percent);
 }
 
 } // namespace

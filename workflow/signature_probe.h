@@ -10,8 +10,12 @@ namespace platform {
 class WorkerGate;
 }
 
+// A file of this many bytes or fewer is passed over as holding no ZIP data:
+// too short for a local header with anything after it worth saving.
+inline constexpr std::uint64_t kShortestProbedFile = 100;
+
 // Probes `file` (`length` bytes) from offset 0. `showPercent` gets every
-// position the bar takes (98 at most). A read error closes the file and the
+// position the bar takes (kProbeCeiling at most). A read error closes the file and the
 // probe goes on finding nothing, as every later read would fail the same way.
 // Returns true with `found` set at the first signature.
 bool ProbeForLocalHeader(CFile& file, std::uint64_t length, platform::WorkerGate& gate,

@@ -50,9 +50,9 @@ TEST(FolderPart, KeepsTheTrailingSeparator) {
 TEST(PathKind, FolderFileOrNothing) {
     TempDir dir;
     WriteFileBytes(dir / "f", "x");
-    EXPECT_EQ(GetPathKind(Wide(dir.Path())), -1);
-    EXPECT_EQ(GetPathKind(Wide(dir / "f")), 1);
-    EXPECT_EQ(GetPathKind(Wide(dir / "none")), 0);
+    EXPECT_EQ(GetPathKind(Wide(dir.Path())), PathKind::folder);
+    EXPECT_EQ(GetPathKind(Wide(dir / "f")), PathKind::file);
+    EXPECT_EQ(GetPathKind(Wide(dir / "none")), PathKind::nothing);
 }
 
 TEST(CreateFolders, MakesEveryMissingLevelAndFailsOnAFile) {
