@@ -242,6 +242,8 @@ void CVelmorDlg::OnRepair() {
     LogAnalysisStart();
     if (const PreviewRunner& runner = Runner())
         runner(*this);
+    // The run is over: the password given for its archives goes with it.
+    g_runPassword.Clear();
     showNormal();
 }
 

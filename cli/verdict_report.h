@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/archive_report.h"
+#include "cli/password_input.h"
 #include "engine/zip_archive.h"
 
 #include <cstddef>
@@ -40,8 +41,9 @@ struct ArchiveVerdicts {
     bool Unreadable() const { return tally.Files() + tally.folders == 0; }
 };
 
-// Opens `path` with the chosen scan and extracts every entry below
-// `folder`, or only decodes it when there is none; `each` sees every
-// report in order.
+// Opens `path` with the chosen scan, gives it its password from
+// `passwords` and extracts every entry below `folder`, or only decodes it
+// when there is none; `each` sees every report in order.
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
+                            PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each);

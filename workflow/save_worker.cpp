@@ -1,6 +1,7 @@
 #include "workflow/save_worker.h"
 
 #include "engine/output_paths.h"
+#include "engine/password_choice.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
 #include "platform/message_box.h"
@@ -121,6 +122,10 @@ void ExtractAll(SaveRun& run, Mode mode) {
     }
     if (g_entryCount == 0 && !run.source.error.empty())
         run.source.problem = SourceProblem::unreadable;
+    ChoosePassword(g_savingArchive, g_runPassword,
+                   [&run](bool again, Password& answer, bool& forAll) {
+                       return run.host.AskPassword(g_saveSourcePath, again, answer, forAll);
+                   });
     const int base = run.current.Get();
     for (int k = 0; k < g_entryCount; ++k) {
         run.gate.Checkpoint();
@@ -149,6 +154,7 @@ void ExtractAll(SaveRun& run, Mode mode) {
     }
     g_entryCount = 0;
     g_savingArchive.CloseArchive(true);
+    g_savingArchive.SetPassword(Password());
 }
 
 // Probes the source file and, when it holds a local header, saves it.

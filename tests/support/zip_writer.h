@@ -36,6 +36,12 @@ struct EntrySpec {
     std::optional<std::uint16_t> extraLength;
     // Bytes stored as the data instead of the encoded content.
     std::optional<std::string> rawData;
+    // Encrypted with this password when not empty: with the traditional
+    // cipher, or with AES of strength 1..3 (128, 192, 256 bits) as AE-1 or
+    // AE-2 (no CRC stored).
+    std::string password;
+    int aesStrength = 0;
+    std::uint16_t aesVersion = 2;
 };
 
 // Where an added entry landed and what it truly holds.
