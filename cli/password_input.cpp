@@ -47,14 +47,14 @@ bool PromptOnTerminal(const std::string& prompt, Password& answer) {
         termios quiet = saved;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
-        tcsetattr(tty, TCSAFLUSH, &quiet);
+        tcsetattr(tty, TCSANOW, &quiet);
     }
     if (write(tty, prompt.data(), prompt.size()) < 0) {
         // Nothing to do: the read below still takes the answer.
     }
     const bool read = ReadLine(tty, answer);
     if (hasTerm)
-        tcsetattr(tty, TCSAFLUSH, &saved);
+        tcsetattr(tty, TCSANOW, &saved);
     close(tty);
     return read;
 }
