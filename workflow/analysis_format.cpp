@@ -1,5 +1,6 @@
 #include "workflow/analysis_format.h"
 
+#include "engine/entry_verdict.h"
 #include "engine/file_header.h"
 #include "workflow/entry_row.h"
 
@@ -57,6 +58,7 @@ EntryRow MakeEntryRow(const CFileHeader& header) {
                                                  header.uncompressedSize);
     row.modifiedTime = header.GetModifiedTime();
     row.crc = header.storedCrc;
+    row.encrypted = IsEncrypted(header);
     row.texts[columnFileName] = header.name;
     row.texts[columnUncompressedSize] = FormatSizeText(header.uncompressedSize);
     row.texts[columnCompressedSize] = FormatSizeText(header.compressedSize);

@@ -18,6 +18,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QTreeWidget>
 #include <utility>
 #include <vector>
@@ -352,6 +354,31 @@ int CPreview::EntryRowCount() const {
     return m_entryList ? m_entryList->topLevelItemCount() : 0;
 }
 
+namespace {
+
+// The mark of an encrypted entry: a small padlock, drawn so that no theme
+// or picture file is needed.
+const QIcon& EncryptedMark() {
+    static const QIcon icon = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(90, 90, 90), 2));
+        painter.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16);
+        painter.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+        painter.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+        painter.setPen(QPen(QColor(120, 80, 0), 1));
+        painter.setBrush(QColor(230, 170, 30));
+        painter.drawRoundedRect(QRectF(2.5, 7.5, 11, 7.5), 1.5, 1.5);
+        painter.fillRect(QRectF(7.25, 9.5, 1.5, 3), QColor(90, 60, 0));
+        return QIcon(pixmap);
+    }();
+    return icon;
+}
+
+} // namespace
+
 void CPreview::DeleteAllEntryRows() {
     if (m_entryList)
         m_entryList->clear();
@@ -366,6 +393,11 @@ void CPreview::AppendEntryRows(std::vector<EntryRow> rows) {
         for (int column = 0; column < entryColumnCount; ++column)
             item->setText(column,
                           QString::fromStdWString(entry.texts[static_cast<std::size_t>(column)]));
+        if (entry.encrypted) {
+            item->setIcon(columnFileName, EncryptedMark());
+            item->setToolTip(columnFileName,
+                             QStringLiteral("Encrypted: its password is asked before saving"));
+        }
         items.append(item);
     }
     m_entryList->addTopLevelItems(items);
