@@ -64,7 +64,7 @@ std::string Printable(const std::wstring& text) {
 
 void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header) {
     json.BeginObject()
-        .Number("index", static_cast<std::int64_t>(index))
+        .Number("index", index)
         .String("name", header.name)
         .Number("flags", header.flags)
         .Number("method", header.method)

@@ -83,7 +83,8 @@ int RunCheck(const std::vector<std::string>& words) {
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
         const ArchiveVerdicts result = WalkArchive(
-            path, nullptr, options.advanced, passwords, [&](std::size_t i, const ExtractReport& r) {
+            path, nullptr, options.advanced, nullptr, passwords,
+            [&](std::size_t i, const ExtractReport& r) {
                 if (options.json) {
                     json.BeginObject()
                         .Number("index", static_cast<std::int64_t>(i))

@@ -3,6 +3,7 @@
 #include "cli/archive_report.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "cli/verdict_report.h"
 #include "engine/scan_state.h"
@@ -44,9 +45,13 @@ const char kExtractUsage[] =
     "nothing but separators and dots, or a compression method no ZIP writer\n"
     "uses: what a false header gives) is counted apart and shown with\n"
     "--verbose. An entry whose path another entry's name had already taken\n"
-    "is saved with \" (2)\" before its extension, and reported.\n"
+    "is saved with \" (2)\" before its extension, and reported. No file of\n"
+    "the archive is ever written over, and links already below DIR are not\n"
+    "followed. Ctrl+C stops inside an entry and keeps its partial file; a\n"
+    "second Ctrl+C ends at once.\n"
     "Exit codes: 0 scanned (even with damaged, partial or unsaved entries;\n"
-    "see kvzip check), 1 the archive could not be opened or read, 2 usage.\n";
+    "see kvzip check), 1 the archive could not be opened or read, or a file\n"
+    "could not be written, 2 usage, 130 interrupted.\n";
 
 } // namespace
 
@@ -82,8 +87,13 @@ int RunExtract(const std::vector<std::string>& words) {
             .String("destination", folder)
             .String("mode", options.advanced ? "advanced" : "quick")
             .BeginArray("entries");
+    InterruptWatch interrupt([] {});
+    ExtractSafeguards safeguards;
+    safeguards.destination = folder;
+    safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
+    passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(
-        path, &folder, options.advanced, passwords,
+        path, &folder, options.advanced, &safeguards, passwords,
         [&](std::size_t i, const ExtractReport& report) {
             bytes += report.bytesWritten;
             if (options.json) {
@@ -104,15 +114,21 @@ int RunExtract(const std::vector<std::string>& words) {
                      result.error->reason.c_str(),
                      result.entryCount > 0 ? " (the entries found before it were extracted)" : "");
 
+    const bool interrupted = interrupt.Interrupted();
     if (options.json) {
         json.EndArray().Number("entryCount", static_cast<std::int64_t>(result.entryCount));
         WriteErrorJson(json, result.error);
         WriteTallyJson(json, "summary", result.tally);
-        json.Number("bytesWritten", static_cast<std::int64_t>(bytes)).EndObject();
+        json.Number("bytesWritten", static_cast<std::int64_t>(bytes))
+            .Bool("interrupted", interrupted)
+            .EndObject();
         std::printf("%s\n", json.Text().c_str());
     } else {
-        std::printf("%s; %llu bytes written to %s\n", VerdictSummary(result.tally).c_str(),
-                    static_cast<unsigned long long>(bytes), options.operands[1].c_str());
+        std::printf("%s; %llu bytes written to %s%s\n", VerdictSummary(result.tally).c_str(),
+                    static_cast<unsigned long long>(bytes), options.operands[1].c_str(),
+                    interrupted ? " (interrupted)" : "");
     }
-    return result.error ? exitUnreadable : exitOk;
+    if (interrupted)
+        return exitInterrupted;
+    return result.error || result.failed > 0 ? exitUnreadable : exitOk;
 }

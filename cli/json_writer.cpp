@@ -96,10 +96,6 @@ JsonWriter& JsonWriter::String(std::string_view key, std::string_view utf8) {
     return Raw(key, JsonString(utf8));
 }
 
-JsonWriter& JsonWriter::Number(std::string_view key, std::int64_t value) {
-    return Raw(key, std::to_string(value));
-}
-
 JsonWriter& JsonWriter::Bool(std::string_view key, bool value) {
     return Raw(key, value ? "true" : "false");
 }

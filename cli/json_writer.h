@@ -1,6 +1,7 @@
 // Just enough JSON for the command line's reports.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,7 +20,10 @@ public:
     JsonWriter& Key(std::string_view key);
     JsonWriter& String(std::string_view key, const std::wstring& value);
     JsonWriter& String(std::string_view key, std::string_view utf8);
-    JsonWriter& Number(std::string_view key, std::int64_t value);
+    // Any integer as it stands: 64-bit sizes and offsets stay exact.
+    template <std::integral T> JsonWriter& Number(std::string_view key, T value) {
+        return Raw(key, std::to_string(value));
+    }
     JsonWriter& Bool(std::string_view key, bool value);
     JsonWriter& Null(std::string_view key);
     // Appends an already formed JSON value under `key`.

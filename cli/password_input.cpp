@@ -1,10 +1,13 @@
 #include "cli/password_input.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,9 +38,57 @@ bool ReadLine(int fd, Password& line) {
     return any;
 }
 
+volatile std::sig_atomic_t g_promptSignal = 0;
+
+void NoteSignal(int signal) {
+    g_promptSignal = signal;
+}
+
+// Waits for a whole line on `tty` (the terminal hands one over only on
+// Enter). False when interrupted first: a signal this thread takes itself
+// (then `signal` is set), or `stopped` when another thread takes them.
+bool AwaitLine(int tty, const std::function<bool()>& stopped, int& signal) {
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    const bool watched = sigismember(&mask, SIGINT) == 1;
+    struct sigaction note {};
+    note.sa_handler = NoteSignal;
+    sigemptyset(&note.sa_mask);
+    // No SA_RESTART: the signal must end the wait.
+    struct sigaction oldInt {
+    }, oldTerm{};
+    if (!watched) {
+        g_promptSignal = 0;
+        sigaction(SIGINT, &note, &oldInt);
+        sigaction(SIGTERM, &note, &oldTerm);
+    }
+    bool ready = false;
+    for (;;) {
+        pollfd wait{tty, POLLIN, 0};
+        const int n = poll(&wait, 1, 100);
+        if (!watched && g_promptSignal != 0)
+            break;
+        if (watched && stopped && stopped())
+            break;
+        if (n > 0) {
+            ready = true;
+            break;
+        }
+        if (n < 0 && errno != EINTR)
+            break;
+    }
+    if (!watched) {
+        sigaction(SIGINT, &oldInt, nullptr);
+        sigaction(SIGTERM, &oldTerm, nullptr);
+        signal = g_promptSignal;
+    }
+    return ready;
+}
+
 // The prompt goes to the terminal itself, so that it is seen even when the
 // output is redirected; echo is off while the password is typed.
-bool PromptOnTerminal(const std::string& prompt, Password& answer) {
+bool PromptOnTerminal(const std::string& prompt, const std::function<bool()>& stopped,
+                      Password& answer) {
     const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)
         return false;
@@ -52,10 +103,17 @@ bool PromptOnTerminal(const std::string& prompt, Password& answer) {
     if (write(tty, prompt.data(), prompt.size()) < 0) {
         // Nothing to do: the read below still takes the answer.
     }
-    const bool read = ReadLine(tty, answer);
+    int signal = 0;
+    const bool read = AwaitLine(tty, stopped, signal) && ReadLine(tty, answer);
     if (hasTerm)
         tcsetattr(tty, TCSANOW, &saved);
+    if (!read && (signal != 0 || (stopped && stopped())) && write(tty, "\n", 1) < 0) {
+        // The line after the prompt only tidies the terminal.
+    }
     close(tty);
+    // Honoured as it would have been without the prompt, echo now back on.
+    if (signal != 0)
+        raise(signal);
     return read;
 }
 
@@ -96,6 +154,6 @@ PasswordAsk CommandLineAsk(PasswordInput& input, const std::string& archive) {
             again ? "The password does not fit " + archive +
                         ".\nPassword (empty to leave its encrypted entries): "
                   : "Password for " + archive + " (empty to leave its encrypted entries): ";
-        return PromptOnTerminal(prompt, answer) && !answer.Empty();
+        return PromptOnTerminal(prompt, input.stopped, answer) && !answer.Empty();
     };
 }

@@ -7,6 +7,7 @@
 #include "engine/password.h"
 #include "engine/password_choice.h"
 
+#include <functional>
 #include <string>
 
 struct PasswordInput {
@@ -16,6 +17,9 @@ struct PasswordInput {
     bool prompt = false;
     // The run's password: the one given, or the last answer that fitted.
     Password run;
+    // Polled while the prompt waits: true (Ctrl+C seen by the command's
+    // InterruptWatch) gives up the question.
+    std::function<bool()> stopped;
 };
 
 // Fills `input` from the file (when `file` is not empty) or the
@@ -23,5 +27,6 @@ struct PasswordInput {
 // first line is empty.
 std::string LoadPasswordInput(const std::string& file, PasswordInput& input);
 
-// Asks on the terminal for the password of `archive` when allowed to.
+// Asks on the terminal for the password of `archive` when allowed to. An
+// interrupt gives up the question with the terminal's echo restored.
 PasswordAsk CommandLineAsk(PasswordInput& input, const std::string& archive);

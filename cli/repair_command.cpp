@@ -23,6 +23,7 @@
 #include "workflow/save_worker.h"
 
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -48,7 +49,7 @@ const char kRepairUsage[] =
     "                     ask (default; needs a terminal), yes or no (for each\n"
     "                     folder), yes-to-all or no-to-all\n"
     "  --log FILE         write the activity log to FILE instead of the one the\n"
-    "                     registry store names\n"
+    "                     registry store names (never one of the archives)\n"
     "  --verbose          print a line for every entry, verified ones too\n"
     "  --name-encoding NAME\n"
     "                     code page of names not in UTF-8 (default: the\n"
@@ -63,11 +64,13 @@ const char kRepairUsage[] =
     "Progress goes to stderr, with a line for each entry that is not verified\n"
     "(damaged, partial or not saved, see kvzip extract --help) and a summary\n"
     "for each archive and for the run: N files: A verified, B damaged,\n"
-    "C partial, D not saved. Ctrl+C writes the abort banner to the log and\n"
-    "stops at the next safe point; files already written stay. Exit codes:\n"
-    "0 every archive processed (even with damaged or partial entries), 1 an\n"
-    "archive could not be read or an output not written, 2 usage,\n"
-    "130 interrupted.\n";
+    "C partial, D not saved. Links already below DIR are not followed, and no\n"
+    "archive of the run is ever written over. Ctrl+C writes the abort banner\n"
+    "to the log and stops at the next safe point, inside an entry too (its\n"
+    "partial file is kept); files already written stay, and a second Ctrl+C\n"
+    "ends at once. Exit codes: 0 every archive processed (even with damaged\n"
+    "or partial entries), 1 an archive could not be read or an output not\n"
+    "written, 2 usage, 130 interrupted.\n";
 
 enum class Policy { ask, yes, no, yesToAll, noToAll };
 
@@ -192,6 +195,17 @@ private:
     std::wstring m_folder;
 };
 
+// The number that --current gives: digits only, from 1 to `count`; 0 when
+// the text is no such number ("1x" included).
+int ArchiveNumber(const std::string& text, std::size_t count) {
+    std::size_t number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc() || stop != end || number < 1 || number > count)
+        return 0;
+    return static_cast<int>(number);
+}
+
 std::wstring WithoutTrailingSeparators(std::wstring folder) {
     while (folder.size() > 1 && folder.back() == platform::kNativeSeparator)
         folder.pop_back();
@@ -220,11 +234,13 @@ int RunRepair(const std::vector<std::string>& words) {
     if (usageError.empty() && !ParsePolicy(options.overwrite, policy))
         usageError = "--overwrite takes ask, yes, no, yes-to-all or no-to-all";
     if (usageError.empty() && !options.current.empty()) {
-        current = std::atoi(options.current.c_str());
-        if (current < 1 || current > static_cast<int>(options.operands.size()))
+        current = ArchiveNumber(options.current, options.operands.size());
+        if (current == 0)
             usageError = "--current takes an archive number from 1 to " +
                          std::to_string(options.operands.size());
     }
+    if (usageError.empty())
+        usageError = LogTargetError(options);
     if (usageError.empty() && policy == Policy::ask && isatty(STDIN_FILENO) != 1)
         usageError = "--overwrite ask needs a terminal; choose yes, no, yes-to-all or no-to-all";
     if (!usageError.empty()) {
@@ -271,6 +287,7 @@ int RunRepair(const std::vector<std::string>& words) {
     g_runPassword = passwords.run;
     platform::WorkerThread worker;
     InterruptWatch interrupt([&worker] { worker.Gate().Stop(); });
+    passwords.stopped = [&interrupt] { return interrupt.Interrupted(); };
     const auto start = std::chrono::steady_clock::now();
     worker.Start(
         [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); });

@@ -91,7 +91,7 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
 }
 
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            PasswordInput& passwords,
+                            const ExtractSafeguards* safeguards, PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each) {
     CZipArchive archive;
     ArchiveVerdicts result;
@@ -99,10 +99,12 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
     result.entryCount = archive.GetEntryCount();
     ChoosePassword(archive, passwords.run, CommandLineAsk(passwords, Printable(path)));
     for (std::size_t i = 0; i < result.entryCount; ++i) {
+        if (safeguards != nullptr && safeguards->StopRequested())
+            break;
         ExtractReport report;
         try {
             if (folder != nullptr)
-                archive.ExtractEntryTo(i, *folder, kChunkSize, &report);
+                archive.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
             else
                 archive.TestEntry(i, kChunkSize, report);
         } catch (...) {
@@ -112,6 +114,8 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
                 report.reason = DescribeCurrentException().reason;
         }
         result.tally.Add(report);
+        if (report.outcome == ExtractReport::failed)
+            ++result.failed;
         each(i, report);
     }
     archive.CloseArchive(true);

@@ -35,6 +35,8 @@ struct ArchiveVerdicts {
     std::optional<ReportedError> error; // what ended the scan early
     std::size_t entryCount = 0;
     VerdictTally tally;
+    // Entries whose file or folder could not be made or written.
+    std::size_t failed = 0;
 
     // Nothing in it could be read: it cannot be opened, or holds no entry
     // that is not debris.
@@ -42,8 +44,10 @@ struct ArchiveVerdicts {
 };
 
 // Opens `path` with the chosen scan, gives it its password from
-// `passwords` and extracts every entry below `folder`, or only decodes it
-// when there is none; `each` sees every report in order.
+// `passwords` and extracts every entry below `folder` under `safeguards`,
+// or only decodes it when there is none; `each` sees every report in
+// order. A stop the safeguards ask for ends the walk after the entry it cut
+// short.
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            PasswordInput& passwords,
+                            const ExtractSafeguards* safeguards, PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each);

@@ -3,9 +3,12 @@
 #include "engine/zip_exception.h"
 #include "engine/zip_storage.h"
 
+#include <algorithm>
+
 void CCentralDir::PositionAtEntry(std::size_t index) {
-    m_currentEntry = m_entries[index].get();
-    CFileHeader& entry = *m_currentEntry;
+    m_entries.Fetch(index, m_current);
+    m_currentEntry = &m_current;
+    CFileHeader& entry = m_current;
     m_storage.Seek(entry.localHeaderOffset);
     std::uint16_t localExtra = 0;
     bool hasDescriptor = false;
@@ -22,17 +25,15 @@ void CCentralDir::PositionAtEntry(std::size_t index) {
 void CCentralDir::FinishEntry() {
     m_localExtra.Release();
     if (m_hasDescriptor) {
-        // The signature is optional: without it the 12 bytes start right here.
-        unsigned char signature[4] = {};
-        const std::uint32_t read = m_storage.ReadBytes(signature, 4, false);
-        if (read < 4 || signature[0] != kDataDescriptorSignature[0] ||
-            signature[1] != kDataDescriptorSignature[1] ||
-            signature[2] != kDataDescriptorSignature[2] ||
-            signature[3] != kDataDescriptorSignature[3])
-            m_storage.SeekRelative(-static_cast<std::int64_t>(read));
-        unsigned char descriptor[12] = {};
-        const std::uint32_t got = m_storage.ReadBytes(descriptor, 12, false);
-        if (got < 12 || !m_currentEntry->MatchesDescriptor(descriptor))
+        // Where the data ends: the signature is optional, the sizes 4 or 8
+        // bytes wide, so up to 24 bytes are looked at.
+        unsigned char raw[24] = {};
+        const std::size_t read = m_storage.ReadAt(m_storage.GetPosition(), raw, sizeof raw);
+        const std::size_t skip = read >= 4 && std::equal(kDataDescriptorSignature.begin(),
+                                                         kDataDescriptorSignature.end(), raw)
+                                     ? 4
+                                     : 0;
+        if (!m_currentEntry->MatchesDescriptor(raw + skip, read - skip))
             ThrowZipError(CZipException::codeBadZipFile, m_storage.GetPath());
     }
     m_hasDescriptor = false;
@@ -46,11 +47,6 @@ void CCentralDir::AbandonEntry() {
 }
 
 void CCentralDir::ClearEntries() {
-    m_entries.clear();
+    m_entries.Clear();
     m_currentEntry = nullptr;
-}
-
-CFileHeader& CCentralDir::Append() {
-    m_entries.push_back(std::make_unique<CFileHeader>());
-    return *m_entries.back();
 }

@@ -2,11 +2,10 @@
 #pragma once
 
 #include "engine/auto_buffer.h"
+#include "engine/entry_table.h"
 #include "engine/file_header.h"
 
 #include <cstddef>
-#include <memory>
-#include <vector>
 
 class CZipStorage;
 
@@ -26,16 +25,17 @@ public:
     void AbandonEntry();
     void ClearEntries();
 
-    CFileHeader& Append();
-    std::size_t GetCount() const { return m_entries.size(); }
-    CFileHeader& operator[](std::size_t index) { return *m_entries[index]; }
-    const CFileHeader& operator[](std::size_t index) const { return *m_entries[index]; }
+    CEntryTable& Entries() { return m_entries; }
+    const CEntryTable& Entries() const { return m_entries; }
+    std::size_t GetCount() const { return m_entries.GetCount(); }
 
+    // The entry being read, made from the table, or null.
     CFileHeader* m_currentEntry = nullptr;
     CAutoBuffer m_localExtra;
     bool m_hasDescriptor = false;
 
 private:
     CZipStorage& m_storage;
-    std::vector<std::unique_ptr<CFileHeader>> m_entries;
+    CEntryTable m_entries;
+    CFileHeader m_current;
 };

@@ -2,13 +2,9 @@
 
 #include "engine/file_header.h"
 #include "engine/scan_window.h"
+#include "engine/zip64_field.h"
 
 #include <algorithm>
-
-namespace {
-// Sizes of this value mean "in the Zip64 extra field", which is not read.
-constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
-} // namespace
 
 void CentralSizeIndex::Reset() {
     m_built = false;
@@ -25,13 +21,20 @@ void CentralSizeIndex::Build(CScanWindow& window) {
             break;
         unsigned char raw[kCentralHeaderSize];
         if (window.ReadAt(pos, raw, sizeof raw) == sizeof raw) {
-            const DataDescriptor values{ReadLe32(raw + 16), ReadLe32(raw + 20), ReadLe32(raw + 24)};
             std::string name(ReadLe16(raw + 28), '\0');
+            std::string extra(ReadLe16(raw + 30), '\0');
+            const std::uint64_t extraAt = pos + kCentralHeaderSize + name.size();
             const bool whole =
                 window.ReadAt(pos + kCentralHeaderSize, name.data(), name.size()) == name.size();
-            if (whole && values.compressedSize != kZip64Marker &&
-                values.uncompressedSize != kZip64Marker)
-                m_items.push_back({ReadLe32(raw + 42), std::move(name), values});
+            extra.resize(window.ReadAt(extraAt, extra.data(), extra.size()));
+            // Values its Zip64 field should give but does not are unknown.
+            Zip64Result zip64;
+            const Zip64Values values = CentralHeaderValues(raw, extra, &zip64);
+            if (whole && !zip64.sizeUnknown && !zip64.offsetUnknown)
+                m_items.push_back(
+                    {values.localHeaderOffset,
+                     std::move(name),
+                     {ReadLe32(raw + 16), values.compressedSize, values.uncompressedSize}});
         }
         ++pos;
     }
@@ -40,13 +43,13 @@ void CentralSizeIndex::Build(CScanWindow& window) {
     });
 }
 
-bool CentralSizeIndex::Find(CScanWindow& window, std::uint32_t localHeaderOffset,
+bool CentralSizeIndex::Find(CScanWindow& window, std::uint64_t localHeaderOffset,
                             std::string_view storedName, DataDescriptor& found) {
     if (!m_built)
         Build(window);
     auto it = std::lower_bound(
         m_items.begin(), m_items.end(), localHeaderOffset,
-        [](const Item& item, std::uint32_t offset) { return item.localHeaderOffset < offset; });
+        [](const Item& item, std::uint64_t offset) { return item.localHeaderOffset < offset; });
     for (; it != m_items.end() && it->localHeaderOffset == localHeaderOffset; ++it) {
         // A different name is another entry's record, or a false header.
         if (it->name == storedName) {

@@ -16,15 +16,16 @@ class CentralSizeIndex {
 public:
     void Reset();
     // The first central header in the file that points at `localHeaderOffset`
-    // under the same stored name and holds 32-bit sizes.
-    bool Find(CScanWindow& window, std::uint32_t localHeaderOffset, std::string_view storedName,
+    // under the same stored name and gives its sizes (in its Zip64 field
+    // where its own fields send them there).
+    bool Find(CScanWindow& window, std::uint64_t localHeaderOffset, std::string_view storedName,
               DataDescriptor& found);
 
 private:
     void Build(CScanWindow& window);
 
     struct Item {
-        std::uint32_t localHeaderOffset;
+        std::uint64_t localHeaderOffset;
         std::string name;
         DataDescriptor values;
     };

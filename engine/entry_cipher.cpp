@@ -90,9 +90,12 @@ CZipArchive::AuthCheck CZipArchive::CheckAuthCode() {
 
 std::size_t CZipArchive::CountEncrypted() const {
     std::size_t count = 0;
-    for (std::size_t i = 0; i < m_centralDir.GetCount(); ++i)
-        if (IsEncrypted(m_centralDir[i]) && FindDebris(m_centralDir[i]) == Debris::none)
+    CFileHeader entry;
+    for (std::size_t i = 0; i < m_centralDir.GetCount(); ++i) {
+        m_centralDir.Entries().Fetch(i, entry);
+        if (IsEncrypted(entry) && FindDebris(entry) == Debris::none)
             ++count;
+    }
     return count;
 }
 
@@ -100,8 +103,9 @@ PasswordFit CZipArchive::TryPassword(const Password& password, std::size_t most)
     PasswordFit fit;
     if (m_readState != readNone)
         return fit;
+    CFileHeader entry;
     for (std::size_t i = 0; i < m_centralDir.GetCount() && fit.checked < most; ++i) {
-        const CFileHeader& entry = m_centralDir[i];
+        m_centralDir.Entries().Fetch(i, entry);
         if (!IsEncrypted(entry) || FindDebris(entry) != Debris::none ||
             !UndecodableReason(entry, true).empty())
             continue;

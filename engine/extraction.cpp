@@ -2,6 +2,7 @@
 // a partial file is kept when the archive ends early or the data turns bad.
 #include "engine/debris.h"
 #include "engine/file_stamp.h"
+#include "engine/output_file.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "engine/zip_archive.h"
@@ -23,11 +24,54 @@ std::wstring NumberedPath(const std::wstring& path, int number) {
     return path.substr(0, dot) + L" (" + std::to_wstring(number) + L")" + path.substr(dot);
 }
 
-// Makes the folders on the way, then creates or truncates the file.
-bool CreateOutputFile(CFile& file, const std::wstring& path) {
-    CreateFolderPath(GetFolderPart(path));
-    CFileException error(CFileException::none, 0, path);
-    return file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite, &error);
+// Why there is no safe output for an entry; `cannotMake` when the system
+// refused.
+void ReportNoOutput(OutputStatus status, const char* cannotMake, ExtractReport& result) {
+    result.outcome = ExtractReport::failed;
+    switch (status) {
+    case OutputStatus::opened:
+        break;
+    case OutputStatus::sourceInTheWay:
+        result.outcome = ExtractReport::refused;
+        result.reason = "would overwrite a source archive";
+        break;
+    case OutputStatus::outside:
+        result.outcome = ExtractReport::refused;
+        result.reason = "its folder would leave the destination";
+        break;
+    case OutputStatus::linkInTheWay:
+        result.reason = "a link stands in its way (links in the destination are not followed)";
+        break;
+    case OutputStatus::notAFile:
+        result.reason = "something other than a file stands in its way";
+        break;
+    case OutputStatus::systemError:
+        result.reason = cannotMake;
+        break;
+    }
+}
+
+// Where the file or folder at `outputPath`, below `base`, is made: below
+// the destination the user chose, or below `base` when none is given.
+OutputTarget TargetOf(const std::wstring& base, const std::wstring& outputPath,
+                      const ExtractSafeguards* safeguards) {
+    const std::wstring folder = base.empty() ? std::wstring(1, kSep) : base;
+    OutputTarget target =
+        SplitAtDestination(safeguards != nullptr ? safeguards->destination : folder, folder);
+    const std::wstring relative = outputPath.substr(base.size() + 1);
+    target.below = target.below.empty() ? relative : target.below + kSep + relative;
+    return target;
+}
+
+// A failed write may have stored part of its chunk: what counts is what is
+// on disk.
+void CountWhatIsOnDisk(const CFile& file, ExtractReport& result) {
+    if (!file.IsOpen())
+        return;
+    try {
+        result.bytesWritten = file.GetLength();
+    } catch (const CException&) {
+    }
 }
 
 } // namespace
@@ -47,28 +91,28 @@ std::wstring CZipArchive::ClaimOutputPath(const std::wstring& path, const std::w
     }
 }
 
-bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
-                                 ExtractReport& result) {
-    result.outcome = ExtractReport::failed;
-    if (outputPath.back() == kSep) {
-        if (!CreateFolderPath(outputPath)) {
-            result.reason = "could not create the folder";
+bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& target,
+                                 const ExtractSafeguards* safeguards, ExtractReport& result) {
+    if (target.below.back() == kSep) {
+        CFile folder;
+        const OutputStatus status =
+            OpenFolderBelow(target.destination, target.below, FolderMaking::all, folder);
+        if (status != OutputStatus::opened) {
+            ReportNoOutput(status, "the folder cannot be created", result);
             return false;
         }
         // Stamped when the archive is closed: files written into it later
         // would change its time.
-        m_madeFolders.push_back({outputPath, entry.GetModifiedTime()});
+        m_madeFolders.push_back({target, entry.GetModifiedTime()});
         result.outcome = ExtractReport::folder;
         result.verdict = Verdict::folder;
         return true;
     }
     CFile file;
-    if (!CreateOutputFile(file, outputPath)) {
-        result.reason = "could not create the file";
+    if (!OpenOutput(target, safeguards, file, result))
         return false;
-    }
+    StampOutputFile(file, entry.GetModifiedTime(), entry.externalAttributes);
     file.Close();
-    StampOutputFile(outputPath, entry.GetModifiedTime(), entry.externalAttributes);
     result.outcome = ExtractReport::written;
     result.verdict = Verdict::verified;
     result.crcExpected = true;
@@ -76,23 +120,45 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const std::wstring& o
 }
 
 void CZipArchive::StampMadeFolders() {
-    for (const MadeFolder& folder : m_madeFolders)
-        StampOutputFile(folder.path, folder.modified, kDefaultAttributes);
+    for (const MadeFolder& made : m_madeFolders) {
+        CFile folder;
+        if (OpenFolderBelow(made.target.destination, made.target.below, FolderMaking::none,
+                            folder) == OutputStatus::opened)
+            StampOutputFile(folder, made.modified, kDefaultAttributes);
+    }
     m_madeFolders.clear();
 }
 
+bool CZipArchive::OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards,
+                             CFile& file, ExtractReport& result) {
+    std::vector<FileIdentity> sources;
+    if (safeguards != nullptr)
+        sources = safeguards->sources;
+    if (const auto& source = m_storage.GetSource())
+        if (const std::optional<FileIdentity> own = source->GetIdentity())
+            sources.push_back(*own);
+    const OutputStatus status =
+        OpenOutputFile(target.destination, target.below, sources, m_outputFolders, file);
+    if (status == OutputStatus::opened)
+        return true;
+    ReportNoOutput(status, "the output file cannot be created", result);
+    return false;
+}
+
 bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
-                                 std::uint32_t chunkSize, ExtractReport* report) {
+                                 std::uint32_t chunkSize, ExtractReport* report,
+                                 const ExtractSafeguards* safeguards) {
     ExtractReport local;
-    return SalvageEntry(index, &folder, chunkSize, report != nullptr ? *report : local);
+    return SalvageEntry(index, &folder, chunkSize, report != nullptr ? *report : local, safeguards);
 }
 
 bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report) {
-    return SalvageEntry(index, nullptr, chunkSize, report);
+    return SalvageEntry(index, nullptr, chunkSize, report, nullptr);
 }
 
 bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
-                               std::uint32_t chunkSize, ExtractReport& result) {
+                               std::uint32_t chunkSize, ExtractReport& result,
+                               const ExtractSafeguards* safeguards) {
     result = ExtractReport();
     if (chunkSize == 0) {
         result.reason = "no chunk size";
@@ -104,8 +170,9 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
     result.name = entry.name;
     const std::optional<std::wstring> relative = GetEntryRelativePath(entry.name);
     std::wstring outputPath = relative.value_or(entry.name);
+    std::wstring base;
     if (folder != nullptr) {
-        std::wstring base = *folder;
+        base = *folder;
         while (!base.empty() && base.back() == kSep)
             base.pop_back();
         outputPath = base + kSep + outputPath;
@@ -134,12 +201,12 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
         return true;
     }
     if (isFolder)
-        return MakeEmptyEntry(entry, outputPath, result);
+        return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
     if (folder != nullptr)
         result.outputPath = outputPath =
-            ClaimOutputPath(outputPath, m_centralDir[index].name, result.renamed);
+            ClaimOutputPath(outputPath, m_centralDir.Entries().GetName(index), result.renamed);
     if (isEmpty)
-        return MakeEmptyEntry(entry, outputPath, result);
+        return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
     result.encrypted = IsEncrypted(entry);
     if (std::string why = UndecodableReason(entry, HasPassword()); !why.empty()) {
         result.reason = std::move(why);
@@ -147,6 +214,7 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
     }
 
     result.outcome = ExtractReport::failed;
+    CFile file;
     try {
         if (!BeginEntryRead(index)) {
             result.reason = "no such entry, or another entry is still open";
@@ -161,16 +229,16 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
                                                  : "the archive ends inside its encryption header";
             return false;
         }
-        CFile file;
-        if (folder != nullptr && !CreateOutputFile(file, outputPath)) {
+        if (folder != nullptr &&
+            !OpenOutput(TargetOf(base, outputPath, safeguards), safeguards, file, result)) {
             ReleaseEntry();
-            result.reason = "could not create the file";
             return false;
         }
-        ReadAndJudge(entry, folder != nullptr ? &file : nullptr, outputPath, chunkSize, result);
+        ReadAndJudge(entry, folder != nullptr ? &file : nullptr, chunkSize, safeguards, result);
         return true;
     } catch (const CException& e) {
         // The file written so far stays; the next entries can still be read.
+        CountWhatIsOnDisk(file, result);
         ReleaseEntry();
         g_truncationFlag = 0;
         m_decodeError = 0;
@@ -186,10 +254,8 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
     }
 }
 
-void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file,
-                               const std::wstring& outputPath, std::uint32_t chunkSize,
-                               ExtractReport& result) {
-    const std::wstring* stampPath = file != nullptr ? &outputPath : nullptr;
+void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint32_t chunkSize,
+                               const ExtractSafeguards* safeguards, ExtractReport& result) {
     // With sizes known, the header (or the descriptor the scan took them
     // from) says what the CRC-32 should be, also of data cut short.
     // AE-2 entries store no CRC: their authentication code vouches instead.
@@ -215,25 +281,24 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file,
             m_decodeError = 0;
             ReleaseEntry();
             g_truncationFlag = 0;
-            if (file != nullptr)
-                file->Close();
             cutShort("the compressed data is damaged or ends early");
             return;
         }
         if (g_truncationFlag == 1) {
-            if (file != nullptr)
-                file->Close();
             cutShort("the archive ends inside its data");
-            EndEntryRead(stampPath);
+            EndEntryRead(file);
             g_truncationFlag = 0;
             return;
         }
-        if (n == chunkSize)
-            continue;
-        break;
+        if (n < chunkSize)
+            break;
+        if (safeguards != nullptr && safeguards->StopRequested()) {
+            // Kept as far as it got, unstamped.
+            ReleaseEntry();
+            cutShort("stopped before the end of the entry");
+            return;
+        }
     }
-    if (file != nullptr)
-        file->Close();
 
     if (m_entryOpenEnded) {
         // Nothing but a descriptor at the end of the data says what it
@@ -254,8 +319,8 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file,
             cutShort("its CRC-32 differs from the one in its descriptor");
             return;
         }
-        if (stampPath != nullptr)
-            StampOutputFile(outputPath, entry.GetModifiedTime(), entry.externalAttributes);
+        if (file != nullptr)
+            StampOutputFile(*file, entry.GetModifiedTime(), entry.externalAttributes);
         result.outcome = ExtractReport::written;
         result.verdict = Verdict::verified;
         return;
@@ -266,7 +331,7 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file,
     const bool authentic = auth == AuthCheck::none || auth == AuthCheck::matches;
     const bool whole = result.bytesWritten >= entry.uncompressedSize;
     try {
-        EndEntryRead(stampPath);
+        EndEntryRead(file);
     } catch (const CZipException&) {
         // The descriptor disagrees with the header: the data was read all
         // the same, and its CRC-32 tells whether it is sound.

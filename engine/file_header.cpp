@@ -24,9 +24,13 @@ std::int64_t CFileHeader::GetModifiedTime() const {
     return static_cast<std::int64_t>(std::mktime(&parts));
 }
 
-bool CFileHeader::MatchesDescriptor(const unsigned char* descriptor) const {
-    return ReadLe32(descriptor) == storedCrc && ReadLe32(descriptor + 4) == compressedSize &&
-           ReadLe32(descriptor + 8) == uncompressedSize;
+bool CFileHeader::MatchesDescriptor(const unsigned char* descriptor, std::size_t available) const {
+    if (available < 12 || ReadLe32(descriptor) != storedCrc)
+        return false;
+    if (ReadLe32(descriptor + 4) == compressedSize && ReadLe32(descriptor + 8) == uncompressedSize)
+        return true;
+    return available >= 20 && ReadLe64(descriptor + 4) == compressedSize &&
+           ReadLe64(descriptor + 12) == uncompressedSize;
 }
 
 bool CFileHeader::CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtra,

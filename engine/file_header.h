@@ -4,6 +4,7 @@
 #include "engine/auto_buffer.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -35,6 +36,9 @@ inline std::uint32_t ReadLe32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
+inline std::uint64_t ReadLe64(const unsigned char* p) {
+    return ReadLe32(p) | (std::uint64_t{ReadLe32(p + 4)} << 32);
+}
 
 class CFileHeader {
 public:
@@ -50,9 +54,11 @@ public:
     // time taken as local time (out-of-range parts carry over).
     std::int64_t GetModifiedTime() const;
 
-    // The 12 descriptor bytes after the optional signature: CRC-32,
-    // compressed size, uncompressed size, all three equal to this entry's.
-    bool MatchesDescriptor(const unsigned char* descriptor) const;
+    // The descriptor bytes after the optional signature (`available` of
+    // them): CRC-32, compressed size, uncompressed size, all three equal to
+    // this entry's, with sizes of 4 bytes (12 bytes in all) or, as Zip64
+    // writes them, of 8 (20 bytes).
+    bool MatchesDescriptor(const unsigned char* descriptor, std::size_t available) const;
 
     // Re-reads the local header at the current position before extraction.
     // Returns false when the entry's method is neither stored nor deflated;
@@ -73,8 +79,8 @@ public:
     std::uint16_t modTime = 0;
     std::uint16_t modDate = 0;
     std::uint32_t storedCrc = 0;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t uncompressedSize = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
     std::uint16_t nameLength = 0;
     std::uint16_t localExtraLength = 0;
     std::uint16_t extraLength = 0;
@@ -82,7 +88,7 @@ public:
     std::uint16_t diskStart = 0;
     std::uint16_t internalAttributes = 0;
     std::uint32_t externalAttributes = kDefaultAttributes;
-    std::uint32_t localHeaderOffset = 0;
+    std::uint64_t localHeaderOffset = 0;
     std::wstring name;
     CAutoBuffer extraField;
     std::wstring comment;

@@ -4,6 +4,7 @@
 #include "engine/entry_name.h"
 #include "engine/scan_state.h"
 #include "engine/scan_window.h"
+#include "engine/zip64_field.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
 
@@ -25,7 +26,7 @@ public:
         if (!m_active)
             return;
         for (std::uint64_t p = std::max(m_next, first); p <= last; p = m_next) {
-            report(static_cast<std::uint32_t>(p));
+            report(p);
             m_next = p + 100;
         }
     }
@@ -36,8 +37,8 @@ private:
 };
 
 // Central passes stop where fewer than 50 bytes are left.
-std::uint64_t CentralLimit(std::uint32_t length) {
-    return length >= 50 ? length - 49u : 0;
+std::uint64_t CentralLimit(std::uint64_t length) {
+    return length >= 50 ? length - 49 : 0;
 }
 
 void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer, std::size_t count,
@@ -57,14 +58,21 @@ std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t 
 
 } // namespace
 
-bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length) {
-    // Computed in 64 bits: a claimed size never wraps the walk backwards.
+std::uint64_t CZipArchive::PastHeader(std::uint64_t headerOffset, std::uint32_t headerSize,
+                                      std::uint32_t nameLength, std::uint64_t dataSize) {
+    // A Zip64 size can be anything: the sum saturates instead of wrapping the
+    // walk backwards.
+    const std::uint64_t dataStart = headerOffset + headerSize + nameLength;
+    return dataSize > UINT64_MAX - dataStart ? UINT64_MAX : dataStart + dataSize;
+}
+
+bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length) {
     pos = target;
-    g_resumeOffset = static_cast<std::uint32_t>(std::min<std::uint64_t>(target, 0xFFFFFFFFu));
+    g_resumeOffset = target;
     return target < length;
 }
 
-void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset) {
+void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset) {
     if (headerOffset < kDescriptorSize)
         return;
     unsigned char raw[kDescriptorSize];
@@ -74,17 +82,38 @@ void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint32_t heade
         g_descriptorSeen = 1;
 }
 
+CZipArchive::LocalSizes CZipArchive::ResolveLocalSizes(CScanWindow& window,
+                                                       std::uint64_t headerOffset,
+                                                       const unsigned char* raw,
+                                                       std::string_view storedName,
+                                                       std::string_view extra) {
+    Zip64Values values{ReadLe32(raw + 22), ReadLe32(raw + 18), 0};
+    const Zip64Result zip64 = ApplyZip64Field(reinterpret_cast<const unsigned char*>(extra.data()),
+                                              extra.size(), true, values);
+    if (zip64.sizeUnknown) {
+        // Sizes the header sends to a Zip64 field that does not give them:
+        // unknown, so the data is read up to the next header.
+        values.compressedSize = 0;
+        values.uncompressedSize = 0;
+    }
+    DataDescriptor found{ReadLe32(raw + 14), values.compressedSize, values.uncompressedSize};
+    bool openEnded = zip64.sizeUnknown;
+    if ((ReadLe16(raw + 6) & kFlagDataDescriptor) != 0)
+        openEnded = !TakeTrailingSizes(window, headerOffset, storedName, ReadLe16(raw + 26),
+                                       ReadLe16(raw + 28), zip64.present, found);
+    return {found.crc, found.compressedSize, found.uncompressedSize, openEnded};
+}
+
 std::uint64_t CZipArchive::OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart) {
     const std::uint64_t length = window.FileLength();
     const std::uint64_t local = window.Find(dataStart, length, kLocalHeaderSignature);
     return window.Find(dataStart, local, kCentralHeaderSignature);
 }
 
-bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint32_t headerOffset,
+bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOffset,
                                     std::string_view storedName, std::uint16_t nameLength,
-                                    std::uint16_t extraLength, DataDescriptor& sizes) {
-    const std::uint64_t dataStart =
-        std::uint64_t{headerOffset} + kLocalHeaderSize + nameLength + extraLength;
+                                    std::uint16_t extraLength, bool zip64, DataDescriptor& sizes) {
+    const std::uint64_t dataStart = headerOffset + kLocalHeaderSize + nameLength + extraLength;
     DataDescriptor found;
     // The directory's record is only asked when the header holds nothing:
     // sizes of its own, however wrong, are what the header claims.
@@ -93,30 +122,34 @@ bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint32_t headerOff
         sizes = found;
         return true;
     }
-    if (m_descriptors.Find(window, dataStart, found)) {
+    if (m_descriptors.Find(window, dataStart, zip64, found)) {
         sizes = found;
         return true;
     }
     if (sizes.compressedSize != 0)
         return true;
     // Data that runs to the next header may end with its descriptor, signed
-    // (16 bytes) or unsigned (12 bytes, older writers): either way the
-    // compressed size lies 8 bytes before that header and equals the
-    // data's length.
+    // (16 bytes) or unsigned (12 bytes, older writers; 20 with Zip64 sizes):
+    // either way its compressed size equals the data's length.
     const std::uint64_t next = OpenEndedDataEnd(window, dataStart);
     if (next >= window.FileLength() || next - dataStart < 12)
         return false;
-    unsigned char raw[16] = {};
-    const bool signedForm =
-        next - dataStart >= 16 && window.ReadAt(next - 16, raw, 16) == 16 &&
+    const std::uint64_t room = next - dataStart;
+    unsigned char raw[20] = {};
+    if (room >= 16 && window.ReadAt(next - 16, raw, 16) == 16 &&
         std::equal(kDataDescriptorSignature.begin(), kDataDescriptorSignature.end(), raw) &&
-        ReadLe32(raw + 8) == next - 16 - dataStart;
-    if (!signedForm) {
-        if (window.ReadAt(next - 12, raw + 4, 12) != 12 ||
-            ReadLe32(raw + 8) != next - 12 - dataStart)
-            return false;
+        ReadLe32(raw + 8) == room - 16) {
+        sizes = {ReadLe32(raw + 4), ReadLe32(raw + 8), ReadLe32(raw + 12)};
+        return true;
     }
-    sizes = {ReadLe32(raw + 4), ReadLe32(raw + 8), ReadLe32(raw + 12)};
+    if (zip64 && room >= 20 && window.ReadAt(next - 20, raw, 20) == 20 &&
+        ReadLe64(raw + 4) == room - 20) {
+        sizes = {ReadLe32(raw), ReadLe64(raw + 4), ReadLe64(raw + 12)};
+        return true;
+    }
+    if (window.ReadAt(next - 12, raw, 12) != 12 || ReadLe32(raw + 4) != room - 12)
+        return false;
+    sizes = {ReadLe32(raw), ReadLe32(raw + 4), ReadLe32(raw + 8)};
     return true;
 }
 
@@ -143,7 +176,7 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         return;
     }
     g_lastNameLength = header.nameLength;
-    const std::uint64_t nameOffset = std::uint64_t{g_headerOffset} + kLocalHeaderSize;
+    const std::uint64_t nameOffset = g_headerOffset + kLocalHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, header.nameLength);
     std::string_view extra;
     if (header.extraLength != 0) {
@@ -156,14 +189,11 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     }
     header.name = DecodeEntryName(stored, header.flags, extra);
     LookBackForDescriptor(window, g_headerOffset);
-    if ((header.flags & kFlagDataDescriptor) != 0) {
-        DataDescriptor sizes{header.storedCrc, header.compressedSize, header.uncompressedSize};
-        header.openEnded = !TakeTrailingSizes(window, g_headerOffset, stored, header.nameLength,
-                                              header.extraLength, sizes);
-        header.storedCrc = sizes.crc;
-        header.compressedSize = sizes.compressedSize;
-        header.uncompressedSize = sizes.uncompressedSize;
-    }
+    const LocalSizes sizes = ResolveLocalSizes(window, g_headerOffset, raw, stored, extra);
+    header.storedCrc = sizes.crc;
+    header.compressedSize = sizes.compressedSize;
+    header.uncompressedSize = sizes.uncompressedSize;
+    header.openEnded = sizes.openEnded;
     g_lastCompressedSize = header.compressedSize;
 
     if (matching && !g_centralNotes.empty()) {
@@ -177,16 +207,28 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     }
 }
 
+void CZipArchive::AppendQuickLocal(CScanWindow& window, bool matching) {
+    CFileHeader read;
+    try {
+        ReadQuickLocal(window, read, matching);
+    } catch (...) {
+        // Counted already: it stays in the table, empty.
+        m_centralDir.Entries().Append(CFileHeader());
+        throw;
+    }
+    m_centralDir.Entries().Append(read);
+}
+
 void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
     if (matching)
         g_resumeOffset = 0;
-    const std::uint32_t length = window.ScanLength();
+    const std::uint64_t length = window.FileLength();
     ReportClock clock;
     std::uint64_t pos = 0;
     while (pos < length) {
         const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
         clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
-                    [length](std::uint32_t) { ReportScanProgress(g_resumeOffset, length); });
+                    [length](std::uint64_t) { ReportScanProgress(g_resumeOffset, length); });
         if (hit >= length)
             break;
         if (window.FileLength() - hit < kLocalHeaderSize) {
@@ -195,12 +237,10 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
             continue;
         }
         ++g_entryCount;
-        g_headerOffset = static_cast<std::uint32_t>(hit);
-        CFileHeader& entry = m_centralDir.Append();
-        CFileHeader read;
-        ReadQuickLocal(window, read, matching);
-        entry = std::move(read);
-        if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
+        g_headerOffset = hit;
+        AppendQuickLocal(window, matching);
+        if (!StepOver(pos,
+                      PastHeader(hit, kLocalHeaderSize, g_lastNameLength, g_lastCompressedSize),
                       length))
             break;
     }
@@ -210,19 +250,21 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
     CentralRecord note;
-    note.compressedSize = ReadLe32(raw + 20);
     note.nameLength = ReadLe16(raw + 28);
-    note.localHeaderOffset = ReadLe32(raw + 42);
     if (note.nameLength > kMaxNameLength) {
         g_lastNameLength = 0;
         return false;
     }
     g_lastNameLength = note.nameLength;
-    // The flags and the extra field only tell how the name is encoded.
-    const std::uint64_t nameOffset = std::uint64_t{g_headerOffset} + kCentralHeaderSize;
+    // The flags and the extra field tell how the name is encoded; the
+    // extra field also holds the Zip64 values.
+    const std::uint64_t nameOffset = g_headerOffset + kCentralHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, note.nameLength);
     const std::string extra = ReadStored(window, nameOffset + note.nameLength, ReadLe16(raw + 30));
     note.name = DecodeEntryName(stored, ReadLe16(raw + 8), extra);
+    const Zip64Values values = CentralHeaderValues(raw, extra);
+    note.compressedSize = values.compressedSize;
+    note.localHeaderOffset = values.localHeaderOffset;
     LookBackForDescriptor(window, g_headerOffset);
     g_centralNotes.push_back(std::move(note));
     return true;
@@ -234,14 +276,14 @@ void CZipArchive::QuickScan(CScanWindow& window) {
     m_centralDir.ClearEntries();
     g_entryCount = 0;
 
-    const std::uint32_t length = window.ScanLength();
+    const std::uint64_t length = window.FileLength();
     const std::uint64_t limit = CentralLimit(length);
     std::uint64_t pos = g_resumeOffset;
     while (pos < limit) {
         const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
         if (hit >= limit)
             break;
-        g_headerOffset = static_cast<std::uint32_t>(hit);
+        g_headerOffset = hit;
         ReadQuickCentral(window);
         if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
             break;
@@ -254,18 +296,19 @@ void CZipArchive::QuickScan(CScanWindow& window) {
 void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
-    const std::uint16_t flags = ReadLe16(raw + 6);
-    DataDescriptor sizes{ReadLe32(raw + 14), ReadLe32(raw + 18), ReadLe32(raw + 22)};
     const std::uint16_t nameLength = ReadLe16(raw + 26);
     const std::uint16_t extraLength = ReadLe16(raw + 28);
     g_lastNameLength = nameLength <= kMaxNameLength ? nameLength : 0;
+    const std::string extra =
+        ReadStored(window, g_headerOffset + kLocalHeaderSize + nameLength, extraLength);
     LookBackForDescriptor(window, g_headerOffset);
-    if ((flags & kFlagDataDescriptor) != 0)
-        TakeTrailingSizes(
-            window, g_headerOffset,
-            ReadStored(window, std::uint64_t{g_headerOffset} + kLocalHeaderSize, g_lastNameLength),
-            nameLength, extraLength, sizes);
-    g_lastCompressedSize = sizes.compressedSize;
+    // The name is wanted only to pair the entry with its directory record.
+    const std::string stored =
+        (ReadLe16(raw + 6) & kFlagDataDescriptor) != 0
+            ? ReadStored(window, g_headerOffset + kLocalHeaderSize, g_lastNameLength)
+            : std::string();
+    g_lastCompressedSize =
+        ResolveLocalSizes(window, g_headerOffset, raw, stored, extra).compressedSize;
     g_localOffsets.push_back(g_headerOffset);
 }
 
@@ -273,12 +316,15 @@ void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
     g_lastNameLength = ReadLe16(raw + 28);
-    g_centralOffsets.push_back(ReadLe32(raw + 42));
+    // Read only for its Zip64 field: the step over a central header still
+    // ends at its name.
+    const std::string extra = ReadStored(
+        window, g_headerOffset + kCentralHeaderSize + g_lastNameLength, ReadLe16(raw + 30));
+    g_centralOffsets.push_back(CentralHeaderValues(raw, extra).localHeaderOffset);
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {
-    const std::uint32_t length = window.ScanLength();
-    const std::uint64_t fileLength = window.FileLength();
+    const std::uint64_t length = window.FileLength();
 
     // Local offset pass.
     {
@@ -287,16 +333,17 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         while (pos < length) {
             const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
             clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
-                        [length](std::uint32_t p) { ReportScanProgress(p, length); });
+                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
             if (hit >= length)
                 break;
-            if (fileLength - hit < kLocalHeaderSize) {
+            if (length - hit < kLocalHeaderSize) {
                 pos = hit + 1;
                 continue;
             }
-            g_headerOffset = static_cast<std::uint32_t>(hit);
+            g_headerOffset = hit;
             ReadAdvancedLocal(window);
-            if (!StepOver(pos, hit + kLocalHeaderSize + g_lastNameLength + g_lastCompressedSize,
+            if (!StepOver(pos,
+                          PastHeader(hit, kLocalHeaderSize, g_lastNameLength, g_lastCompressedSize),
                           length))
                 break;
         }
@@ -310,40 +357,44 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         while (pos < limit) {
             const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
             clock.Visit(pos, std::min<std::uint64_t>(hit, limit - 1),
-                        [length](std::uint32_t p) { ReportScanProgress(p, length); });
+                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
             if (hit >= limit)
                 break;
-            g_headerOffset = static_cast<std::uint32_t>(hit);
+            g_headerOffset = hit;
             ReadAdvancedCentral(window);
             if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
                 break;
         }
     }
 
-    // Local finds first, in file order, then offsets only the directory knew.
-    std::unordered_set<std::uint32_t> known(g_localOffsets.begin(), g_localOffsets.end());
-    for (std::uint32_t offset : g_centralOffsets) {
-        if (known.insert(offset).second)
+    // Local finds first, in file order, then offsets only the directory knew,
+    // each once. The local offsets ascend (the pass only moves forward), so
+    // they are searched where they lie rather than copied into a set.
+    const std::size_t localCount = g_localOffsets.size();
+    std::unordered_set<std::uint64_t> centralOnly;
+    for (std::uint64_t offset : g_centralOffsets) {
+        const auto locals = g_localOffsets.begin();
+        if (!std::binary_search(locals, locals + static_cast<std::ptrdiff_t>(localCount), offset) &&
+            centralOnly.insert(offset).second)
             g_localOffsets.push_back(offset);
     }
     g_centralOffsets.clear();
 
     g_entryCount = 0;
-    for (std::uint32_t offset : g_localOffsets) {
-        if (offset >= fileLength) {
+    for (std::uint64_t offset : g_localOffsets) {
+        if (offset >= length) {
             // Nothing there to read: counted, never listed or extracted.
             ++g_entryCount;
-            m_centralDir.Append().ClearAll();
+            CFileHeader nothing;
+            nothing.ClearAll();
+            m_centralDir.Entries().Append(nothing);
             continue;
         }
-        if (fileLength - offset < kLocalHeaderSize)
+        if (length - offset < kLocalHeaderSize)
             continue;
         ++g_entryCount;
         g_headerOffset = offset;
-        CFileHeader& entry = m_centralDir.Append();
-        CFileHeader read;
-        ReadQuickLocal(window, read, false);
-        entry = std::move(read);
+        AppendQuickLocal(window, false);
     }
     g_localOffsets.clear();
 }

@@ -4,13 +4,13 @@ int g_entryCount = 0;
 int g_descriptorSeen = 0;
 int g_truncationFlag = 0;
 
-std::uint32_t g_resumeOffset = 0;
+std::uint64_t g_resumeOffset = 0;
 std::uint32_t g_lastNameLength = 0;
-std::uint32_t g_lastCompressedSize = 0;
-std::uint32_t g_headerOffset = 0;
+std::uint64_t g_lastCompressedSize = 0;
+std::uint64_t g_headerOffset = 0;
 std::deque<CentralRecord> g_centralNotes;
-std::vector<std::uint32_t> g_localOffsets;
-std::vector<std::uint32_t> g_centralOffsets;
+std::vector<std::uint64_t> g_localOffsets;
+std::vector<std::uint64_t> g_centralOffsets;
 
 int g_repairMode = 0;
 int g_analysisScanActive = 0;
@@ -24,7 +24,7 @@ bool ScanReportsWanted() {
            (g_savingScanActive == 1 && g_savingProgressSink != nullptr);
 }
 
-void ReportScanProgress(std::uint32_t position, std::uint32_t total) {
+void ReportScanProgress(std::uint64_t position, std::uint64_t total) {
     if (g_analysisScanActive == 1 && g_analysisProgressSink != nullptr)
         g_analysisProgressSink(position, total);
     if (g_savingScanActive == 1 && g_savingProgressSink != nullptr)

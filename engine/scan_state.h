@@ -9,9 +9,9 @@
 
 // What a central directory header told the quick scan about its entry.
 struct CentralRecord {
-    std::uint32_t compressedSize = 0;
+    std::uint64_t compressedSize = 0;
     std::uint16_t nameLength = 0;
-    std::uint32_t localHeaderOffset = 0;
+    std::uint64_t localHeaderOffset = 0;
     std::wstring name;
 };
 
@@ -23,16 +23,16 @@ extern int g_descriptorSeen;
 extern int g_truncationFlag;
 
 // Position just past the last header a pass stepped over.
-extern std::uint32_t g_resumeOffset;
+extern std::uint64_t g_resumeOffset;
 // Name length of the last header read; 0 when that name exceeded 500 bytes.
 extern std::uint32_t g_lastNameLength;
 // Compressed size of the last local header read.
-extern std::uint32_t g_lastCompressedSize;
+extern std::uint64_t g_lastCompressedSize;
 // Position of the header being read.
-extern std::uint32_t g_headerOffset;
+extern std::uint64_t g_headerOffset;
 extern std::deque<CentralRecord> g_centralNotes;
-extern std::vector<std::uint32_t> g_localOffsets;
-extern std::vector<std::uint32_t> g_centralOffsets;
+extern std::vector<std::uint64_t> g_localOffsets;
+extern std::vector<std::uint64_t> g_centralOffsets;
 
 // 0 runs the quick scan, 1 the advanced scan.
 extern int g_repairMode;
@@ -42,11 +42,11 @@ extern int g_savingScanActive;
 
 // The routines that receive the reports; the workflow installs them. A scan
 // whose flag is set but whose sink is missing reports nothing.
-using ScanProgressSink = unsigned (*)(std::uint32_t position, std::uint32_t total);
+using ScanProgressSink = unsigned (*)(std::uint64_t position, std::uint64_t total);
 extern ScanProgressSink g_analysisProgressSink;
 extern ScanProgressSink g_savingProgressSink;
 
 // True when some pass wants reports; the scan skips all report work otherwise.
 bool ScanReportsWanted();
 // Delivers one report to every pass whose flag is set.
-void ReportScanProgress(std::uint32_t position, std::uint32_t total);
+void ReportScanProgress(std::uint64_t position, std::uint64_t total);

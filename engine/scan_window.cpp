@@ -11,15 +11,13 @@ constexpr std::size_t kWindowSize = 2 * 1024 * 1024;
 }
 
 CScanWindow::CScanWindow(CZipStorage& storage, std::uint64_t fileLength)
-    : m_storage(storage), m_fileLength(fileLength),
-      m_scanLength(static_cast<std::uint32_t>(std::min<std::uint64_t>(fileLength, 0xFFFFFFFFu))) {}
+    : m_storage(storage), m_fileLength(fileLength) {}
 
 void CScanWindow::Fill(std::uint64_t offset) {
-    if (m_buffer.empty())
-        m_buffer.resize(kWindowSize);
+    if (!m_buffer)
+        m_buffer = std::make_unique_for_overwrite<unsigned char[]>(kWindowSize);
     m_start = offset;
-    m_filled =
-        offset < m_fileLength ? m_storage.ReadAt(offset, m_buffer.data(), m_buffer.size()) : 0;
+    m_filled = offset < m_fileLength ? m_storage.ReadAt(offset, m_buffer.get(), kWindowSize) : 0;
 }
 
 std::uint64_t CScanWindow::Find(std::uint64_t from, std::uint64_t limit,
@@ -37,7 +35,7 @@ std::uint64_t CScanWindow::Find(std::uint64_t from, std::uint64_t limit,
         const std::uint64_t stop = std::min(end, m_start + m_filled - 3);
         const auto begin = static_cast<std::size_t>(from - m_start);
         const auto bytes = static_cast<std::size_t>(stop + 3 - from);
-        const std::size_t hit = FindSignature(m_buffer.data() + begin, bytes, signature);
+        const std::size_t hit = FindSignature(m_buffer.get() + begin, bytes, signature);
         if (hit != bytes)
             return from + hit;
         from = stop;
@@ -46,8 +44,10 @@ std::uint64_t CScanWindow::Find(std::uint64_t from, std::uint64_t limit,
 }
 
 std::size_t CScanWindow::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+    if (count == 0)
+        return 0;
     if (offset >= m_start && offset + count <= m_start + m_filled) {
-        std::memcpy(buffer, m_buffer.data() + (offset - m_start), count);
+        std::memcpy(buffer, m_buffer.get() + (offset - m_start), count);
         return count;
     }
     if (offset >= m_fileLength)

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 class CZipStorage;
 
@@ -14,8 +14,6 @@ public:
     CScanWindow(CZipStorage& storage, std::uint64_t fileLength);
 
     std::uint64_t FileLength() const { return m_fileLength; }
-    // The length the scan walks: positions are 32-bit, so at most 0xFFFFFFFF.
-    std::uint32_t ScanLength() const { return m_scanLength; }
 
     // First offset in [from, limit) where the four signature bytes lie in the
     // file; `limit` when there is none.
@@ -31,8 +29,9 @@ private:
 
     CZipStorage& m_storage;
     std::uint64_t m_fileLength;
-    std::uint32_t m_scanLength;
-    std::vector<unsigned char> m_buffer;
+    // Allocated on the first read, not cleared: most scans of a small file
+    // touch only the start of it.
+    std::unique_ptr<unsigned char[]> m_buffer;
     std::uint64_t m_start = 0;
     std::size_t m_filled = 0;
 };

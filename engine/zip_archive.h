@@ -6,13 +6,16 @@
 #include "engine/descriptor_index.h"
 #include "engine/entry_verdict.h"
 #include "engine/file_header.h"
+#include "engine/output_file.h"
 #include "engine/password.h"
+#include "engine/zip64_field.h"
 #include "engine/zip_crypto.h"
 #include "engine/zip_internal_info.h"
 #include "engine/zip_storage.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +32,9 @@ struct ExtractReport {
         written, // whole and stamped (an empty file too)
         partial, // the data ended early or turned bad; the bytes decoded are kept
         skipped, // debris (see FindDebris): nothing made
-        refused, // not written: no safe place for it, encrypted, or a method not supported
+        refused, // not written: no safe place for it (a path part too long, or
+                 // its file would overwrite a source archive), encrypted, or a
+                 // method not supported
         failed,  // the entry could not be opened or its file or folder not made
         folder,  // a folder entry: the folder was made, with its parents
     };
@@ -67,6 +72,20 @@ struct PasswordFit {
     bool Fits() const { return checked > 0 && 2 * fitting > checked; }
 };
 
+// What a run adds to each extraction.
+struct ExtractSafeguards {
+    // The folder the user chose: it may be a link, nothing below it may.
+    // Empty: the folder given to ExtractEntryTo.
+    std::wstring destination;
+    // The run's source archives: no output is ever written over one. The
+    // archive being read is protected without being named here.
+    std::vector<FileIdentity> sources;
+    // Asked between chunks; true ends the entry there as a partial file.
+    std::function<bool()> stopRequested;
+
+    bool StopRequested() const { return stopRequested && stopRequested(); }
+};
+
 class CZipArchive {
 public:
     enum ReadState : unsigned char { readNone = 0, readEntry = 0xFF };
@@ -80,6 +99,8 @@ public:
 
     // Opens `path` for reading (both modes) and rebuilds the entry table.
     void OpenArchive(const std::wstring& path, int mode);
+    // The same over bytes from elsewhere; `path` names them in errors.
+    void OpenArchive(std::shared_ptr<const CByteSource> source, const std::wstring& path);
     void ScanEntries();
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
@@ -92,14 +113,16 @@ public:
     // judges what it wrote. An error while reading or writing is thrown
     // after `report` has been filled in.
     bool ExtractEntryTo(std::size_t index, const std::wstring& folder, std::uint32_t chunkSize,
-                        ExtractReport* report = nullptr);
+                        ExtractReport* report = nullptr,
+                        const ExtractSafeguards* safeguards = nullptr);
     // Decodes entry `index` as ExtractEntryTo would and judges it, writing
     // nothing.
     bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
-    // Ends the entry: stamps `targetPath` when given and checks a descriptor.
-    bool EndEntryRead(const std::wstring* targetPath);
+    // Ends the entry: stamps `target`, its output file still open, when
+    // given, and checks a descriptor.
+    bool EndEntryRead(CFile* target);
 
     // The password for encrypted entries of this and later openings; an
     // empty one leaves them unsaved.
@@ -117,6 +140,9 @@ public:
     int m_decodeError = 0;
     bool m_convertSlashes = true;
     bool m_trackZlibMemory = true;
+    // The most memory the entry table may take, in bytes; 0 for most of what
+    // the machine has left when a scan starts.
+    std::uint64_t m_tableMemoryLimit = 0;
     CZipInternalInfo m_info;
     CZipStorage m_storage;
     // Blocks the decompressor allocated and has not freed yet.
@@ -131,30 +157,52 @@ private:
 
     // The readings of a header found at g_headerOffset.
     void ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching);
+    // Reads the header at g_headerOffset into a new entry at the table's end.
+    void AppendQuickLocal(CScanWindow& window, bool matching);
     bool ReadQuickCentral(CScanWindow& window);
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
-    void LookBackForDescriptor(CScanWindow& window, std::uint32_t headerOffset);
+    void LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset);
+
+    // What an entry is read with.
+    struct LocalSizes {
+        std::uint32_t crc = 0;
+        std::uint64_t compressedSize = 0;
+        std::uint64_t uncompressedSize = 0;
+        // No sizes to go by: the data runs to the next header.
+        bool openEnded = false;
+    };
+    // The local header's own values (its fixed part in `raw`, the bytes read
+    // of its extra field in `extra`), widened by its Zip64 field; with flag
+    // bit 3, those TakeTrailingSizes finds.
+    LocalSizes ResolveLocalSizes(CScanWindow& window, std::uint64_t headerOffset,
+                                 const unsigned char* raw, std::string_view storedName,
+                                 std::string_view extra);
     // The CRC and sizes of an entry with flag bit 3: the directory's record
     // for its offset (when its header holds none), else its own descriptor,
     // else a descriptor just before the next header. False when none is
     // found and the header claims no data: it is then read open-ended.
-    bool TakeTrailingSizes(CScanWindow& window, std::uint32_t headerOffset,
+    // `zip64`: the header has a Zip64 field, so its descriptor may have
+    // 8-byte sizes.
+    bool TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOffset,
                            std::string_view storedName, std::uint16_t nameLength,
-                           std::uint16_t extraLength, DataDescriptor& sizes);
+                           std::uint16_t extraLength, bool zip64, DataDescriptor& sizes);
     // Where the data of an open-ended entry ends: at the next local or
     // central header, or at the end of the file.
     static std::uint64_t OpenEndedDataEnd(CScanWindow& window, std::uint64_t dataStart);
+    // Where the data of a header ends, never wrapping past 64 bits.
+    static std::uint64_t PastHeader(std::uint64_t headerOffset, std::uint32_t headerSize,
+                                    std::uint32_t nameLength, std::uint64_t dataSize);
     // Moves `pos` past a header; false ends the pass.
-    static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint32_t length);
+    static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
 
     // ExtractEntryTo with `folder`, TestEntry without.
     bool SalvageEntry(std::size_t index, const std::wstring* folder, std::uint32_t chunkSize,
-                      ExtractReport& result);
+                      ExtractReport& result, const ExtractSafeguards* safeguards);
     // Reads the entry that BeginEntryRead opened into `file` (none: nothing
     // is written) and judges it.
-    void ReadAndJudge(const CFileHeader& entry, CFile* file, const std::wstring& outputPath,
-                      std::uint32_t chunkSize, ExtractReport& result);
+    void ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint32_t chunkSize,
+                      const ExtractSafeguards* safeguards, ExtractReport& result);
     // The descriptor right after `compressed` bytes of data at `dataStart`,
     // signed or not, whose compressed size says so.
     std::optional<DataDescriptor> DescriptorAfter(std::uint64_t dataStart,
@@ -162,8 +210,12 @@ private:
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
     // Makes the folder or the empty file of an entry that holds no data.
-    bool MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
-                        ExtractReport& result);
+    bool MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& target,
+                        const ExtractSafeguards* safeguards, ExtractReport& result);
+    // Opens the entry's output file at `target`; false, with the outcome and
+    // reason in `result`, when there is no safe one.
+    bool OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards, CFile& file,
+                    ExtractReport& result);
     // `path`, or "path (2)"... when an entry of another stored name has it.
     std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
                                  bool& renamed);
@@ -195,6 +247,7 @@ private:
     KeyCheck m_keyCheck = KeyCheck::plain;
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
+    COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
     // Where the entry being read has its data, and the descriptor that ends
@@ -204,7 +257,7 @@ private:
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
     struct MadeFolder {
-        std::wstring path;
+        OutputTarget target;
         std::int64_t modified;
     };
     std::vector<MadeFolder> m_madeFolders;

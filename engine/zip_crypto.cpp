@@ -1,6 +1,6 @@
 #include "engine/zip_crypto.h"
 
-#include "engine/file_header.h"
+#include "engine/extra_field.h"
 #include "engine/password.h"
 
 #include <nettle/pbkdf2.h>
@@ -9,19 +9,12 @@
 #include <zlib.h>
 
 std::optional<AesField> FindAesField(std::string_view extra) {
-    const auto* p = reinterpret_cast<const unsigned char*>(extra.data());
-    std::size_t at = 0;
-    while (at + 4 <= extra.size()) {
-        const std::uint16_t tag = ReadLe16(p + at);
-        const std::uint16_t size = ReadLe16(p + at + 2);
-        if (at + 4 + size > extra.size())
-            break;
-        // Vendor version, "AE", strength, method.
-        if (tag == kAesExtraTag && size >= 7 && p[at + 6] == 'A' && p[at + 7] == 'E')
-            return AesField{ReadLe16(p + at + 4), p[at + 8], ReadLe16(p + at + 9)};
-        at += 4u + size;
-    }
-    return std::nullopt;
+    const std::optional<std::string_view> block = FindExtraBlock(extra, kAesExtraTag);
+    // Vendor version, "AE", strength, method.
+    if (!block || block->size() < 7 || block->substr(2, 2) != "AE")
+        return std::nullopt;
+    const auto* p = reinterpret_cast<const unsigned char*>(block->data());
+    return AesField{ReadLe16(p), p[4], ReadLe16(p + 5)};
 }
 
 std::string AesFieldBytes(const AesField& field) {

@@ -49,7 +49,9 @@ std::wstring CZipException::GetReason() const {
         L"action aborted",
         L"aborted safely",
         L"non-removable",
+        (L"not enough memory to list every entry: the archive holds more entries than fit "
+         L"in this computer's memory (the entries found before are kept)"),
     };
-    const int index = (m_cause >= 1 && m_cause <= 16) ? m_cause - 1 : 0;
+    const int index = (m_cause >= 1 && m_cause <= tooManyEntries) ? m_cause - 1 : 0;
     return kReasons[index];
 }

@@ -24,6 +24,9 @@ public:
         abortedAction = 14,
         abortedSafely = 15,
         nonRemovable = 16,
+        // The entry table outgrew the memory there is; the entries found
+        // before stay in it.
+        tooManyEntries = 17,
     };
 
     // Internal codes: the decompressor's (1, 2, -1 .. -6) and the archive's own.

@@ -6,30 +6,29 @@
 #include <cerrno>
 
 void CZipStorage::OpenStorage(const std::wstring& path, int /*mode*/) {
+    OpenStorage(std::make_shared<CFileSource>(path), path);
+}
+
+void CZipStorage::OpenStorage(std::shared_ptr<const CByteSource> source, const std::wstring& path) {
+    m_source = std::move(source);
     m_path = path;
-    m_openError.reset();
-    CFileException error(CFileException::none, 0, path);
-    if (!m_file.Open(path, CFile::modeRead | CFile::shareDenyWrite, &error))
-        m_openError = error;
+    m_position = 0;
 }
 
 void CZipStorage::CloseStorage() {
-    m_file.Close();
-    m_openError.reset();
+    m_source.reset();
+    m_position = 0;
     m_currentVolume = -1;
 }
 
-void CZipStorage::EnsureOpen() {
-    if (m_file.IsOpen())
-        return;
-    if (m_openError)
-        throw *m_openError;
-    throw CFileException::FromErrno(EBADF, m_path);
+const CByteSource& CZipStorage::Source() {
+    if (m_source == nullptr)
+        throw CFileException::FromErrno(EBADF, m_path);
+    return *m_source;
 }
 
 std::uint32_t CZipStorage::ReadBytes(void* buffer, std::uint32_t count, bool whole) {
-    EnsureOpen();
-    const auto read = static_cast<std::uint32_t>(m_file.Read(buffer, count));
+    const std::uint32_t read = ReadPlain(buffer, count);
     if (read == 0 || read == count)
         return read;
     if (whole)
@@ -39,31 +38,29 @@ std::uint32_t CZipStorage::ReadBytes(void* buffer, std::uint32_t count, bool who
 }
 
 std::uint32_t CZipStorage::ReadPlain(void* buffer, std::uint32_t count) {
-    EnsureOpen();
-    return static_cast<std::uint32_t>(m_file.Read(buffer, count));
+    const auto read = static_cast<std::uint32_t>(Source().ReadAt(m_position, buffer, count));
+    m_position += read;
+    return read;
 }
 
 std::size_t CZipStorage::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
-    EnsureOpen();
-    return m_file.ReadAt(offset, buffer, count);
+    return Source().ReadAt(offset, buffer, count);
 }
 
 std::uint64_t CZipStorage::Seek(std::uint64_t position) {
-    EnsureOpen();
-    return m_file.Seek64(static_cast<std::int64_t>(position), FILE_BEGIN);
+    Source();
+    m_position = position;
+    return m_position;
 }
 
 std::uint64_t CZipStorage::SeekRelative(std::int64_t distance) {
-    EnsureOpen();
-    return m_file.Seek64(distance, FILE_CURRENT);
-}
-
-std::uint64_t CZipStorage::GetPosition() {
-    EnsureOpen();
-    return m_file.GetPosition();
+    Source();
+    if (distance < 0 && static_cast<std::uint64_t>(-distance) > m_position)
+        throw CFileException::FromErrno(EINVAL, m_path);
+    m_position += static_cast<std::uint64_t>(distance);
+    return m_position;
 }
 
 std::uint64_t CZipStorage::GetLength() {
-    EnsureOpen();
-    return m_file.GetLength();
+    return Source().GetLength();
 }

@@ -1,12 +1,13 @@
-// libFuzzer target: arbitrary bytes through both scans and the extraction of
-// every entry they find.
+// libFuzzer target: arbitrary bytes, read from memory, through both scans and
+// the extraction of every entry they find.
 #include "fuzz/salvage_sequence.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -29,16 +30,10 @@ std::filesystem::path WorkRoot() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > kMaxInput)
         return -1;
-    const std::filesystem::path root = WorkRoot();
-    const std::filesystem::path archive = root / "input.zip";
-    std::FILE* file = std::fopen(archive.c_str(), "wb");
-    if (file == nullptr)
-        std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size)
-        std::abort();
-    std::fclose(file);
-
-    kvzip_fuzz::RunSalvage(archive, root / "out");
-    std::filesystem::remove(archive);
+    // The engine reads the input where it lies; only the salvaged files
+    // are written.
+    const auto source = std::make_shared<CMemorySource>(
+        std::string_view(reinterpret_cast<const char*>(data), size));
+    kvzip_fuzz::RunSalvage(source, WorkRoot() / "out");
     return 0;
 }

@@ -38,15 +38,50 @@ def payload(kind, n):
     return bytes(out[:n])
 
 
-def archive(entries, method, streamed=False):
+def archive(entries, method, streamed=False, zip64=False):
     sink = Unseekable() if streamed else io.BytesIO()
     with zipfile.ZipFile(sink, "w", compression=method) as z:
         for name, data in entries:
             if name.endswith("/"):
                 z.writestr(zipfile.ZipInfo(name), b"")
+            elif zip64:
+                with z.open(name, "w", force_zip64=True) as f:
+                    f.write(data)
             else:
                 z.writestr(name, data)
     return bytes(sink.data if streamed else sink.getvalue())
+
+
+def zip64_field(*values):
+    return struct.pack("<HH", 1, 8 * len(values)) + b"".join(struct.pack("<Q", v) for v in values)
+
+
+def zip64_directory(entries):
+    """Stored entries whose local and central headers send every size and
+    offset to Zip64 fields, ending with the Zip64 end records."""
+    out = bytearray()
+    central = bytearray()
+    for name, data in entries:
+        crc = zlib.crc32(data)
+        extra = zip64_field(len(data), len(data))
+        offset = len(out)
+        out += struct.pack("<4sHHHHHIIIHH", b"PK\x03\x04", 45, 0, 0, 0, 0x5A21, crc,
+                           0xFFFFFFFF, 0xFFFFFFFF, len(name), len(extra))
+        out += name.encode() + extra + data
+        extra = zip64_field(len(data), len(data), offset)
+        central += struct.pack("<4sHHHHHHIIIHHHHHII", b"PK\x01\x02", 45, 45, 0, 0, 0, 0x5A21,
+                               crc, 0xFFFFFFFF, 0xFFFFFFFF, len(name), len(extra), 0, 0, 0, 0,
+                               0xFFFFFFFF)
+        central += name.encode() + extra
+    start = len(out)
+    out += central
+    end = len(out)
+    out += struct.pack("<4sQHHIIQQQQ", b"PK\x06\x06", 44, 45, 45, 0, 0, len(entries),
+                       len(entries), end - start, start)
+    out += struct.pack("<4sIQI", b"PK\x06\x07", 0, end, 1)
+    out += struct.pack("<4sHHHHIIH", b"PK\x05\x06", 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF,
+                       0xFFFFFFFF, 0)
+    return bytes(out)
 
 
 def main():
@@ -96,6 +131,18 @@ def main():
     seeds["broken-stream"] = bytes(bad)
     seeds["headers-only"] = b"PK\x03\x04" * 20 + b"PK\x01\x02" * 10 + b"PK\x07\x08" * 5
     seeds["deflate-raw-tail"] = streamed + zlib.compress(payload("text", 2000))[2:]
+    # Zip64: fields in local and central headers, 8-byte descriptors, the
+    # Zip64 end records, and fields cut or lying.
+    plain = [f for f in files if not f[0].endswith("/")]
+    seeds["zip64"] = archive(plain, zipfile.ZIP_STORED, zip64=True)
+    seeds["zip64-descriptors"] = archive(plain, zipfile.ZIP_DEFLATED, streamed=True, zip64=True)
+    seeds["zip64-directory"] = zip64_directory(plain)
+    cut = bytearray(seeds["zip64"])
+    struct.pack_into("<H", cut, 28, 12)  # the field's second size falls into the data
+    seeds["zip64-cut-field"] = bytes(cut)
+    lying = bytearray(seeds["zip64-directory"])
+    struct.pack_into("<Q", lying, 30 + len(plain[0][0]) + 4 + 8, 0x7FFFFFFFFFFFFFF0)
+    seeds["zip64-huge-size"] = bytes(lying)
 
     for name, data in seeds.items():
         with open(os.path.join(out, name + ".zip"), "wb") as f:

@@ -24,7 +24,7 @@ work="$build/fuzz-corpus"
 mkdir -p "$work"
 cp -n "$here"/corpus/* "$work"/
 
-# Every input is written out and extracted: a memory file system halves the
+# Every input's entries are extracted to files: a memory file system halves the
 # time each one takes.
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
     export TMPDIR=/dev/shm

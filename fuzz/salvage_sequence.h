@@ -3,6 +3,7 @@
 // tests so that both drive the engine the same way.
 #pragma once
 
+#include "engine/byte_source.h"
 #include "engine/file_header.h"
 #include "engine/scan_state.h"
 #include "engine/zip_archive.h"
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,12 +35,14 @@ struct SalvageRun {
     ScanRun advanced;
 };
 
-inline unsigned IgnoreProgress(std::uint32_t, std::uint32_t) {
+inline unsigned IgnoreProgress(std::uint64_t, std::uint64_t) {
     return 0;
 }
 
-// Scans `archive` with `mode` and extracts every entry below `folder`.
-inline ScanRun RunScan(const std::wstring& archive, const std::wstring& folder, int mode,
+// Scans `source` (named `archive`) with `mode` and extracts every entry
+// below `folder`.
+inline ScanRun RunScan(const std::shared_ptr<const CByteSource>& source,
+                       const std::wstring& archive, const std::wstring& folder, int mode,
                        bool reportProgress) {
     ScanRun run;
     g_repairMode = mode;
@@ -48,7 +52,7 @@ inline ScanRun RunScan(const std::wstring& archive, const std::wstring& folder, 
 
     CZipArchive archiveObject;
     try {
-        archiveObject.OpenArchive(archive, mode);
+        archiveObject.OpenArchive(source, archive);
         run.opened = true;
     } catch (const CZipException& e) {
         run.openCause = e.m_cause;
@@ -84,9 +88,9 @@ inline ScanRun RunScan(const std::wstring& archive, const std::wstring& folder, 
     return run;
 }
 
-// Both scans of `archive`, each extracting into its own fresh folder below
+// Both scans of `source`, each extracting into its own fresh folder below
 // `workFolder`, which is removed afterwards. The quick scan reports progress.
-inline SalvageRun RunSalvage(const std::filesystem::path& archive,
+inline SalvageRun RunSalvage(const std::shared_ptr<const CByteSource>& source,
                              const std::filesystem::path& workFolder) {
     SalvageRun result;
     std::error_code ignored;
@@ -94,8 +98,8 @@ inline SalvageRun RunSalvage(const std::filesystem::path& archive,
     const std::filesystem::path advancedDir = workFolder / "advanced";
     std::filesystem::create_directories(quickDir, ignored);
     std::filesystem::create_directories(advancedDir, ignored);
-    result.quick = RunScan(archive.wstring(), quickDir.wstring(), 0, true);
-    result.advanced = RunScan(archive.wstring(), advancedDir.wstring(), 1, false);
+    result.quick = RunScan(source, L"input.zip", quickDir.wstring(), 0, true);
+    result.advanced = RunScan(source, L"input.zip", advancedDir.wstring(), 1, false);
     std::filesystem::remove_all(workFolder, ignored);
     return result;
 }

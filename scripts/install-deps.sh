@@ -12,7 +12,7 @@ build_packages=(g++ cmake make pkg-config zlib1g-dev nettle-dev libgtest-dev lib
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils
     dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
-bench_packages=(unzip zip libarchive-tools p7zip-full hyperfine python3)
+bench_packages=(unzip zip libarchive-tools p7zip-full hyperfine python3 time)
 
 wanted=()
 [ $# -eq 0 ] && set -- build

@@ -7,9 +7,9 @@
 #include <ctime>
 #include <cwchar>
 
-std::wstring FormatSizeText(std::uint32_t value) {
+std::wstring FormatSizeText(std::uint64_t value) {
     static const wchar_t* const kUnits[] = {L"Bytes", L"KB", L"MB", L"GB"};
-    std::uint32_t number = value;
+    std::uint64_t number = value;
     int unit = 0;
     while (unit < 3 && number >= 1024) {
         number /= 1024;
@@ -18,11 +18,18 @@ std::wstring FormatSizeText(std::uint32_t value) {
     return std::to_wstring(number) + L"   " + kUnits[unit];
 }
 
-std::wstring FormatRatioText(std::uint32_t compressedSize, std::uint32_t uncompressedSize) {
-    const std::uint64_t ratio =
-        uncompressedSize == 0 ? 0 : std::uint64_t{compressedSize} * 100 / uncompressedSize;
-    // Printed as a signed int: the 64-bit quotient is narrowed as "%d" would.
-    return std::to_wstring(static_cast<int>(static_cast<std::uint32_t>(ratio))) + L"%";
+std::uint32_t CompressionRatio(std::uint64_t compressedSize, std::uint64_t uncompressedSize) {
+    if (uncompressedSize == 0)
+        return 0;
+    // 128-bit intermediate: sizes of 64 bits times 100 would overflow.
+    const auto ratio = static_cast<unsigned __int128>(compressedSize) * 100 / uncompressedSize;
+    return static_cast<std::uint32_t>(ratio);
+}
+
+std::wstring FormatRatioText(std::uint64_t compressedSize, std::uint64_t uncompressedSize) {
+    // Printed as a signed int: the quotient is narrowed as "%d" would.
+    return std::to_wstring(static_cast<int>(CompressionRatio(compressedSize, uncompressedSize))) +
+           L"%";
 }
 
 std::wstring FormatModifiedTimeText(std::int64_t moment) {
@@ -52,10 +59,7 @@ EntryRow MakeEntryRow(const CFileHeader& header) {
     row.name = header.name;
     row.uncompressedSize = header.uncompressedSize;
     row.compressedSize = header.compressedSize;
-    row.ratio = header.uncompressedSize == 0
-                    ? 0
-                    : static_cast<std::uint32_t>(std::uint64_t{header.compressedSize} * 100 /
-                                                 header.uncompressedSize);
+    row.ratio = CompressionRatio(header.compressedSize, header.uncompressedSize);
     row.modifiedTime = header.GetModifiedTime();
     row.crc = header.storedCrc;
     row.encrypted = IsEncrypted(header);

@@ -5,10 +5,13 @@
 #include <string>
 
 // "1023   Bytes", "1   KB", "1   MB", "4   GB": truncating division by 1024.
-std::wstring FormatSizeText(std::uint32_t value);
+std::wstring FormatSizeText(std::uint64_t value);
 
-// compressed x 100 / uncompressed as "%d%%"; 0 when nothing was uncompressed.
-std::wstring FormatRatioText(std::uint32_t compressedSize, std::uint32_t uncompressedSize);
+// compressed x 100 / uncompressed, truncated; 0 when nothing was uncompressed.
+std::uint32_t CompressionRatio(std::uint64_t compressedSize, std::uint64_t uncompressedSize);
+
+// CompressionRatio as "%d%%".
+std::wstring FormatRatioText(std::uint64_t compressedSize, std::uint64_t uncompressedSize);
 
 // The moment broken down as UTC in the form "05 Mar 2008, 14:07:09"; empty
 // when it cannot be broken down or formatted.

@@ -176,7 +176,7 @@ int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
     return 0;
 }
 
-unsigned ReportAnalysisProgress(std::uint32_t position, std::uint32_t total) {
+unsigned ReportAnalysisProgress(std::uint64_t position, std::uint64_t total) {
     AnalysisRun* run = g_analysisRun;
     if (run == nullptr)
         return 0;

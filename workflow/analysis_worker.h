@@ -17,4 +17,4 @@ int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate);
 // The engine's scan reports here while g_analysisScanActive is 1, and the
 // worker once at its end. The bar never moves back; while the reports lag
 // behind it, every 2000th of them advances it by one. Returns 0.
-unsigned ReportAnalysisProgress(std::uint32_t position, std::uint32_t total);
+unsigned ReportAnalysisProgress(std::uint64_t position, std::uint64_t total);

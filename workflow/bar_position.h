@@ -34,9 +34,10 @@ private:
 // bar stands at `current`: position x 100 / total (at most 100), except that
 // the bar never moves back; while the reports lag behind it, every
 // `creepEvery`-th of them (counted in `creepCount`) moves it up by one.
-inline int LaggingReportPosition(std::uint32_t position, std::uint32_t total, int current,
+inline int LaggingReportPosition(std::uint64_t position, std::uint64_t total, int current,
                                  int& creepCount, int creepEvery) {
-    const std::uint64_t computed = total == 0 ? 0 : std::uint64_t{position} * 100 / total;
+    // 128-bit intermediate: a 64-bit position times 100 would overflow.
+    const auto computed = total == 0 ? 0 : static_cast<unsigned __int128>(position) * 100 / total;
     if (computed >= static_cast<std::uint64_t>(current))
         return computed >= 100 ? 100 : static_cast<int>(computed);
     if (++creepCount >= creepEvery) {

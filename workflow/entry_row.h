@@ -21,8 +21,8 @@ enum EntryColumn {
 struct EntryRow {
     std::array<std::wstring, entryColumnCount> texts;
     std::wstring name;
-    std::uint32_t uncompressedSize = 0;
-    std::uint32_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+    std::uint64_t compressedSize = 0;
     std::uint32_t ratio = 0;
     std::int64_t modifiedTime = 0;
     std::uint32_t crc = 0;

@@ -1,5 +1,6 @@
 #include "workflow/save_worker.h"
 
+#include "engine/output_file.h"
 #include "engine/output_paths.h"
 #include "engine/password_choice.h"
 #include "engine/scan_state.h"
@@ -15,7 +16,6 @@
 #include "workflow/save_summary.h"
 #include "workflow/signature_probe.h"
 
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -39,6 +39,7 @@ struct SaveRun {
     SourceTotals source;
     std::vector<EntryProblem> problems;
     PassTotals pass;
+    ExtractSafeguards safeguards;
 };
 
 SaveRun* g_saveRun = nullptr;
@@ -63,9 +64,35 @@ bool Exists(const std::wstring& path) {
     return GetPathKind(path) != 0;
 }
 
-// One level only; missing parents are made by the extraction.
-void MakeFolder(const std::wstring& path) {
-    ::mkdir(platform::EncodeLocal(path).c_str(), 0777);
+// One level only; missing parents are made by the extraction. Below the
+// destination no link is followed, so a link named Repair cannot send the
+// pass elsewhere.
+void MakeFolder(const SaveRun& run, const std::wstring& path) {
+    const OutputTarget target = SplitAtDestination(run.safeguards.destination, path);
+    CFile folder;
+    OpenFolderBelow(target.destination, target.below, FolderMaking::last, folder);
+}
+
+// What every extraction of the pass is told: the destination the user
+// chose, every source of the run (none may be written over, wherever its
+// output folder is), and how to stop inside a large entry.
+void PrepareSafeguards(SaveRun& run) {
+    run.safeguards.destination = g_saveCurrentOnly == 1 ? g_saveCurrentFolder : g_saveAllFolder;
+    for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
+        if (const std::optional<FileIdentity> identity = IdentifyFile(node->path))
+            run.safeguards.sources.push_back(*identity);
+    }
+    platform::WorkerGate& gate = run.gate;
+    // A pause holds the worker between two chunks; a stop ends the entry
+    // there, and the next safe point unwinds the pass.
+    run.safeguards.stopRequested = [&gate] {
+        try {
+            gate.Checkpoint();
+        } catch (const platform::WorkerStopped&) {
+            return true;
+        }
+        return false;
+    };
 }
 
 // Where the bar rules of the two modes differ.
@@ -139,7 +166,7 @@ void ExtractAll(SaveRun& run, Mode mode) {
         ExtractReport report;
         try {
             g_savingArchive.ExtractEntryTo(static_cast<std::size_t>(k), g_saveOutputFolder,
-                                           kChunkSize, &report);
+                                           kChunkSize, &report, &run.safeguards);
         } catch (const CException&) {
             // The engine has released the entry and filled the report in;
             // what was written stays.
@@ -228,7 +255,7 @@ void SaveCurrentFile(SaveRun& run) {
     if (save) {
         Log(L"\r\n");
         Log(g_saveOutputFolder);
-        MakeFolder(g_saveOutputFolder);
+        MakeFolder(run, g_saveOutputFolder);
         SaveIfPresent(run, Mode::currentFile, true);
     } else {
         run.source.problem = SourceProblem::folderKept;
@@ -246,7 +273,7 @@ void SaveAllFiles(SaveRun& run) {
         const int overallAtEnd = g_sourceFileCount > 0 ? (i + 1) * 100 / g_sourceFileCount : 100;
         g_saveSourcePath = node->path;
         g_saveOutputFolder = g_saveAllFolder + sep + L"Repair" + sep;
-        MakeFolder(g_saveOutputFolder);
+        MakeFolder(run, g_saveOutputFolder);
         g_saveOutputFolder += ArchiveBaseName(g_saveSourcePath);
         BeginSource(run, i + 1, g_sourceFileCount);
 
@@ -260,7 +287,7 @@ void SaveAllFiles(SaveRun& run) {
         if (save) {
             Log(L"\r\n");
             Log(g_saveOutputFolder);
-            MakeFolder(g_saveOutputFolder);
+            MakeFolder(run, g_saveOutputFolder);
             // A vanished or too short source is passed over like an empty one:
             // the next file follows and the Overall bar stays.
             scanned = SaveIfPresent(run, Mode::allFiles, g_sourceFileCount == 1);
@@ -280,6 +307,7 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
     g_savingProgressSink = &ReportSaveProgress;
     SaveRun run(host, gate);
     RunScope scope(run);
+    PrepareSafeguards(run);
 
     g_saveFileIndex = 0;
     for (const wchar_t* text :
@@ -299,11 +327,14 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
         SaveAllFiles(run);
     }
 
+    // A stop that ended the last entry early ends the pass here, not as
+    // completed.
+    gate.Checkpoint();
     host.PassDone(run.pass);
     return 1;
 }
 
-unsigned ReportSaveProgress(std::uint32_t position, std::uint32_t length) {
+unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length) {
     SaveRun* run = g_saveRun;
     if (run == nullptr)
         return 0;

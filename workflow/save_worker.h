@@ -17,4 +17,4 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate);
 // The engine's scan reports here while g_savingScanActive is 1. The Current
 // bar never moves back; while the reports lag behind it, every 4000th of
 // them advances it by one. Returns 0.
-unsigned ReportSaveProgress(std::uint32_t position, std::uint32_t length);
+unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length);

@@ -12,7 +12,7 @@
 namespace {
 
 struct SizeCase {
-    std::uint32_t value;
+    std::uint64_t value;
     const wchar_t* text;
 };
 
@@ -28,11 +28,14 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{1024, L"1   KB"}, SizeCase{2047, L"1   KB"},
                       SizeCase{1048575, L"1023   KB"}, SizeCase{1048576, L"1   MB"},
                       SizeCase{1073741823, L"1023   MB"}, SizeCase{1073741824, L"1   GB"},
-                      SizeCase{4294967295u, L"3   GB"}));
+                      SizeCase{4294967295u, L"3   GB"},
+                      // Zip64 sizes stay in GB and are not cut to 32 bits.
+                      SizeCase{5368709120ull, L"5   GB"},
+                      SizeCase{1099511627776ull, L"1024   GB"}));
 
 struct RatioCase {
-    std::uint32_t compressed;
-    std::uint32_t uncompressed;
+    std::uint64_t compressed;
+    std::uint64_t uncompressed;
     const wchar_t* text;
 };
 
@@ -48,7 +51,10 @@ INSTANTIATE_TEST_SUITE_P(
                       RatioCase{0, 0, L"0%"}, RatioCase{500, 0, L"0%"},
                       RatioCase{150, 100, L"150%"},
                       // Stored data that grew: no 32-bit overflow in compressed x 100.
-                      RatioCase{4000000000u, 1000000000u, L"400%"}));
+                      RatioCase{4000000000u, 1000000000u, L"400%"},
+                      // Zip64 sizes: no 64-bit overflow either.
+                      RatioCase{0xFFFFFFFFFFFFFFFFull, 0xFFFFFFFFFFFFFFFFull, L"100%"},
+                      RatioCase{3000000000000ull, 6000000000000ull, L"50%"}));
 
 TEST(TimeText, ReadsAsUtcInTheFixedEnglishForm) {
     EXPECT_EQ(FormatModifiedTimeText(1204726029), L"05 Mar 2008, 14:07:09");

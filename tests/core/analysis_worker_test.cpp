@@ -408,12 +408,18 @@ TEST_F(AnalysisWorkerTest, LaggingReportsCreepEveryTwoThousandth) {
         seen.push_back(host.bars.back() - start);
         // A total of 0 lags like position 0 rather than dividing by it.
         ReportAnalysisProgress(5, 0);
+        // Positions past 4 GiB count in full (5 of 6 GiB is 83 %), and the
+        // largest 64-bit values do not overflow the percentage.
+        ReportAnalysisProgress(std::uint64_t{5} << 30, std::uint64_t{6} << 30);
+        seen.push_back(host.bars.back());
+        ReportAnalysisProgress(UINT64_MAX - 1, UINT64_MAX);
+        seen.push_back(host.bars.back());
         // At or past the end the bar stops at 99.
         ReportAnalysisProgress(250, 100);
         seen.push_back(host.bars.back());
     };
     ASSERT_TRUE(RunAnalysis(host));
-    EXPECT_EQ(seen, (std::vector<int>{0, 1, 0, 1, 2, 99}));
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 0, 1, 2, 83, 99, 99}));
 }
 
 TEST(AnalysisProgress, DoesNothingWithoutARunningPass) {

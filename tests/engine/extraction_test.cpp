@@ -76,20 +76,27 @@ TEST_F(Extraction, StoredEntryIsReadInChunksOfTheCallersSize) {
     EXPECT_EQ(archive.m_readState, CZipArchive::readNone);
 }
 
-TEST_F(Extraction, StoredEntryCutByTheEndKeepsItsBytesAndIsStamped) {
+class StoredCut : public Extraction, public ::testing::WithParamInterface<std::size_t> {};
+
+// Kept: the bytes of the data that the file still holds, none included.
+TEST_P(StoredCut, KeepsItsBytesAndIsStampedAsPartial) {
+    const std::size_t kept = GetParam();
     ZipWriter zip;
     const std::string content = NoiseBytes(8000, 5);
     zip.Add({.name = "cut.bin", .content = content, .modTime = kTime, .modDate = kDate});
     std::string bytes = zip.Bytes();
-    Truncate(bytes, zip.Entry(0).dataOffset + 5000);
+    Truncate(bytes, zip.Entry(0).dataOffset + kept);
     Open(bytes);
     ExtractReport report;
     EXPECT_TRUE(Extract(0, &report));
     EXPECT_EQ(report.outcome, ExtractReport::partial);
-    EXPECT_TRUE(SameBytes(Output("cut.bin"), content.substr(0, 5000)));
+    EXPECT_EQ(report.bytesWritten, kept);
+    EXPECT_TRUE(SameBytes(Output("cut.bin"), content.substr(0, kept)));
     EXPECT_EQ(ModifiedSeconds(Out() / "cut.bin"), kMoment);
     EXPECT_EQ(g_truncationFlag, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kept, StoredCut, ::testing::Values(5000, 0));
 
 struct BadDeflateCase {
     const char* what;
@@ -333,6 +340,7 @@ struct VerdictCase {
     int aesStrength = 0;
     std::uint16_t aesVersion = 2;
     const char* given = nullptr;
+    bool zip64 = false; // sizes in a Zip64 field, beside the AES one
 };
 class VerdictTable : public Extraction, public ::testing::WithParamInterface<VerdictCase> {};
 
@@ -351,6 +359,7 @@ std::string VerdictArchive(const VerdictCase& c, std::string& kept) {
                    .content = kVerdictText,
                    .method = c.method,
                    .flags = c.flags,
+                   .zip64 = c.zip64,
                    .password = c.password,
                    .aesStrength = c.aesStrength,
                    .aesVersion = c.aesVersion};
@@ -424,8 +433,9 @@ TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
     EXPECT_EQ(tested.crcExpected, report.crcExpected);
     if (report.crcExpected &&
         (report.verdict == Verdict::damaged || report.verdict == Verdict::verified) &&
-        report.reason.find("authentication") == std::string::npos)
+        report.reason.find("authentication") == std::string::npos) {
         EXPECT_EQ(report.crc == report.expectedCrc, report.verdict == Verdict::verified);
+    }
     EXPECT_EQ(report.wrongPassword, std::string(c.reason) == "wrong password");
     if (!c.last) {
         EXPECT_TRUE(Extract(1, &report));
@@ -481,6 +491,11 @@ INSTANTIATE_TEST_SUITE_P(
                     .password = "pw",
                     .aesStrength = 3,
                     .aesVersion = 1},
+        VerdictCase{.label = "aes256DeflatedZip64",
+                    .method = 8,
+                    .password = "pw",
+                    .aesStrength = 3,
+                    .zip64 = true},
         VerdictCase{.label = "traditionalWrongPassword",
                     .verdict = Verdict::notSaved,
                     .reason = "wrong password",
@@ -516,7 +531,8 @@ INSTANTIATE_TEST_SUITE_P(
                     .verdict = Verdict::partial,
                     .reason = "ends inside its data",
                     .password = "pw",
-                    .aesStrength = 2},
+                    .aesStrength = 2,
+                    .zip64 = true},
         VerdictCase{.label = "aesCutInItsAuthenticationCode",
                     .last = true,
                     .damage = Damage::cutData,

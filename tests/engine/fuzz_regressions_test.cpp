@@ -60,7 +60,8 @@ protected:
         fs::create_directories(out);
         const auto before = fs::last_write_time(archive);
         const kvzip_fuzz::ScanRun run =
-            kvzip_fuzz::RunScan(archive.wstring(), out.wstring(), mode, mode == 0);
+            kvzip_fuzz::RunScan(std::make_shared<CFileSource>(archive.wstring()), archive.wstring(),
+                                out.wstring(), mode, mode == 0);
 
         // Every entry the table holds was counted, error or not.
         EXPECT_EQ(run.entries, static_cast<std::size_t>(run.entryCount));

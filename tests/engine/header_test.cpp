@@ -80,13 +80,21 @@ TEST(Descriptor, AllThreeValuesMustMatch) {
     const std::string otherSize = DescriptorBytes(0x11223344, 11, 20, false);
     const std::string otherLength = DescriptorBytes(0x11223344, 10, 21, false);
     const std::string otherCrc = DescriptorBytes(0x11223345, 10, 20, false);
-    auto bytes = [](const std::string& s) {
-        return reinterpret_cast<const unsigned char*>(s.data());
+    auto matches = [&header](const std::string& s) {
+        return header.MatchesDescriptor(reinterpret_cast<const unsigned char*>(s.data()), s.size());
     };
-    EXPECT_TRUE(header.MatchesDescriptor(bytes(good)));
-    EXPECT_FALSE(header.MatchesDescriptor(bytes(otherSize)));
-    EXPECT_FALSE(header.MatchesDescriptor(bytes(otherLength)));
-    EXPECT_FALSE(header.MatchesDescriptor(bytes(otherCrc)));
+    EXPECT_TRUE(matches(good));
+    EXPECT_FALSE(matches(otherSize));
+    EXPECT_FALSE(matches(otherLength));
+    EXPECT_FALSE(matches(otherCrc));
+    // A Zip64 descriptor holds the same values in 8-byte sizes; cut short it
+    // cannot match.
+    EXPECT_TRUE(matches(DescriptorBytes(0x11223344, 10, 20, false, true)));
+    EXPECT_FALSE(matches(DescriptorBytes(0x11223344, 10, 21, false, true)));
+    EXPECT_FALSE(matches(DescriptorBytes(0x11223344, 10, 20, false, true).substr(0, 19)));
+    header.compressedSize = 0x100000000ull;
+    EXPECT_TRUE(matches(DescriptorBytes(0x11223344, 0x100000000ull, 20, false, true)));
+    EXPECT_FALSE(matches(DescriptorBytes(0x11223344, 0, 20, false)));
 }
 
 struct CheckCase {

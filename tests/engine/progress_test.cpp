@@ -6,15 +6,15 @@
 namespace kvtest {
 namespace {
 
-using Reports = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+using Reports = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
 Reports g_analysisReports;
 Reports g_savingReports;
 
-unsigned RecordAnalysis(std::uint32_t position, std::uint32_t total) {
+unsigned RecordAnalysis(std::uint64_t position, std::uint64_t total) {
     g_analysisReports.emplace_back(position, total);
     return 0;
 }
-unsigned RecordSaving(std::uint32_t position, std::uint32_t total) {
+unsigned RecordSaving(std::uint64_t position, std::uint64_t total) {
     g_savingReports.emplace_back(position, total);
     return 0;
 }
@@ -61,7 +61,7 @@ TEST_P(Progress, FirstPassReportsTheResumeOffsetLeftByTheLastScan) {
     const int mode = GetParam();
     Open(SampleArchive(1), mode);
     m_archive->CloseArchive(true);
-    const std::uint32_t left = g_resumeOffset;
+    const std::uint64_t left = g_resumeOffset;
     ASSERT_NE(left, 0u);
     // Leading filler delays the first header past several reports.
     const std::string bytes = std::string(450, '-') + SampleArchive(0);

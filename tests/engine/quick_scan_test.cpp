@@ -266,8 +266,36 @@ TEST_F(QuickScan, HugeClaimedSizeEndsThePassInsteadOfWrapping) {
         CZipArchive& archive = Open(zip.Bytes(), mode);
         EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"a", L"huge"}));
         EXPECT_EQ(g_entryCount, 2);
-        EXPECT_EQ(g_resumeOffset, 0xFFFFFFFFu);
+        EXPECT_EQ(g_resumeOffset, 100u + 30 + 4 + 0xFFFFFFD0ull);
         archive.CloseArchive(true);
+    }
+}
+
+TEST_F(QuickScan, FloodPastTheMemoryLimitEndsWithAClearErrorAndKeepsWhatItFound) {
+    // 50,000 bare headers against a table allowed 1 MiB (about 18,000 entries):
+    // the scan stops with its own message instead of exhausting memory.
+    std::string flood;
+    for (int i = 0; i < 50000; ++i)
+        flood += LocalHeaderBytes(20, 0, 0, 0, 0, 0, 0, 0, "", 0, "", 0);
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        ResetScanState();
+        m_archive->m_tableMemoryLimit = 1 << 20;
+        try {
+            Open(flood, mode);
+            ADD_FAILURE() << "no exception";
+        } catch (const CZipException& e) {
+            EXPECT_EQ(e.m_cause, CZipException::tooManyEntries);
+            EXPECT_NE(e.GetErrorMessage().find(L"not enough memory"), std::wstring::npos);
+        }
+        EXPECT_GT(m_archive->GetEntryCount(), 10000u);
+        EXPECT_LT(m_archive->GetEntryCount(), 50000u);
+        m_archive->CloseArchive(true);
+
+        m_archive->m_tableMemoryLimit = 0;
+        Open(flood, mode);
+        EXPECT_EQ(m_archive->GetEntryCount(), 50000u);
+        m_archive->CloseArchive(true);
     }
 }
 

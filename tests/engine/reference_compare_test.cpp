@@ -37,6 +37,7 @@ std::string RandomArchive(std::mt19937& rng) {
                             : form == 1 ? DescriptorForm::withoutSignature
                                         : DescriptorForm::none;
         wanted.keepHeaderSizes = pick(2) == 0;
+        wanted.zip64 = pick(4) == 0;
         zip.Add(wanted);
         if (pick(5) == 0)
             zip.AddRaw(NoiseBytes(static_cast<std::size_t>(pick(200)), rng()));
@@ -68,10 +69,12 @@ void Damage(std::string& bytes, std::mt19937& rng) {
             break;
         }
         case 4: {
-            // A size field made to lie.
+            // A size field made to lie, or to send its value to a Zip64 field.
             const std::size_t at = pick(bytes.size());
             if (at + 4 <= bytes.size())
-                OverwriteLe32(bytes, at, static_cast<std::uint32_t>(rng() % 5000));
+                OverwriteLe32(bytes, at,
+                              rng() % 4 == 0 ? 0xFFFFFFFFu
+                                             : static_cast<std::uint32_t>(rng() % 5000));
             break;
         }
         default:
@@ -81,8 +84,8 @@ void Damage(std::string& bytes, std::mt19937& rng) {
     }
 }
 
-std::vector<std::pair<std::uint32_t, std::uint32_t>> g_reports;
-unsigned RecordReport(std::uint32_t position, std::uint32_t total) {
+std::vector<std::pair<std::uint64_t, std::uint64_t>> g_reports;
+unsigned RecordReport(std::uint64_t position, std::uint64_t total) {
     g_reports.emplace_back(position, total);
     return 0;
 }

@@ -13,18 +13,17 @@ namespace kvtest {
 namespace {
 
 struct Note {
-    std::uint32_t compressedSize;
+    std::uint64_t compressedSize;
     std::uint16_t nameLength;
-    std::uint32_t localHeaderOffset;
+    std::uint64_t localHeaderOffset;
     std::wstring name;
 };
 
 class Walker {
 public:
-    Walker(const std::string& file, std::uint32_t resume, int seen, std::uint32_t lastCompressed)
-        : m_file(file), m_size(file.size()),
-          m_length(static_cast<std::uint32_t>(std::min<std::uint64_t>(m_size, 0xFFFFFFFFu))),
-          m_resume(resume), m_lastCompressed(lastCompressed) {
+    Walker(const std::string& file, std::uint64_t resume, int seen, std::uint64_t lastCompressed)
+        : m_file(file), m_size(file.size()), m_length(m_size), m_resume(resume),
+          m_lastCompressed(lastCompressed) {
         m_result.descriptorSeen = seen;
     }
 
@@ -44,8 +43,10 @@ public:
             } else {
                 m_lastName = nameLength;
                 LookBack(pos);
-                m_notes.push_back({Le32(pos + 20), static_cast<std::uint16_t>(nameLength),
-                                   Le32(pos + 42),
+                std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20),
+                              offset = Le32(pos + 42);
+                ReadZip64(pos + 46 + nameLength, Le16(pos + 30), false, usize, size, offset);
+                m_notes.push_back({size, static_cast<std::uint16_t>(nameLength), offset,
                                    DecodeEntryName(Stored(pos + 46, nameLength), Le16(pos + 8),
                                                    Stored(pos + 46 + nameLength, Le16(pos + 30)))});
             }
@@ -57,12 +58,12 @@ public:
     }
 
     ReferenceResult Advanced() {
-        std::vector<std::uint32_t> locals;
-        std::vector<std::uint32_t> centrals;
+        std::vector<std::uint64_t> locals;
+        std::vector<std::uint64_t> centrals;
         std::uint64_t pos = 0;
         std::uint64_t next = 0;
         while (pos < m_length) {
-            Report(pos, next, static_cast<std::uint32_t>(pos));
+            Report(pos, next, pos);
             if (!SignatureAt(pos, 3, 4) || m_size - pos < 30) {
                 ++pos;
                 continue;
@@ -70,33 +71,31 @@ public:
             const std::uint16_t nameLength = Le16(pos + 26);
             m_lastName = nameLength <= 500 ? nameLength : 0;
             LookBack(pos);
-            std::uint32_t crc = Le32(pos + 14), size = Le32(pos + 18), usize = Le32(pos + 22);
-            if (Le16(pos + 6) & 8)
-                TrailingSizes(pos, nameLength, Le16(pos + 28), Stored(pos + 30, m_lastName), crc,
-                              size, usize);
-            m_lastCompressed = size;
-            locals.push_back(static_cast<std::uint32_t>(pos));
-            if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
+            m_lastCompressed = Sizes(pos, Stored(pos + 30, m_lastName)).size;
+            locals.push_back(pos);
+            if (!Step(pos, Past(pos + 30 + m_lastName, m_lastCompressed)))
                 break;
         }
         pos = m_resume;
         next = 0;
         while (pos < m_length && pos + 50 <= m_length) {
-            Report(pos, next, static_cast<std::uint32_t>(pos));
+            Report(pos, next, pos);
             if (!SignatureAt(pos, 1, 2)) {
                 ++pos;
                 continue;
             }
             m_lastName = Le16(pos + 28);
-            centrals.push_back(Le32(pos + 42));
+            std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20), offset = Le32(pos + 42);
+            ReadZip64(pos + 46 + m_lastName, Le16(pos + 30), false, usize, size, offset);
+            centrals.push_back(offset);
             if (!Step(pos, pos + 46 + m_lastName))
                 break;
         }
-        for (std::uint32_t offset : centrals) {
+        for (std::uint64_t offset : centrals) {
             if (std::find(locals.begin(), locals.end(), offset) == locals.end())
                 locals.push_back(offset);
         }
-        for (std::uint32_t offset : locals) {
+        for (std::uint64_t offset : locals) {
             if (offset >= m_size) {
                 ++m_result.entryCount;
                 CFileHeader empty;
@@ -126,7 +125,7 @@ private:
             }
             ++m_result.entryCount;
             m_result.entries.push_back(ReadLocal(pos, matching));
-            if (!Step(pos, pos + 30 + m_lastName + m_lastCompressed))
+            if (!Step(pos, Past(pos + 30 + m_lastName, m_lastCompressed)))
                 break;
         }
     }
@@ -144,7 +143,7 @@ private:
         h.uncompressedSize = Le32(pos + 22);
         h.nameLength = Le16(pos + 26);
         h.extraLength = Le16(pos + 28);
-        h.localHeaderOffset = static_cast<std::uint32_t>(pos);
+        h.localHeaderOffset = pos;
         if (h.nameLength > 500) {
             m_lastName = 0;
             return h;
@@ -154,9 +153,11 @@ private:
         const std::string extra = Stored(pos + 30 + h.nameLength, h.extraLength);
         h.name = DecodeEntryName(stored, h.flags, extra);
         LookBack(pos);
-        if (h.flags & 8)
-            h.openEnded = !TrailingSizes(pos, h.nameLength, h.extraLength, stored, h.storedCrc,
-                                         h.compressedSize, h.uncompressedSize);
+        const EntrySizes sizes = Sizes(pos, stored);
+        h.storedCrc = sizes.crc;
+        h.compressedSize = sizes.size;
+        h.uncompressedSize = sizes.usize;
+        h.openEnded = sizes.openEnded;
         m_lastCompressed = h.compressedSize;
         if (matching && !m_notes.empty()) {
             const Note& note = m_notes.front();
@@ -175,61 +176,150 @@ private:
         return h;
     }
 
+    struct EntrySizes {
+        std::uint32_t crc;
+        std::uint64_t size;
+        std::uint64_t usize;
+        bool openEnded;
+    };
+
+    // The CRC and sizes of the local header at `pos`: its fields and its
+    // Zip64 field, or with flag bit 3 its trailing sizes; unknown sizes make
+    // it open-ended.
+    EntrySizes Sizes(std::uint64_t pos, const std::string& stored) const {
+        const std::uint16_t nameLength = Le16(pos + 26), extraLength = Le16(pos + 28);
+        EntrySizes s{Le32(pos + 14), Le32(pos + 18), Le32(pos + 22), false};
+        std::uint64_t offset = 0;
+        const Zip64 z =
+            ReadZip64(pos + 30 + nameLength, extraLength, true, s.usize, s.size, offset);
+        if (z.unknownSize)
+            s.size = s.usize = 0;
+        s.openEnded = z.unknownSize;
+        if (Le16(pos + 6) & 8)
+            s.openEnded = !TrailingSizes(pos, nameLength, extraLength, stored, z.present, s);
+        return s;
+    }
+
+    struct Zip64 {
+        bool present = false;
+        bool unknownSize = false;
+        bool unknownOffset = false;
+    };
+
+    // Values that hold 0xFFFFFFFF taken from the Zip64 field among the
+    // `length` extra bytes at `from`, as far as the file and the field go.
+    Zip64 ReadZip64(std::uint64_t from, std::uint32_t length, bool local, std::uint64_t& usize,
+                    std::uint64_t& size, std::uint64_t& offset) const {
+        const std::uint64_t end = std::min<std::uint64_t>(from + length, m_size);
+        std::vector<std::uint64_t> values;
+        Zip64 z;
+        for (std::uint64_t at = from; at + 4 <= end; at += 4 + Le16(at + 2)) {
+            if (Le16(at) != 1)
+                continue;
+            z.present = true;
+            const std::uint64_t dataEnd = std::min<std::uint64_t>(at + 4 + Le16(at + 2), end);
+            for (std::uint64_t v = at + 4; v + 8 <= dataEnd; v += 8)
+                values.push_back(Le64(v));
+            break;
+        }
+        const std::uint64_t marker = 0xFFFFFFFF;
+        if (local && values.size() >= 2) {
+            usize = usize == marker ? values[0] : usize;
+            size = size == marker ? values[1] : size;
+            return z;
+        }
+        std::size_t next = 0;
+        for (std::uint64_t* value : {&usize, &size, &offset}) {
+            if (*value != marker || (value == &offset && local))
+                continue;
+            if (next < values.size())
+                *value = values[next++];
+            else if (value != &offset)
+                z.unknownSize = true;
+            else
+                z.unknownOffset = true;
+        }
+        return z;
+    }
+
     // A bit-3 entry's CRC and sizes, found the slow way: the first central
     // header for this offset and name, its own descriptor, or a descriptor
     // just before the next header.
     bool TrailingSizes(std::uint64_t pos, std::uint16_t nameLength, std::uint16_t extraLength,
-                       const std::string& stored, std::uint32_t& crc, std::uint32_t& size,
-                       std::uint32_t& usize) const {
-        if (crc == 0 && size == 0 && usize == 0) {
+                       const std::string& stored, bool zip64, EntrySizes& s) const {
+        if (s.crc == 0 && s.size == 0 && s.usize == 0) {
             for (std::uint64_t c = 0; c + 46 <= m_size; ++c) {
-                if (!SignatureAt(c, 1, 2) || Le32(c + 42) != static_cast<std::uint32_t>(pos))
+                if (!SignatureAt(c, 1, 2))
                     continue;
                 const std::uint16_t length = Le16(c + 28);
-                if (c + 46 + length > m_size || m_file.compare(c + 46, length, stored) != 0 ||
-                    Le32(c + 20) == 0xFFFFFFFF || Le32(c + 24) == 0xFFFFFFFF)
+                std::uint64_t usize = Le32(c + 24), size = Le32(c + 20), offset = Le32(c + 42);
+                const Zip64 z =
+                    ReadZip64(c + 46 + length, Le16(c + 30), false, usize, size, offset);
+                if (offset != pos || c + 46 + length > m_size ||
+                    m_file.compare(c + 46, length, stored) != 0 || z.unknownSize || z.unknownOffset)
                     continue;
-                crc = Le32(c + 16);
-                size = Le32(c + 20);
-                usize = Le32(c + 24);
+                s.crc = Le32(c + 16);
+                s.size = size;
+                s.usize = usize;
                 return true;
             }
         }
         const std::uint64_t dataStart = pos + 30 + nameLength + extraLength;
-        if (OwnDescriptor(dataStart, crc, size, usize))
+        if (OwnDescriptor(dataStart, zip64, s))
             return true;
-        if (size != 0)
+        if (s.size != 0)
             return true;
         std::uint64_t next = dataStart;
         while (next + 4 <= m_size && !SignatureAt(next, 3, 4) && !SignatureAt(next, 1, 2))
             ++next;
         if (next + 4 > m_size)
             return false;
-        std::uint64_t at = 0;
-        if (next - dataStart >= 16 && SignatureAt(next - 16, 7, 8) &&
-            Le32(next - 8) == next - 16 - dataStart)
-            at = next - 12;
-        else if (next - dataStart >= 12 && Le32(next - 8) == next - 12 - dataStart)
-            at = next - 12;
-        else
+        const std::uint64_t room = next - dataStart;
+        if (room >= 16 && SignatureAt(next - 16, 7, 8) && Le32(next - 8) == room - 16) {
+            s = {Le32(next - 12), Le32(next - 8), Le32(next - 4), false};
+            return true;
+        }
+        if (zip64 && room >= 20 && Le64(next - 16) == room - 20) {
+            s = {Le32(next - 20), Le64(next - 16), Le64(next - 8), false};
+            return true;
+        }
+        if (room < 12 || Le32(next - 8) != room - 12)
             return false;
-        crc = Le32(at);
-        size = Le32(at + 4);
-        usize = Le32(at + 8);
+        s = {Le32(next - 12), Le32(next - 8), Le32(next - 4), false};
         return true;
     }
 
-    bool OwnDescriptor(std::uint64_t dataStart, std::uint32_t& crc, std::uint32_t& size,
-                       std::uint32_t& usize) const {
+    bool OwnDescriptor(std::uint64_t dataStart, bool zip64, EntrySizes& s) const {
         for (std::uint64_t d = dataStart; d + 16 <= m_size; ++d) {
-            if (SignatureAt(d, 7, 8) && Le32(d + 8) == d - dataStart) {
-                crc = Le32(d + 4);
-                size = Le32(d + 8);
-                usize = Le32(d + 12);
-                return true;
+            if (!SignatureAt(d, 7, 8))
+                continue;
+            const bool narrow = Le32(d + 8) == d - dataStart;
+            bool wide = d + 24 <= m_size && Le64(d + 8) == d - dataStart;
+            if (!narrow && !wide)
+                continue;
+            if (narrow && wide) {
+                const bool narrowEnds = RecordAt(d + 16), wideEnds = RecordAt(d + 24);
+                wide = narrowEnds != wideEnds ? wideEnds : zip64;
             }
+            s.crc = Le32(d + 4);
+            s.size = wide ? Le64(d + 8) : Le32(d + 8);
+            s.usize = wide ? Le64(d + 16) : Le32(d + 12);
+            return true;
         }
         return false;
+    }
+
+    bool RecordAt(std::uint64_t pos) const {
+        if (pos == m_size)
+            return true;
+        for (const char* kind : {"\1\2", "\3\4", "\5\5", "\5\6", "\6\6", "\6\7", "\6\10", "\7\10"})
+            if (SignatureAt(pos, kind[0], kind[1]))
+                return true;
+        return false;
+    }
+
+    static std::uint64_t Past(std::uint64_t dataStart, std::uint64_t size) {
+        return size > UINT64_MAX - dataStart ? UINT64_MAX : dataStart + size;
     }
 
     void LookBack(std::uint64_t pos) {
@@ -239,11 +329,11 @@ private:
 
     bool Step(std::uint64_t& pos, std::uint64_t target) {
         pos = target;
-        m_resume = static_cast<std::uint32_t>(std::min<std::uint64_t>(target, 0xFFFFFFFFu));
+        m_resume = target;
         return target < m_length;
     }
 
-    void Report(std::uint64_t pos, std::uint64_t& next, std::uint32_t value) {
+    void Report(std::uint64_t pos, std::uint64_t& next, std::uint64_t value) {
         if (pos >= next) {
             m_result.reports.emplace_back(value, m_length);
             next = pos + 100;
@@ -267,12 +357,15 @@ private:
     std::uint32_t Le32(std::uint64_t pos) const {
         return ReadLe32(reinterpret_cast<const unsigned char*>(m_file.data() + pos));
     }
+    std::uint64_t Le64(std::uint64_t pos) const {
+        return Le32(pos) | (std::uint64_t{Le32(pos + 4)} << 32);
+    }
 
     const std::string& m_file;
     std::uint64_t m_size;
-    std::uint32_t m_length;
-    std::uint32_t m_resume;
-    std::uint32_t m_lastCompressed;
+    std::uint64_t m_length;
+    std::uint64_t m_resume;
+    std::uint64_t m_lastCompressed;
     std::uint32_t m_lastName = 0;
     std::deque<Note> m_notes;
     ReferenceResult m_result;
@@ -280,8 +373,8 @@ private:
 
 } // namespace
 
-ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint32_t resumeOffset,
-                              int descriptorSeen, std::uint32_t lastCompressedSize) {
+ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint64_t resumeOffset,
+                              int descriptorSeen, std::uint64_t lastCompressedSize) {
     Walker walker(file, resumeOffset, descriptorSeen, lastCompressedSize);
     return mode == 1 ? walker.Advanced() : walker.Quick();
 }

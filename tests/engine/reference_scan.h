@@ -15,12 +15,12 @@ struct ReferenceResult {
     std::vector<CFileHeader> entries; // names with native separators
     int entryCount = 0;
     int descriptorSeen = 0;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> reports;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
 };
 
 // The last three are what the previous scan in the process left behind.
-ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint32_t resumeOffset = 0,
-                              int descriptorSeen = 0, std::uint32_t lastCompressedSize = 0);
+ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint64_t resumeOffset = 0,
+                              int descriptorSeen = 0, std::uint64_t lastCompressedSize = 0);
 
 // Field by field; an empty string when they agree, else what differs.
 std::string DescribeDifference(const CFileHeader& expected, const CFileHeader& actual);

@@ -110,25 +110,12 @@ TEST_F(WindowTest, TinyFilesHoldNoSignature) {
     }
 }
 
-TEST(ScanLength, FileOfFourGibibytesOrMoreIsClampedNotCut) {
-    // A file of 4 GiB or more is walked up to 0xFFFFFFFF, not cut to its low 32 bits.
-    TempDir dir;
-    WriteFileBytes(dir / "f", "x");
-    CZipStorage storage;
-    storage.OpenStorage(Wide(dir / "f"), 0);
-    const CScanWindow big(storage, 0x100000064ull);
-    EXPECT_EQ(big.ScanLength(), 0xFFFFFFFFu);
-    EXPECT_EQ(big.FileLength(), 0x100000064ull);
-    const CScanWindow small(storage, 0xFFFFFFFEull);
-    EXPECT_EQ(small.ScanLength(), 0xFFFFFFFEu);
-}
-
 class LargeFile : public EngineTest {};
 
-TEST_F(LargeFile, ScanReachesTheLastOffsetsBelowFourGibibytes) {
-    // The same on a sparse file of 4 GiB + 100 bytes: the walk jumps
-    // from header to header, so only a few pages are read. Cut to its low 32
-    // bits the length would be 100 and the second header never met.
+TEST_F(LargeFile, ScanWalksPastFourGibibytes) {
+    // A sparse file of 4 GiB + 100 bytes: the walk jumps from header to
+    // header, so only a few pages are read. With 32-bit positions the length
+    // would be cut to 100, or clamped below 4 GiB and the last header lost.
     const std::uint64_t second = 0xFFFFFF00u;
     const std::uint64_t size = 0x100000064ull;
     const std::string first = LocalHeaderBytes(20, 0, 0, 0, 0, 1, second - 31, 0, "a", 1, "", 0);
@@ -148,10 +135,12 @@ TEST_F(LargeFile, ScanReachesTheLastOffsetsBelowFourGibibytes) {
     }
     m_archive->OpenArchive(Wide(m_archivePath), 0);
     const std::vector<CFileHeader> entries = FetchAll(*m_archive);
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].name, L"a");
     EXPECT_EQ(entries[1].name, L"b");
     EXPECT_EQ(entries[1].localHeaderOffset, second);
+    EXPECT_EQ(entries[2].name, L"c");
+    EXPECT_EQ(entries[2].localHeaderOffset, 0x100000010ull);
 }
 
 } // namespace

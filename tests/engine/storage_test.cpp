@@ -62,7 +62,8 @@ TEST_F(StorageTest, ArchiveIsOpenedReadOnlyInBothModes) {
     for (int mode : {0, 1}) {
         CZipStorage storage;
         storage.OpenStorage(Wide(m_path), mode);
-        EXPECT_EQ(storage.m_file.GetOpenFlags() & (CFile::modeWrite | CFile::modeReadWrite), 0u);
+        const auto& source = dynamic_cast<const CFileSource&>(*storage.GetSource());
+        EXPECT_EQ(source.GetFile().GetOpenFlags() & (CFile::modeWrite | CFile::modeReadWrite), 0u);
         EXPECT_EQ(storage.GetLength(), 129u);
         EXPECT_EQ(storage.GetCurrentVolume(), -1);
         storage.CloseStorage();

@@ -2,6 +2,7 @@
 
 #include "engine/zip_crypto.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -68,6 +69,39 @@ void PutLe32(std::string& out, std::uint32_t value) {
     PutLe16(out, static_cast<std::uint16_t>(value >> 16));
 }
 
+void PutLe64(std::string& out, std::uint64_t value) {
+    PutLe32(out, static_cast<std::uint32_t>(value));
+    PutLe32(out, static_cast<std::uint32_t>(value >> 32));
+}
+
+std::string Zip64FieldBytes(const std::vector<std::uint64_t>& values) {
+    std::string out;
+    PutLe16(out, 1);
+    PutLe16(out, static_cast<std::uint16_t>(values.size() * 8));
+    for (std::uint64_t value : values)
+        PutLe64(out, value);
+    return out;
+}
+
+std::string Zip64EndRecordsBytes(std::uint64_t entries, std::uint64_t directorySize,
+                                 std::uint64_t directoryOffset) {
+    std::string out = "PK\x06\x06";
+    PutLe64(out, 44); // size of the rest of the record
+    PutLe16(out, 45); // made by
+    PutLe16(out, 45); // needed
+    PutLe32(out, 0);  // this disk
+    PutLe32(out, 0);  // directory disk
+    PutLe64(out, entries);
+    PutLe64(out, entries);
+    PutLe64(out, directorySize);
+    PutLe64(out, directoryOffset);
+    out += "PK\x06\x07";
+    PutLe32(out, 0);
+    PutLe64(out, directoryOffset + directorySize); // where the Zip64 end record lies
+    PutLe32(out, 1);
+    return out;
+}
+
 std::string LocalHeaderBytes(std::uint16_t versionNeeded, std::uint16_t flags, std::uint16_t method,
                              std::uint16_t modTime, std::uint16_t modDate, std::uint32_t crc,
                              std::uint32_t compressedSize, std::uint32_t uncompressedSize,
@@ -90,6 +124,12 @@ std::string LocalHeaderBytes(std::uint16_t versionNeeded, std::uint16_t flags, s
 }
 
 std::string CentralHeaderBytes(const CentralSpec& wanted) {
+    const std::uint32_t marker = 0xFFFFFFFF;
+    const std::string extra = wanted.zip64
+                                  ? Zip64FieldBytes({wanted.uncompressedSize, wanted.compressedSize,
+                                                     wanted.localHeaderOffset}) +
+                                        wanted.extra
+                                  : wanted.extra;
     std::string out = "PK\x01\x02";
     PutLe16(out, 20); // made by
     PutLe16(out, 20); // needed
@@ -98,27 +138,30 @@ std::string CentralHeaderBytes(const CentralSpec& wanted) {
     PutLe16(out, 0); // time
     PutLe16(out, 0); // date
     PutLe32(out, wanted.crc);
-    PutLe32(out, wanted.compressedSize);
-    PutLe32(out, wanted.uncompressedSize);
+    PutLe32(out, wanted.zip64 ? marker : static_cast<std::uint32_t>(wanted.compressedSize));
+    PutLe32(out, wanted.zip64 ? marker : static_cast<std::uint32_t>(wanted.uncompressedSize));
     PutLe16(out, wanted.nameLength.value_or(static_cast<std::uint16_t>(wanted.name.size())));
-    PutLe16(out, static_cast<std::uint16_t>(wanted.extra.size()));
+    PutLe16(out, static_cast<std::uint16_t>(extra.size()));
     PutLe16(out, static_cast<std::uint16_t>(wanted.comment.size()));
     PutLe16(out, 0); // disk
     PutLe16(out, 0); // internal attributes
     PutLe32(out, 0); // external attributes
-    PutLe32(out, wanted.localHeaderOffset);
+    PutLe32(out, wanted.zip64 ? marker : static_cast<std::uint32_t>(wanted.localHeaderOffset));
     out += wanted.name;
-    out += wanted.extra;
+    out += extra;
     out += wanted.comment;
     return out;
 }
 
-std::string DescriptorBytes(std::uint32_t crc, std::uint32_t compressedSize,
-                            std::uint32_t uncompressedSize, bool withSignature) {
+std::string DescriptorBytes(std::uint32_t crc, std::uint64_t compressedSize,
+                            std::uint64_t uncompressedSize, bool withSignature, bool zip64) {
     std::string out = withSignature ? "PK\x07\x08" : "";
     PutLe32(out, crc);
-    PutLe32(out, compressedSize);
-    PutLe32(out, uncompressedSize);
+    const auto put = zip64 ? PutLe64 : [](std::string& to, std::uint64_t value) {
+        PutLe32(to, static_cast<std::uint32_t>(value));
+    };
+    put(out, compressedSize);
+    put(out, uncompressedSize);
     return out;
 }
 
@@ -184,19 +227,30 @@ std::size_t ZipWriter::Add(const EntrySpec& wanted) {
     const bool zeroed = descriptor && !wanted.keepHeaderSizes;
     const std::uint16_t flags =
         static_cast<std::uint16_t>(wanted.flags | encrypted | (descriptor ? 0x0008 : 0));
+    written.zip64 = wanted.zip64;
+    const std::uint32_t marker = 0xFFFFFFFF;
+    if (wanted.zip64)
+        extra = Zip64FieldBytes(
+                    {zeroed ? 0 : written.uncompressedSize, zeroed ? 0 : written.dataSize}) +
+                extra;
     m_bytes += LocalHeaderBytes(
         wanted.versionNeeded, flags, method, wanted.modTime, wanted.modDate,
         wanted.crc.value_or(zeroed ? 0 : written.crc),
-        wanted.compressedSize.value_or(zeroed ? 0 : written.dataSize),
-        wanted.uncompressedSize.value_or(zeroed ? 0 : written.uncompressedSize), wanted.name,
-        wanted.nameLength.value_or(static_cast<std::uint16_t>(wanted.name.size())), extra,
-        wanted.extraLength.value_or(static_cast<std::uint16_t>(extra.size())));
+        wanted.compressedSize.value_or(wanted.zip64 ? marker
+                                       : zeroed     ? 0
+                                                    : written.dataSize),
+        wanted.uncompressedSize.value_or(wanted.zip64 ? marker
+                                         : zeroed     ? 0
+                                                      : written.uncompressedSize),
+        wanted.name, wanted.nameLength.value_or(static_cast<std::uint16_t>(wanted.name.size())),
+        extra, wanted.extraLength.value_or(static_cast<std::uint16_t>(extra.size())));
     written.dataOffset = Size();
     m_bytes += data;
     if (descriptor) {
         written.descriptorOffset = Size();
+        const bool signature = wanted.descriptor == DescriptorForm::withSignature;
         m_bytes += DescriptorBytes(written.crc, written.dataSize, written.uncompressedSize,
-                                   wanted.descriptor == DescriptorForm::withSignature);
+                                   signature, wanted.zip64);
     }
     m_entries.push_back(written);
     return m_entries.size() - 1;
@@ -220,9 +274,14 @@ void ZipWriter::AddCentralDirectory() {
         wanted.uncompressedSize = entry.uncompressedSize;
         wanted.crc = entry.crc;
         wanted.method = entry.method;
+        wanted.zip64 = entry.zip64;
         AddCentral(wanted);
     }
-    AddEndRecord(static_cast<std::uint16_t>(m_entries.size()), Size() - start, start);
+    const std::uint32_t size = Size() - start;
+    if (std::any_of(m_entries.begin(), m_entries.end(),
+                    [](const WrittenEntry& entry) { return entry.zip64; }))
+        m_bytes += Zip64EndRecordsBytes(m_entries.size(), size, start);
+    AddEndRecord(static_cast<std::uint16_t>(m_entries.size()), size, start);
 }
 
 void ZipWriter::AddEndRecord(std::uint16_t entries, std::uint32_t directorySize,

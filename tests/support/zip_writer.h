@@ -28,6 +28,11 @@ struct EntrySpec {
     // the CRC and sizes in the local header, as streaming writers do.
     DescriptorForm descriptor = DescriptorForm::none;
     bool keepHeaderSizes = false;
+    // Zip64 as streaming writers make it: both sizes in the local header are
+    // 0xFFFFFFFF and a Zip64 field before `extra` holds them (zeros when a
+    // descriptor follows, which then has 8-byte sizes); the central header
+    // made by AddCentralDirectory sends its sizes and offset there too.
+    bool zip64 = false;
     // What the local header claims instead of the true values.
     std::optional<std::uint32_t> crc;
     std::optional<std::uint32_t> compressedSize;
@@ -54,19 +59,23 @@ struct WrittenEntry {
     std::uint32_t uncompressedSize = 0;
     std::uint16_t method = 0;
     std::uint32_t descriptorOffset = 0; // 0 when there is none
+    bool zip64 = false;
 };
 
 struct CentralSpec {
     std::string name;
-    std::uint32_t localHeaderOffset = 0;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t uncompressedSize = 0;
+    std::uint64_t localHeaderOffset = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
     std::uint32_t crc = 0;
     std::uint16_t method = 0;
     std::uint16_t flags = 0;
     std::optional<std::uint16_t> nameLength;
     std::string extra;
     std::string comment;
+    // Sizes and offset as 0xFFFFFFFF, their values in a Zip64 field first in
+    // the extra bytes.
+    bool zip64 = false;
 };
 
 std::uint32_t Crc32(std::string_view bytes);
@@ -80,6 +89,7 @@ std::string NoiseBytes(std::size_t size, std::uint32_t seed);
 
 void PutLe16(std::string& out, std::uint16_t value);
 void PutLe32(std::string& out, std::uint32_t value);
+void PutLe64(std::string& out, std::uint64_t value);
 
 std::string LocalHeaderBytes(std::uint16_t versionNeeded, std::uint16_t flags, std::uint16_t method,
                              std::uint16_t modTime, std::uint16_t modDate, std::uint32_t crc,
@@ -87,8 +97,15 @@ std::string LocalHeaderBytes(std::uint16_t versionNeeded, std::uint16_t flags, s
                              std::string_view name, std::uint16_t nameLength,
                              std::string_view extra, std::uint16_t extraLength);
 std::string CentralHeaderBytes(const CentralSpec& wanted);
-std::string DescriptorBytes(std::uint32_t crc, std::uint32_t compressedSize,
-                            std::uint32_t uncompressedSize, bool withSignature);
+// With `zip64` the sizes take 8 bytes each.
+std::string DescriptorBytes(std::uint32_t crc, std::uint64_t compressedSize,
+                            std::uint64_t uncompressedSize, bool withSignature, bool zip64 = false);
+// A Zip64 extended information field (tag 1) holding `values` in order.
+std::string Zip64FieldBytes(const std::vector<std::uint64_t>& values);
+// The Zip64 end record and its locator, for archives that end like a
+// Zip64 writer's.
+std::string Zip64EndRecordsBytes(std::uint64_t entries, std::uint64_t directorySize,
+                                 std::uint64_t directoryOffset);
 
 class ZipWriter {
 public:
