@@ -16,6 +16,7 @@ struct CommandOptions {
     std::string overwrite = "ask";
     std::string log;
     std::string nameEncoding; // the legacy code page of entry names, as given
+    std::string passwordFile;
     std::vector<std::string> operands;
     // The long options given, in order, to refuse those a command lacks.
     std::vector<std::string> given;

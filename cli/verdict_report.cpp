@@ -28,7 +28,9 @@ std::string VerdictLine(const ExtractReport& report) {
     std::string line = head + Printable(report.name);
     if (!report.reason.empty() && report.verdict != Verdict::verified)
         line += ": " + report.reason;
-    if (report.verdict == Verdict::damaged || report.verdict == Verdict::partial) {
+    // AE-2 entries store no CRC: a damaged one has nothing to show here.
+    if (report.verdict == Verdict::partial ||
+        (report.verdict == Verdict::damaged && report.crcExpected)) {
         line += " (";
         if (report.verdict == Verdict::partial)
             line += std::to_string(report.bytesWritten) + " bytes kept" +
@@ -89,12 +91,13 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
 }
 
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            const ExtractSafeguards* safeguards,
+                            const ExtractSafeguards* safeguards, PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each) {
     CZipArchive archive;
     ArchiveVerdicts result;
     result.error = OpenWithScan(archive, path, advanced);
     result.entryCount = archive.GetEntryCount();
+    ChoosePassword(archive, passwords.run, CommandLineAsk(passwords, Printable(path)));
     for (std::size_t i = 0; i < result.entryCount; ++i) {
         if (safeguards != nullptr && safeguards->StopRequested())
             break;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/archive_report.h"
+#include "cli/password_input.h"
 #include "engine/zip_archive.h"
 
 #include <cstddef>
@@ -42,10 +43,11 @@ struct ArchiveVerdicts {
     bool Unreadable() const { return tally.Files() + tally.folders == 0; }
 };
 
-// Opens `path` with the chosen scan and extracts every entry below
-// `folder` under `safeguards`, or only decodes it when there is none;
-// `each` sees every report in order. A stop the safeguards ask for ends the
-// walk after the entry it cut short.
+// Opens `path` with the chosen scan, gives it its password from
+// `passwords` and extracts every entry below `folder` under `safeguards`,
+// or only decodes it when there is none; `each` sees every report in
+// order. A stop the safeguards ask for ends the walk after the entry it cut
+// short.
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            const ExtractSafeguards* safeguards,
+                            const ExtractSafeguards* safeguards, PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each);

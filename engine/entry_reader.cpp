@@ -19,7 +19,8 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     const CFileHeader& entry = *m_centralDir.m_currentEntry;
 
     z_stream& stream = m_info.m_stream;
-    if (entry.IsDeflated()) {
+    m_entryDeflated = entry.IsDeflated();
+    if (m_entryDeflated) {
         stream = z_stream{};
         stream.zalloc = ZipAllocate;
         stream.zfree = ZipFree;
@@ -34,27 +35,39 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     m_entryOpenEnded = entry.openEnded;
     m_dataStart = m_storage.GetPosition();
     m_endingDescriptor.reset();
+    std::uint64_t run = 0;
     if (m_entryOpenEnded) {
-        m_info.m_compressedLeft = OpenEndedDataSize(entry);
-        m_info.m_uncompressedLeft = std::numeric_limits<std::uint64_t>::max();
+        run = OpenEndedDataSize(entry);
         // Stored data has no end of its own: a descriptor at the end of
         // the run, signed (16 bytes) or not (12), whose compressed size is
         // the bytes before it, ends it there.
-        const std::uint64_t run = m_info.m_compressedLeft;
         if (!entry.IsDeflated()) {
             for (const std::uint64_t tail : {std::uint64_t{16}, std::uint64_t{12}}) {
                 if (run < tail)
                     continue;
                 m_endingDescriptor = DescriptorAfter(m_dataStart, run - tail);
                 if (m_endingDescriptor) {
-                    m_info.m_compressedLeft = run - tail;
-                    m_info.m_uncompressedLeft = run - tail;
+                    run -= tail;
                     break;
                 }
             }
         }
+    }
+    // The encryption header comes first; after it only the data is read.
+    m_keyCheck = IsEncrypted(entry) ? OpenCipher(entry, m_password) : KeyCheck::plain;
+    const std::uint64_t overhead = CipherHeaderSize() + CipherTrailerSize();
+    auto withoutOverhead = [overhead](std::uint64_t size) {
+        return size > overhead ? size - overhead : 0;
+    };
+    if (m_keyCheck == KeyCheck::wrongPassword || m_keyCheck == KeyCheck::cut) {
+        m_info.m_compressedLeft = 0;
+        m_info.m_uncompressedLeft = 0;
+    } else if (m_entryOpenEnded) {
+        m_info.m_compressedLeft = withoutOverhead(run);
+        m_info.m_uncompressedLeft = m_endingDescriptor ? m_info.m_compressedLeft
+                                                       : std::numeric_limits<std::uint64_t>::max();
     } else {
-        m_info.m_compressedLeft = entry.compressedSize;
+        m_info.m_compressedLeft = withoutOverhead(entry.compressedSize);
         m_info.m_uncompressedLeft = entry.uncompressedSize;
     }
     m_info.m_crc = 0;
@@ -89,7 +102,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     std::uint64_t room = std::min<std::uint64_t>(size, m_info.m_uncompressedLeft);
     if (room == 0)
         return 0;
-    const bool deflated = m_centralDir.m_currentEntry->IsDeflated();
+    const bool deflated = m_entryDeflated;
     z_stream& stream = m_info.m_stream;
     auto* out = static_cast<unsigned char*>(buffer);
     std::uint32_t produced = 0;
@@ -107,6 +120,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
                 m_info.m_compressedLeft = 0;
                 g_truncationFlag = 1;
             }
+            DecryptRead(got);
             stream.next_in = reinterpret_cast<Bytef*>(m_info.m_readBuffer.GetBuffer());
             stream.avail_in = got;
         }
@@ -140,7 +154,8 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
             // Data read open-ended may be followed by the descriptor that
             // tells what it should have been.
             if (m_entryOpenEnded)
-                m_endingDescriptor = DescriptorAfter(m_dataStart, stream.total_in);
+                m_endingDescriptor = DescriptorAfter(
+                    m_dataStart, stream.total_in + CipherHeaderSize() + CipherTrailerSize());
             return produced;
         }
         if (result != Z_OK && result != Z_NEED_DICT) {
@@ -169,6 +184,7 @@ bool CZipArchive::EndEntryRead(CFile* target) {
             result = false;
         }
     }
+    CloseCipher();
     m_centralDir.FinishEntry();
     m_readState = readNone;
     m_info.ReleaseBuffer();
@@ -180,6 +196,7 @@ void CZipArchive::ReleaseEntry() {
         inflateEnd(&m_info.m_stream);
         m_streamActive = false;
     }
+    CloseCipher();
     m_info.ReleaseBuffer();
     m_centralDir.AbandonEntry();
     m_readState = readNone;

@@ -29,6 +29,7 @@ int g_saveCurrentOnly = 0;
 std::wstring g_saveCurrentFolder;
 std::wstring g_saveAllFolder;
 CZipArchive g_savingArchive;
+Password g_runPassword;
 
 void AppendSourceFile(const std::wstring& path) {
     auto* node = new SourceFileNode{path, nullptr};

@@ -78,6 +78,9 @@ extern std::wstring g_saveCurrentFolder;
 extern std::wstring g_saveAllFolder;
 // The archive object of the saving pass.
 extern CZipArchive g_savingArchive;
+// The password the user gave for all archives of this run; wiped when a
+// new analysis starts.
+extern Password g_runPassword;
 
 // Makes the registry value "NameEncoding" (an iconv name such as CP866) the
 // code page of entry names that are neither marked as UTF-8 nor valid UTF-8.
