@@ -72,5 +72,6 @@ void CZipArchive::CloseArchive(bool /*afterError*/) {
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
     m_centralSizes.Reset();
+    m_fastInflate.Release();
     m_storage.CloseStorage();
 }

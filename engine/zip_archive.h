@@ -4,6 +4,7 @@
 #include "engine/central_dir.h"
 #include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
+#include "engine/fast_inflate.h"
 #include "engine/file_header.h"
 #include "engine/zip64_field.h"
 #include "engine/zip_internal_info.h"
@@ -72,6 +73,8 @@ public:
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
 
     int m_decodeError = 0;
+    // Entries of this archive that the fast decoder read (see fast_inflate.h).
+    std::uint64_t m_fastEntries = 0;
     bool m_convertSlashes = true;
     bool m_trackZlibMemory = true;
     // The most memory the entry table may take, in bytes; 0 for most of what
@@ -143,6 +146,7 @@ private:
 
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
+    CFastInflate m_fastInflate;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
     // Output paths of this opening and the stored name that took each.
