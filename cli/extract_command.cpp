@@ -37,6 +37,9 @@ const char kExtractUsage[] =
 constexpr std::array<const char*, 6> kOutcomeNames = {"written", "partial", "skipped",
                                                       "refused", "failed",  "folder"};
 
+// Large writes: most files go to disk in one.
+constexpr std::uint32_t kChunkSize = 1 << 20;
+
 struct EntryResult {
     ExtractReport report;
     std::optional<ReportedError> error;
@@ -45,7 +48,7 @@ struct EntryResult {
 EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstring& folder) {
     EntryResult result;
     try {
-        archive.ExtractEntryTo(index, folder, 0xFFFF, &result.report);
+        archive.ExtractEntryTo(index, folder, kChunkSize, &result.report);
     } catch (...) {
         // Whatever was written before the error stays on disk and is counted.
         result.report.outcome = ExtractReport::failed;

@@ -22,14 +22,25 @@ std::wstring NumberedPath(const std::wstring& path, int number) {
     return path.substr(0, dot) + L" (" + std::to_wstring(number) + L")" + path.substr(dot);
 }
 
-// Makes the folders on the way, then creates or truncates the file.
-bool CreateOutputFile(CFile& file, const std::wstring& path) {
-    CreateFolderPath(GetFolderPart(path));
-    CFileException error(CFileException::none, 0, path);
-    return file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite, &error);
-}
-
 } // namespace
+
+bool CZipArchive::CreateOutputFile(CFile& file, const std::wstring& path) {
+    // Most entries share their folder with the one before: a folder made
+    // once this opening is not looked up again.
+    const std::wstring folder = GetFolderPart(path);
+    const bool known = m_knownFolders.contains(folder);
+    if (!known && CreateFolderPath(folder))
+        m_knownFolders.insert(folder);
+    CFileException error(CFileException::none, 0, path);
+    const unsigned mode = CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite;
+    if (file.Open(path, mode, &error))
+        return true;
+    if (!known)
+        return false;
+    // Gone since it was made (removed by the user): made again.
+    m_knownFolders.erase(folder);
+    return CreateFolderPath(folder) && file.Open(path, mode, &error);
+}
 
 std::wstring CZipArchive::ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
                                           bool& renamed) {
@@ -57,6 +68,7 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const std::wstring& o
         // Stamped when the archive is closed: files written into it later
         // would change its time.
         m_madeFolders.push_back({outputPath, entry.GetModifiedTime()});
+        m_knownFolders.insert(outputPath);
         result.outcome = ExtractReport::folder;
         return true;
     }
@@ -128,11 +140,18 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
             result.reason = "the output file cannot be created";
             return false;
         }
-        std::vector<unsigned char> chunk(chunkSize);
+        // Kept for the next entries: clearing a large chunk for every small
+        // file would cost more than writing it.
+        if (m_chunkSize != chunkSize) {
+            m_chunk.reset();
+            m_chunk = std::make_unique_for_overwrite<unsigned char[]>(chunkSize);
+            m_chunkSize = chunkSize;
+        }
+        unsigned char* const chunk = m_chunk.get();
         for (;;) {
-            const std::uint32_t n = ReadEntryData(chunk.data(), chunkSize);
+            const std::uint32_t n = ReadEntryData(chunk, chunkSize);
             if (n > 0)
-                file.Write(chunk.data(), n);
+                file.Write(chunk, n);
             result.bytesWritten += n;
             if (m_decodeError == 1) {
                 // Kept as it is, without the stored time: it is not whole.

@@ -28,6 +28,7 @@ void CZipArchive::OpenArchive(std::shared_ptr<const CByteSource> source, const s
     m_readState = readNone;
     StampMadeFolders();
     m_claimedPaths.clear();
+    m_knownFolders.clear();
     m_storage.OpenStorage(std::move(source), path);
     ScanEntries();
 }
@@ -69,6 +70,7 @@ bool CZipArchive::FetchEntryInfo(CFileHeader& header, std::size_t index) const {
 void CZipArchive::CloseArchive(bool /*afterError*/) {
     StampMadeFolders();
     m_claimedPaths.clear();
+    m_knownFolders.clear();
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
     m_centralSizes.Reset();

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class CScanWindow;
@@ -138,6 +139,8 @@ private:
     // Makes the folder or the empty file of an entry that holds no data.
     bool MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
                         ExtractReport& result);
+    // Makes the folders on the way, then creates or truncates the file.
+    bool CreateOutputFile(CFile& file, const std::wstring& path);
     // `path`, or "path (2)"... when an entry of another stored name has it.
     std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
                                  bool& renamed);
@@ -151,6 +154,10 @@ private:
     bool m_streamActive = false;
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
+    // Output folders known to exist, made or found this opening.
+    std::unordered_set<std::wstring> m_knownFolders;
+    std::unique_ptr<unsigned char[]> m_chunk;
+    std::uint32_t m_chunkSize = 0;
     struct MadeFolder {
         std::wstring path;
         std::int64_t modified;

@@ -357,6 +357,11 @@ TEST_F(Extraction, DestinationThatDoesNotExistIsCreated) {
     Open(zip.Bytes());
     EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(m_dir / "new/dest"), 65535));
     EXPECT_TRUE(SameBytes(ReadFileBytes(m_dir / "new/dest/a/b/c.txt"), "abc"));
+    // Folders made once are not looked up again, yet one removed during the
+    // run is made again.
+    std::filesystem::remove_all(m_dir / "new");
+    EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(m_dir / "new/dest"), 65535));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(m_dir / "new/dest/a/b/c.txt"), "abc"));
 }
 
 TEST_F(Extraction, ExtraLengthOfTwoBlanksIsReadAsNone) {
