@@ -41,7 +41,7 @@ const char kAnalyseUsage[] =
     "  --advanced  use the advanced scan (default: quick scan)\n"
     "  --json      print one JSON object with the texts and their raw values\n"
     "  --log FILE  write the activity log to FILE instead of the one the\n"
-    "              registry store names\n"
+    "              registry store names (never one of the archives)\n"
     "  --name-encoding NAME\n"
     "              code page of names not in UTF-8 (default: the registry\n"
     "              store's NameEncoding, else CP437)\n"
@@ -153,8 +153,10 @@ void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool in
 
 int RunAnalyse(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError =
+    std::string usageError =
         ParseCommandOptions(words, {"--advanced", "--json", "--log", "--name-encoding"}, options);
+    if (usageError.empty())
+        usageError = LogTargetError(options);
     if (options.help) {
         std::fputs(kAnalyseUsage, stdout);
         return exitOk;

@@ -2,6 +2,7 @@
 #include "cli/archive_report.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "engine/scan_state.h"
 #include "platform/text.h"
@@ -28,11 +29,14 @@ const char kExtractUsage[] =
     "Each entry is reported as written, partial, folder (a folder made),\n"
     "skipped (debris: no name, control characters in it, nothing but\n"
     "separators and dots, or a compression method no ZIP writer uses),\n"
-    "refused (no safe path) or failed, then a summary.\n"
+    "refused (no safe path, or its file would overwrite the archive) or\n"
+    "failed, then a summary.\n"
     "An entry whose path another entry's name had already taken is saved\n"
-    "with \" (2)\" before its extension, and reported. Exit codes: 0 scanned\n"
-    "(even with partial or skipped entries), 1 the archive could not be\n"
-    "opened or read, 2 usage.\n";
+    "with \" (2)\" before its extension, and reported. Links already below\n"
+    "DIR are not followed. Ctrl+C stops inside an entry and keeps its\n"
+    "partial file; a second Ctrl+C ends at once. Exit codes: 0 scanned (even\n"
+    "with partial, skipped or refused entries), 1 the archive could not be\n"
+    "opened or read, or an entry failed, 2 usage, 130 interrupted.\n";
 
 constexpr std::array<const char*, 6> kOutcomeNames = {"written", "partial", "skipped",
                                                       "refused", "failed",  "folder"};
@@ -45,10 +49,11 @@ struct EntryResult {
     std::optional<ReportedError> error;
 };
 
-EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstring& folder) {
+EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstring& folder,
+                       const ExtractSafeguards& safeguards) {
     EntryResult result;
     try {
-        archive.ExtractEntryTo(index, folder, kChunkSize, &result.report);
+        archive.ExtractEntryTo(index, folder, kChunkSize, &result.report, &safeguards);
     } catch (...) {
         // Whatever was written before the error stays on disk and is counted.
         result.report.outcome = ExtractReport::failed;
@@ -102,10 +107,14 @@ int RunExtract(const std::vector<std::string>& words) {
         WriteErrorJson(json, openError);
         json.BeginArray("entries");
     }
+    InterruptWatch interrupt([] {});
+    ExtractSafeguards safeguards;
+    safeguards.destination = folder;
+    safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     CFileHeader header;
-    for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
+    for (std::size_t i = 0; i < archive.GetEntryCount() && !interrupt.Interrupted(); ++i) {
         archive.FetchEntryInfo(header, i);
-        const EntryResult result = ExtractOne(archive, i, folder);
+        const EntryResult result = ExtractOne(archive, i, folder, safeguards);
         ++counts[result.report.outcome];
         bytes += result.report.bytesWritten;
         const std::string reason = ReasonOf(result);
@@ -135,22 +144,26 @@ int RunExtract(const std::vector<std::string>& words) {
     }
     archive.CloseArchive(true);
 
+    const bool interrupted = interrupt.Interrupted();
     if (options.json) {
         json.EndArray().Key("summary").BeginObject();
         for (std::size_t k = 0; k < kOutcomeNames.size(); ++k)
             json.Number(kOutcomeNames[k], counts[k]);
-        json.Number("bytesWritten", bytes).EndObject().EndObject();
+        json.Number("bytesWritten", bytes).Bool("interrupted", interrupted).EndObject().EndObject();
         std::printf("%s\n", json.Text().c_str());
     } else {
         std::size_t total = 0;
         for (std::size_t count : counts)
             total += count;
         std::printf("%zu entries: %zu written, %zu partial, %zu folders made, %zu skipped, "
-                    "%zu refused, %zu failed; %llu bytes written to %s\n",
+                    "%zu refused, %zu failed; %llu bytes written to %s%s\n",
                     total, counts[ExtractReport::written], counts[ExtractReport::partial],
                     counts[ExtractReport::folder], counts[ExtractReport::skipped],
                     counts[ExtractReport::refused], counts[ExtractReport::failed],
-                    static_cast<unsigned long long>(bytes), options.operands[1].c_str());
+                    static_cast<unsigned long long>(bytes), options.operands[1].c_str(),
+                    interrupted ? " (interrupted)" : "");
     }
-    return openError ? exitUnreadable : exitOk;
+    if (interrupted)
+        return exitInterrupted;
+    return openError || counts[ExtractReport::failed] > 0 ? exitUnreadable : exitOk;
 }

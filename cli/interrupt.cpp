@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <pthread.h>
 #include <thread>
 
@@ -26,8 +27,11 @@ InterruptWatch::InterruptWatch(std::function<void()> onInterrupt) : m_state(new 
         while (sigwait(&state->signals, &signal) == 0) {
             if (signal == SIGUSR2)
                 return;
-            if (!state->interrupted.exchange(true))
-                state->onInterrupt();
+            // The second one is for when the first cannot be honoured soon
+            // (a question on the terminal, slow media): leave at once.
+            if (state->interrupted.exchange(true))
+                std::_Exit(130);
+            state->onInterrupt();
         }
     });
 }

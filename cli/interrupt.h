@@ -1,6 +1,7 @@
 // Ctrl+C for the long commands: the first interrupt runs the command's
 // handler (which stops its worker at the next safe point) instead of
-// killing the process, so that files already written stay whole.
+// killing the process, so that files already written stay whole; the
+// second ends the process at once with exit code 130.
 #pragma once
 
 #include <functional>

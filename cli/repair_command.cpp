@@ -21,6 +21,7 @@
 #include "workflow/save_worker.h"
 
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -45,16 +46,19 @@ const char kRepairUsage[] =
     "                     ask (default; needs a terminal), yes or no (for each\n"
     "                     folder), yes-to-all or no-to-all\n"
     "  --log FILE         write the activity log to FILE instead of the one the\n"
-    "                     registry store names\n"
+    "                     registry store names (never one of the archives)\n"
     "  --name-encoding NAME\n"
     "                     code page of names not in UTF-8 (default: the\n"
     "                     registry store's NameEncoding, else CP437)\n"
     "  --help             show this text\n"
     "\n"
-    "Progress goes to stderr, with a summary at the end. Ctrl+C writes the\n"
-    "abort banner to the log and stops at the next safe point; files already\n"
-    "written stay. Exit codes: 0 every archive processed, 1 an archive could\n"
-    "not be read or an output not written, 2 usage, 130 interrupted.\n";
+    "Progress goes to stderr, with a summary at the end. Links already below\n"
+    "DIR are not followed, and no archive of the run is ever written over.\n"
+    "Ctrl+C writes the abort banner to the log and stops at the next safe\n"
+    "point, inside an entry too (its partial file is kept); files already\n"
+    "written stay, and a second Ctrl+C ends at once. Exit codes: 0 every\n"
+    "archive processed, 1 an archive could not be read or an output not\n"
+    "written, 2 usage, 130 interrupted.\n";
 
 enum class Policy { ask, yes, no, yesToAll, noToAll };
 
@@ -207,6 +211,17 @@ private:
     Tally m_archive;
 };
 
+// The number that --current gives: digits only, from 1 to `count`; 0 when
+// the text is no such number ("1x" included).
+int ArchiveNumber(const std::string& text, std::size_t count) {
+    std::size_t number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc() || stop != end || number < 1 || number > count)
+        return 0;
+    return static_cast<int>(number);
+}
+
 std::wstring WithoutTrailingSeparators(std::wstring folder) {
     while (folder.size() > 1 && folder.back() == platform::kNativeSeparator)
         folder.pop_back();
@@ -233,11 +248,13 @@ int RunRepair(const std::vector<std::string>& words) {
     if (usageError.empty() && !ParsePolicy(options.overwrite, policy))
         usageError = "--overwrite takes ask, yes, no, yes-to-all or no-to-all";
     if (usageError.empty() && !options.current.empty()) {
-        current = std::atoi(options.current.c_str());
-        if (current < 1 || current > static_cast<int>(options.operands.size()))
+        current = ArchiveNumber(options.current, options.operands.size());
+        if (current == 0)
             usageError = "--current takes an archive number from 1 to " +
                          std::to_string(options.operands.size());
     }
+    if (usageError.empty())
+        usageError = LogTargetError(options);
     if (usageError.empty() && policy == Policy::ask && isatty(STDIN_FILENO) != 1)
         usageError = "--overwrite ask needs a terminal; choose yes, no, yes-to-all or no-to-all";
     if (!usageError.empty()) {

@@ -23,6 +23,9 @@ public:
     // Up to `count` bytes at `offset`; fewer only at the end. Throws
     // CFileException on a read fault.
     virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const = 0;
+    // The file behind the bytes, so that no output is ever written over it;
+    // none for bytes in memory or a file that did not open.
+    virtual std::optional<FileIdentity> GetIdentity() const { return std::nullopt; }
 };
 
 // An archive file, opened for reading only. A failed open is reported by
@@ -33,6 +36,7 @@ public:
 
     std::uint64_t GetLength() const override;
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const override;
+    std::optional<FileIdentity> GetIdentity() const override { return m_file.GetIdentity(); }
 
     const CBigFile& GetFile() const { return m_file; }
 

@@ -4,6 +4,7 @@
 // whatever it turns down, takes zlib.
 #include "engine/fast_inflate.h"
 #include "engine/file_stamp.h"
+#include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
@@ -88,9 +89,12 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
             m_info.m_compressedLeft -= ask;
             const std::uint32_t got =
                 m_storage.ReadBytes(m_info.m_readBuffer.GetBuffer(), ask, false);
-            // Nothing more can come once a read returns nothing.
-            if (got == 0)
+            // Nothing more can come once a read returns nothing; data that
+            // lies wholly past the end is cut short like data cut inside.
+            if (got == 0) {
                 m_info.m_compressedLeft = 0;
+                g_truncationFlag = 1;
+            }
             stream.next_in = reinterpret_cast<Bytef*>(m_info.m_readBuffer.GetBuffer());
             stream.avail_in = got;
         }
@@ -132,7 +136,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     return produced;
 }
 
-bool CZipArchive::EndEntryRead(const std::wstring* targetPath) {
+bool CZipArchive::EndEntryRead(CFile* target) {
     if (m_readState != readEntry)
         return false;
     if (m_streamActive) {
@@ -141,11 +145,10 @@ bool CZipArchive::EndEntryRead(const std::wstring* targetPath) {
     }
     m_fastInflate.Reset();
     bool result = true;
-    if (targetPath != nullptr && m_centralDir.m_currentEntry != nullptr) {
+    if (target != nullptr && m_centralDir.m_currentEntry != nullptr) {
         const CFileHeader& entry = *m_centralDir.m_currentEntry;
         try {
-            result =
-                StampOutputFile(*targetPath, entry.GetModifiedTime(), entry.externalAttributes);
+            result = StampOutputFile(*target, entry.GetModifiedTime(), entry.externalAttributes);
         } catch (const CException&) {
             result = false;
         }

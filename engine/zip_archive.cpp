@@ -28,7 +28,6 @@ void CZipArchive::OpenArchive(std::shared_ptr<const CByteSource> source, const s
     m_readState = readNone;
     StampMadeFolders();
     m_claimedPaths.clear();
-    m_knownFolders.clear();
     m_storage.OpenStorage(std::move(source), path);
     ScanEntries();
 }
@@ -70,10 +69,10 @@ bool CZipArchive::FetchEntryInfo(CFileHeader& header, std::size_t index) const {
 void CZipArchive::CloseArchive(bool /*afterError*/) {
     StampMadeFolders();
     m_claimedPaths.clear();
-    m_knownFolders.clear();
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
     m_centralSizes.Reset();
     m_fastInflate.Release();
+    m_outputFolders.Clear();
     m_storage.CloseStorage();
 }

@@ -6,17 +6,18 @@
 #include "engine/descriptor_index.h"
 #include "engine/fast_inflate.h"
 #include "engine/file_header.h"
+#include "engine/output_file.h"
 #include "engine/zip64_field.h"
 #include "engine/zip_internal_info.h"
 #include "engine/zip_storage.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 class CScanWindow;
@@ -27,7 +28,8 @@ struct ExtractReport {
         written, // whole and stamped (an empty file too)
         partial, // the data ended early or turned bad; the bytes decoded are kept
         skipped, // debris (see FindDebris): nothing made
-        refused, // no safe place for it: a path part too long
+        refused, // no safe place for it: a path part too long, or its file
+                 // would overwrite a source archive
         failed,  // the entry could not be opened or its file or folder not made
         folder,  // a folder entry: the folder was made, with its parents
     };
@@ -39,6 +41,18 @@ struct ExtractReport {
     // Another entry of another name had this output path already: a number
     // was added to this one's file name (" (2)").
     bool renamed = false;
+};
+
+// What a run adds to each extraction.
+struct ExtractSafeguards {
+    // The folder the user chose: it may be a link, nothing below it may.
+    // Empty: the folder given to ExtractEntryTo.
+    std::wstring destination;
+    // The run's source archives: no output is ever written over one. The
+    // archive being read is protected without being named here.
+    std::vector<FileIdentity> sources;
+    // Asked between chunks; true ends the entry there as a partial file.
+    std::function<bool()> stopRequested;
 };
 
 class CZipArchive {
@@ -64,11 +78,13 @@ public:
 
     // Writes entry `index` below `folder` in chunks of `chunkSize` bytes.
     bool ExtractEntryTo(std::size_t index, const std::wstring& folder, std::uint32_t chunkSize,
-                        ExtractReport* report = nullptr);
+                        ExtractReport* report = nullptr,
+                        const ExtractSafeguards* safeguards = nullptr);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
-    // Ends the entry: stamps `targetPath` when given and checks a descriptor.
-    bool EndEntryRead(const std::wstring* targetPath);
+    // Ends the entry: stamps `target`, its output file still open, when
+    // given, and checks a descriptor.
+    bool EndEntryRead(CFile* target);
 
     std::size_t GetEntryCount() const { return m_centralDir.GetCount(); }
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
@@ -137,10 +153,12 @@ private:
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
     // Makes the folder or the empty file of an entry that holds no data.
-    bool MakeEmptyEntry(const CFileHeader& entry, const std::wstring& outputPath,
-                        ExtractReport& result);
-    // Makes the folders on the way, then creates or truncates the file.
-    bool CreateOutputFile(CFile& file, const std::wstring& path);
+    bool MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& target,
+                        const ExtractSafeguards* safeguards, ExtractReport& result);
+    // Opens the entry's output file at `target`; false, with the outcome and
+    // reason in `result`, when there is no safe one.
+    bool OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards, CFile& file,
+                    ExtractReport& result);
     // `path`, or "path (2)"... when an entry of another stored name has it.
     std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
                                  bool& renamed);
@@ -150,16 +168,15 @@ private:
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
     CFastInflate m_fastInflate;
+    COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
-    // Output folders known to exist, made or found this opening.
-    std::unordered_set<std::wstring> m_knownFolders;
     std::unique_ptr<unsigned char[]> m_chunk;
     std::uint32_t m_chunkSize = 0;
     struct MadeFolder {
-        std::wstring path;
+        OutputTarget target;
         std::int64_t modified;
     };
     std::vector<MadeFolder> m_madeFolders;

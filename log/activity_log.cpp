@@ -17,6 +17,8 @@ namespace {
 std::mutex g_logLock;
 // Set by the command line's --log.
 std::wstring g_logFileOverride;
+// Told of every write that fails; none by default.
+ActivityLogErrorHandler g_logErrorHandler;
 
 bool PathExists(const std::wstring& path) {
     struct stat info {};
@@ -30,13 +32,6 @@ bool IsWritableFolder(const std::wstring& path) {
     struct stat info {};
     return ::stat(local.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
            ::access(local.c_str(), W_OK | X_OK) == 0;
-}
-
-// Clearing the read-only attribute: the owner may write again.
-void MakeWritable(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR))
-        ::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR);
 }
 
 // The text as the locale's bytes, cut to the limit at a character boundary.
@@ -128,24 +123,40 @@ std::wstring ResolveActivityLogPath() {
     return folder + kActivityLogName;
 }
 
+void SetActivityLogErrorHandler(ActivityLogErrorHandler handler) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    g_logErrorHandler = std::move(handler);
+}
+
 int WriteActivityLog(std::wstring_view text) {
     std::lock_guard<std::mutex> lock(g_logLock);
-    const std::string path = platform::EncodeLocal(ResolveActivityLogPath());
-    MakeWritable(path);
+    const std::wstring logPath = ResolveActivityLogPath();
+    const std::string path = platform::EncodeLocal(logPath);
+    // Its permissions are the user's: a read-only log stays read-only and
+    // goes unwritten.
     const int fd = OpenLocked(path);
-    if (fd < 0)
-        return 0;
-
+    int error = fd < 0 ? errno : 0;
     bool written = false;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0) {
-        // Emptied in place under the lock: deleting it would let a writer
-        // of another process append to a file that is already gone.
-        const bool fits = static_cast<std::uint64_t>(info.st_size) <= kActivityLogLimit ||
-                          ::ftruncate(fd, 0) == 0;
-        written = fits && WriteAll(fd, EncodeForLog(text));
+    if (fd >= 0) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) {
+            error = errno;
+        } else {
+            // Emptied in place under the lock: deleting it would let a writer
+            // of another process append to a file that is already gone.
+            const bool fits = static_cast<std::uint64_t>(info.st_size) <= kActivityLogLimit ||
+                              ::ftruncate(fd, 0) == 0;
+            written = fits && WriteAll(fd, EncodeForLog(text));
+            if (!written)
+                error = errno;
+        }
+        // Closing drops the lock too.
+        if (::close(fd) != 0 && written) {
+            written = false;
+            error = errno;
+        }
     }
-    // Closing drops the lock too.
-    const bool closed = ::close(fd) == 0;
-    return written && closed ? 1 : 0;
+    if (!written && g_logErrorHandler)
+        g_logErrorHandler(logPath, error);
+    return written ? 1 : 0;
 }

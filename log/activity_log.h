@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,10 +19,17 @@ inline constexpr std::uint64_t kActivityLogLimit = 5242880;
 inline constexpr std::size_t kActivityLogWriteLimit = 200;
 
 // Appends `text` (up to its first L'\0') in the locale's charset. Resolves the
-// file anew, creates it if missing, makes it writable and empties it when it
-// has outgrown the limit. Safe from any thread and from several processes:
+// file anew, creates it if missing and empties it when it has outgrown the
+// limit; its permissions are left alone. Safe from any thread and from several processes:
 // no write is lost to another. Returns 1 when written, 0 otherwise.
 int WriteActivityLog(std::wstring_view text);
+
+// Told of a write that failed: the log file and the system's error number.
+using ActivityLogErrorHandler = std::function<void(const std::wstring& path, int osError)>;
+
+// Installs the handler told of failed writes (the command line warns once);
+// an empty one makes failures silent again, as they are by default.
+void SetActivityLogErrorHandler(ActivityLogErrorHandler handler);
 
 // Sends every later write, Clear Log and the viewer to `path` instead of the
 // file the registry names (the command line's --log); empty undoes it.

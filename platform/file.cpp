@@ -57,6 +57,21 @@ std::wstring CFileException::GetReason() const {
     return m_cause == badPath ? L"not a regular file" : L"file error";
 }
 
+namespace {
+
+FileIdentity IdentityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+} // namespace
+
+std::optional<FileIdentity> IdentifyFile(const std::wstring& path) {
+    struct stat st {};
+    if (::stat(platform::EncodeLocal(path).c_str(), &st) != 0)
+        return std::nullopt;
+    return IdentityOf(st);
+}
+
 CFile::~CFile() {
     if (m_fd >= 0)
         ::close(m_fd);
@@ -92,7 +107,9 @@ bool CFile::Open(const std::wstring& path, unsigned flags, CFileException* error
     }
     struct stat st {};
     const int kind = ::fstat(fd, &st) == 0 ? (st.st_mode & S_IFMT) : 0;
-    if (kind == S_IFDIR || kind == S_IFIFO || kind == S_IFSOCK) {
+    // A device reads as an empty file or without end; a FIFO or socket
+    // would block.
+    if (kind != S_IFREG) {
         ::close(fd);
         if (error)
             *error = kind == S_IFDIR ? CFileException::FromErrno(EISDIR, path)
@@ -104,6 +121,20 @@ bool CFile::Open(const std::wstring& path, unsigned flags, CFileException* error
     m_flags = flags;
     m_path = path;
     return true;
+}
+
+void CFile::Attach(int descriptor, const std::wstring& path, unsigned flags) {
+    Close();
+    m_fd = descriptor;
+    m_flags = flags;
+    m_path = path;
+}
+
+std::optional<FileIdentity> CFile::GetIdentity() const {
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return std::nullopt;
+    return IdentityOf(st);
 }
 
 void CFile::Close() {

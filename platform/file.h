@@ -4,7 +4,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+// Which file a path or an open file is, whatever name reaches it: two
+// names for the same file (a link, a hard link) have the same identity.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file `path` names, following links; none when it
+// cannot be looked at.
+std::optional<FileIdentity> IdentifyFile(const std::wstring& path);
 
 class CException {
 public:
@@ -67,8 +80,11 @@ public:
     virtual ~CFile();
 
     // Opens `path`; on failure returns false and, when given, fills `error`.
-    // Share modes are recorded only: nothing here enforces them.
+    // Share modes are recorded only: nothing here enforces them. Anything but
+    // a regular file (a folder, a device, a FIFO) is refused.
     bool Open(const std::wstring& path, unsigned flags, CFileException* error = nullptr);
+    // Takes over `descriptor`, already open as `flags` says, for `path`.
+    void Attach(int descriptor, const std::wstring& path, unsigned flags);
     bool IsOpen() const { return m_fd >= 0; }
     void Close();
 
@@ -81,6 +97,8 @@ public:
     std::uint64_t GetPosition() const;
     std::uint64_t GetLength() const;
 
+    std::optional<FileIdentity> GetIdentity() const;
+    int GetHandle() const { return m_fd; }
     const std::wstring& GetFilePath() const { return m_path; }
     unsigned GetOpenFlags() const { return m_flags; }
 

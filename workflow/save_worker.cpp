@@ -1,5 +1,6 @@
 #include "workflow/save_worker.h"
 
+#include "engine/output_file.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
@@ -12,8 +13,6 @@
 #include "workflow/save_host.h"
 #include "workflow/save_state.h"
 #include "workflow/signature_probe.h"
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -29,6 +28,7 @@ struct SaveRun {
     platform::WorkerGate& gate;
     BarPosition current;
     BarPosition overall;
+    ExtractSafeguards safeguards;
 };
 
 SaveRun* g_saveRun = nullptr;
@@ -53,9 +53,35 @@ bool Exists(const std::wstring& path) {
     return GetPathKind(path) != 0;
 }
 
-// One level only; missing parents are made by the extraction.
-void MakeFolder(const std::wstring& path) {
-    ::mkdir(platform::EncodeLocal(path).c_str(), 0777);
+// One level only; missing parents are made by the extraction. Below the
+// destination no link is followed, so a link named Repair cannot send the
+// pass elsewhere.
+void MakeFolder(const SaveRun& run, const std::wstring& path) {
+    const OutputTarget target = SplitAtDestination(run.safeguards.destination, path);
+    CFile folder;
+    OpenFolderBelow(target.destination, target.below, FolderMaking::last, folder);
+}
+
+// What every extraction of the pass is told: the destination the user
+// chose, every source of the run (none may be written over, wherever its
+// output folder is), and how to stop inside a large entry.
+void PrepareSafeguards(SaveRun& run) {
+    run.safeguards.destination = g_saveCurrentOnly == 1 ? g_saveCurrentFolder : g_saveAllFolder;
+    for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
+        if (const std::optional<FileIdentity> identity = IdentifyFile(node->path))
+            run.safeguards.sources.push_back(*identity);
+    }
+    platform::WorkerGate& gate = run.gate;
+    // A pause holds the worker between two chunks; a stop ends the entry
+    // there, and the next safe point unwinds the pass.
+    run.safeguards.stopRequested = [&gate] {
+        try {
+            gate.Checkpoint();
+        } catch (const platform::WorkerStopped&) {
+            return true;
+        }
+        return false;
+    };
 }
 
 // Where the bar rules of the two modes differ.
@@ -87,7 +113,7 @@ void ExtractAll(SaveRun& run, Mode mode) {
         std::wstring error;
         try {
             g_savingArchive.ExtractEntryTo(static_cast<std::size_t>(k), g_saveOutputFolder,
-                                           kChunkSize, &report);
+                                           kChunkSize, &report, &run.safeguards);
         } catch (const CException& e) {
             // The engine has released the entry; what was written stays.
             report.outcome = ExtractReport::failed;
@@ -162,7 +188,7 @@ void SaveCurrentFile(SaveRun& run) {
     if (save) {
         Log(L"\r\n");
         Log(g_saveOutputFolder);
-        MakeFolder(g_saveOutputFolder);
+        MakeFolder(run, g_saveOutputFolder);
         // A source that has gone since it was chosen is passed over.
         if (GetPathKind(g_saveSourcePath) == 1)
             SaveSource(run, Mode::currentFile, true);
@@ -184,7 +210,7 @@ void SaveAllFiles(SaveRun& run) {
         run.host.SetSourcePathLabel(g_saveSourcePath);
         run.host.SetFileNumberLabel(std::to_wstring(i + 1));
         g_saveOutputFolder = g_saveAllFolder + sep + L"Repair" + sep;
-        MakeFolder(g_saveOutputFolder);
+        MakeFolder(run, g_saveOutputFolder);
         g_saveOutputFolder += ArchiveBaseName(g_saveSourcePath);
         run.host.SetOutputFolderLabel(g_saveOutputFolder);
 
@@ -200,7 +226,7 @@ void SaveAllFiles(SaveRun& run) {
         if (save) {
             Log(L"\r\n");
             Log(g_saveOutputFolder);
-            MakeFolder(g_saveOutputFolder);
+            MakeFolder(run, g_saveOutputFolder);
             // A vanished or too short source is passed over like an empty one:
             // the next file follows and the Overall bar stays.
             const bool present = GetPathKind(g_saveSourcePath) == 1;
@@ -223,6 +249,7 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
     g_savingProgressSink = &ReportSaveProgress;
     SaveRun run(host, gate);
     RunScope scope(run);
+    PrepareSafeguards(run);
 
     g_saveFileIndex = 0;
     for (const wchar_t* text :
@@ -238,6 +265,9 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
     else
         SaveAllFiles(run);
 
+    // A stop that ended the last entry early ends the pass here, not as
+    // completed.
+    gate.Checkpoint();
     host.SaveFinished();
     return 1;
 }

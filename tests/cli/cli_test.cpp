@@ -11,10 +11,15 @@
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -38,10 +43,44 @@ protected:
     fs::path Dest() const { return Root() / "dest"; }
     fs::path CliLog() const { return Root() / "cli.log"; }
 
-    static RunResult Kvzip(std::vector<std::string> args,
-                           const std::function<bool(int)>& whileRunning = {}) {
+    // The test's archives are noted with their checksum: no run may change one.
+    fs::path Archive(const std::string& name, const std::string& bytes) const {
+        return NoteSource(WorkflowTest::Archive(name, bytes));
+    }
+    fs::path NoteSource(const fs::path& path) const {
+        m_sources.emplace_back(path, FileChecksum(path));
+        return path;
+    }
+
+    RunResult Kvzip(std::vector<std::string> args,
+                    const std::function<bool(int)>& whileRunning = {}) const {
         args.insert(args.begin(), KVZIP_BINARY);
-        return RunProgram(args, whileRunning);
+        const RunResult run = RunProgram(args, whileRunning);
+        ExpectSourcesUnchanged();
+        return run;
+    }
+
+    void ExpectSourcesUnchanged() const {
+        for (const auto& [path, checksum] : m_sources)
+            EXPECT_EQ(FileChecksum(path), checksum) << "a run changed the archive " << path;
+    }
+
+    // CRC-32 and size of the file's bytes; nullopt when it cannot be read.
+    static std::optional<std::pair<std::uint32_t, std::uint64_t>>
+    FileChecksum(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return std::nullopt;
+        std::vector<char> block(1 << 20);
+        uLong crc = crc32(0, nullptr, 0);
+        std::uint64_t size = 0;
+        while (in.read(block.data(), static_cast<std::streamsize>(block.size())) ||
+               in.gcount() > 0) {
+            const auto got = static_cast<uInt>(in.gcount());
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(block.data()), got);
+            size += got;
+        }
+        return std::pair(static_cast<std::uint32_t>(crc), size);
     }
 
     // What a Python `script` prints about the JSON of each run, which it
@@ -93,6 +132,11 @@ protected:
         return tree;
     }
 
+    fs::path SparseArchive(const std::string& file, const std::string& entry,
+                           std::uint32_t size) const {
+        return NoteSource(WorkflowTest::SparseArchive(file, entry, size));
+    }
+
     std::vector<fs::path> Sources() const {
         ZipWriter deflated;
         deflated.Add({.name = "docs/readme.txt",
@@ -110,6 +154,10 @@ protected:
         return {Archive("first.zip", ThreeEntryArchive()), Archive("second.zip", deflated.Bytes()),
                 Archive("third.v2.zip", cutBytes)};
     }
+
+private:
+    mutable std::vector<std::pair<fs::path, std::optional<std::pair<std::uint32_t, std::uint64_t>>>>
+        m_sources;
 };
 
 class RepairMatchesTheDesktopPass : public CliTest, public ::testing::WithParamInterface<int> {};
@@ -366,12 +414,15 @@ class ExitCodes : public CliTest, public ::testing::WithParamInterface<ExitCase>
 
 TEST_P(ExitCodes, TellTheOutcome) {
     const auto archive = Archive("sound.zip", ThreeEntryArchive());
+    kvtest::WriteFileBytes(Root() / "a-file", "not a folder");
     std::vector<std::string> args;
     for (const std::string& arg : GetParam().args)
         args.push_back(arg == "@A"   ? archive.string()
                        : arg == "@D" ? Dest().string()
                        : arg == "@M" ? (Root() / "missing.zip").string()
                        : arg == "@L" ? CliLog().string()
+                       : arg == "@F" ? (Root() / "a-file").string()
+                       : arg == "@P" ? (Dest() / std::string(300, 'p')).string()
                                      : arg);
     const RunResult run = Kvzip(args);
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
@@ -402,6 +453,19 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"repairDestMissing",
                  {"repair", "--dest", "@M", "--overwrite", "no", "--log", "@L", "@A"},
                  2},
+        ExitCase{"repairCurrentNotANumber",
+                 {"repair", "--dest", "@D", "--overwrite", "no", "--current", "1x", "@A"},
+                 2},
+        ExitCase{"repairLogIsTheArchive",
+                 {"repair", "--dest", "@D", "--overwrite", "no", "--log", "@A", "@A"},
+                 2},
+        ExitCase{"analyseLogIsTheArchive", {"analyse", "--log", "@A", "@A"}, 2},
+        ExitCase{"analyseCharacterDevice", {"analyse", "--log", "@L", "/dev/zero"}, 1},
+        ExitCase{"listCharacterDevice", {"list", "/dev/zero"}, 1},
+        ExitCase{"extractSound", {"extract", "@A", "@D"}, 0},
+        ExitCase{"extractMissing", {"extract", "@M", "@D"}, 1},
+        ExitCase{"extractIntoAFile", {"extract", "@A", "@F"}, 1},
+        ExitCase{"extractPathTooLong", {"extract", "@A", "@P"}, 1},
         ExitCase{"nameEncodingBeforeTheCommand", {"--name-encoding", "CP866", "list", "@A"}, 0},
         ExitCase{"nameEncodingUnknown", {"list", "--name-encoding=NO-SUCH", "@A"}, 2},
         ExitCase{"nameEncodingUnknownFirst", {"--name-encoding", "NO-SUCH", "list", "@A"}, 2}),
@@ -581,6 +645,225 @@ TEST_F(CliTest, InterruptStopsAtASafePointAndLogsTheAbort) {
     // Files already written stay whole; the pass did not run to the end.
     EXPECT_EQ(kvtest::ReadFileBytes(first), "entry 0");
     EXPECT_FALSE(fs::exists(Dest() / "Repair" / "many" / "e49999.txt"));
+}
+
+// Whatever way leads an output onto a source archive of the run, the file is
+// never opened for writing: that entry is refused and the run goes on.
+TEST_F(CliTest, NoOutputIsWrittenOverASourceOfTheRun) {
+    const std::string after = "content of after.txt" + std::string(80, '.');
+    const std::string selfContained = ThreeEntryArchive({"self.zip", "after.txt"});
+
+    // The archive lies in the folder it is extracted into.
+    const fs::path inDest = Archive("dest/self.zip", selfContained);
+    RunResult run = Kvzip({"extract", inDest.string(), Dest().string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("refused  self.zip: would overwrite a source archive"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "after.txt"), after);
+
+    // The archive lies in its own output folder.
+    fs::create_directories(Root() / "y" / "Repair" / "self");
+    const fs::path inOutput = Archive("y/Repair/self/self.zip", selfContained);
+    run = Kvzip({"repair", "--dest", (Root() / "y").string(), "--overwrite", "yes", "--log",
+                 CliLog().string(), inOutput.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(kvtest::ReadFileBytes(Root() / "y" / "Repair" / "self" / "after.txt"), after);
+
+    // Another source of the same run lies in the first one's output folder.
+    fs::create_directories(Root() / "z" / "Repair" / "a");
+    const fs::path first = Archive("a.zip", ThreeEntryArchive({"b.zip", "after.txt"}));
+    const fs::path second = Archive("z/Repair/a/b.zip", ThreeEntryArchive());
+    run = Kvzip({"repair", "--dest", (Root() / "z").string(), "--overwrite", "yes", "--log",
+                 CliLog().string(), first.string(), second.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(kvtest::ReadFileBytes(Root() / "z" / "Repair" / "a" / "after.txt"), after);
+    EXPECT_TRUE(fs::exists(Root() / "z" / "Repair" / "b" / "one.txt"));
+}
+
+// A link already below the destination is never followed out of it: the
+// entry is not saved and whatever the link points at stays as it was.
+TEST_F(CliTest, LinksInTheDestinationAreNotFollowed) {
+    fs::create_directories(Root() / "outside");
+    kvtest::WriteFileBytes(Root() / "victim.txt", "victim");
+    fs::last_write_time(Root() / "victim.txt", fs::file_time_type{});
+    const fs::path archive =
+        Archive("links.zip", ThreeEntryArchive({"sub/y.txt", "sub/made/", "x.txt", "dangling.txt",
+                                                "self.zip", "hard.txt", "ok.txt"}));
+    fs::create_directory_symlink("../outside", Dest() / "sub");
+    fs::create_symlink("../victim.txt", Dest() / "x.txt");
+    fs::create_symlink("../nowhere.txt", Dest() / "dangling.txt");
+    fs::create_symlink(archive, Dest() / "self.zip");
+    // A hard link is replaced by a file of its own, not written through.
+    kvtest::WriteFileBytes(Root() / "hard-victim.txt", "victim");
+    fs::create_hard_link(Root() / "hard-victim.txt", Dest() / "hard.txt");
+
+    const RunResult run = Kvzip({"extract", archive.string(), Dest().string()});
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    for (const char* name : {"sub/y.txt", "sub/made/", "x.txt", "dangling.txt", "self.zip"})
+        EXPECT_NE(run.out.find(std::string("failed   ") + name + ": a link stands in its way"),
+                  std::string::npos)
+            << run.out;
+    EXPECT_TRUE(fs::is_empty(Root() / "outside"));
+    EXPECT_EQ(kvtest::ReadFileBytes(Root() / "victim.txt"), "victim");
+    EXPECT_EQ(fs::last_write_time(Root() / "victim.txt"), fs::file_time_type{});
+    EXPECT_FALSE(fs::exists(Root() / "nowhere.txt"));
+    EXPECT_TRUE(fs::is_symlink(Dest() / "x.txt"));
+    EXPECT_EQ(kvtest::ReadFileBytes(Root() / "hard-victim.txt"), "victim");
+    EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "hard.txt"),
+              "content of hard.txt" + std::string(80, '.'));
+    EXPECT_TRUE(fs::exists(Dest() / "ok.txt"));
+}
+
+// The destination the user names may be a link; Repair and the archive's
+// folder below it may not.
+TEST_F(CliTest, RepairFollowsTheDestinationLinkButNoLinkBelowIt) {
+    const fs::path archive = Archive("stem.zip", ThreeEntryArchive());
+    fs::create_directories(Root() / "elsewhere");
+    const auto repair = [&](const fs::path& dest) {
+        return Kvzip({"repair", "--dest", dest.string(), "--overwrite", "yes", "--log",
+                      CliLog().string(), archive.string()});
+    };
+
+    fs::create_directory_symlink(Root() / "elsewhere", Dest() / "Repair");
+    EXPECT_EQ(repair(Dest()).exitCode, 1);
+    EXPECT_TRUE(fs::is_empty(Root() / "elsewhere"));
+
+    fs::create_directory_symlink(Root() / "elsewhere", Root() / "dest-link");
+    EXPECT_EQ(repair(Root() / "dest-link").exitCode, 0);
+    EXPECT_TRUE(fs::exists(Root() / "elsewhere" / "Repair" / "stem" / "one.txt"));
+}
+
+// A disk that fills up: the entry fails, the command says so in its exit
+// code, and the bytes counted are the bytes on disk. `ulimit -f` stands in
+// for the full disk (in blocks of 512 bytes).
+TEST_F(CliTest, ExtractCountsWhatAFullDiskKept) {
+    ZipWriter zip;
+    zip.Add({.name = "big.bin", .content = kvtest::NoiseBytes(300000, 3)});
+    const fs::path archive = Archive("big.zip", zip.Bytes());
+    const RunResult run =
+        RunProgram({"/bin/sh", "-c",
+                    "trap '' XFSZ; ulimit -f 200; exec " + std::string(KVZIP_BINARY) + " extract " +
+                        archive.string() + " " + Dest().string()});
+    ExpectSourcesUnchanged();
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_EQ(fs::file_size(Dest() / "big.bin"), 102400u);
+    EXPECT_NE(run.out.find("failed   big.bin (102400 bytes)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("102400 bytes written"), std::string::npos) << run.out;
+}
+
+// A log that cannot be written does not stop the run; it is warned about once.
+TEST_F(CliTest, AnUnwritableLogIsWarnedAboutOnce) {
+    const fs::path archive = Archive("sound.zip", ThreeEntryArchive());
+    fs::create_directories(Root() / "a-folder");
+    for (const fs::path& log : {Root() / "a-folder", Root() / "missing" / "cli.log"}) {
+        const RunResult run = Kvzip({"repair", "--dest", Dest().string(), "--overwrite", "yes",
+                                     "--log", log.string(), archive.string()});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        const std::string warning = "warning: cannot write the activity log " + log.string();
+        const std::size_t first = run.err.find(warning);
+        EXPECT_NE(first, std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(warning, first + 1), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::exists(Dest() / "Repair" / "sound" / "one.txt"));
+    }
+}
+
+struct LargeEntryInterrupt {
+    const char* label;
+    std::vector<std::string> args; // "@A" the archive, "@D" the destination, "@L" the log
+    const char* output;            // the entry's file below the destination
+};
+
+class InterruptInsideAnEntry : public CliTest,
+                               public ::testing::WithParamInterface<LargeEntryInterrupt> {};
+
+// Ctrl+C is honoured between two chunks of an entry of 1 GiB: its partial
+// file is kept, reported partial, and the run ends with 130.
+TEST_P(InterruptInsideAnEntry, KeepsThePartialFile) {
+    constexpr std::uint32_t kSize = 1u << 30;
+    const fs::path archive = SparseArchive("huge.zip", "huge.bin", kSize);
+    std::vector<std::string> args;
+    for (const std::string& arg : GetParam().args)
+        args.push_back(arg == "@A"   ? archive.string()
+                       : arg == "@D" ? Dest().string()
+                       : arg == "@L" ? CliLog().string()
+                                     : arg);
+    const fs::path output = Dest() / GetParam().output;
+    bool signalled = false;
+    const RunResult run = Kvzip(args, [&](int pid) {
+        if (!fs::exists(output))
+            return true;
+        ::kill(pid, SIGINT);
+        signalled = true;
+        return false;
+    });
+    ASSERT_TRUE(signalled);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_LT(fs::file_size(output), kSize);
+    EXPECT_NE((run.out + run.err).find("interrupted"), std::string::npos) << run.out << run.err;
+    if (fs::exists(CliLog())) {
+        EXPECT_TRUE(LogTestFolder::Read(CliLog()).ends_with(kAbortBanner));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, InterruptInsideAnEntry,
+    ::testing::Values(LargeEntryInterrupt{"extract", {"extract", "@A", "@D"}, "huge.bin"},
+                      LargeEntryInterrupt{
+                          "repair",
+                          {"repair", "--dest", "@D", "--overwrite", "yes", "--log", "@L", "@A"},
+                          "Repair/huge/huge.bin"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// A second Ctrl+C ends the command at once, even while it waits for an
+// answer on the terminal, which the first cannot interrupt.
+TEST_F(CliTest, SecondInterruptEndsTheCommandAtOnce) {
+    if (!fs::exists("/usr/bin/script"))
+        GTEST_SKIP() << "no script(1) to give the command a terminal";
+    const fs::path archive = Archive("a.zip", ThreeEntryArchive());
+    fs::create_directories(Dest() / "Repair" / "a");
+    const fs::path answers = Root() / "answers";
+    const fs::path screen = Root() / "screen";
+    const fs::path pidFile = Root() / "pid";
+    ASSERT_EQ(::mkfifo(answers.c_str(), 0600), 0);
+    // Open for writing but never written: the question waits for ever.
+    const int typing = ::open(answers.c_str(), O_RDWR | O_CLOEXEC);
+    const std::string command = "echo $$ > " + pidFile.string() + "; exec " + KVZIP_BINARY +
+                                " repair --dest " + Dest().string() + " --log " +
+                                CliLog().string() + " " + archive.string();
+    int kvzip = 0;
+    int signals = 0;
+    bool answersClosed = false;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const RunResult run = RunProgram(
+        {"/bin/sh", "-c",
+         "/usr/bin/script -qfec '" + command + "' " + screen.string() + " < " + answers.string()},
+        [&](int) {
+            if (kvzip <= 1 && std::chrono::steady_clock::now() < giveUp) {
+                // Once the question shows, its process is known.
+                if (kvtest::ReadFileBytes(screen).value_or("").find("no to all [N]?") !=
+                    std::string::npos)
+                    kvzip = std::atoi(kvtest::ReadFileBytes(pidFile).value_or("0").c_str());
+                return true;
+            }
+            if (kvzip > 1 && signals < 100) {
+                // Each one is sent well after the last was taken.
+                ::kill(kvzip, SIGINT);
+                ++signals;
+                ::usleep(50000);
+                return true;
+            }
+            // Still asking (or never asked): the end of the answers lets it go on.
+            ::close(typing);
+            answersClosed = true;
+            return false;
+        });
+    if (!answersClosed)
+        ::close(typing);
+    ExpectSourcesUnchanged();
+    EXPECT_FALSE(answersClosed) << "still asking after " << signals << " interrupts";
+    EXPECT_EQ(run.exitCode, 130) << run.out;
+    EXPECT_EQ(LogTestFolder::Read(CliLog()).find("Completed successfully"), std::string::npos);
 }
 
 } // namespace

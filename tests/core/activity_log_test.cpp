@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -177,15 +178,27 @@ TEST_P(LogSizeLimit, ResetsOnlyPastFiveMebibytes) {
 INSTANTIATE_TEST_SUITE_P(Boundary, LogSizeLimit,
                          ::testing::Values(kActivityLogLimit, kActivityLogLimit + 1));
 
-TEST_F(ActivityLog, AReadOnlyLogIsMadeWritableAndWritten) {
+// The log's permissions are the user's: a read-only log is never made
+// writable. Only a user bound by them sees the write fail and is told.
+TEST_F(ActivityLog, AReadOnlyLogKeepsItsPermissions) {
     LogTestFolder::Write(m_log, "old");
     fs::permissions(m_log, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_EQ(WriteActivityLog(L" new"), 1);
-    EXPECT_EQ(LogTestFolder::Read(m_log), "old new");
+    std::vector<int> failures;
+    SetActivityLogErrorHandler(
+        [&failures](const std::wstring&, int error) { failures.push_back(error); });
+    const int written = WriteActivityLog(L" new");
+    SetActivityLogErrorHandler({});
     struct stat info {};
     ASSERT_EQ(::stat(m_log.c_str(), &info), 0);
-    EXPECT_TRUE(info.st_mode & S_IWUSR);
-    EXPECT_FALSE(info.st_mode & (S_IWGRP | S_IWOTH)); // only the owner's bit is added
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(written, 0);
+        EXPECT_EQ(LogTestFolder::Read(m_log), "old");
+        EXPECT_EQ(failures, std::vector<int>{EACCES});
+    } else {
+        EXPECT_EQ(written, 1);
+        EXPECT_TRUE(failures.empty());
+    }
 }
 
 // The cut keeps at most 200 bytes and never half a character.

@@ -12,7 +12,10 @@
 #include "workflow/save_state.h"
 #include "workflow/save_worker.h"
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -459,17 +462,43 @@ INSTANTIATE_TEST_SUITE_P(Cuts, CutArchive,
                                     std::to_string(std::get<2>(info.param));
                          });
 
+// Files of this process may grow to `bytes` while it lives; writing past
+// that fails as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_signal);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_signal)(int);
+};
+
 TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
-    const auto source = Archive("full.zip", ThreeEntryArchive());
+    ZipWriter zip;
+    zip.Add({.name = "one.txt", .content = kvtest::NoiseBytes(20000, 2)});
+    for (const char* name : {"two.txt", "three.txt"})
+        zip.Add({.name = name, .content = Content(name)});
+    const auto source = Archive("full.zip", zip.Bytes());
     UseSaveAll({source});
-    fs::create_directories(Repair() / "full");
-    // Writing the first entry fails: its file is a device that is always full.
-    fs::create_symlink("/dev/full", Repair() / "full" / "one.txt");
     RecordingSaveHost host;
-    host.overwriteAnswers = {OverwriteYes};
-    ASSERT_TRUE(RunSave(host));
+    {
+        // Writing the first entry fails as on a full disk, after 4096 bytes.
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(RunSave(host));
+    }
     ASSERT_EQ(host.entries.size(), 3u);
     EXPECT_EQ(host.entries[0].outcome, ExtractReport::failed);
+    EXPECT_EQ(host.entries[0].bytesWritten, 4096u);
     // The write failed with an error, which the pass took for that entry only.
     EXPECT_NE(host.entryErrors[0], L"");
     EXPECT_EQ(host.entryErrors[1], L"");
@@ -557,6 +586,36 @@ TEST_F(SaveWorkerTest, APausedWorkerHaltsBetweenEntriesAndGoesOnWhenResumed) {
     EXPECT_EQ(worker.Join(), platform::WorkerEnding::Completed);
     EXPECT_EQ(worker.ExitCode(), 1);
     EXPECT_EQ(Read(Repair() / "pause" / "three.txt"), Content("three.txt"));
+}
+
+// Pause and Stop reach the worker between two chunks of a large entry: it
+// halts there, and a stop keeps the entry's partial file and reports it.
+TEST_F(SaveWorkerTest, PauseAndStopReachTheWorkerInsideAnEntry) {
+    constexpr std::uint32_t kSize = 512u << 20;
+    UseSaveAll({SparseArchive("huge.zip", "huge.bin", kSize)});
+    const fs::path output = Repair() / "huge" / "huge.bin";
+    RecordingSaveHost host;
+    platform::WorkerThread worker;
+    ASSERT_TRUE(worker.Start(
+        [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); }));
+    while (!fs::exists(output) && worker.Gate().Ending() == platform::WorkerEnding::Running)
+        std::this_thread::yield();
+    worker.Gate().Pause();
+    platform::GateState state = platform::GateState::Running;
+    while (state == platform::GateState::Running)
+        state = worker.Gate().WaitUntilHalted();
+    ASSERT_EQ(state, platform::GateState::Halted);
+    EXPECT_TRUE(host.entries.empty());
+    worker.Gate().Stop();
+    EXPECT_EQ(worker.Join(), platform::WorkerEnding::Stopped);
+    ASSERT_EQ(host.entries.size(), 1u);
+    EXPECT_EQ(host.entries[0].outcome, ExtractReport::partial);
+    EXPECT_LT(host.entries[0].bytesWritten, kSize);
+    EXPECT_EQ(fs::file_size(output), host.entries[0].bytesWritten);
+    EXPECT_FALSE(host.finished);
+    EXPECT_EQ(g_savingScanActive, 0);
+    g_savingArchive.CloseArchive(true);
+    g_entryCount = 0;
 }
 
 TEST_F(SaveWorkerTest, StopBetweenEntriesKeepsWhatWasWritten) {

@@ -165,6 +165,15 @@ fs::path WorkflowTest::Archive(const std::string& name, const std::string& bytes
     return path;
 }
 
+fs::path WorkflowTest::SparseArchive(const std::string& file, const std::string& entry,
+                                     std::uint32_t size) const {
+    const std::string header = kvtest::LocalHeaderBytes(
+        20, 0, 0, 0, 0, 1, size, size, entry, static_cast<std::uint16_t>(entry.size()), "", 0);
+    const fs::path path = Archive(file, header);
+    fs::resize_file(path, header.size() + size);
+    return path;
+}
+
 void WorkflowTest::SetSources(const std::vector<fs::path>& paths) {
     FreeSourceFiles();
     for (const fs::path& path : paths)

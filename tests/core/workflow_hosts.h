@@ -94,6 +94,10 @@ protected:
     std::string LogText() const;
     // Writes `bytes` as Root()/name and returns its path.
     std::filesystem::path Archive(const std::string& name, const std::string& bytes) const;
+    // Root()/file: one stored entry `entry` of `size` zero bytes, written
+    // sparse so that a large entry costs no disk space.
+    std::filesystem::path SparseArchive(const std::string& file, const std::string& entry,
+                                        std::uint32_t size) const;
     // Sets g_sourceFiles and g_sourceFileCount.
     static void SetSources(const std::vector<std::filesystem::path>& paths);
 

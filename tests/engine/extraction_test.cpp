@@ -75,20 +75,27 @@ TEST_F(Extraction, StoredEntryIsReadInChunksOfTheCallersSize) {
     EXPECT_EQ(archive.m_readState, CZipArchive::readNone);
 }
 
-TEST_F(Extraction, StoredEntryCutByTheEndKeepsItsBytesAndIsStamped) {
+class StoredCut : public Extraction, public ::testing::WithParamInterface<std::size_t> {};
+
+// Kept: the bytes of the data that the file still holds, none included.
+TEST_P(StoredCut, KeepsItsBytesAndIsStampedAsPartial) {
+    const std::size_t kept = GetParam();
     ZipWriter zip;
     const std::string content = NoiseBytes(8000, 5);
     zip.Add({.name = "cut.bin", .content = content, .modTime = kTime, .modDate = kDate});
     std::string bytes = zip.Bytes();
-    Truncate(bytes, zip.Entry(0).dataOffset + 5000);
+    Truncate(bytes, zip.Entry(0).dataOffset + kept);
     Open(bytes);
     ExtractReport report;
     EXPECT_TRUE(Extract(0, &report));
     EXPECT_EQ(report.outcome, ExtractReport::partial);
-    EXPECT_TRUE(SameBytes(Output("cut.bin"), content.substr(0, 5000)));
+    EXPECT_EQ(report.bytesWritten, kept);
+    EXPECT_TRUE(SameBytes(Output("cut.bin"), content.substr(0, kept)));
     EXPECT_EQ(ModifiedSeconds(Out() / "cut.bin"), kMoment);
     EXPECT_EQ(g_truncationFlag, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kept, StoredCut, ::testing::Values(5000, 0));
 
 struct BadDeflateCase {
     const char* what;
