@@ -18,6 +18,8 @@ std::string* ValueSlot(const std::string& name, CommandOptions& options) {
         return &options.log;
     if (name == "--name-encoding")
         return &options.nameEncoding;
+    if (name == "--jobs")
+        return &options.jobs;
     return nullptr;
 }
 

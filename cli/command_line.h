@@ -15,6 +15,7 @@ struct CommandOptions {
     std::string overwrite = "ask";
     std::string log;
     std::string nameEncoding; // the legacy code page of entry names, as given
+    std::string jobs;         // threads that extract, as given
     std::vector<std::string> operands;
     // The long options given, in order, to refuse those a command lacks.
     std::vector<std::string> given;

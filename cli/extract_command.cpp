@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
+#include "engine/parallel_extraction.h"
 #include "engine/scan_state.h"
 #include "platform/text.h"
 
@@ -13,7 +14,7 @@
 namespace {
 
 const char kExtractUsage[] =
-    "Usage: kvzip extract [--advanced] [--json] [--name-encoding NAME] ARCHIVE DIR\n"
+    "Usage: kvzip extract [--advanced] [--json] [--jobs N] [--name-encoding NAME] ARCHIVE DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
     "writes every entry that can still be read below DIR, under its stored\n"
@@ -23,6 +24,8 @@ const char kExtractUsage[] =
     "\n"
     "  --advanced            use the advanced scan (see kvzip list --help)\n"
     "  --json                print one JSON object instead of one line per entry\n"
+    "  --jobs N              extract on N threads (default: one per core); the\n"
+    "                        report keeps the order of the entries\n"
     "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
     "  --help                show this text\n"
     "\n"
@@ -62,6 +65,17 @@ EntryResult ExtractOne(CZipArchive& archive, std::size_t index, const std::wstri
     return result;
 }
 
+// More threads than this only queue for the same cores and disk.
+constexpr unsigned kMaxJobs = 64;
+
+bool ParseJobs(const std::string& text, unsigned& jobs) {
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    jobs = static_cast<unsigned>(std::stoul(text));
+    return jobs >= 1 && jobs <= kMaxJobs;
+}
+
 std::string ReasonOf(const EntryResult& result) {
     if (result.error)
         return result.error->reason;
@@ -73,7 +87,7 @@ std::string ReasonOf(const EntryResult& result) {
 int RunExtract(const std::vector<std::string>& words) {
     CommandOptions options;
     const std::string usageError =
-        ParseCommandOptions(words, {"--advanced", "--json", "--name-encoding"}, options);
+        ParseCommandOptions(words, {"--advanced", "--json", "--jobs", "--name-encoding"}, options);
     if (options.help) {
         std::fputs(kExtractUsage, stdout);
         return exitOk;
@@ -84,6 +98,13 @@ int RunExtract(const std::vector<std::string>& words) {
                      kExtractUsage);
         return exitUsage;
     }
+    unsigned jobs = 0;
+    if (!options.jobs.empty() && !ParseJobs(options.jobs, jobs)) {
+        std::fprintf(stderr, "kvzip extract: --jobs takes a number from 1 to %u\n%s", kMaxJobs,
+                     kExtractUsage);
+        return exitUsage;
+    }
+    jobs = ExtractionJobs(jobs);
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
     const std::wstring folder = platform::DecodeLocal(options.operands[1]);
 
@@ -111,10 +132,12 @@ int RunExtract(const std::vector<std::string>& words) {
     ExtractSafeguards safeguards;
     safeguards.destination = folder;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
+    const auto extract = [&folder, &safeguards](CZipArchive& reader, std::size_t i) {
+        return ExtractOne(reader, i, folder, safeguards);
+    };
     CFileHeader header;
-    for (std::size_t i = 0; i < archive.GetEntryCount() && !interrupt.Interrupted(); ++i) {
+    const auto report = [&](std::size_t i, EntryResult& result) {
         archive.FetchEntryInfo(header, i);
-        const EntryResult result = ExtractOne(archive, i, folder, safeguards);
         ++counts[result.report.outcome];
         bytes += result.report.bytesWritten;
         const std::string reason = ReasonOf(result);
@@ -128,7 +151,7 @@ int RunExtract(const std::vector<std::string>& words) {
                 .String("path", result.report.outputPath)
                 .Bool("renamed", result.report.renamed)
                 .EndObject();
-            continue;
+            return;
         }
         std::printf("%-8s %s", kOutcomeNames[result.report.outcome],
                     Printable(header.name).c_str());
@@ -141,7 +164,9 @@ int RunExtract(const std::vector<std::string>& words) {
             std::printf(", saved as %s: another entry had its path",
                         Printable(result.report.outputPath).c_str());
         std::printf("\n");
-    }
+    };
+    ExtractInEntryOrder<EntryResult>(archive, jobs, extract, report,
+                                     [&interrupt] { return interrupt.Interrupted(); });
     archive.CloseArchive(true);
 
     const bool interrupted = interrupt.Interrupted();

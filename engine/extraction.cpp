@@ -8,6 +8,7 @@
 #include "engine/zip_archive.h"
 #include "platform/text.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -163,8 +164,8 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     // A name ending in a separator is a folder: it holds no data of its own.
     if (outputPath.back() == kSep)
         return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
-    result.outputPath = outputPath =
-        ClaimOutputPath(outputPath, m_centralDir.Entries().GetName(index), result.renamed);
+    result.outputPath = outputPath = ClaimOutputPath(
+        outputPath, std::as_const(m_centralDir).Entries().GetName(index), result.renamed);
     const OutputTarget target = TargetOf(base, outputPath, safeguards);
     // No CRC and no sizes, and not read open-ended: an empty file.
     if (!entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&

@@ -32,6 +32,16 @@ void CZipArchive::OpenArchive(std::shared_ptr<const CByteSource> source, const s
     ScanEntries();
 }
 
+void CZipArchive::ReadEntriesOf(const CZipArchive& scanned) {
+    if (m_readState != readNone)
+        ReleaseEntry();
+    StampMadeFolders();
+    m_claimedPaths.clear();
+    m_storage.OpenStorage(scanned.m_storage.GetSource(), scanned.GetArchivePath());
+    m_centralDir.ClearEntries();
+    m_centralDir.ReadTableOf(scanned.m_centralDir);
+}
+
 void CZipArchive::ScanEntries() {
     // A scan that was stopped half-way may have left these filled.
     g_centralNotes.clear();

@@ -69,6 +69,10 @@ public:
     // The same over bytes from elsewhere; `path` names them in errors.
     void OpenArchive(std::shared_ptr<const CByteSource> source, const std::wstring& path);
     void ScanEntries();
+    // Makes this a second reader of `scanned`, which must stay open while
+    // this one reads: the same bytes and entry table, with its own entry
+    // state and output bookkeeping, so that both can extract at once.
+    void ReadEntriesOf(const CZipArchive& scanned);
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
     // Deletes the table and closes the file; nothing is ever written back.
