@@ -2,7 +2,8 @@
 """Prints the benchmark table from hyperfine's JSON results and checks the
 targets: quick list of random bytes >= 1 GB/s; list of the intact archive
 within 4x (quick) and 3x (advanced) of cat; extract within 1.2x of bsdtar;
-with the 5 GiB archive, its list and extract against bsdtar and their memory
+check (decode and compare every CRC-32, write nothing) within 1.2x of
+unzip -t; with the 5 GiB archive, its list and extract against bsdtar and their memory
 under 64 MiB.
 
 Usage: report.py RESULTS_DIR RANDOM_FILE ARCHIVE [BIG_ARCHIVE]
@@ -83,6 +84,14 @@ def main():
               f"{r['mean'] / floor:.2f}x bsdtar |")
     ratio = rows["kvzip extract"]["mean"] / floor
     checks.append(("`kvzip extract` <= 1.2x `bsdtar -x`", ratio <= 1.2, f"{ratio:.2f}x"))
+    rows = load(folder, "archive-check")
+    floor = rows["unzip -t"]["mean"]
+    for command, r in rows.items():
+        rate = sizes["archive"] / r["mean"] / 1e6
+        print(f"| intact archive | `{command}` | {r['mean']:.3f} | {r['stddev']:.3f} | {rate:.0f} | "
+              f"{r['mean'] / floor:.2f}x unzip -t |")
+    ratio = rows["kvzip check"]["mean"] / floor
+    checks.append(("`kvzip check` <= 1.2x `unzip -t`", ratio <= 1.2, f"{ratio:.2f}x"))
 
     if len(sys.argv) > 4:
         size = os.path.getsize(sys.argv[4])

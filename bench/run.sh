@@ -81,6 +81,11 @@ run archive-extract 3 --prepare "rm -rf '$out'; mkdir -p '$out'" \
     -n "unzip" "unzip -q '$archive' -d '$out'" \
     -n "7z x" "7z x -y -bd '$archive' -o'$out' >/dev/null"
 rm -rf "$out"
+# Testing without writing: every entry decoded and its CRC-32 compared.
+run archive-check 3 -i -n "kvzip check" "'$kvzip' check '$archive' >/dev/null" \
+    -n "unzip -t" "unzip -tq '$archive' >/dev/null" \
+    -n "7z t" "7z t -bd '$archive' >/dev/null" \
+    -n "bsdtar -xO" "bsdtar -xOf '$archive' >/dev/null"
 
 # Extraction at the machine's pace: each input to a RAM folder (the disk out
 # of the way) and to disk, kvzip with its defaults (every core, the fast

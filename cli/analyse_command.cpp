@@ -58,20 +58,17 @@ public:
         : m_number(number), m_display(display) {}
 
     int CurrentFileNumber() override { return m_number; }
-    int EntryRowCount() override { return static_cast<int>(rows.size()); }
-    void DeleteAllEntryRows() override { rows.clear(); }
-    void InsertEntryRow(int row, const EntryRow& entry) override {
-        rows.insert(rows.begin() +
-                        std::min<std::size_t>(static_cast<std::size_t>(row), rows.size()),
-                    entry);
+    void SourceStarted(const SourceStart&) override { rows.clear(); }
+    void EntriesListed(std::vector<EntryRow> listed) override {
+        rows.insert(rows.end(), std::make_move_iterator(listed.begin()),
+                    std::make_move_iterator(listed.end()));
     }
-    void SetListedCount(const std::wstring&) override {}
-    void SetBarPosition(int position) override { m_display.SetCurrent(position); }
-    void AnalysisFinished() override {}
-    void ArchiveError(const std::wstring& reason) override { errors.push_back(reason); }
+    void Progress(const PassProgress& progress) override { m_display.SetCurrent(progress.current); }
+    void SourceDone(const SourceTotals& totals) override { source = totals; }
+    void PassDone(const PassTotals&) override {}
 
     std::vector<EntryRow> rows;
-    std::vector<std::wstring> errors;
+    SourceTotals source;
 
 private:
     int m_number;
@@ -81,6 +78,8 @@ private:
 struct ArchiveResult {
     std::wstring path;
     bool missing = false;
+    // Why nothing was listed, if so.
+    SourceProblem problem = SourceProblem::none;
     std::vector<EntryRow> rows;
     std::vector<std::wstring> errors;
 };
@@ -136,7 +135,8 @@ void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool in
             .String("archive", result.path)
             .Number("number", number++)
             .Bool("missing", result.missing)
-            .Number("listedCount", result.rows.size());
+            .String("problem", SourceProblemText(result.problem))
+            .Number("listedCount", static_cast<std::int64_t>(result.rows.size()));
         json.BeginArray("errors");
         for (const std::wstring& error : result.errors)
             json.String({}, error);
@@ -195,16 +195,19 @@ int RunAnalyse(const std::vector<std::string>& words) {
         const platform::WorkerEnding ending = worker.Join();
         const bool stopped = ending == platform::WorkerEnding::Stopped;
         result.rows = std::move(host.rows);
-        result.errors = std::move(host.errors);
+        if (!host.source.error.empty())
+            result.errors.push_back(host.source.error);
         if (ending == platform::WorkerEnding::Failed)
             result.errors.push_back(L"the analysis ended with an unexpected error");
         if (result.missing)
             result.errors.insert(result.errors.begin(), L"no such file");
         unreadable = unreadable || !result.errors.empty();
-        display.EndArchive(stopped ? "interrupted"
-                           : result.errors.empty()
-                               ? std::to_string(result.rows.size()) + " entries listed"
-                               : Printable(result.errors.front()));
+        result.problem = host.source.problem;
+        display.EndArchive(stopped                  ? "interrupted"
+                           : !result.errors.empty() ? Printable(result.errors.front())
+                           : result.problem != SourceProblem::none
+                               ? Printable(SourceProblemText(result.problem))
+                               : std::to_string(result.rows.size()) + " entries listed");
         if (!options.json)
             PrintRows(result, number, count);
         results.push_back(std::move(result));

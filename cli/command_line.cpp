@@ -23,6 +23,14 @@ std::string* ValueSlot(const std::string& name, CommandOptions& options) {
     return nullptr;
 }
 
+bool ParseJobs(const std::string& text, unsigned& jobs) {
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    jobs = static_cast<unsigned>(std::stoul(text));
+    return jobs >= 1 && jobs <= kMaxJobs;
+}
+
 } // namespace
 
 std::string ParseCommandOptions(const std::vector<std::string>& words,
@@ -67,8 +75,12 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.advanced = true;
         } else if (name == "--json") {
             options.json = true;
+        } else if (name == "--verbose") {
+            options.verbose = true;
         }
     }
+    if (!options.jobs.empty() && !ParseJobs(options.jobs, options.jobCount))
+        return "--jobs takes a number from 1 to " + std::to_string(kMaxJobs);
     if (!options.nameEncoding.empty() && !SetNameEncoding(options.nameEncoding))
         return "unknown name encoding '" + options.nameEncoding + "' (see iconv --list)";
     return {};

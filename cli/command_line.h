@@ -10,12 +10,14 @@ struct CommandOptions {
     bool advanced = false;
     bool json = false;
     bool help = false;
+    bool verbose = false;
     std::string dest;
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";
     std::string log;
     std::string nameEncoding; // the legacy code page of entry names, as given
     std::string jobs;         // threads that extract, as given
+    unsigned jobCount = 0;    // --jobs checked; 0 when not given
     std::vector<std::string> operands;
     // The long options given, in order, to refuse those a command lacks.
     std::vector<std::string> given;
@@ -29,5 +31,15 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
                                 std::initializer_list<std::string_view> allowed,
                                 CommandOptions& options);
 
+// More threads than this only queue for the same cores and disk.
+constexpr unsigned kMaxJobs = 64;
+
 // Exit codes of every command.
-enum ExitCode { exitOk = 0, exitUnreadable = 1, exitUsage = 2, exitInterrupted = 130 };
+// exitProblems: kvzip check found an entry that is not verified.
+enum ExitCode {
+    exitOk = 0,
+    exitUnreadable = 1,
+    exitUsage = 2,
+    exitProblems = 3,
+    exitInterrupted = 130
+};

@@ -6,5 +6,6 @@
 
 int RunList(const std::vector<std::string>& words);
 int RunExtract(const std::vector<std::string>& words);
+int RunCheck(const std::vector<std::string>& words);
 int RunAnalyse(const std::vector<std::string>& words);
 int RunRepair(const std::vector<std::string>& words);

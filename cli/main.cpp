@@ -21,6 +21,8 @@ const char kUsage[] =
     "Commands:\n"
     "  list [--advanced] [--json] ARCHIVE        show the entries the scan finds\n"
     "  extract [--advanced] [--json] ARCHIVE DIR write every readable entry below DIR\n"
+    "  check [--advanced] [--json] ARCHIVE...    decode every entry, writing nothing,\n"
+    "                                            and tell which are sound\n"
     "  analyse [--advanced] [--json] ARCHIVE...  the desktop program's analysis of each\n"
     "                                            archive, as its preview lists it\n"
     "  repair --dest DIR [options] ARCHIVE...    the desktop program's saving pass:\n"
@@ -30,10 +32,14 @@ const char kUsage[] =
     "such as CP850, CP866 or CP932) of entry names that are neither marked\n"
     "as UTF-8 nor valid UTF-8; CP437 by default.\n"
     "\n"
+    "extract, check and repair take --verbose: a line for every entry, not\n"
+    "only for those that are not verified.\n"
+    "\n"
     "Run 'kvzip COMMAND --help' for the options of a command,\n"
     "'kvzip --version' for the version; the manual is kvzip(1).\n"
     "Exit codes: 0 done, 1 an archive could not be opened or read (or an output\n"
-    "not written), 2 usage, 130 interrupted.\n";
+    "not written), 2 usage, 3 (check) an entry is damaged, partial or would\n"
+    "not be saved, 130 interrupted.\n";
 
 } // namespace
 
@@ -72,6 +78,8 @@ int main(int argc, char** argv) {
         return RunList(words);
     if (command == "extract")
         return RunExtract(words);
+    if (command == "check")
+        return RunCheck(words);
     if (command == "analyse" || command == "analyze")
         return RunAnalyse(words);
     if (command == "repair")

@@ -7,6 +7,7 @@
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
 #include "cli/run_log.h"
+#include "cli/verdict_report.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
@@ -32,7 +33,7 @@ namespace {
 const char kRepairUsage[] =
     "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
     "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
-    "                    [--name-encoding NAME] ARCHIVE...\n"
+    "                    [--verbose] [--name-encoding NAME] ARCHIVE...\n"
     "\n"
     "Runs the saving pass of the desktop program: every entry that can still be\n"
     "read from each ARCHIVE is written to DIR/Repair/<archive name>/ (the name\n"
@@ -47,17 +48,21 @@ const char kRepairUsage[] =
     "                     folder), yes-to-all or no-to-all\n"
     "  --log FILE         write the activity log to FILE instead of the one the\n"
     "                     registry store names (never one of the archives)\n"
+    "  --verbose          print a line for every entry, verified ones too\n"
     "  --name-encoding NAME\n"
     "                     code page of names not in UTF-8 (default: the\n"
     "                     registry store's NameEncoding, else CP437)\n"
     "  --help             show this text\n"
     "\n"
-    "Progress goes to stderr, with a summary at the end. Links already below\n"
-    "DIR are not followed, and no archive of the run is ever written over.\n"
-    "Ctrl+C writes the abort banner to the log and stops at the next safe\n"
-    "point, inside an entry too (its partial file is kept); files already\n"
-    "written stay, and a second Ctrl+C ends at once. Exit codes: 0 every\n"
-    "archive processed, 1 an archive could not be read or an output not\n"
+    "Progress goes to stderr, with a line for each entry that is not verified\n"
+    "(damaged, partial or not saved, see kvzip extract --help) and a summary\n"
+    "for each archive and for the run: N files: A verified, B damaged,\n"
+    "C partial, D not saved. Links already below DIR are not followed, and no\n"
+    "archive of the run is ever written over. Ctrl+C writes the abort banner\n"
+    "to the log and stops at the next safe point, inside an entry too (its\n"
+    "partial file is kept); files already written stay, and a second Ctrl+C\n"
+    "ends at once. Exit codes: 0 every archive processed (even with damaged\n"
+    "or partial entries), 1 an archive could not be read or an output not\n"
     "written, 2 usage, 130 interrupted.\n";
 
 enum class Policy { ask, yes, no, yesToAll, noToAll };
@@ -106,40 +111,27 @@ void AskOverwriteOnTerminal(const std::wstring& folder) {
     }
 }
 
-struct Tally {
-    std::array<std::size_t, 6> entries{}; // by ExtractReport::Outcome
-    std::uint64_t bytes = 0;
-    std::size_t archives = 0;
-    std::size_t unreadable = 0;
-};
-
-// The File Saving dialog on the terminal.
+// The File Saving dialog on the terminal: the pass's events become the
+// progress, a line for each entry that is not verified, and the summaries.
 class ConsoleSaveHost : public SaveHost {
 public:
-    ConsoleSaveHost(int currentNumber, Policy policy, ProgressDisplay& display)
-        : m_currentNumber(currentNumber), m_policy(policy), m_display(display) {}
+    ConsoleSaveHost(int currentNumber, Policy policy, bool verbose, ProgressDisplay& display)
+        : m_currentNumber(currentNumber), m_policy(policy), m_verbose(verbose), m_display(display) {
+    }
 
     int CurrentFileNumber() override { return m_currentNumber; }
-    void SetSourcePathLabel(const std::wstring& text) override { m_source = text; }
-    void SetFileNumberLabel(const std::wstring& text) override { m_number = std::stoi(text); }
-    void SetFileCountLabel(const std::wstring&) override {}
-    void SetOutputFolderLabel(const std::wstring& text) override {
-        EndArchive();
-        m_folder = text;
+    void SourceStarted(const SourceStart& source) override {
+        m_folder = source.outputFolder;
         CFile file;
         std::uint64_t size = 0;
-        if (file.Open(m_source, CFile::modeRead))
+        if (file.Open(source.path, CFile::modeRead))
             size = file.GetLength();
-        m_display.BeginArchive(m_number, Printable(m_source), size);
-        m_folderExisted = GetPathKind(text) != 0;
-        m_open = true;
-        m_archive = Tally();
-        ++total.archives;
+        m_display.BeginArchive(source.number, Printable(source.path), size);
     }
-    void SetCurrentBar(int position) override { m_display.SetCurrent(position); }
-    void SetOverallBar(int position) override { m_display.SetOverall(position); }
-    void StopTimer() override {}
-    void StartTimer() override {}
+    void Progress(const PassProgress& progress) override {
+        m_display.SetCurrent(progress.current);
+        m_display.SetOverall(progress.overall);
+    }
     void AskOverwrite() override {
         if (m_policy == Policy::yes) {
             g_overwriteChoice = OverwriteYes;
@@ -150,65 +142,43 @@ public:
             AskOverwriteOnTerminal(m_folder);
         }
     }
-    void SaveFinished() override {
-        EndArchive();
-        finished = true;
-    }
-    void ArchiveError(const std::wstring& reason) override {
-        m_errors += (m_errors.empty() ? "" : "; ") + Printable(reason);
-        ++m_archive.unreadable;
-    }
-    void EntrySaved(const ExtractReport& report, const std::wstring& error) override {
-        ++m_archive.entries[report.outcome];
-        m_archive.bytes += report.bytesWritten;
-        if (report.outcome == ExtractReport::failed) {
-            m_display.Clear();
-            std::fprintf(stderr, "kvzip: %s: %s\n", Printable(report.outputPath).c_str(),
-                         error.empty() ? report.reason : Printable(error).c_str());
-        } else if (report.renamed) {
-            m_display.Clear();
-            std::fprintf(stderr, "kvzip: %s: saved under this name: another entry had its path\n",
-                         Printable(report.outputPath).c_str());
-        }
-    }
-
-    void EndArchive() {
-        if (!m_open)
+    void EntrySaved(const ExtractReport& report) override {
+        bytes += report.bytesWritten;
+        if (report.outcome == ExtractReport::failed)
+            ++failed;
+        if (!ShowsLine(report, m_verbose))
             return;
-        m_open = false;
-        for (std::size_t k = 0; k < total.entries.size(); ++k)
-            total.entries[k] += m_archive.entries[k];
-        total.bytes += m_archive.bytes;
-        total.unreadable += m_archive.unreadable ? 1 : 0;
-        const auto& e = m_archive.entries;
-        std::string line = std::to_string(e[ExtractReport::written]) + " written, " +
-                           std::to_string(e[ExtractReport::partial]) + " partial, " +
-                           std::to_string(e[ExtractReport::folder]) + " folders made, " +
-                           std::to_string(e[ExtractReport::skipped]) + " skipped, " +
-                           std::to_string(e[ExtractReport::refused] + e[ExtractReport::failed]) +
-                           " failed -> " + Printable(m_folder);
-        if (!m_errors.empty())
-            line += " (" + m_errors + ")";
-        else if (m_folderExisted && m_archive.entries == decltype(m_archive.entries){})
-            line += " (the folder exists: nothing saved)";
-        m_errors.clear();
+        m_display.Clear();
+        std::fprintf(stderr, "  %s\n", VerdictLine(report).c_str());
+    }
+    void SourceDone(const SourceTotals& totals) override {
+        soFar.Add(totals);
+        std::string line = totals.problem == SourceProblem::none
+                               ? VerdictSummary(totals.verdicts)
+                               : "nothing saved: " + Printable(SourceProblemText(totals.problem));
+        if (!totals.error.empty())
+            line += " (" + Printable(totals.error) + ")";
+        if (totals.problem != SourceProblem::folderKept)
+            line += " -> " + Printable(totals.source.outputFolder);
         m_display.EndArchive(line);
     }
+    void PassDone(const PassTotals& totals) override {
+        soFar = totals;
+        finished = true;
+    }
 
-    Tally total;
+    // The sources done so far; the whole pass once it is done.
+    PassTotals soFar;
+    std::uint64_t bytes = 0;
+    std::uint64_t failed = 0;
     bool finished = false;
 
 private:
     int m_currentNumber;
     Policy m_policy;
+    bool m_verbose;
     ProgressDisplay& m_display;
-    std::wstring m_source;
     std::wstring m_folder;
-    std::string m_errors;
-    int m_number = 1;
-    bool m_open = false;
-    bool m_folderExisted = false;
-    Tally m_archive;
 };
 
 // The number that --current gives: digits only, from 1 to `count`; 0 when
@@ -232,9 +202,11 @@ std::wstring WithoutTrailingSeparators(std::wstring folder) {
 
 int RunRepair(const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError = ParseCommandOptions(
-        words, {"--advanced", "--dest", "--current", "--overwrite", "--log", "--name-encoding"},
-        options);
+    std::string usageError =
+        ParseCommandOptions(words,
+                            {"--advanced", "--dest", "--current", "--overwrite", "--log",
+                             "--verbose", "--name-encoding"},
+                            options);
     if (options.help) {
         std::fputs(kRepairUsage, stdout);
         return exitOk;
@@ -291,7 +263,7 @@ int RunRepair(const std::vector<std::string>& words) {
         display.Clear();
         return AskYesNoOnTerminal(text);
     });
-    ConsoleSaveHost host(current, policy, display);
+    ConsoleSaveHost host(current, policy, options.verbose, display);
     platform::WorkerThread worker;
     InterruptWatch interrupt([&worker] { worker.Gate().Stop(); });
     const auto start = std::chrono::steady_clock::now();
@@ -306,7 +278,6 @@ int RunRepair(const std::vector<std::string>& words) {
     // follow the banner.
     if (stopped)
         WriteAbortBanner();
-    host.EndArchive();
     if (host.finished && !stopped) {
         // With several sources, Save Current File returns to the preview and
         // the run goes on: the completion comes only when the pass ends it.
@@ -316,20 +287,19 @@ int RunRepair(const std::vector<std::string>& words) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const auto& e = host.total.entries;
-    std::fprintf(stderr,
-                 "%zu archives: %zu entries written, %zu partial, %zu folders made, "
-                 "%zu skipped, %zu failed; %llu bytes in %.1f s%s\n",
-                 host.total.archives, e[ExtractReport::written], e[ExtractReport::partial],
-                 e[ExtractReport::folder], e[ExtractReport::skipped],
-                 e[ExtractReport::refused] + e[ExtractReport::failed],
-                 static_cast<unsigned long long>(host.total.bytes), seconds,
-                 stopped ? " (interrupted)" : "");
+    bool unreadable = false;
+    for (const SourceTotals& source : host.soFar.sources)
+        unreadable = unreadable || source.Unreadable();
+    const std::size_t archives = host.soFar.sources.size();
+    std::fprintf(
+        stderr, "%zu %s: %s; %llu bytes in %.1f s%s\n", archives,
+        archives == 1 ? "archive" : "archives", VerdictSummary(host.soFar.verdicts).c_str(),
+        static_cast<unsigned long long>(host.bytes), seconds, stopped ? " (interrupted)" : "");
     if (stopped || interrupt.Interrupted())
         return exitInterrupted;
     if (ending == platform::WorkerEnding::Failed) {
         std::fprintf(stderr, "kvzip repair: the saving pass ended with an unexpected error\n");
         return exitUnreadable;
     }
-    return host.total.unreadable > 0 || e[ExtractReport::failed] > 0 ? exitUnreadable : exitOk;
+    return unreadable || host.failed > 0 ? exitUnreadable : exitOk;
 }

@@ -38,9 +38,27 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         m_streamActive = true;
     }
     m_entryOpenEnded = entry.openEnded;
+    m_dataStart = m_storage.GetPosition();
+    m_endingDescriptor.reset();
     if (m_entryOpenEnded) {
         m_info.m_compressedLeft = OpenEndedDataSize(entry);
         m_info.m_uncompressedLeft = std::numeric_limits<std::uint64_t>::max();
+        // Stored data has no end of its own: a descriptor at the end of
+        // the run, signed (16 bytes) or not (12), whose compressed size is
+        // the bytes before it, ends it there.
+        const std::uint64_t run = m_info.m_compressedLeft;
+        if (!entry.IsDeflated()) {
+            for (const std::uint64_t tail : {std::uint64_t{16}, std::uint64_t{12}}) {
+                if (run < tail)
+                    continue;
+                m_endingDescriptor = DescriptorAfter(m_dataStart, run - tail);
+                if (m_endingDescriptor) {
+                    m_info.m_compressedLeft = run - tail;
+                    m_info.m_uncompressedLeft = run - tail;
+                    break;
+                }
+            }
+        }
     } else {
         m_info.m_compressedLeft = entry.compressedSize;
         m_info.m_uncompressedLeft = entry.uncompressedSize;
@@ -56,6 +74,18 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     stream.avail_in = 0;
     m_readState = readEntry;
     return true;
+}
+
+std::optional<DataDescriptor> CZipArchive::DescriptorAfter(std::uint64_t dataStart,
+                                                           std::uint64_t compressed) {
+    unsigned char raw[kDescriptorSize] = {};
+    const std::size_t got = m_storage.ReadAt(dataStart + compressed, raw, sizeof raw);
+    const bool signedForm = got == sizeof raw && std::equal(kDataDescriptorSignature.begin(),
+                                                            kDataDescriptorSignature.end(), raw);
+    const unsigned char* fields = signedForm ? raw + 4 : raw;
+    if (got < (signedForm ? 16u : 12u) || ReadLe32(fields + 4) != compressed)
+        return std::nullopt;
+    return DataDescriptor{ReadLe32(fields), ReadLe32(fields + 4), ReadLe32(fields + 8)};
 }
 
 std::uint64_t CZipArchive::OpenEndedDataSize(const CFileHeader& /*entry*/) {
@@ -124,8 +154,13 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
         m_info.m_uncompressedLeft -= n;
         room -= n;
         produced += n;
-        if (result == Z_STREAM_END)
+        if (result == Z_STREAM_END) {
+            // Data read open-ended may be followed by the descriptor that
+            // tells what it should have been.
+            if (m_entryOpenEnded)
+                m_endingDescriptor = DescriptorAfter(m_dataStart, stream.total_in);
             return produced;
+        }
         if (result != Z_OK && result != Z_NEED_DICT) {
             // Z_DATA_ERROR, Z_MEM_ERROR, Z_BUF_ERROR (out of input) and
             // anything else zlib refuses end the entry as a decoding error.

@@ -6,6 +6,7 @@
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "engine/zip_archive.h"
+#include "engine/zip_exception.h"
 #include "platform/text.h"
 
 #include <utility>
@@ -63,6 +64,17 @@ OutputTarget TargetOf(const std::wstring& base, const std::wstring& outputPath,
     return target;
 }
 
+// A failed write may have stored part of its chunk: what counts is what is
+// on disk.
+void CountWhatIsOnDisk(const CFile& file, ExtractReport& result) {
+    if (!file.IsOpen())
+        return;
+    try {
+        result.bytesWritten = file.GetLength();
+    } catch (const CException&) {
+    }
+}
+
 } // namespace
 
 std::wstring CZipArchive::ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
@@ -94,6 +106,7 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& t
         // would change its time.
         m_madeFolders.push_back({target, entry.GetModifiedTime()});
         result.outcome = ExtractReport::folder;
+        result.verdict = Verdict::folder;
         return true;
     }
     CFile file;
@@ -102,6 +115,8 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& t
     StampOutputFile(file, entry.GetModifiedTime(), entry.externalAttributes);
     file.Close();
     result.outcome = ExtractReport::written;
+    result.verdict = Verdict::verified;
+    result.crcExpected = true;
     return true;
 }
 
@@ -135,7 +150,16 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
                                  std::uint32_t chunkSize, ExtractReport* report,
                                  const ExtractSafeguards* safeguards) {
     ExtractReport local;
-    ExtractReport& result = report != nullptr ? *report : local;
+    return SalvageEntry(index, &folder, chunkSize, report != nullptr ? *report : local, safeguards);
+}
+
+bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report) {
+    return SalvageEntry(index, nullptr, chunkSize, report, nullptr);
+}
+
+bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
+                               std::uint32_t chunkSize, ExtractReport& result,
+                               const ExtractSafeguards* safeguards) {
     result = ExtractReport();
     if (chunkSize == 0) {
         result.reason = "no chunk size";
@@ -144,33 +168,50 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
 
     CFileHeader entry;
     FetchEntryInfo(entry, index);
+    result.name = entry.name;
     const std::optional<std::wstring> relative = GetEntryRelativePath(entry.name);
-    std::wstring base = folder;
-    while (!base.empty() && base.back() == kSep)
-        base.pop_back();
-    std::wstring outputPath = base + kSep + relative.value_or(entry.name);
-    result.outputPath = outputPath;
+    std::wstring outputPath = relative.value_or(entry.name);
+    std::wstring base;
+    if (folder != nullptr) {
+        base = *folder;
+        while (!base.empty() && base.back() == kSep)
+            base.pop_back();
+        outputPath = base + kSep + outputPath;
+        result.outputPath = outputPath;
+    }
 
     result.outcome = ExtractReport::skipped;
     if (const Debris debris = FindDebris(entry); debris != Debris::none) {
         result.reason = DebrisReason(debris);
         return true;
     }
+    result.outcome = ExtractReport::refused;
     if (!relative) {
-        result.outcome = ExtractReport::refused;
-        result.reason = "a part of its path is longer than 255 bytes";
+        result.reason = "unsafe path: a part of it is longer than 255 bytes";
         return false;
     }
     // A name ending in a separator is a folder: it holds no data of its own.
-    if (outputPath.back() == kSep)
-        return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
-    result.outputPath = outputPath = ClaimOutputPath(
-        outputPath, std::as_const(m_centralDir).Entries().GetName(index), result.renamed);
-    const OutputTarget target = TargetOf(base, outputPath, safeguards);
+    const bool isFolder = outputPath.back() == kSep;
     // No CRC and no sizes, and not read open-ended: an empty file.
-    if (!entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
-        entry.compressedSize == 0)
-        return MakeEmptyEntry(entry, target, safeguards, result);
+    const bool isEmpty = !entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
+                         entry.compressedSize == 0;
+    if (folder == nullptr && (isFolder || isEmpty)) {
+        result.outcome = isFolder ? ExtractReport::folder : ExtractReport::written;
+        result.verdict = isFolder ? Verdict::folder : Verdict::verified;
+        result.crcExpected = !isFolder;
+        return true;
+    }
+    if (isFolder)
+        return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
+    if (folder != nullptr)
+        result.outputPath = outputPath = ClaimOutputPath(
+            outputPath, std::as_const(m_centralDir).Entries().GetName(index), result.renamed);
+    if (isEmpty)
+        return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
+    if (std::string why = UndecodableReason(entry); !why.empty()) {
+        result.reason = std::move(why);
+        return false;
+    }
 
     result.outcome = ExtractReport::failed;
     CFile file;
@@ -179,78 +220,121 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
             result.reason = "no such entry, or another entry is still open";
             return false;
         }
-        if (!OpenOutput(target, safeguards, file, result)) {
+        if (folder != nullptr &&
+            !OpenOutput(TargetOf(base, outputPath, safeguards), safeguards, file, result)) {
             ReleaseEntry();
             return false;
         }
-        // Kept for the next entries: clearing a large chunk for every small
-        // file would cost more than writing it.
-        if (m_chunkSize != chunkSize) {
-            m_chunk.reset();
-            m_chunk = std::make_unique_for_overwrite<unsigned char[]>(chunkSize);
-            m_chunkSize = chunkSize;
-        }
-        unsigned char* const chunk = m_chunk.get();
-        for (;;) {
-            const std::uint32_t n = ReadEntryData(chunk, chunkSize);
-            if (n > 0)
-                file.Write(chunk, n);
-            result.bytesWritten += n;
-            if (m_decodeError == 1) {
-                // Kept as it is, without the stored time: it is not whole.
-                m_decodeError = 0;
-                ReleaseEntry();
-                g_truncationFlag = 0;
-                file.Close();
-                result.outcome = ExtractReport::partial;
-                result.reason = "the compressed data is damaged or ends early";
-                return true;
-            }
-            if (g_truncationFlag == 1) {
-                result.outcome = ExtractReport::partial;
-                result.reason = "the archive ends inside its data";
-                EndEntryRead(&file);
-                file.Close();
-                g_truncationFlag = 0;
-                return true;
-            }
-            if (n == chunkSize) {
-                if (safeguards == nullptr || !safeguards->stopRequested ||
-                    !safeguards->stopRequested())
-                    continue;
-                // Kept as far as it got, unstamped.
-                file.Close();
-                ReleaseEntry();
-                result.outcome = ExtractReport::partial;
-                result.reason = "stopped before the end of the entry";
-                return true;
-            }
-            if (m_entryOpenEnded) {
-                // Nothing says how long it should be: kept as found, unstamped.
-                file.Close();
-                ReleaseEntry();
-                result.outcome = ExtractReport::partial;
-                result.reason = "no sizes and no descriptor: the data may be incomplete";
-                return true;
-            }
-            EndEntryRead(&file);
-            file.Close();
-            result.outcome = ExtractReport::written;
-            return true;
-        }
+        ReadAndJudge(entry, folder != nullptr ? &file : nullptr, chunkSize, safeguards, result);
+        return true;
+    } catch (const CException& e) {
+        // The file written so far stays; the next entries can still be read.
+        CountWhatIsOnDisk(file, result);
+        ReleaseEntry();
+        g_truncationFlag = 0;
+        m_decodeError = 0;
+        result.outcome = ExtractReport::failed;
+        result.verdict = result.bytesWritten > 0 ? Verdict::partial : Verdict::notSaved;
+        result.reason = platform::ToUtf8(e.GetReason());
+        throw;
     } catch (...) {
-        // The file written so far stays, and is counted as it is on disk
-        // (a failed write may have stored part of its chunk); the next
-        // entries can still be read.
-        if (file.IsOpen()) {
-            try {
-                result.bytesWritten = file.GetLength();
-            } catch (const CException&) {
-            }
-        }
         ReleaseEntry();
         g_truncationFlag = 0;
         m_decodeError = 0;
         throw;
+    }
+}
+
+void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint32_t chunkSize,
+                               const ExtractSafeguards* safeguards, ExtractReport& result) {
+    // With sizes known, the header (or the descriptor the scan took them
+    // from) says what the CRC-32 should be, also of data cut short.
+    if (!m_entryOpenEnded) {
+        result.expectedCrc = entry.storedCrc;
+        result.crcExpected = true;
+    }
+    // Kept for the next entries: clearing a large chunk for every small
+    // file would cost more than writing it.
+    if (m_chunkSize != chunkSize) {
+        m_chunk.reset();
+        m_chunk = std::make_unique_for_overwrite<unsigned char[]>(chunkSize);
+        m_chunkSize = chunkSize;
+    }
+    unsigned char* const chunk = m_chunk.get();
+    auto cutShort = [&](const char* reason) {
+        result.outcome = ExtractReport::partial;
+        result.verdict = Verdict::partial;
+        result.reason = reason;
+    };
+    for (;;) {
+        const std::uint32_t n = ReadEntryData(chunk, chunkSize);
+        if (n > 0 && file != nullptr)
+            file->Write(chunk, n);
+        result.bytesWritten += n;
+        result.crc = m_info.m_crc;
+        if (m_decodeError == 1) {
+            // Kept as it is, without the stored time: it is not whole.
+            m_decodeError = 0;
+            ReleaseEntry();
+            g_truncationFlag = 0;
+            cutShort("the compressed data is damaged or ends early");
+            return;
+        }
+        if (g_truncationFlag == 1) {
+            cutShort("the archive ends inside its data");
+            EndEntryRead(file);
+            g_truncationFlag = 0;
+            return;
+        }
+        if (n < chunkSize)
+            break;
+        if (safeguards != nullptr && safeguards->StopRequested()) {
+            // Kept as far as it got, unstamped.
+            ReleaseEntry();
+            cutShort("stopped before the end of the entry");
+            return;
+        }
+    }
+
+    if (m_entryOpenEnded) {
+        // Nothing but a descriptor at the end of the data says what it
+        // should be: without one it is kept as found, unstamped.
+        const std::optional<DataDescriptor> ending = m_endingDescriptor;
+        ReleaseEntry();
+        if (!ending) {
+            cutShort("no sizes and no descriptor: the data may be incomplete");
+            return;
+        }
+        result.expectedCrc = ending->crc;
+        result.crcExpected = true;
+        if (result.crc != ending->crc) {
+            cutShort("its CRC-32 differs from the one in its descriptor");
+            return;
+        }
+        if (file != nullptr)
+            StampOutputFile(*file, entry.GetModifiedTime(), entry.externalAttributes);
+        result.outcome = ExtractReport::written;
+        result.verdict = Verdict::verified;
+        return;
+    }
+
+    const bool crcMatches = result.crc == entry.storedCrc;
+    const bool whole = result.bytesWritten >= entry.uncompressedSize;
+    try {
+        EndEntryRead(file);
+    } catch (const CZipException&) {
+        // The descriptor disagrees with the header: the data was read all
+        // the same, and its CRC-32 tells whether it is sound.
+        ReleaseEntry();
+    }
+    if (crcMatches) {
+        result.outcome = ExtractReport::written;
+        result.verdict = Verdict::verified;
+    } else if (whole) {
+        result.outcome = ExtractReport::written;
+        result.verdict = Verdict::damaged;
+        result.reason = "its CRC-32 differs from the stored one";
+    } else {
+        cutShort("its data ends before the size it claims");
     }
 }

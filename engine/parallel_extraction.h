@@ -32,13 +32,14 @@ unsigned ExtractionJobs(unsigned wanted);
 // `stop()` says so no further entry is begun; entries under way finish (the
 // engine ends them between chunks) and are reported. At most a few entries
 // per thread wait to be reported, so memory does not grow with the archive.
+// `writes` false: `extract` only decodes, so no two entries can touch.
 template <typename Result>
 void ExtractInEntryOrder(CZipArchive& archive, unsigned jobs,
                          const std::function<Result(CZipArchive&, std::size_t)>& extract,
                          const std::function<void(std::size_t, Result&)>& report,
-                         const std::function<bool()>& stop) {
+                         const std::function<bool()>& stop, bool writes = true) {
     const std::size_t count = archive.GetEntryCount();
-    if (jobs <= 1 || count < 2 || !OutputsAreIndependent(archive)) {
+    if (jobs <= 1 || count < 2 || (writes && !OutputsAreIndependent(archive))) {
         for (std::size_t i = 0; i < count && !stop(); ++i) {
             Result result = extract(archive, i);
             report(i, result);

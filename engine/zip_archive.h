@@ -4,6 +4,7 @@
 #include "engine/central_dir.h"
 #include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
+#include "engine/entry_verdict.h"
 #include "engine/fast_inflate.h"
 #include "engine/file_header.h"
 #include "engine/output_file.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,25 +24,39 @@
 
 class CScanWindow;
 
-// What became of one entry in ExtractEntryTo, for callers that report it.
+// What became of one entry in ExtractEntryTo (or TestEntry), for callers
+// that report it.
 struct ExtractReport {
     enum Outcome {
         written, // whole and stamped (an empty file too)
         partial, // the data ended early or turned bad; the bytes decoded are kept
         skipped, // debris (see FindDebris): nothing made
-        refused, // no safe place for it: a path part too long, or its file
-                 // would overwrite a source archive
+        refused, // not written: no safe place for it (a path part too long, or
+                 // its file would overwrite a source archive), encrypted, or a
+                 // method not supported
         failed,  // the entry could not be opened or its file or folder not made
         folder,  // a folder entry: the folder was made, with its parents
     };
     Outcome outcome = failed;
-    // Why it was skipped, refused, failed or cut short; empty when written.
-    const char* reason = "";
+    Verdict verdict = Verdict::notSaved;
+    // Why it is not verified; empty when it is (or is a folder made).
+    std::string reason;
+    // Bytes decoded and written (by TestEntry: decoded only).
     std::uint64_t bytesWritten = 0;
+    // The CRC-32 of those bytes, and the one the header or its descriptor
+    // gives; nothing gives one for data read open-ended without a
+    // descriptor at its end, or for an entry that was never read.
+    std::uint32_t crc = 0;
+    std::uint32_t expectedCrc = 0;
+    bool crcExpected = false;
+    // The entry's name as FetchEntryInfo hands it out, and where it went.
+    std::wstring name;
     std::wstring outputPath;
     // Another entry of another name had this output path already: a number
     // was added to this one's file name (" (2)").
     bool renamed = false;
+
+    bool IsDebris() const { return outcome == skipped; }
 };
 
 // What a run adds to each extraction.
@@ -53,6 +69,8 @@ struct ExtractSafeguards {
     std::vector<FileIdentity> sources;
     // Asked between chunks; true ends the entry there as a partial file.
     std::function<bool()> stopRequested;
+
+    bool StopRequested() const { return stopRequested && stopRequested(); }
 };
 
 class CZipArchive {
@@ -80,10 +98,15 @@ public:
     // is written into them any more.
     void CloseArchive(bool afterError);
 
-    // Writes entry `index` below `folder` in chunks of `chunkSize` bytes.
+    // Writes entry `index` below `folder` in chunks of `chunkSize` bytes and
+    // judges what it wrote. An error while reading or writing is thrown
+    // after `report` has been filled in.
     bool ExtractEntryTo(std::size_t index, const std::wstring& folder, std::uint32_t chunkSize,
                         ExtractReport* report = nullptr,
                         const ExtractSafeguards* safeguards = nullptr);
+    // Decodes entry `index` as ExtractEntryTo would and judges it, writing
+    // nothing.
+    bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
     // Ends the entry: stamps `target`, its output file still open, when
@@ -154,6 +177,17 @@ private:
     // Moves `pos` past a header; false ends the pass.
     static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
 
+    // ExtractEntryTo with `folder`, TestEntry without.
+    bool SalvageEntry(std::size_t index, const std::wstring* folder, std::uint32_t chunkSize,
+                      ExtractReport& result, const ExtractSafeguards* safeguards);
+    // Reads the entry that BeginEntryRead opened into `file` (none: nothing
+    // is written) and judges it.
+    void ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint32_t chunkSize,
+                      const ExtractSafeguards* safeguards, ExtractReport& result);
+    // The descriptor right after `compressed` bytes of data at `dataStart`,
+    // signed or not, whose compressed size says so.
+    std::optional<DataDescriptor> DescriptorAfter(std::uint64_t dataStart,
+                                                  std::uint64_t compressed);
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
     // Makes the folder or the empty file of an entry that holds no data.
@@ -175,6 +209,10 @@ private:
     COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
+    // Where the entry being read has its data, and the descriptor that ends
+    // data read open-ended.
+    std::uint64_t m_dataStart = 0;
+    std::optional<DataDescriptor> m_endingDescriptor;
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
     std::unique_ptr<unsigned char[]> m_chunk;

@@ -25,6 +25,8 @@ struct ScanRun {
     std::size_t entries = 0;
     int entryCount = 0; // g_entryCount after the scan
     std::vector<ExtractReport> reports;
+    // The same entries decoded without writing (TestEntry).
+    std::vector<ExtractReport> tested;
     std::size_t entryExceptions = 0;
 };
 
@@ -73,6 +75,13 @@ inline ScanRun RunScan(const std::shared_ptr<const CByteSource>& source,
             ++run.entryExceptions;
         }
         run.reports.push_back(std::move(report));
+        ExtractReport tested;
+        try {
+            archiveObject.TestEntry(i, 65535, tested);
+        } catch (const CException&) {
+            // Filled in before it was thrown, as by extraction.
+        }
+        run.tested.push_back(std::move(tested));
     }
     archiveObject.CloseArchive(true);
     g_descriptorSeen = 0; // the analysis Stop clears it

@@ -79,6 +79,8 @@ inline constexpr int IDC_SAVE_OVERALL_PROGRESS = 1032;
 // Completion 134.
 inline constexpr int IDC_VIEW_LOG_CHECK = 1025;
 inline constexpr int IDC_VIEW_LOG_OK = 1026;
+inline constexpr int IDC_COMPLETION_TEXT = 1027;
+inline constexpr int IDC_OPEN_FOLDER_CHECK = 1028;
 
 // Overwrite prompt 139.
 inline constexpr int IDC_PROMPT_PICTURE = 140;

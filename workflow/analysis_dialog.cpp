@@ -55,7 +55,7 @@ void CProgressBar::StartWorker() {
             // An unexpected end must still close the dialog, or it waits forever.
             g_closeAnalysisDlg = 1;
             g_reapAnalysisThread = 1;
-            m_host.AnalysisFinished();
+            m_host.PassDone({});
             throw;
         }
     });

@@ -7,37 +7,64 @@
 
 using platform::RunOnGuiThread;
 
+namespace {
+
+// What the preview says in place of an empty list.
+std::wstring EmptyListNote(const SourceTotals& totals) {
+    switch (totals.problem) {
+    case SourceProblem::none:
+    case SourceProblem::folderKept:
+        return {};
+    case SourceProblem::missing:
+        return L"This file is missing";
+    case SourceProblem::unreadable:
+        return L"This file cannot be read" +
+               (totals.error.empty() ? std::wstring() : L": " + totals.error);
+    case SourceProblem::noZipData:
+        return L"No ZIP data found in this file";
+    case SourceProblem::noEntries:
+        return L"No readable entries found in this file";
+    }
+    return {};
+}
+
+} // namespace
+
 int AnalysisGuiHost::CurrentFileNumber() {
     int number = 0;
     RunOnGuiThread([&] { number = m_list.CurrentFileNumber(); });
     return number;
 }
 
-int AnalysisGuiHost::EntryRowCount() {
-    int count = 0;
-    RunOnGuiThread([&] { count = m_list.EntryRowCount(); });
-    return count;
-}
-
-void AnalysisGuiHost::DeleteAllEntryRows() {
-    RunOnGuiThread([&] { m_list.DeleteAllEntryRows(); });
-}
-
-void AnalysisGuiHost::InsertEntryRow(int row, const EntryRow& entry) {
-    RunOnGuiThread([&] { m_list.InsertEntryRow(row, entry); });
-}
-
-void AnalysisGuiHost::SetListedCount(const std::wstring& text) {
-    RunOnGuiThread([&] { m_list.SetListedCount(text); });
-}
-
-void AnalysisGuiHost::SetBarPosition(int position) {
+void AnalysisGuiHost::SourceStarted(const SourceStart&) {
     RunOnGuiThread([&] {
-        if (m_dialog.m_progress)
-            m_dialog.m_progress->SetPos(position);
+        if (m_list.EntryRowCount() > 0)
+            m_list.DeleteAllEntryRows();
+        m_list.ShowListNote({});
     });
 }
 
-void AnalysisGuiHost::AnalysisFinished() {
+void AnalysisGuiHost::EntriesListed(std::vector<EntryRow> rows) {
+    RunOnGuiThread([&] {
+        m_list.AppendEntryRows(std::move(rows));
+        m_list.SetListedCount(std::to_wstring(m_list.EntryRowCount()));
+    });
+}
+
+void AnalysisGuiHost::Progress(const PassProgress& progress) {
+    RunOnGuiThread([&] {
+        if (m_dialog.m_progress)
+            m_dialog.m_progress->SetPos(progress.current);
+    });
+}
+
+void AnalysisGuiHost::SourceDone(const SourceTotals& totals) {
+    RunOnGuiThread([&] {
+        m_list.SetListedCount(std::to_wstring(totals.found));
+        m_list.ShowListNote(EmptyListNote(totals));
+    });
+}
+
+void AnalysisGuiHost::PassDone(const PassTotals&) {
     RunOnGuiThread([&] { m_dialog.Client()->update(); });
 }

@@ -1,30 +1,20 @@
-// What the analysis worker needs from the windows around it: the preview's
-// entry list and counter, the analysis dialog's bar, and the signal that it
-// has finished. The desktop forwards each call to its GUI thread; the
-// command line and the tests implement it directly.
+// The front end of the analysis pass: the events of the pass (the source
+// started, its rows, the bar, the source done with the number listed, the
+// pass done) and the one thing the pass asks, which file to analyse. The
+// desktop adapter turns the events into the preview's list and counter and
+// the analysis dialog's bar; the command line and the tests take them as
+// they come.
 #pragma once
 
 #include "workflow/entry_row.h"
+#include "workflow/pass_events.h"
 
-#include <string>
+#include <vector>
 
-class AnalysisHost {
+class AnalysisHost : public PassEvents {
 public:
-    virtual ~AnalysisHost() = default;
-
     // The preview's current file (1-based).
     virtual int CurrentFileNumber() = 0;
-    virtual int EntryRowCount() = 0;
-    virtual void DeleteAllEntryRows() = 0;
-    virtual void InsertEntryRow(int row, const EntryRow& entry) = 0;
-    // The preview's counter of listed entries (control 1043).
-    virtual void SetListedCount(const std::wstring& text) = 0;
-    // Moves the analysis dialog's bar; called only when the position changes.
-    virtual void SetBarPosition(int position) = 0;
-    // The worker has finished, whichever way: the dialog closes at its next paint.
-    virtual void AnalysisFinished() = 0;
-
-    // What the dialogs do not show but a report may: the archive could not be
-    // opened or read whole (`reason`).
-    virtual void ArchiveError(const std::wstring& /*reason*/) {}
+    // Entries listed, in their order, after those listed before.
+    virtual void EntriesListed(std::vector<EntryRow> rows) = 0;
 };

@@ -6,6 +6,7 @@
 #include "workflow/entry_row.h"
 
 #include <string>
+#include <vector>
 
 class IAnalysisList {
 public:
@@ -15,7 +16,11 @@ public:
     virtual int CurrentFileNumber() const = 0;
     virtual int EntryRowCount() const = 0;
     virtual void DeleteAllEntryRows() = 0;
-    virtual void InsertEntryRow(int row, const EntryRow& entry) = 0;
+    // Appends a batch of rows after the ones listed already.
+    virtual void AppendEntryRows(std::vector<EntryRow> rows) = 0;
     // The counter of listed entries (control 1043).
     virtual void SetListedCount(const std::wstring& text) = 0;
+    // A line shown in the empty list to say why it is empty ("No ZIP data
+    // found in this file"); an empty text takes it away.
+    virtual void ShowListNote(const std::wstring& text) = 0;
 };

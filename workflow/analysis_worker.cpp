@@ -20,11 +20,14 @@ namespace {
 // The pass that ReportAnalysisProgress moves, while one runs.
 struct AnalysisRun {
     AnalysisRun(AnalysisHost& host, platform::WorkerGate& gate)
-        : host(host), gate(gate), bar([&host](int position) { host.SetBarPosition(position); }) {}
+        : host(host), gate(gate), bar([&host](int position) {
+              host.Progress({position, position});
+          }) {}
 
     AnalysisHost& host;
     platform::WorkerGate& gate;
     BarPosition bar;
+    SourceTotals source;
 };
 
 AnalysisRun* g_analysisRun = nullptr;
@@ -57,9 +60,10 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
             g_analysisArchive.OpenArchive(path, 0);
         } catch (const CZipException& e) {
             // A header cut short: the entries before it are still listed.
-            run.host.ArchiveError(e.GetReason());
+            run.source.error = e.GetReason();
         } catch (const CFileException& e) {
-            run.host.ArchiveError(e.GetReason());
+            run.source.error = e.GetReason();
+            run.source.problem = SourceProblem::unreadable;
             readable = false;
         }
     }
@@ -67,6 +71,7 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
     const int p0 = run.bar.Get();
     const int count = g_entryCount;
     int listed = 0;
+    bool debris = false;
     for (int i = 0; readable && i < count; ++i) {
         run.gate.Checkpoint();
         const bool fetched = g_analysisArchive.FetchEntryInfo(g_previewHeader, i);
@@ -75,11 +80,13 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
             position = i + 1 < count ? 98 : 100;
         run.bar.Set(position);
         // The preview lists exactly what the saving pass will try to write.
-        if (!fetched || IsDebris(g_previewHeader))
+        if (!fetched || IsDebris(g_previewHeader)) {
+            debris = true;
             continue;
-        run.host.InsertEntryRow(listed, MakeEntryRow(g_previewHeader));
+        }
+        run.host.EntriesListed({MakeEntryRow(g_previewHeader)});
         ++listed;
-        run.host.SetListedCount(std::to_wstring(listed));
+        run.source.found = static_cast<std::uint64_t>(listed);
     }
     if (readable) {
         Log(L"Number Of Files Extracted  :      ");
@@ -87,6 +94,8 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
         Log(L"\r\n");
         Log(L"\r\n");
         Log(L"\r\n");
+        if (listed == 0 && run.source.error.empty())
+            run.source.problem = debris ? SourceProblem::noEntries : SourceProblem::noZipData;
     }
     g_analysisArchive.CloseArchive(true);
     g_entryCount = 0;
@@ -97,7 +106,8 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     // Opened for reading only: the user's file is never changed.
     CFileException error(CFileException::none, 0, path);
     if (!g_scanFile.Open(path, CFile::modeRead | CFile::shareDenyRead, &error)) {
-        run.host.ArchiveError(error.GetReason());
+        run.source.problem = SourceProblem::unreadable;
+        run.source.error = error.GetReason();
         platform::MessageBox(nullptr, L"File is already open ,Please close the file", g_appTitle,
                              platform::MB_OK | platform::MB_ICONQUESTION |
                                  platform::MB_SYSTEMMODAL);
@@ -106,11 +116,13 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     try {
         g_scanLength = g_scanFile.GetLength();
     } catch (const CFileException& e) {
-        run.host.ArchiveError(e.GetReason());
+        run.source.problem = SourceProblem::unreadable;
+        run.source.error = e.GetReason();
         g_scanFile.Close();
         return;
     }
     // Too short to hold anything worth scanning.
+    run.source.problem = SourceProblem::noZipData;
     if (g_scanLength <= 100) {
         g_scanFile.Close();
         return;
@@ -123,8 +135,10 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     if (hit)
         g_signatureFound = 1;
     g_scanFile.Close();
-    if (hit)
+    if (hit) {
+        run.source.problem = SourceProblem::none;
         ListEntries(run, path);
+    }
     ReportAnalysisProgress(10, 10);
 }
 
@@ -144,15 +158,21 @@ int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
     Log(L"File Name   :      ");
     Log(path);
     Log(L"\r\n");
-    if (host.EntryRowCount() > 0)
-        host.DeleteAllEntryRows();
+    run.source.source = {number, g_sourceFileCount, path, {}};
+    host.SourceStarted(run.source.source);
 
     if (GetPathKind(path) == 1)
         Analyse(run, path);
+    else
+        run.source.problem = SourceProblem::missing;
 
+    host.SourceDone(run.source);
+    PassTotals pass;
+    pass.Add(run.source);
+    // The dialog closes at the paint after these: the host's last call.
     g_closeAnalysisDlg = 1;
     g_reapAnalysisThread = 1;
-    host.AnalysisFinished();
+    host.PassDone(pass);
     return 0;
 }
 

@@ -141,7 +141,8 @@ void CFileSave::WaitForWorkerEnd() {
     g_saveThread.Join();
 }
 
-void CFileSave::SignalFinished() {
+void CFileSave::SignalFinished(const PassTotals& totals) {
+    m_totals = totals;
     m_saveFinished = 1;
     Client()->update();
 }
@@ -168,7 +169,7 @@ void CFileSave::Complete() {
         }
     }
     hide();
-    CViewLog completion;
+    CViewLog completion(m_totals);
     completion.DoModal();
     // Reached only when the completion dialog could not end the process:
     // a hidden dialog whose pass is over would wait for nothing.

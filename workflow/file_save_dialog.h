@@ -41,8 +41,9 @@ public:
     void StartTimer() { m_timer.start(); }
     bool IsTimerActive() const { return m_timer.isActive(); }
 
-    // The worker's last call: the next paint completes the pass.
-    void SignalFinished();
+    // The worker's last call, with the totals of the pass: the next paint
+    // completes it.
+    void SignalFinished(const PassTotals& totals);
 
 protected:
     bool OnInitDialog() override;
@@ -67,4 +68,5 @@ private:
     bool m_asking = false;
     int m_currentFileNumber = 1;
     SaveDialogHost m_host;
+    PassTotals m_totals;
 };

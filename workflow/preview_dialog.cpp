@@ -16,6 +16,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTreeWidget>
 #include <utility>
@@ -198,6 +199,7 @@ void CPreview::StepFile(int delta) {
     SetDlgItemText(res::IDC_SOURCE_PATH,
                    QString::fromStdWString(GetSourcePath(m_currentFileNumber - 1)));
     SetDlgItemText(res::IDC_ENTRY_COUNT, QString());
+    ShowListNote({});
     UpdateFileButtons();
     // A worker of the file before may still wait to be reaped.
     ReapAnalysisWorker();
@@ -355,16 +357,36 @@ void CPreview::DeleteAllEntryRows() {
         m_entryList->clear();
 }
 
-void CPreview::InsertEntryRow(int row, const EntryRow& entry) {
+void CPreview::AppendEntryRows(std::vector<EntryRow> rows) {
     if (m_entryList == nullptr)
         return;
-    auto* item = new QTreeWidgetItem;
-    for (int column = 0; column < entryColumnCount; ++column)
-        item->setText(column,
-                      QString::fromStdWString(entry.texts[static_cast<std::size_t>(column)]));
-    m_entryList->insertTopLevelItem(std::min(row, m_entryList->topLevelItemCount()), item);
+    QList<QTreeWidgetItem*> items;
+    for (const EntryRow& entry : rows) {
+        auto* item = new QTreeWidgetItem;
+        for (int column = 0; column < entryColumnCount; ++column)
+            item->setText(column,
+                          QString::fromStdWString(entry.texts[static_cast<std::size_t>(column)]));
+        items.append(item);
+    }
+    m_entryList->addTopLevelItems(items);
 }
 
 void CPreview::SetListedCount(const std::wstring& text) {
     SetDlgItemText(res::IDC_ENTRY_COUNT, QString::fromStdWString(text));
+}
+
+void CPreview::ShowListNote(const std::wstring& text) {
+    if (m_entryList == nullptr)
+        return;
+    if (m_listNote == nullptr) {
+        if (text.empty())
+            return;
+        m_listNote = new QLabel(m_entryList->viewport());
+        m_listNote->setAlignment(Qt::AlignCenter);
+        m_listNote->setWordWrap(true);
+        m_listNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_listNote->setText(QString::fromStdWString(text));
+    m_listNote->setGeometry(m_entryList->viewport()->rect());
+    m_listNote->setVisible(!text.empty());
 }

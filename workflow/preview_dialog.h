@@ -9,6 +9,7 @@
 #include <string>
 
 class CTransparentStatic;
+class QLabel;
 class QTreeWidget;
 
 class CPreview : public platform::CDialog, public IAnalysisList {
@@ -39,8 +40,9 @@ public:
     int CurrentFileNumber() const override { return m_currentFileNumber; }
     int EntryRowCount() const override;
     void DeleteAllEntryRows() override;
-    void InsertEntryRow(int row, const EntryRow& entry) override;
+    void AppendEntryRows(std::vector<EntryRow> rows) override;
     void SetListedCount(const std::wstring& text) override;
+    void ShowListNote(const std::wstring& text) override;
 
 protected:
     bool OnInitDialog() override;
@@ -66,4 +68,6 @@ private:
     void EnableButtons(std::initializer_list<int> ids, bool enabled);
 
     bool m_analysisOpen = false;
+    // Says why the list is empty; made on first use, over the list.
+    QLabel* m_listNote = nullptr;
 };

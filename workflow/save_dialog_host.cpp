@@ -17,50 +17,31 @@ int SaveDialogHost::CurrentFileNumber() {
     return number;
 }
 
-void SaveDialogHost::SetLabel(int id, const std::wstring& text) {
-    RunOnGuiThread([&] { m_dialog.SetDlgItemText(id, QString::fromStdWString(text)); });
+void SaveDialogHost::SourceStarted(const SourceStart& source) {
+    RunOnGuiThread([&] {
+        const auto label = [this](int id, const std::wstring& text) {
+            m_dialog.SetDlgItemText(id, QString::fromStdWString(text));
+        };
+        label(res::IDC_SAVE_TOTAL, std::to_wstring(source.count));
+        label(res::IDC_SAVE_FILE_NAME, source.path);
+        label(res::IDC_SAVE_FILE_NUMBER, std::to_wstring(source.number));
+        label(res::IDC_SAVE_FILE_PATH, source.outputFolder);
+        m_dialog.StartTimer();
+    });
 }
 
-void SaveDialogHost::SetSourcePathLabel(const std::wstring& text) {
-    SetLabel(res::IDC_SAVE_FILE_NAME, text);
-}
-
-void SaveDialogHost::SetFileNumberLabel(const std::wstring& text) {
-    SetLabel(res::IDC_SAVE_FILE_NUMBER, text);
-}
-
-void SaveDialogHost::SetFileCountLabel(const std::wstring& text) {
-    SetLabel(res::IDC_SAVE_TOTAL, text);
-}
-
-void SaveDialogHost::SetOutputFolderLabel(const std::wstring& text) {
-    SetLabel(res::IDC_SAVE_FILE_PATH, text);
-}
-
-void SaveDialogHost::SetCurrentBar(int position) {
+void SaveDialogHost::Progress(const PassProgress& progress) {
     RunOnGuiThread([&] {
         if (m_dialog.m_currentBar)
-            m_dialog.m_currentBar->SetPos(position);
-    });
-}
-
-void SaveDialogHost::SetOverallBar(int position) {
-    RunOnGuiThread([&] {
+            m_dialog.m_currentBar->SetPos(progress.current);
         if (m_dialog.m_overallBar)
-            m_dialog.m_overallBar->SetPos(position);
+            m_dialog.m_overallBar->SetPos(progress.overall);
     });
-}
-
-void SaveDialogHost::StopTimer() {
-    RunOnGuiThread([&] { m_dialog.StopTimer(); });
-}
-
-void SaveDialogHost::StartTimer() {
-    RunOnGuiThread([&] { m_dialog.StartTimer(); });
 }
 
 void SaveDialogHost::AskOverwrite() {
-    RunOnGuiThread([] {
+    RunOnGuiThread([this] {
+        m_dialog.StopTimer();
         // Without the program-wide prompt (a dialog run on its own) a local
         // one asks the same question.
         std::optional<CSaveMsg> local;
@@ -68,9 +49,10 @@ void SaveDialogHost::AskOverwrite() {
         if (prompt == nullptr)
             prompt = &local.emplace();
         prompt->DoModal();
+        m_dialog.StartTimer();
     });
 }
 
-void SaveDialogHost::SaveFinished() {
-    RunOnGuiThread([&] { m_dialog.SignalFinished(); });
+void SaveDialogHost::PassDone(const PassTotals& totals) {
+    RunOnGuiThread([&] { m_dialog.SignalFinished(totals); });
 }

@@ -1,5 +1,7 @@
-// The saving worker's host on the desktop: every call runs on the GUI
-// thread and returns once the File Saving dialog has changed.
+// The saving worker's host on the desktop: it turns the pass's events into
+// the File Saving dialog's labels and bars and keeps the totals for the
+// completion. Every call runs on the GUI thread and returns once the dialog
+// has changed.
 #pragma once
 
 #include "workflow/save_host.h"
@@ -11,20 +13,16 @@ public:
     explicit SaveDialogHost(CFileSave& dialog) : m_dialog(dialog) {}
 
     int CurrentFileNumber() override;
-    void SetSourcePathLabel(const std::wstring& text) override;
-    void SetFileNumberLabel(const std::wstring& text) override;
-    void SetFileCountLabel(const std::wstring& text) override;
-    void SetOutputFolderLabel(const std::wstring& text) override;
-    void SetCurrentBar(int position) override;
-    void SetOverallBar(int position) override;
-    void StopTimer() override;
-    void StartTimer() override;
-    // Runs g_overwritePromptDlg modally on the GUI thread.
+    // Labels 1018, 1019, 1012 and 1020; timer 1 runs from here on.
+    void SourceStarted(const SourceStart& source) override;
+    void Progress(const PassProgress& progress) override;
+    // Runs g_overwritePromptDlg modally with timer 1 stopped.
     void AskOverwrite() override;
-    void SaveFinished() override;
+    void EntrySaved(const ExtractReport&) override {}
+    void SourceDone(const SourceTotals&) override {}
+    // Keeps the totals for the completion, which comes at the next paint.
+    void PassDone(const PassTotals& totals) override;
 
 private:
-    void SetLabel(int id, const std::wstring& text);
-
     CFileSave& m_dialog;
 };

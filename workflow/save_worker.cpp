@@ -12,7 +12,10 @@
 #include "workflow/repair_state.h"
 #include "workflow/save_host.h"
 #include "workflow/save_state.h"
+#include "workflow/save_summary.h"
 #include "workflow/signature_probe.h"
+
+#include <vector>
 
 namespace {
 
@@ -21,13 +24,20 @@ constexpr std::uint32_t kChunkSize = 65535;
 
 struct SaveRun {
     SaveRun(SaveHost& host, platform::WorkerGate& gate)
-        : host(host), gate(gate), current([&host](int p) { host.SetCurrentBar(p); }),
-          overall([&host](int p) { host.SetOverallBar(p); }) {}
+        : host(host), gate(gate), current([this](int) { ShowProgress(); }),
+          overall([this](int) { ShowProgress(); }) {}
+
+    void ShowProgress() { host.Progress({current.Get(), overall.Get()}); }
 
     SaveHost& host;
     platform::WorkerGate& gate;
     BarPosition current;
     BarPosition overall;
+    // The one place where the pass counts: the source being saved, the
+    // entries of it that the log will name, and the pass so far.
+    SourceTotals source;
+    std::vector<EntryProblem> problems;
+    PassTotals pass;
     ExtractSafeguards safeguards;
 };
 
@@ -87,6 +97,43 @@ void PrepareSafeguards(SaveRun& run) {
 // Where the bar rules of the two modes differ.
 enum class Mode { currentFile, allFiles };
 
+// A source of the pass begins: its labels, and nothing counted yet.
+void BeginSource(SaveRun& run, int number, int count) {
+    run.source = SourceTotals();
+    run.source.source = {number, count, g_saveSourcePath, g_saveOutputFolder};
+    run.problems.clear();
+    run.host.SourceStarted(run.source.source);
+}
+
+// The source is done with: its totals go to the log (when it has a folder
+// line there) and to the host, and count for the pass.
+void EndSource(SaveRun& run, bool logged) {
+    SourceTotals& source = run.source;
+    // Headers that gave nothing but debris, or none that holds together.
+    if (source.problem == SourceProblem::none && source.found == 0 && source.error.empty())
+        source.problem =
+            source.verdicts.debris > 0 ? SourceProblem::noEntries : SourceProblem::noZipData;
+    if (logged)
+        LogSourceTotals(source, run.problems);
+    run.pass.Add(source);
+    run.host.SourceDone(source);
+}
+
+void Fail(SaveRun& run, SourceProblem problem, const std::wstring& error) {
+    run.source.problem = problem;
+    run.source.error = error;
+}
+
+void CountEntry(SaveRun& run, const ExtractReport& report) {
+    run.source.verdicts.Add(report);
+    if (!report.IsDebris())
+        ++run.source.found;
+    if (!report.IsDebris() && report.verdict != Verdict::verified &&
+        report.verdict != Verdict::folder)
+        run.problems.push_back({report.name, VerdictText(report)});
+    run.host.EntrySaved(report);
+}
+
 // Opens the archive and extracts every entry it holds; an entry that fails
 // is given up and the next ones are still tried.
 void ExtractAll(SaveRun& run, Mode mode) {
@@ -96,9 +143,11 @@ void ExtractAll(SaveRun& run, Mode mode) {
             g_savingArchive.OpenArchive(g_saveSourcePath, 0);
         } catch (const CException& e) {
             // The entries found before the error are still extracted.
-            run.host.ArchiveError(e.GetReason());
+            run.source.error = e.GetReason();
         }
     }
+    if (g_entryCount == 0 && !run.source.error.empty())
+        run.source.problem = SourceProblem::unreadable;
     const int base = run.current.Get();
     for (int k = 0; k < g_entryCount; ++k) {
         run.gate.Checkpoint();
@@ -110,16 +159,14 @@ void ExtractAll(SaveRun& run, Mode mode) {
             run.current.Set(q);
         }
         ExtractReport report;
-        std::wstring error;
         try {
             g_savingArchive.ExtractEntryTo(static_cast<std::size_t>(k), g_saveOutputFolder,
                                            kChunkSize, &report, &run.safeguards);
-        } catch (const CException& e) {
-            // The engine has released the entry; what was written stays.
-            report.outcome = ExtractReport::failed;
-            error = e.GetReason();
+        } catch (const CException&) {
+            // The engine has released the entry and filled the report in;
+            // what was written stays.
         }
-        run.host.EntrySaved(report, error);
+        CountEntry(run, report);
         if (mode == Mode::allFiles) {
             const int q = clamp(100 * (k + 1) / n + base);
             if (g_sourceFileCount == 1)
@@ -137,18 +184,20 @@ bool SaveSource(SaveRun& run, Mode mode, bool overallFollows) {
     CFile source;
     CFileException error(CFileException::none, 0, g_saveSourcePath);
     if (!source.Open(g_saveSourcePath, CFile::modeRead | CFile::shareDenyNone, &error)) {
-        run.host.ArchiveError(error.GetReason());
+        Fail(run, SourceProblem::unreadable, error.GetReason());
         return false;
     }
     std::uint64_t length = 0;
     try {
         length = source.GetLength();
     } catch (const CFileException& e) {
-        run.host.ArchiveError(e.GetReason());
+        Fail(run, SourceProblem::unreadable, e.GetReason());
         return false;
     }
-    if (length <= 100)
+    if (length <= 100) {
+        Fail(run, SourceProblem::noZipData, {});
         return false;
+    }
     g_saveSignatureFound = 0;
     std::uint64_t found = 0;
     const bool hit = ProbeForLocalHeader(
@@ -163,82 +212,85 @@ bool SaveSource(SaveRun& run, Mode mode, bool overallFollows) {
     if (hit) {
         g_saveSignatureFound = 1;
         ExtractAll(run, mode);
+    } else {
+        Fail(run, SourceProblem::noZipData, {});
     }
     return true;
+}
+
+// Saves the source into its folder, logged already. A source that has
+// gone since it was chosen is passed over. False when it was not scanned.
+bool SaveIfPresent(SaveRun& run, Mode mode, bool overallFollows) {
+    if (GetPathKind(g_saveSourcePath) != 1) {
+        Fail(run, SourceProblem::missing, {});
+        return false;
+    }
+    try {
+        return SaveSource(run, mode, overallFollows);
+    } catch (const platform::WorkerStopped&) {
+        // What was saved before the stop is in the log before the banner.
+        LogSourceTotals(run.source, run.problems);
+        throw;
+    }
 }
 
 void SaveCurrentFile(SaveRun& run) {
     run.current.Set(0);
     g_saveSourcePath = GetSourcePath(run.host.CurrentFileNumber() - 1);
-    run.host.SetFileNumberLabel(L"1");
-    run.host.SetFileCountLabel(L"1");
-    run.host.SetSourcePathLabel(g_saveSourcePath);
     g_saveOutputFolder = OutputFolderFor(g_saveCurrentFolder, g_saveSourcePath);
-    run.host.SetOutputFolderLabel(g_saveOutputFolder);
+    BeginSource(run, 1, 1);
 
-    bool save = true;
-    if (Exists(g_saveOutputFolder)) {
-        run.host.StopTimer();
-        save = platform::MessageBox(
-                   nullptr, L"The file already exit's, Do you want to overwrite file", g_appTitle,
-                   platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL) ==
-               platform::IDYES;
-    }
-    run.host.StartTimer();
+    const bool save =
+        !Exists(g_saveOutputFolder) ||
+        platform::MessageBox(nullptr, L"The file already exit's, Do you want to overwrite file",
+                             g_appTitle,
+                             platform::MB_YESNO | platform::MB_ICONQUESTION |
+                                 platform::MB_SYSTEMMODAL) == platform::IDYES;
     if (save) {
         Log(L"\r\n");
         Log(g_saveOutputFolder);
         MakeFolder(run, g_saveOutputFolder);
-        // A source that has gone since it was chosen is passed over.
-        if (GetPathKind(g_saveSourcePath) == 1)
-            SaveSource(run, Mode::currentFile, true);
-        else
-            run.host.ArchiveError(L"the file no longer exists");
+        SaveIfPresent(run, Mode::currentFile, true);
+    } else {
+        run.source.problem = SourceProblem::folderKept;
     }
+    EndSource(run, save);
 }
 
 void SaveAllFiles(SaveRun& run) {
     const wchar_t sep = platform::kNativeSeparator;
     g_saveFileIndex = 0;
-    run.host.SetFileCountLabel(std::to_wstring(g_sourceFileCount));
     for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
         run.gate.Checkpoint();
         const int i = g_saveFileIndex;
         run.current.Set(0);
         const int overallAtEnd = g_sourceFileCount > 0 ? (i + 1) * 100 / g_sourceFileCount : 100;
         g_saveSourcePath = node->path;
-        run.host.SetSourcePathLabel(g_saveSourcePath);
-        run.host.SetFileNumberLabel(std::to_wstring(i + 1));
         g_saveOutputFolder = g_saveAllFolder + sep + L"Repair" + sep;
         MakeFolder(run, g_saveOutputFolder);
         g_saveOutputFolder += ArchiveBaseName(g_saveSourcePath);
-        run.host.SetOutputFolderLabel(g_saveOutputFolder);
+        BeginSource(run, i + 1, g_sourceFileCount);
 
-        if (g_overwriteChoice == OverwriteNotAsked || g_overwriteChoice == OverwriteYes ||
-            g_overwriteChoice == OverwriteNo) {
-            run.host.StopTimer();
-            if (Exists(g_saveOutputFolder))
-                run.host.AskOverwrite();
-        }
-        run.host.StartTimer();
+        if ((g_overwriteChoice == OverwriteNotAsked || g_overwriteChoice == OverwriteYes ||
+             g_overwriteChoice == OverwriteNo) &&
+            Exists(g_saveOutputFolder))
+            run.host.AskOverwrite();
         const bool save = !Exists(g_saveOutputFolder) || g_overwriteChoice == OverwriteYes ||
                           g_overwriteChoice == OverwriteYesToAll;
+        bool scanned = true;
         if (save) {
             Log(L"\r\n");
             Log(g_saveOutputFolder);
             MakeFolder(run, g_saveOutputFolder);
             // A vanished or too short source is passed over like an empty one:
             // the next file follows and the Overall bar stays.
-            const bool present = GetPathKind(g_saveSourcePath) == 1;
-            if (!present)
-                run.host.ArchiveError(L"the file no longer exists");
-            if (!present || !SaveSource(run, Mode::allFiles, g_sourceFileCount == 1)) {
-                ++g_saveFileIndex;
-                continue;
-            }
+            scanned = SaveIfPresent(run, Mode::allFiles, g_sourceFileCount == 1);
+        } else {
+            run.source.problem = SourceProblem::folderKept;
         }
+        EndSource(run, save);
         ++g_saveFileIndex;
-        if (g_sourceFileCount > 1)
+        if (scanned && g_sourceFileCount > 1)
             run.overall.Set(overallAtEnd);
     }
 }
@@ -260,15 +312,19 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
         Log(text);
     run.overall.Set(0);
 
-    if (g_saveCurrentOnly == 1)
+    const wchar_t sep = platform::kNativeSeparator;
+    if (g_saveCurrentOnly == 1) {
+        run.pass.repairFolder = g_saveCurrentFolder + sep + L"Repair";
         SaveCurrentFile(run);
-    else
+    } else {
+        run.pass.repairFolder = g_saveAllFolder + sep + L"Repair";
         SaveAllFiles(run);
+    }
 
     // A stop that ended the last entry early ends the pass here, not as
     // completed.
     gate.Checkpoint();
-    host.SaveFinished();
+    host.PassDone(run.pass);
     return 1;
 }
 

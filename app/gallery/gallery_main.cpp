@@ -239,9 +239,30 @@ void SavingDialogs() {
     prompt.CreateFromTemplate();
     Save(prompt, QStringLiteral("overwrite_prompt"));
 
-    CViewLog completion;
-    completion.CreateFromTemplate();
-    Save(completion, QStringLiteral("completion_dialog"));
+    // A run that saved and verified every file, and one that did not.
+    PassTotals clean;
+    clean.repairFolder = L"/home/user/salvage/Repair";
+    clean.verdicts.verified = 1204;
+    {
+        CViewLog completion(clean);
+        completion.CreateFromTemplate();
+        Save(completion, QStringLiteral("completion_dialog"));
+    }
+    PassTotals problems = clean;
+    problems.verdicts = {.verified = 1180, .damaged = 21, .partial = 3, .notSaved = 2};
+    for (const auto& [path, problem] :
+         {std::pair{L"/home/user/archives/fake.zip", SourceProblem::noZipData},
+          std::pair{L"/home/user/archives/old backup.zip", SourceProblem::missing}}) {
+        SourceTotals source;
+        source.source.path = path;
+        source.problem = problem;
+        problems.sources.push_back(source);
+    }
+    {
+        CViewLog completion(problems);
+        completion.CreateFromTemplate();
+        Save(completion, QStringLiteral("completion_dialog_problems"));
+    }
 
     StillFileSave saving;
     saving.CreateFromTemplate();
@@ -265,8 +286,9 @@ public:
     int CurrentFileNumber() const override { return 1; }
     int EntryRowCount() const override { return 0; }
     void DeleteAllEntryRows() override {}
-    void InsertEntryRow(int, const EntryRow&) override {}
+    void AppendEntryRows(std::vector<EntryRow>) override {}
     void SetListedCount(const std::wstring&) override {}
+    void ShowListNote(const std::wstring&) override {}
 };
 
 // The analysis dialog as the user sees it, with a bar part way and no worker.

@@ -192,7 +192,8 @@ TEST_P(RepairMatchesTheDesktopPass, InFilesAndLog) {
     EXPECT_EQ(Masked(LogTestFolder::Read(CliLog())), Masked(LogText()));
     EXPECT_EQ(kvtest::ReadFileBytes(Root() / "dest-cli" / "Repair" / "third.v2" / "keep.txt"),
               current == 0 || current == 3 ? std::optional(std::string(500, 'k')) : std::nullopt);
-    EXPECT_NE(run.err.find("archives:"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(current > 0 ? "\n1 archive: " : "\n3 archives: "), std::string::npos)
+        << run.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RepairMatchesTheDesktopPass, ::testing::Values(0, 2, 3),
@@ -244,6 +245,62 @@ TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
         }
     }
     EXPECT_EQ(parsed, expected);
+}
+
+// An archive with one entry of each kind that is not sound, after a sound
+// one: a byte turned in stored data, an encrypted entry, and data cut by
+// the end of the file.
+std::string DamagedArchive() {
+    ZipWriter zip;
+    zip.Add({.name = "ok.txt", .content = std::string(300, 'o')});
+    zip.Add({.name = "turned.txt", .content = std::string(300, 't')});
+    zip.Add({.name = "secret.bin", .content = std::string(300, 's'), .flags = 1});
+    zip.Add({.name = "cut.txt", .content = std::string(300, 'c')});
+    std::string bytes = zip.Bytes();
+    kvtest::FlipByte(bytes, zip.Entry(1).dataOffset + 7, 0x01);
+    kvtest::Truncate(bytes, zip.Entry(3).dataOffset + 120);
+    return bytes;
+}
+
+TEST_F(CliTest, CheckAndExtractAccountForEveryEntryAlike) {
+    const auto archive = Archive("damaged.zip", DamagedArchive());
+    const RunResult text = Kvzip({"check", archive.string()});
+    EXPECT_EQ(text.exitCode, 3) << text.err;
+    for (const char* line : {"  damaged   turned.txt: ", "  not saved secret.bin: encrypted",
+                             "  partial   cut.txt: the archive ends inside its data (120 bytes "
+                             "kept, CRC-32 ",
+                             "damaged.zip: 4 files: 1 verified, 1 damaged, 1 partial, 1 not saved"})
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+    EXPECT_EQ(text.out.find("ok.txt"), std::string::npos) << text.out;
+
+    // Both JSON reports give every entry the same verdict, and the summary
+    // accounts for every entry found.
+    const std::string script = "import json,sys\n"
+                               "d=json.load(open(sys.argv[1], encoding='utf-8'))\n"
+                               "a=d['archives'][0] if 'archives' in d else d\n"
+                               "s=a['summary']\n"
+                               "print(' '.join(e['name']+'='+e['verdict'] for e in a['entries']))\n"
+                               "print(s['verified']+s['damaged']+s['partial']+s['notSaved'] == "
+                               "s['files'] == a['entryCount']-s['folders']-s['debris'])\n"
+                               "print(all((e['crc']==e['expectedCrc'])==(e['verdict']=='verified')"
+                               " for e in a['entries'] if e['expectedCrc'] is not None))\n";
+    std::vector<std::string> outputs;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"check", "--json", archive.string()},
+          std::vector<std::string>{"extract", "--json", archive.string(), Dest().string()}}) {
+        const RunResult json = Kvzip(args);
+        kvtest::WriteFileBytes(Root() / "out.json", json.out);
+        const RunResult parsed =
+            RunProgram({"/usr/bin/python3", "-c", script, (Root() / "out.json").string()});
+        ASSERT_EQ(parsed.exitCode, 0) << parsed.err << json.out;
+        outputs.push_back(parsed.out);
+    }
+    EXPECT_EQ(outputs[0], "ok.txt=verified turned.txt=damaged secret.bin=not saved "
+                          "cut.txt=partial\nTrue\nTrue\n");
+    EXPECT_EQ(outputs[1], outputs[0]);
+    // What was written is all that decoded, encrypted data left out.
+    EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "cut.txt"), std::string(120, 'c'));
+    EXPECT_FALSE(fs::exists(Dest() / "secret.bin"));
 }
 
 TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
@@ -414,10 +471,14 @@ class ExitCodes : public CliTest, public ::testing::WithParamInterface<ExitCase>
 
 TEST_P(ExitCodes, TellTheOutcome) {
     const auto archive = Archive("sound.zip", ThreeEntryArchive());
+    const auto damaged = Archive("damaged.zip", DamagedArchive());
+    const auto noise = Archive("noise.zip", kvtest::NoiseBytes(3000, 5));
     kvtest::WriteFileBytes(Root() / "a-file", "not a folder");
     std::vector<std::string> args;
     for (const std::string& arg : GetParam().args)
         args.push_back(arg == "@A"   ? archive.string()
+                       : arg == "@B" ? damaged.string()
+                       : arg == "@N" ? noise.string()
                        : arg == "@D" ? Dest().string()
                        : arg == "@M" ? (Root() / "missing.zip").string()
                        : arg == "@L" ? CliLog().string()
@@ -453,6 +514,13 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"repairDestMissing",
                  {"repair", "--dest", "@M", "--overwrite", "no", "--log", "@L", "@A"},
                  2},
+        // check: 0 every entry verified, 3 one is not, 1 an archive cannot be read.
+        ExitCase{"checkHelp", {"check", "--help"}, 0},
+        ExitCase{"checkSound", {"check", "@A", "@A"}, 0},
+        ExitCase{"checkDamaged", {"check", "@A", "@B"}, 3},
+        ExitCase{"checkNoZipData", {"check", "@N", "@B"}, 1},
+        ExitCase{"checkMissing", {"check", "@A", "@M"}, 1},
+        ExitCase{"checkNoArchive", {"check"}, 2},
         ExitCase{"repairCurrentNotANumber",
                  {"repair", "--dest", "@D", "--overwrite", "no", "--current", "1x", "@A"},
                  2},
@@ -466,6 +534,10 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"extractMissing", {"extract", "@M", "@D"}, 1},
         ExitCase{"extractIntoAFile", {"extract", "@A", "@F"}, 1},
         ExitCase{"extractPathTooLong", {"extract", "@A", "@P"}, 1},
+        ExitCase{"extractOnTwoThreads", {"extract", "--jobs", "2", "@A", "@D"}, 0},
+        ExitCase{"extractJobsZero", {"extract", "--jobs", "0", "@A", "@D"}, 2},
+        ExitCase{"extractJobsTooMany", {"extract", "--jobs=65", "@A", "@D"}, 2},
+        ExitCase{"checkDamagedOnTwoThreads", {"check", "--jobs", "2", "@A", "@B"}, 3},
         ExitCase{"nameEncodingBeforeTheCommand", {"--name-encoding", "CP866", "list", "@A"}, 0},
         ExitCase{"nameEncodingUnknown", {"list", "--name-encoding=NO-SUCH", "@A"}, 2},
         ExitCase{"nameEncodingUnknownFirst", {"--name-encoding", "NO-SUCH", "list", "@A"}, 2}),
@@ -551,8 +623,10 @@ TEST_P(EveryWriter, IntactArchiveComesBackWhole) {
 
     const RunResult extract = Kvzip({"extract", archive.string(), Dest().string()});
     ASSERT_EQ(extract.exitCode, 0) << extract.err;
-    EXPECT_NE(extract.out.find(" 0 partial, "), std::string::npos) << extract.out;
-    EXPECT_NE(extract.out.find(" 0 failed; "), std::string::npos) << extract.out;
+    // Every file comes back verified: the summary is all there is to say.
+    EXPECT_NE(extract.out.find(" verified, 0 damaged, 0 partial, 0 not saved"), std::string::npos)
+        << extract.out;
+    EXPECT_EQ(extract.out.find('\n'), extract.out.size() - 1) << extract.out;
     // Every file byte for byte and every folder, under the names they had.
     EXPECT_EQ(Tree(Dest()), Tree(tree)) << extract.out;
 
@@ -607,7 +681,7 @@ TEST_F(CliTest, AnOutputThatCannotBeWrittenExitsWithOne) {
                                  CliLog().string(), archive.string()});
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "Repair" / "blocked"), "in the way");
-    EXPECT_NE(run.err.find("3 failed"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("3 not saved"), std::string::npos) << run.err;
 }
 
 TEST_F(CliTest, AskWithoutATerminalIsRefusedBeforeAnythingIsWritten) {
@@ -648,7 +722,7 @@ TEST_F(CliTest, InterruptStopsAtASafePointAndLogsTheAbort) {
 }
 
 // Whatever way leads an output onto a source archive of the run, the file is
-// never opened for writing: that entry is refused and the run goes on.
+// never opened for writing: that entry is not saved and the run goes on.
 TEST_F(CliTest, NoOutputIsWrittenOverASourceOfTheRun) {
     const std::string after = "content of after.txt" + std::string(80, '.');
     const std::string selfContained = ThreeEntryArchive({"self.zip", "after.txt"});
@@ -657,7 +731,7 @@ TEST_F(CliTest, NoOutputIsWrittenOverASourceOfTheRun) {
     const fs::path inDest = Archive("dest/self.zip", selfContained);
     RunResult run = Kvzip({"extract", inDest.string(), Dest().string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("refused  self.zip: would overwrite a source archive"),
+    EXPECT_NE(run.out.find("not saved self.zip: would overwrite a source archive"),
               std::string::npos)
         << run.out;
     EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "after.txt"), after);
@@ -701,7 +775,7 @@ TEST_F(CliTest, LinksInTheDestinationAreNotFollowed) {
     const RunResult run = Kvzip({"extract", archive.string(), Dest().string()});
     EXPECT_EQ(run.exitCode, 1) << run.out;
     for (const char* name : {"sub/y.txt", "sub/made/", "x.txt", "dangling.txt", "self.zip"})
-        EXPECT_NE(run.out.find(std::string("failed   ") + name + ": a link stands in its way"),
+        EXPECT_NE(run.out.find(std::string("not saved ") + name + ": a link stands in its way"),
                   std::string::npos)
             << run.out;
     EXPECT_TRUE(fs::is_empty(Root() / "outside"));
@@ -748,7 +822,8 @@ TEST_F(CliTest, ExtractCountsWhatAFullDiskKept) {
     ExpectSourcesUnchanged();
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
     EXPECT_EQ(fs::file_size(Dest() / "big.bin"), 102400u);
-    EXPECT_NE(run.out.find("failed   big.bin (102400 bytes)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("partial   big.bin: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("(102400 bytes kept"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("102400 bytes written"), std::string::npos) << run.out;
 }
 

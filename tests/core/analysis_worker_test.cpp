@@ -66,7 +66,8 @@ TEST_F(AnalysisWorkerTest, ListsASoundArchiveAndLogsItsCount) {
     EXPECT_EQ(g_reapAnalysisThread, 1);
     EXPECT_EQ(g_entryCount, 0);
     EXPECT_EQ(g_analysisScanActive, 0);
-    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.source.problem, SourceProblem::none);
+    EXPECT_EQ(host.source.error, L"");
     // A report that changes nothing never reaches the window.
     EXPECT_EQ(std::adjacent_find(host.bars.begin(), host.bars.end()), host.bars.end());
 }
@@ -88,15 +89,8 @@ TEST_F(AnalysisWorkerTest, LeavesOutDebrisAndStillAdvancesTheBarForEveryEntry) {
 
     EXPECT_EQ(Names(host), (std::vector<std::string>{"KPX.TXT", "Kind.doc", "docs/BACKUP.ZIP"}));
     EXPECT_EQ(LogText(), Header(1, path) + Count(3));
-    // The listing counts only what it listed, one label per row.
-    const std::vector<std::string> counts = [&] {
-        std::vector<std::string> c;
-        for (const auto& call : host.calls)
-            if (call.rfind("count", 0) == 0)
-                c.push_back(call);
-        return c;
-    }();
-    EXPECT_EQ(counts, (std::vector<std::string>{"count 1", "count 2", "count 3"}));
+    // The listing counts only what it listed.
+    EXPECT_EQ(host.listedCount, L"3");
 
     // Listing: 100 x (i + 1) / n + p0, the last one 100 at most; then 99.
     const int p0 = scanBars.empty() ? 0 : scanBars.back();
@@ -134,7 +128,9 @@ TEST_F(AnalysisWorkerTest, AnArchiveOfDebrisOnlyListsNothingAndLogsZero) {
     RecordingAnalysisHost host;
     ASSERT_TRUE(RunAnalysis(host));
     EXPECT_TRUE(host.rows.empty());
-    EXPECT_EQ(host.listedCount, L"");
+    // The counter says 0, and why the list is empty.
+    EXPECT_EQ(host.listedCount, L"0");
+    EXPECT_EQ(host.source.problem, SourceProblem::noEntries);
     EXPECT_EQ(LogText(), Header(1, path) + Count(0));
 }
 
@@ -171,13 +167,13 @@ TEST_F(AnalysisWorkerTest, RowsCarryTheSixTexts) {
     EXPECT_EQ(row.texts[columnCrc], std::to_wstring(kvtest::Crc32(content)));
 }
 
-TEST_F(AnalysisWorkerTest, AMissingFileLogsOnlyTheHeaderAndClearsTheList) {
+TEST_F(AnalysisWorkerTest, AMissingFileLogsOnlyTheHeaderAndSaysSo) {
     const auto path = Root() / "gone.zip";
     SetSources({path});
     RecordingAnalysisHost host;
-    host.rows.resize(2);
     ASSERT_TRUE(RunAnalysis(host));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"delete rows", "finished"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"start 1", "done 0", "finished"}));
+    EXPECT_EQ(host.source.problem, SourceProblem::missing);
     EXPECT_EQ(LogText(), Header(1, path));
     EXPECT_EQ(g_closeAnalysisDlg, 1);
 }
@@ -222,6 +218,9 @@ TEST_P(SignatureProbe, FindsOnlyAWholeSignatureInAFileOfMoreThan100Bytes) {
         EXPECT_EQ(host.bars.back(), 99);
     }
     EXPECT_TRUE(host.rows.empty());
+    // No entry in any of them: the preview says there is no ZIP data.
+    EXPECT_EQ(host.source.problem, SourceProblem::noZipData);
+    EXPECT_EQ(host.listedCount, L"0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SignatureProbe,
@@ -238,7 +237,7 @@ TEST_F(AnalysisWorkerTest, ASignatureAtOffsetZeroLeavesTheBarForTheEngine) {
     bool movedBeforeScan = false;
     host.onBar = [&](int) {
         if (g_analysisScanActive == 0 && host.rows.empty() && host.bars.size() == 1 &&
-            host.calls.size() == 1)
+            host.calls.size() == 2)
             movedBeforeScan = true;
     };
     ASSERT_TRUE(RunAnalysis(host));
@@ -298,6 +297,7 @@ TEST_F(AnalysisWorkerTest, AFileThatCannotBeOpenedIsToldAndListsNothing) {
               (std::vector<std::wstring>{L"File is already open ,Please close the file"}));
     EXPECT_EQ(LogText(), Header(1, path));
     EXPECT_TRUE(host.rows.empty());
+    EXPECT_EQ(host.source.problem, SourceProblem::unreadable);
 }
 
 TEST_F(AnalysisWorkerTest, AFileThatVanishesAfterTheProbeEndsThePassQuietly) {
@@ -311,7 +311,8 @@ TEST_F(AnalysisWorkerTest, AFileThatVanishesAfterTheProbeEndsThePassQuietly) {
     };
     ASSERT_TRUE(RunAnalysis(host));
     EXPECT_EQ(g_signatureFound, 1);
-    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.source.problem, SourceProblem::unreadable);
+    EXPECT_NE(host.source.error, L"");
     EXPECT_TRUE(host.rows.empty());
     // Nothing could be read, so no count is logged.
     EXPECT_EQ(LogText(), Header(1, path));

@@ -48,10 +48,16 @@ protected:
         g_saveCurrentOnly = 1;
         g_saveCurrentFolder = platform::DecodeLocal(Dest().string());
     }
+    // An archive's lines in the log: its output folder, its totals, then
+    // each entry that is not verified.
+    static std::string FolderLine(const fs::path& folder,
+                                  const std::string& totals = "Saved 3 files: 3 verified") {
+        return "\r\n" + folder.string() + "\r\n" + totals;
+    }
     static std::string FolderLines(const std::vector<fs::path>& folders) {
         std::string lines;
         for (const fs::path& folder : folders)
-            lines += "\r\n" + folder.string();
+            lines += FolderLine(folder);
         return lines;
     }
     static std::string Read(const fs::path& file) {
@@ -85,24 +91,32 @@ TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
     for (const char* name : {"one.txt", "two.txt", "three.txt"})
         EXPECT_EQ(Read(Repair() / "first" / name), Content(name));
     EXPECT_EQ(Read(Repair() / "second" / "docs" / "readme.txt"), std::string(5000, 'r'));
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "first", Repair() / "second"}));
+    EXPECT_EQ(LogText(), kStartLines + FolderLine(Repair() / "first") +
+                             FolderLine(Repair() / "second", "Saved 1 file: 1 verified"));
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(host.calls.back(), "finished");
     EXPECT_EQ(host.entries.size(), 5u);
+    // The pass counts, once, for every front end.
+    EXPECT_EQ(host.pass.verdicts.verified, 4u);
+    EXPECT_EQ(host.pass.verdicts.folders, 1u);
+    EXPECT_TRUE(host.pass.Clean());
+    EXPECT_EQ(host.pass.repairFolder, platform::DecodeLocal(Repair().string()));
     EXPECT_EQ(g_saveFileIndex, 2);
     EXPECT_EQ(g_entryCount, 0);
     EXPECT_EQ(g_savingScanActive, 0);
     EXPECT_EQ(host.Bar("overall"), (std::vector<int>{50, 100}));
-    // The labels: the total once, then each file's number, path and folder.
-    std::vector<std::string> labels;
-    for (const std::string& call : host.calls)
-        if (call.rfind("count", 0) == 0 || call.rfind("number", 0) == 0 ||
-            call.rfind("source", 0) == 0 || call.rfind("folder", 0) == 0)
-            labels.push_back(call);
-    EXPECT_EQ(labels, (std::vector<std::string>{"count 2", "source " + first.string(), "number 1",
-                                                "folder " + (Repair() / "first").string(),
-                                                "source " + second.string(), "number 2",
-                                                "folder " + (Repair() / "second").string()}));
+    // Each source starts with its number, path and folder, and ends with
+    // its totals.
+    ASSERT_EQ(host.starts.size(), 2u);
+    EXPECT_EQ(host.starts[1].number, 2);
+    EXPECT_EQ(host.starts[1].count, 2);
+    EXPECT_EQ(host.starts[1].path, platform::DecodeLocal(second.string()));
+    EXPECT_EQ(host.folders,
+              (std::vector<std::wstring>{platform::DecodeLocal((Repair() / "first").string()),
+                                         platform::DecodeLocal((Repair() / "second").string())}));
+    ASSERT_EQ(host.sources.size(), 2u);
+    EXPECT_EQ(host.sources[0].found, 3u);
+    EXPECT_EQ(host.sources[1].found, 2u);
 }
 
 TEST_F(SaveWorkerTest, SaveCurrentWritesOnlyThePreviewsFile) {
@@ -115,13 +129,13 @@ TEST_F(SaveWorkerTest, SaveCurrentWritesOnlyThePreviewsFile) {
 
     EXPECT_FALSE(fs::exists(Repair() / "first"));
     EXPECT_EQ(Read(Repair() / "second" / "x.txt"), Content("x.txt"));
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "second"}));
+    EXPECT_EQ(LogText(), kStartLines + FolderLine(Repair() / "second", "Saved 1 file: 1 verified"));
     EXPECT_TRUE(boxes.AskedTexts().empty());
     EXPECT_TRUE(host.finished);
-    const std::vector<std::string> start(host.calls.begin(), host.calls.begin() + 5);
-    EXPECT_EQ(start, (std::vector<std::string>{"number 1", "count 1", "source " + second.string(),
-                                               "folder " + (Repair() / "second").string(),
-                                               "start timer"}));
+    ASSERT_EQ(host.starts.size(), 1u);
+    EXPECT_EQ(host.starts[0].number, 1);
+    EXPECT_EQ(host.starts[0].count, 1);
+    EXPECT_EQ(host.starts[0].path, platform::DecodeLocal(second.string()));
 }
 
 struct YesNoCase {
@@ -133,7 +147,7 @@ struct YesNoCase {
 class SaveCurrentExisting : public SaveWorkerTest,
                             public ::testing::WithParamInterface<YesNoCase> {};
 
-TEST_P(SaveCurrentExisting, AsksTheYesNoQuestionWithTheTimerStopped) {
+TEST_P(SaveCurrentExisting, AsksTheYesNoQuestion) {
     const auto source = Archive("only.zip", ThreeEntryArchive());
     UseSaveCurrent({source});
     fs::create_directories(Repair() / "only");
@@ -148,10 +162,9 @@ TEST_P(SaveCurrentExisting, AsksTheYesNoQuestionWithTheTimerStopped) {
     EXPECT_EQ(box.style, platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL);
     EXPECT_EQ(fs::exists(Repair() / "only" / "one.txt"), GetParam().saved);
     EXPECT_EQ(LogText(), kStartLines + (GetParam().saved ? FolderLines({Repair() / "only"}) : ""));
-    auto stop = std::find(host.calls.begin(), host.calls.end(), "stop timer");
-    ASSERT_NE(stop, host.calls.end());
-    EXPECT_EQ(*(stop + 1), "start timer");
     EXPECT_TRUE(host.finished);
+    // A folder kept is no success: the completion says so.
+    EXPECT_EQ(host.pass.Clean(), GetParam().saved);
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, SaveCurrentExisting,
@@ -219,8 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
         OverwriteCase{"noFolderNoPrompt", 0, {false, false, false}, {}, 0, {true, true, true}, 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// Timer 1 stops for a possible question only while the choice may still ask.
-TEST_F(SaveWorkerTest, TheTimerStopsOnlyWhileAQuestionMayCome) {
+TEST_F(SaveWorkerTest, AFileKeptByNoToAllIsToldAndStillCountsForTheOverallBar) {
     std::vector<fs::path> sources;
     for (const char* name : {"a", "b", "c"})
         sources.push_back(Archive(std::string(name) + ".zip", ThreeEntryArchive()));
@@ -229,12 +241,9 @@ TEST_F(SaveWorkerTest, TheTimerStopsOnlyWhileAQuestionMayCome) {
     RecordingSaveHost host;
     host.overwriteAnswers = {OverwriteNoToAll};
     ASSERT_TRUE(RunSave(host));
-    std::vector<std::string> timer;
-    for (const std::string& call : host.calls)
-        if (call == "stop timer" || call == "start timer" || call == "ask")
-            timer.push_back(call);
-    EXPECT_EQ(timer, (std::vector<std::string>{"stop timer", "start timer", "stop timer", "ask",
-                                               "start timer", "start timer"}));
+    EXPECT_EQ(host.asked, 1);
+    ASSERT_EQ(host.sources.size(), 3u);
+    EXPECT_EQ(host.sources[1].problem, SourceProblem::folderKept);
     // A skipped file still counts for the Overall bar.
     EXPECT_EQ(host.Bar("overall"), (std::vector<int>{33, 66, 100}));
     EXPECT_FALSE(fs::exists(Repair() / "b" / "one.txt"));
@@ -268,7 +277,7 @@ TEST_P(BaseNames, NameTheOutputFolderAfterTheArchive) {
     const std::string expected =
         std::string(c.folder).empty() ? (Repair().string() + "/") : folder.string();
     EXPECT_EQ(host.folders, (std::vector<std::wstring>{platform::DecodeLocal(expected)}));
-    EXPECT_EQ(LogText(), kStartLines + "\r\n" + expected);
+    EXPECT_EQ(LogText(), kStartLines + "\r\n" + expected + "\r\nSaved 1 file: 1 verified");
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, BaseNames,
@@ -380,8 +389,11 @@ TEST_F(SaveBars, SeveralSourcesMoveTheOverallBarPerFileOnly) {
     // The 100-byte file is passed over without a step of the Overall bar;
     // the 101-byte one is probed (the Current bar climbs) and counts.
     EXPECT_EQ(host.Bar("overall"), (std::vector<int>{66, 100}));
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "small", Repair() / "scanned",
-                                                    Repair() / "good"}));
+    // Neither filler holds ZIP data, and the log says so.
+    EXPECT_EQ(LogText(), kStartLines +
+                             FolderLine(Repair() / "small", "Nothing saved: no ZIP data found") +
+                             FolderLine(Repair() / "scanned", "Nothing saved: no ZIP data found") +
+                             FolderLine(Repair() / "good"));
     EXPECT_TRUE(fs::is_directory(Repair() / "small"));
     EXPECT_EQ(Read(Repair() / "good" / "two.txt"), Content("two.txt"));
 }
@@ -450,7 +462,23 @@ TEST_P(CutArchive, IsSavedUpToItsCut) {
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_savingScanActive, 0);
     EXPECT_EQ(g_entryCount, 0);
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "cut"}));
+    // The two whole entries are verified; a third one found is cut short,
+    // and the log names it after the totals.
+    ASSERT_EQ(host.sources.size(), 1u);
+    const VerdictTally& tally = host.sources[0].verdicts;
+    EXPECT_EQ(tally.verified, 2u);
+    EXPECT_EQ(tally.Files() + tally.folders, host.sources[0].found);
+    EXPECT_EQ(tally.partial + tally.notSaved + tally.damaged, host.sources[0].found - 2);
+    // A header cut inside its fixed part is no entry at all.
+    EXPECT_EQ(host.pass.Clean(), host.sources[0].found == 2);
+    const std::string log = LogText();
+    EXPECT_TRUE(log.starts_with(kStartLines + "\r\n" + (Repair() / "cut").string() + "\r\n"))
+        << log;
+    if (inData) {
+        EXPECT_TRUE(log.ends_with("\r\nSaved 3 files: 2 verified, 1 partial\r\nthree.txt : "
+                                  "partial: the archive ends inside its data"))
+            << log;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cuts, CutArchive,
@@ -499,9 +527,11 @@ TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
     ASSERT_EQ(host.entries.size(), 3u);
     EXPECT_EQ(host.entries[0].outcome, ExtractReport::failed);
     EXPECT_EQ(host.entries[0].bytesWritten, 4096u);
-    // The write failed with an error, which the pass took for that entry only.
-    EXPECT_NE(host.entryErrors[0], L"");
-    EXPECT_EQ(host.entryErrors[1], L"");
+    // The write failed with an error, which the pass took for that entry
+    // only; the bytes on disk are kept, so the file is partial.
+    EXPECT_EQ(host.entries[0].verdict, Verdict::partial);
+    EXPECT_NE(host.entries[0].reason, "");
+    EXPECT_EQ(host.entries[1].verdict, Verdict::verified);
     EXPECT_EQ(Read(Repair() / "full" / "two.txt"), Content("two.txt"));
     EXPECT_EQ(Read(Repair() / "full" / "three.txt"), Content("three.txt"));
     EXPECT_TRUE(host.finished);
@@ -515,8 +545,12 @@ TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     RecordingSaveHost host;
     ASSERT_TRUE(RunSave(host));
     EXPECT_EQ(Read(Repair() / "good" / "three.txt"), Content("three.txt"));
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "gone", Repair() / "good"}));
-    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(LogText(), kStartLines +
+                             FolderLine(Repair() / "gone", "Nothing saved: file missing") +
+                             FolderLine(Repair() / "good"));
+    ASSERT_EQ(host.sources.size(), 2u);
+    EXPECT_EQ(host.sources[0].problem, SourceProblem::missing);
+    EXPECT_FALSE(host.pass.Clean());
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_saveFileIndex, 2);
 }
@@ -532,7 +566,8 @@ TEST_F(SaveWorkerTest, ASourceThatVanishesAfterTheProbeIsPassedOver) {
             fs::remove(vanish);
     };
     ASSERT_TRUE(RunSave(host));
-    EXPECT_EQ(host.errors.size(), 1u);
+    ASSERT_EQ(host.sources.size(), 2u);
+    EXPECT_EQ(host.sources[0].problem, SourceProblem::unreadable);
     EXPECT_FALSE(fs::exists(Repair() / "vanish" / "one.txt"));
     EXPECT_EQ(Read(Repair() / "good" / "one.txt"), Content("one.txt"));
     EXPECT_EQ(g_savingScanActive, 0);
@@ -545,7 +580,8 @@ TEST_F(SaveWorkerTest, AVanishedCurrentSourceStillCompletes) {
     RecordingSaveHost host;
     ASSERT_TRUE(RunSave(host));
     EXPECT_TRUE(host.finished);
-    EXPECT_EQ(LogText(), kStartLines + FolderLines({Repair() / "gone"}));
+    EXPECT_EQ(LogText(),
+              kStartLines + FolderLine(Repair() / "gone", "Nothing saved: file missing"));
 }
 
 TEST_F(SaveWorkerTest, TheSourceIsOnlyRead) {

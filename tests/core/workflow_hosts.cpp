@@ -16,80 +16,57 @@ int RecordingAnalysisHost::CurrentFileNumber() {
     return fileNumber;
 }
 
-int RecordingAnalysisHost::EntryRowCount() {
-    return static_cast<int>(rows.size());
-}
-
-void RecordingAnalysisHost::DeleteAllEntryRows() {
-    calls.push_back("delete rows");
+void RecordingAnalysisHost::SourceStarted(const SourceStart& started) {
+    calls.push_back("start " + std::to_string(started.number));
     rows.clear();
 }
 
-void RecordingAnalysisHost::InsertEntryRow(int row, const EntryRow& entry) {
-    calls.push_back("row " + std::to_string(row) + " " + platform::EncodeLocal(entry.name));
-    rows.insert(rows.begin() + row, entry);
-    if (onRow)
-        onRow();
+void RecordingAnalysisHost::EntriesListed(std::vector<EntryRow> listed) {
+    for (EntryRow& row : listed) {
+        calls.push_back("row " + std::to_string(rows.size()) + " " +
+                        platform::EncodeLocal(row.name));
+        rows.push_back(std::move(row));
+        if (onRow)
+            onRow();
+    }
 }
 
-void RecordingAnalysisHost::SetListedCount(const std::wstring& text) {
-    calls.push_back("count " + platform::EncodeLocal(text));
-    listedCount = text;
-}
-
-void RecordingAnalysisHost::SetBarPosition(int position) {
-    calls.push_back("bar " + std::to_string(position));
-    bars.push_back(position);
+void RecordingAnalysisHost::Progress(const PassProgress& progress) {
+    calls.push_back("bar " + std::to_string(progress.current));
+    bars.push_back(progress.current);
     if (onBar)
-        onBar(position);
+        onBar(progress.current);
 }
 
-void RecordingAnalysisHost::AnalysisFinished() {
+void RecordingAnalysisHost::SourceDone(const SourceTotals& totals) {
+    calls.push_back("done " + std::to_string(totals.found));
+    source = totals;
+    listedCount = std::to_wstring(totals.found);
+}
+
+void RecordingAnalysisHost::PassDone(const PassTotals&) {
     calls.push_back("finished");
-}
-
-void RecordingAnalysisHost::ArchiveError(const std::wstring& reason) {
-    calls.push_back("error");
-    errors.push_back(reason);
 }
 
 int RecordingSaveHost::CurrentFileNumber() {
     return fileNumber;
 }
 
-void RecordingSaveHost::SetSourcePathLabel(const std::wstring& text) {
-    calls.push_back("source " + platform::EncodeLocal(text));
+void RecordingSaveHost::SourceStarted(const SourceStart& source) {
+    calls.push_back("start " + std::to_string(source.number) + "/" + std::to_string(source.count));
+    starts.push_back(source);
+    folders.push_back(source.outputFolder);
 }
 
-void RecordingSaveHost::SetFileNumberLabel(const std::wstring& text) {
-    calls.push_back("number " + platform::EncodeLocal(text));
-}
-
-void RecordingSaveHost::SetFileCountLabel(const std::wstring& text) {
-    calls.push_back("count " + platform::EncodeLocal(text));
-}
-
-void RecordingSaveHost::SetOutputFolderLabel(const std::wstring& text) {
-    calls.push_back("folder " + platform::EncodeLocal(text));
-    folders.push_back(text);
-}
-
-void RecordingSaveHost::SetCurrentBar(int position) {
-    calls.push_back("current " + std::to_string(position));
-    if (onCurrentBar)
+void RecordingSaveHost::Progress(const PassProgress& progress) {
+    if (progress.overall != m_bars.overall)
+        calls.push_back("overall " + std::to_string(progress.overall));
+    const bool currentMoved = progress.current != m_bars.current;
+    if (currentMoved)
+        calls.push_back("current " + std::to_string(progress.current));
+    m_bars = progress;
+    if (currentMoved && onCurrentBar)
         onCurrentBar();
-}
-
-void RecordingSaveHost::SetOverallBar(int position) {
-    calls.push_back("overall " + std::to_string(position));
-}
-
-void RecordingSaveHost::StopTimer() {
-    calls.push_back("stop timer");
-}
-
-void RecordingSaveHost::StartTimer() {
-    calls.push_back("start timer");
 }
 
 void RecordingSaveHost::AskOverwrite() {
@@ -103,22 +80,22 @@ void RecordingSaveHost::AskOverwrite() {
         g_overwriteChoice = answer;
 }
 
-void RecordingSaveHost::SaveFinished() {
-    calls.push_back("finished");
-    finished = true;
-}
-
-void RecordingSaveHost::ArchiveError(const std::wstring& reason) {
-    calls.push_back("error");
-    errors.push_back(reason);
-}
-
-void RecordingSaveHost::EntrySaved(const ExtractReport& report, const std::wstring& error) {
+void RecordingSaveHost::EntrySaved(const ExtractReport& report) {
     calls.push_back("entry");
     entries.push_back(report);
-    entryErrors.push_back(error);
     if (onEntry)
         onEntry();
+}
+
+void RecordingSaveHost::SourceDone(const SourceTotals& totals) {
+    calls.push_back("done");
+    sources.push_back(totals);
+}
+
+void RecordingSaveHost::PassDone(const PassTotals& totals) {
+    calls.push_back("finished");
+    pass = totals;
+    finished = true;
 }
 
 std::vector<int> RecordingSaveHost::Bar(const std::string& which) const {

@@ -15,57 +15,54 @@
 #include <string>
 #include <vector>
 
+// Records the events of an analysis in order.
 class RecordingAnalysisHost : public AnalysisHost {
 public:
     explicit RecordingAnalysisHost(int fileNumber = 1) : fileNumber(fileNumber) {}
 
     int CurrentFileNumber() override;
-    int EntryRowCount() override;
-    void DeleteAllEntryRows() override;
-    void InsertEntryRow(int row, const EntryRow& entry) override;
-    void SetListedCount(const std::wstring& text) override;
-    void SetBarPosition(int position) override;
-    void AnalysisFinished() override;
-    void ArchiveError(const std::wstring& reason) override;
+    void SourceStarted(const SourceStart& source) override;
+    void EntriesListed(std::vector<EntryRow> listed) override;
+    void Progress(const PassProgress& progress) override;
+    void SourceDone(const SourceTotals& totals) override;
+    void PassDone(const PassTotals& totals) override;
 
-    // Every call, e.g. "bar 12", "row 0 a.txt", "count 1", "finished".
+    // Every event, e.g. "start 1", "bar 12", "row 0 a.txt", "done 1", "finished".
     std::vector<std::string> calls;
     std::vector<int> bars;
     std::vector<EntryRow> rows;
-    std::vector<std::wstring> errors;
+    // The source's totals once it is done.
+    SourceTotals source;
+    // The counter as the preview shows it at the end: the number listed.
     std::wstring listedCount;
     int fileNumber;
-    // Runs after a row was inserted, on the worker's thread.
+    // Runs after a row was listed, on the worker's thread.
     std::function<void()> onRow;
     // Runs after the bar moved.
     std::function<void(int)> onBar;
 };
 
+// Records the events of a saving pass in order.
 class RecordingSaveHost : public SaveHost {
 public:
     explicit RecordingSaveHost(int fileNumber = 1) : fileNumber(fileNumber) {}
 
     int CurrentFileNumber() override;
-    void SetSourcePathLabel(const std::wstring& text) override;
-    void SetFileNumberLabel(const std::wstring& text) override;
-    void SetFileCountLabel(const std::wstring& text) override;
-    void SetOutputFolderLabel(const std::wstring& text) override;
-    void SetCurrentBar(int position) override;
-    void SetOverallBar(int position) override;
-    void StopTimer() override;
-    void StartTimer() override;
+    void SourceStarted(const SourceStart& source) override;
+    void Progress(const PassProgress& progress) override;
     void AskOverwrite() override;
-    void SaveFinished() override;
-    void ArchiveError(const std::wstring& reason) override;
-    void EntrySaved(const ExtractReport& report, const std::wstring& error) override;
+    void EntrySaved(const ExtractReport& report) override;
+    void SourceDone(const SourceTotals& totals) override;
+    void PassDone(const PassTotals& totals) override;
 
-    // Every call, e.g. "current 40", "overall 73", "entry", "ask", "finished".
+    // Every event, e.g. "start 1/2", "current 40", "overall 73" (for the bar
+    // that moved), "entry", "ask", "done", "finished".
     std::vector<std::string> calls;
+    std::vector<SourceStart> starts;
     std::vector<std::wstring> folders;
-    std::vector<std::wstring> errors;
     std::vector<ExtractReport> entries;
-    // Per entry: the error that ended its extraction, or empty.
-    std::vector<std::wstring> entryErrors;
+    std::vector<SourceTotals> sources;
+    PassTotals pass;
     // The prompt's answers in order: a g_overwriteChoice value, or -1 for a
     // prompt closed with Esc (the choice stays as it was).
     std::deque<int> overwriteAnswers;
@@ -80,6 +77,9 @@ public:
     // The bar values in the order they were set, for one bar ("current" or
     // "overall").
     std::vector<int> Bar(const std::string& which) const;
+
+private:
+    PassProgress m_bars;
 };
 
 // Resets the repair state, points the activity log at a private file and

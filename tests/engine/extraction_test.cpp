@@ -308,24 +308,172 @@ TEST_F(Extraction, TrailingSeparatorOnTheDestinationChangesNothing) {
     EXPECT_EQ(plain.outputPath, Wide(Out() / "x/y.txt"));
 }
 
-TEST_F(Extraction, UnknownMethodThrowsAndTheNextEntryStillExtracts) {
-    // The failed entry is released.
-    ZipWriter zip;
-    zip.Add({.name = "odd.bin", .content = "data", .method = 12});
-    zip.Add({.name = "next.txt", .content = "next", .method = 8});
-    Open(zip.Bytes());
-    try {
-        Extract(0);
-        FAIL() << "no exception";
-    } catch (const CZipException& e) {
-        EXPECT_EQ(e.m_cause, 10);
-        EXPECT_EQ(e.m_fileName, Wide(m_archivePath));
-    }
-    EXPECT_EQ(m_archive->m_readState, CZipArchive::readNone);
-    EXPECT_FALSE(m_archive->m_info.m_readBuffer.IsAllocated());
-    EXPECT_TRUE(Extract(1));
-    EXPECT_TRUE(SameBytes(Output("next.txt"), "next"));
+// What the user can trust of an entry: each verdict from an archive the
+// writer made, through extraction and through the test that writes
+// nothing. The entry under test is the first; a "next.txt" after it must
+// still come back verified.
+const std::string kVerdictText = NoiseBytes(3000, 7) + std::string(3000, 'v');
+
+// What is done to the archive: nothing, a bit turned in the data (or in the
+// descriptor), or the file cut inside the data.
+enum class Damage { none, flipData, flipDescriptor, cutData };
+
+struct VerdictCase {
+    const char* label;
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;
+    // Deflated as one stored block: a byte turned in it gives other data of
+    // the same length, not a stream that breaks.
+    bool storedBlock = false;
+    // No sizes in the header and an unsigned descriptor after the data,
+    // then bytes the scan cannot place: the entry is read open-ended.
+    bool openEnded = false;
+    bool last = false; // nothing after it
+    Damage damage = Damage::none;
+    std::size_t at = 0; // where in the data (the content) the damage is
+    Verdict verdict = Verdict::verified;
+    const char* reason = ""; // a part of the reason
+};
+class VerdictTable : public Extraction, public ::testing::WithParamInterface<VerdictCase> {};
+
+std::string StoredDeflateBlock(const std::string& data) {
+    std::string out = "\x01";
+    PutLe16(out, static_cast<std::uint16_t>(data.size()));
+    PutLe16(out, static_cast<std::uint16_t>(~data.size()));
+    return out + data;
 }
+
+// The archive of the case, and what the entry's file must hold when one is
+// made.
+std::string VerdictArchive(const VerdictCase& c, std::string& kept) {
+    ZipWriter zip;
+    EntrySpec spec{
+        .name = "target.bin", .content = kVerdictText, .method = c.method, .flags = c.flags};
+    if (c.storedBlock)
+        spec.rawData = StoredDeflateBlock(kVerdictText);
+    if (c.openEnded)
+        spec.descriptor = DescriptorForm::withoutSignature;
+    zip.Add(spec);
+    if (c.openEnded && !c.last)
+        zip.AddRaw("left over by the writer");
+    if (!c.last)
+        zip.Add({.name = "next.txt", .content = "next", .method = 8});
+    std::string bytes = zip.Bytes();
+    const WrittenEntry& entry = zip.Entry(0);
+    // A stored block has 5 bytes before the content.
+    const std::size_t data = entry.dataOffset + (c.storedBlock ? 5 : 0);
+    kept = kVerdictText;
+    switch (c.damage) {
+    case Damage::none:
+        break;
+    case Damage::flipData:
+        FlipByte(bytes, data + c.at, 0x10);
+        FlipByte(kept, c.at, 0x10);
+        break;
+    case Damage::flipDescriptor:
+        FlipByte(bytes, entry.descriptorOffset);
+        break;
+    case Damage::cutData:
+        Truncate(bytes, data + c.at);
+        kept = kVerdictText.substr(0, c.at);
+        break;
+    }
+    return bytes;
+}
+
+TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
+    const VerdictCase& c = GetParam();
+    std::string kept;
+    Open(VerdictArchive(c, kept));
+    // The open-ended cases must reach extraction without sizes.
+    CFileHeader entry;
+    ASSERT_TRUE(m_archive->FetchEntryInfo(entry, 0));
+    EXPECT_EQ(entry.openEnded, c.openEnded);
+    ExtractReport tested;
+    m_archive->TestEntry(0, 65535, tested);
+    ExtractReport report;
+    try {
+        Extract(0, &report);
+    } catch (const CException&) {
+        ADD_FAILURE() << "an archive the writer made throws";
+    }
+    EXPECT_EQ(report.verdict, c.verdict) << report.reason;
+    EXPECT_NE(report.reason.find(c.reason), std::string::npos) << report.reason;
+    EXPECT_EQ(report.reason.empty(), std::string(c.reason).empty()) << report.reason;
+    const std::optional<std::string> written = Output("target.bin");
+    EXPECT_EQ(written.has_value(), c.verdict != Verdict::notSaved);
+    if (c.verdict != Verdict::notSaved) {
+        EXPECT_TRUE(SameBytes(written, kept));
+        EXPECT_EQ(report.crc, Crc32(written.value_or("")));
+        EXPECT_EQ(report.bytesWritten, written.value_or("").size());
+    }
+    // The test without writing comes to the same.
+    EXPECT_EQ(tested.verdict, report.verdict);
+    EXPECT_EQ(tested.crc, report.crc);
+    EXPECT_EQ(tested.crcExpected, report.crcExpected);
+    if (report.verdict == Verdict::damaged || report.verdict == Verdict::verified)
+        EXPECT_EQ(report.crc == report.expectedCrc, report.verdict == Verdict::verified);
+    if (!c.last) {
+        EXPECT_TRUE(Extract(1, &report));
+        EXPECT_EQ(report.verdict, Verdict::verified);
+        EXPECT_TRUE(SameBytes(Output("next.txt"), "next"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VerdictTable,
+    ::testing::Values(
+        VerdictCase{.label = "intactStored"}, VerdictCase{.label = "intactDeflated", .method = 8},
+        VerdictCase{.label = "flippedInStoredData",
+                    .damage = Damage::flipData,
+                    .at = 100,
+                    .verdict = Verdict::damaged,
+                    .reason = "CRC-32"},
+        VerdictCase{.label = "flippedInDeflatedData",
+                    .method = 8,
+                    .storedBlock = true,
+                    .damage = Damage::flipData,
+                    .at = 2000,
+                    .verdict = Verdict::damaged,
+                    .reason = "CRC-32"},
+        VerdictCase{.label = "cutInStoredData",
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 1234,
+                    .verdict = Verdict::partial,
+                    .reason = "ends inside its data"},
+        VerdictCase{.label = "cutInDeflatedData",
+                    .method = 8,
+                    .storedBlock = true,
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 1234,
+                    .verdict = Verdict::partial,
+                    .reason = "damaged or ends early"},
+        VerdictCase{
+            .label = "encrypted", .flags = 1, .verdict = Verdict::notSaved, .reason = "encrypted"},
+        VerdictCase{.label = "methodNotSupported",
+                    .method = 12,
+                    .verdict = Verdict::notSaved,
+                    .reason = "method not supported: bzip2 (12)"},
+        // Only the descriptor that ends data read open-ended can vouch for it.
+        VerdictCase{.label = "openEndedWithItsDescriptor", .method = 8, .openEnded = true},
+        VerdictCase{.label = "openEndedWithAWrongDescriptor",
+                    .method = 8,
+                    .openEnded = true,
+                    .damage = Damage::flipDescriptor,
+                    .verdict = Verdict::partial,
+                    .reason = "descriptor"},
+        // Stored data has no end of its own: its descriptor is not written.
+        VerdictCase{.label = "openEndedStoredAtTheEnd", .openEnded = true, .last = true},
+        VerdictCase{.label = "openEndedCut",
+                    .openEnded = true,
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 4000,
+                    .verdict = Verdict::partial,
+                    .reason = "no descriptor"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Extraction, LocalExtraFieldCutShortThrowsCauseTen) {
     ZipWriter zip;

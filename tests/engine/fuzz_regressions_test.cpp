@@ -69,6 +69,16 @@ protected:
         EXPECT_EQ(g_truncationFlag, 0) << "left raised after extraction";
         EXPECT_EQ(fs::last_write_time(archive), before) << "the archive was touched";
 
+        // Decoding without writing comes to the verdict extraction gave,
+        // unless writing itself failed.
+        ASSERT_EQ(run.tested.size(), run.entries);
+        for (std::size_t i = 0; i < run.entries; ++i) {
+            if (run.reports[i].outcome == ExtractReport::failed)
+                continue;
+            EXPECT_EQ(run.tested[i].verdict, run.reports[i].verdict) << "entry " << i;
+            EXPECT_EQ(run.tested[i].crc, run.reports[i].crc) << "entry " << i;
+        }
+
         const std::string root = out.string() + "/";
         std::map<std::wstring, const ExtractReport*> last; // a later entry may reuse a path
         for (const ExtractReport& report : run.reports) {

@@ -10,11 +10,12 @@
 
 namespace kvtest {
 
-void RecordingList::InsertEntryRow(int row, const EntryRow& entry) {
-    const auto at = std::min<std::size_t>(static_cast<std::size_t>(row), rows.size());
-    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), entry);
-    if (afterInsert)
-        afterInsert(static_cast<int>(rows.size()));
+void RecordingList::AppendEntryRows(std::vector<EntryRow> listed) {
+    for (EntryRow& row : listed) {
+        rows.push_back(std::move(row));
+        if (afterInsert)
+            afterInsert(static_cast<int>(rows.size()));
+    }
 }
 
 std::vector<std::wstring> RecordingList::Names() const {

@@ -19,14 +19,16 @@ public:
     int CurrentFileNumber() const override { return number; }
     int EntryRowCount() const override { return static_cast<int>(rows.size()); }
     void DeleteAllEntryRows() override { rows.clear(); }
-    void InsertEntryRow(int row, const EntryRow& entry) override;
+    void AppendEntryRows(std::vector<EntryRow> listed) override;
     void SetListedCount(const std::wstring& text) override { listedCount = text; }
+    void ShowListNote(const std::wstring& text) override { note = text; }
 
     std::vector<std::wstring> Names() const;
 
     int number = 1;
     std::vector<EntryRow> rows;
     std::wstring listedCount;
+    std::wstring note;
     // Called on the GUI thread after each insertion, with the row count.
     std::function<void(int)> afterInsert;
 };

@@ -105,7 +105,11 @@ protected:
     void NoSources() { g_sourceFileCount = 0; }
     fs::path Output(const std::string& base) const { return m_dest / "Repair" / base; }
     std::string Log() const { return LogTestFolder::Read(m_install / "Activity Log.txt"); }
-    std::string Folder(const std::string& base) const { return "\r\n" + Output(base).string(); }
+    // An archive's lines in the log: its output folder and its totals.
+    std::string Folder(const std::string& base,
+                       const std::string& totals = "Saved 1 file: 1 verified") const {
+        return "\r\n" + Output(base).string() + "\r\n" + totals;
+    }
 
     LogTestFolder m_folder;
     fs::path m_install;
@@ -128,7 +132,8 @@ TEST_F(FileSaveTest, SaveAllWritesEveryArchiveAndCompletes) {
     EXPECT_EQ(kvtest::ReadFileBytes(Output("first") / "a.txt"), "alpha");
     EXPECT_EQ(kvtest::ReadFileBytes(Output("first") / "dir" / "b.txt"), "bravo");
     EXPECT_EQ(kvtest::ReadFileBytes(Output("second.backup") / "c.txt"), "charlie");
-    EXPECT_EQ(Log(), kStep3 + Folder("first") + Folder("second.backup") + kCompletion);
+    EXPECT_EQ(Log(), kStep3 + Folder("first", "Saved 2 files: 2 verified") +
+                         Folder("second.backup") + kCompletion);
     EXPECT_EQ(driver.completions, 1);
     EXPECT_EQ(driver.prompts, 0);
     EXPECT_EQ(m_hooks.Ends(), std::vector<int>{0});
@@ -180,7 +185,8 @@ TEST_F(FileSaveTest, SaveCurrentWithOneSourceCompletes) {
 
     // A name without an extension is saved into the Repair folder itself.
     EXPECT_EQ(kvtest::ReadFileBytes(m_dest / "Repair" / "x.txt"), "x-ray");
-    EXPECT_EQ(Log(), kStep3 + "\r\n" + (m_dest / "Repair").string() + "/" + kCompletion);
+    EXPECT_EQ(Log(), kStep3 + "\r\n" + (m_dest / "Repair").string() + "/" +
+                         "\r\nSaved 1 file: 1 verified" + kCompletion);
     EXPECT_EQ(g_saveCurrentOnly, 0);
     EXPECT_EQ(driver.completions, 1);
     EXPECT_EQ(m_hooks.Ends(), std::vector<int>{0});
@@ -261,7 +267,8 @@ TEST_P(FileSaveAbort, NoKeepsThePauseAndYesEndsWithTheAbortBanner) {
     EXPECT_EQ(buttonAfterNo, QStringLiteral("Resume"));
     EXPECT_TRUE(nothingSavedWhilePaused);
     EXPECT_FALSE(g_saveThread.IsRunning());
-    EXPECT_EQ(Log(), kStep3 + Folder("held") + kAborted);
+    // Stopped before anything of it was saved, and the log says so.
+    EXPECT_EQ(Log(), kStep3 + Folder("held", "Nothing saved") + kAborted);
     EXPECT_FALSE(fs::exists(Output("later")));
     EXPECT_EQ(m_hooks.Ends(), std::vector<int>{0});
     EXPECT_EQ(driver.completions, 0);
@@ -350,7 +357,7 @@ TEST_F(FileSaveTest, APassThatEndsDuringAQuestionCompletesAfterTheNo) {
     int completionsDuringQuestion = -1;
     const auto previous = platform::SetMessageBoxHandler(
         [&](void*, const std::wstring&, const std::wstring&, unsigned) {
-            dialog.SignalFinished();
+            dialog.SignalFinished({});
             QTest::qWait(50);
             completionsDuringQuestion = driver.completions;
             return static_cast<int>(platform::IDNO);

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
@@ -43,16 +44,12 @@ struct RecordingMain : IMainDialogCommands {
 struct QuietSaveHost : SaveHost {
     int number = 1;
     int CurrentFileNumber() override { return number; }
-    void SetSourcePathLabel(const std::wstring&) override {}
-    void SetFileNumberLabel(const std::wstring&) override {}
-    void SetFileCountLabel(const std::wstring&) override {}
-    void SetOutputFolderLabel(const std::wstring&) override {}
-    void SetCurrentBar(int) override {}
-    void SetOverallBar(int) override {}
-    void StopTimer() override {}
-    void StartTimer() override {}
+    void SourceStarted(const SourceStart&) override {}
+    void Progress(const PassProgress&) override {}
     void AskOverwrite() override {}
-    void SaveFinished() override {}
+    void EntrySaved(const ExtractReport&) override {}
+    void SourceDone(const SourceTotals&) override {}
+    void PassDone(const PassTotals&) override {}
 };
 
 // Installs the folder browser and saving dialog doubles for a test.
@@ -198,6 +195,25 @@ TEST_F(PreviewTest, ThreeSourcesStepForwardAndBack) {
     // Every worker was reaped.
     EXPECT_TRUE(QTest::qWaitFor([] { return g_reapAnalysisThread == 0; }));
     EXPECT_FALSE(g_analysisThread.IsRunning());
+}
+
+TEST_F(PreviewTest, AFileWithoutZipDataCountsZeroAndSaysSo) {
+    std::vector<std::wstring> paths = Archives(2);
+    kvtest::WriteFileBytes(platform::EncodeLocal(paths[0]), kvtest::NoiseBytes(5000, 3));
+    sandbox.SetSources(paths);
+    CPreview preview;
+    ShowAndSettle(preview);
+    const auto note = [&]() -> QString {
+        const auto* label = preview.m_entryList->viewport()->findChild<QLabel*>();
+        return label != nullptr && label->isVisible() ? label->text() : QString();
+    };
+    EXPECT_EQ(preview.GetDlgItemText(res::IDC_ENTRY_COUNT), QStringLiteral("0"));
+    EXPECT_EQ(note(), QStringLiteral("No ZIP data found in this file"));
+    EXPECT_TRUE(RowNames(preview).empty());
+    // The next file lists its entries and the note is gone.
+    preview.OnNextFile();
+    EXPECT_EQ(preview.GetDlgItemText(res::IDC_ENTRY_COUNT), QStringLiteral("2"));
+    EXPECT_EQ(note(), QString());
 }
 
 TEST_F(PreviewTest, OneSourceKeepsNavigationOffAndSaveCurrentHidesThePreview) {

@@ -8,6 +8,7 @@
 #include "workflow/repair_state.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -71,6 +72,47 @@ TEST_P(ViewLogOk, EndsTheProcessAndOpensTheLogOnlyWhenChecked) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CheckedOrNot, ViewLogOk, ::testing::Bool());
+
+// A pass with problems says what happened instead of the success line;
+// the dialog grows to show it whole, and "Open Output Folder" opens the
+// run's Repair folder.
+TEST_F(ViewLogTest, SaysWhatThePassCameToAndOpensTheOutputFolder) {
+    PassTotals totals;
+    totals.repairFolder = (m_folder.Root() / "dest" / "Repair").wstring();
+    totals.verdicts = {.verified = 1180, .damaged = 21, .partial = 3, .notSaved = 2};
+    SourceTotals fake;
+    fake.source.path = L"/archives/fake.zip";
+    fake.problem = SourceProblem::noZipData;
+    totals.sources = {fake};
+    CViewLog dialog(totals);
+    CViewLog clean;
+    clean.CreateFromTemplate();
+    QStringList shown;
+    bool whole = false;
+    QTimer::singleShot(0, [&] {
+        shown = dialog.GetDlgItemText(res::IDC_COMPLETION_TEXT).split(QLatin1Char('\n'));
+        // Nothing of the text is cut off, and the dialog grew for it.
+        auto* text = dialog.GetDlgItemAs<QLabel>(res::IDC_COMPLETION_TEXT);
+        whole =
+            text->heightForWidth(text->width()) <= text->height() &&
+            dialog.Client()->rect().contains(text->geometry()) &&
+            dialog.Client()->rect().contains(dialog.GetDlgItem(res::IDC_VIEW_LOG_OK)->geometry()) &&
+            dialog.Client()->height() > clean.Client()->height();
+        dialog.CheckDlgButton(res::IDC_OPEN_FOLDER_CHECK, true);
+        dialog.GetDlgItemAs<QPushButton>(res::IDC_VIEW_LOG_OK)->click();
+    });
+    EXPECT_EQ(dialog.DoModal(), platform::IDOK);
+    EXPECT_EQ(shown, (QStringList{
+                         QStringLiteral("Saved 1,204 files: 1,180 verified, 21 damaged, 3 partial; "
+                                        "2 not saved"),
+                         QStringLiteral("fake.zip: no ZIP data found")}));
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(m_hooks.Opened(), std::vector<std::wstring>{totals.repairFolder});
+    EXPECT_EQ(clean.GetDlgItemText(res::IDC_COMPLETION_TEXT),
+              QStringLiteral("Saving Completed Successfully"));
+    // The banner stays the same whatever the pass came to.
+    EXPECT_TRUE(LogTestFolder::Read(LogFile()).ends_with(kCompletionBanner));
+}
 
 TEST_F(ViewLogTest, EnterPressesOk) {
     CViewLog dialog;

@@ -35,9 +35,19 @@ std::string ArchiveOf(const std::vector<std::pair<std::string, std::string>>& fi
     return zip.Bytes();
 }
 
+// Two archives, sound or not, and what the completion and the log say.
+struct RunCase {
+    const char* label;
+    bool damaged;
+    QStringList completion;
+    std::vector<const char*> logMarks; // after step 3, in order
+};
+
+class WholeRun : public ::testing::TestWithParam<RunCase> {};
+
 } // namespace
 
-TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
+TEST_P(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     QTemporaryDir dir;
     const fs::path root = dir.path().toStdString();
     const fs::path install = root / "install";
@@ -55,8 +65,20 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
 
     const fs::path first = root / "letters.zip";
     const fs::path second = root / "photos.zip";
-    kvtest::WriteFileBytes(first, ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
-    kvtest::WriteFileBytes(second, ArchiveOf({{"c.txt", "charlie"}}));
+    if (GetParam().damaged) {
+        // A stored entry with a byte turned, and a file that is no archive.
+        kvtest::ZipWriter zip;
+        zip.Add({.name = "a.txt", .content = "alpha"});
+        zip.Add({.name = "dir/b.txt", .content = "bravo", .method = 8});
+        zip.AddCentralDirectory();
+        std::string bytes = zip.Bytes();
+        kvtest::FlipByte(bytes, zip.Entry(0).dataOffset, 0x20);
+        kvtest::WriteFileBytes(first, bytes);
+        kvtest::WriteFileBytes(second, kvtest::NoiseBytes(4000, 9));
+    } else {
+        kvtest::WriteFileBytes(first, ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
+        kvtest::WriteFileBytes(second, ArchiveOf({{"c.txt", "charlie"}}));
+    }
 
     std::vector<int> ended;
     auto previousEnd = platform::SetEndProcessHook([&](int code) { ended.push_back(code); });
@@ -75,11 +97,14 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     bool saved = false;
     bool mainHiddenDuringPreview = false;
     int completions = 0;
+    QStringList completionText;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* completion = dynamic_cast<CViewLog*>(modal)) {
             ++completions;
+            completionText =
+                completion->GetDlgItemText(res::IDC_COMPLETION_TEXT).split(QLatin1Char('\n'));
             // Clicked after this slot returns: a timer does not fire again
             // while its own slot still runs under a modal loop.
             QTimer::singleShot(0, completion->GetDlgItemAs<QPushButton>(res::IDC_VIEW_LOG_OK),
@@ -106,9 +131,13 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     EXPECT_EQ(completions, 1);
     EXPECT_EQ(ended, std::vector<int>{0});
     EXPECT_TRUE(boxes.AskedTexts().empty());
-    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "letters" / "a.txt"), "alpha");
+    EXPECT_EQ(completionText, GetParam().completion);
+    // Salvage keeps every byte, whatever the verdict.
+    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "letters" / "a.txt"),
+              GetParam().damaged ? "Alpha" : "alpha");
     EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "letters" / "dir" / "b.txt"), "bravo");
-    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "photos" / "c.txt"), "charlie");
+    if (!GetParam().damaged)
+        EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "photos" / "c.txt"), "charlie");
 
     // The log tells the whole run in order.
     const std::string log = kvtest::ReadFileBytes(install / "Activity Log.txt").value_or("");
@@ -116,11 +145,18 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     for (const char* mark :
          {"Start Log File", "Step 1 :- Source Files Selection", "Source Files :", "letters.zip",
           "photos.zip", "Quick Repair", "Step 2 :- Analysis Of Files", "Total Files Count :    2",
-          "Step 3 :- Files Saving", "Repairing Completed successfully"}) {
+          "Step 3 :- Files Saving"}) {
         const std::size_t found = log.find(mark, at);
         ASSERT_NE(found, std::string::npos) << mark << " after offset " << at << " in\n" << log;
         at = found;
     }
+    for (const char* mark : GetParam().logMarks) {
+        const std::size_t found = log.find(mark, at);
+        ASSERT_NE(found, std::string::npos) << mark << " after offset " << at << " in\n" << log;
+        at = found;
+    }
+    EXPECT_TRUE(log.ends_with("Repairing Completed successfully"
+                              "***********************************"));
 
     platform::SetEndProcessHook(previousEnd);
     platform::SetFolderBrowserHook(previousBrowser);
@@ -128,3 +164,19 @@ TEST(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     FreeSourceFiles();
     ::unsetenv("KVZIP_REGISTRY");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, WholeRun,
+    ::testing::Values(RunCase{"clean",
+                              false,
+                              {QStringLiteral("Saving Completed Successfully")},
+                              {"letters\r\nSaved 2 files: 2 verified",
+                               "photos\r\nSaved 1 file: 1 verified"}},
+                      RunCase{"withProblems",
+                              true,
+                              {QStringLiteral("Saved 2 files: 1 verified, 1 damaged"),
+                               QStringLiteral("photos.zip: no ZIP data found")},
+                              {"letters\r\nSaved 2 files: 1 verified, 1 damaged",
+                               "\r\na.txt : damaged: its CRC-32 differs from the stored one",
+                               "photos\r\nNothing saved: no ZIP data found"}}),
+    [](const auto& info) { return std::string(info.param.label); });

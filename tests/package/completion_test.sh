@@ -44,7 +44,7 @@ expect() {
 }
 
 expect "kvzip re" "repair"
-expect "kvzip " "analyse extract list repair"
+expect "kvzip " "analyse check extract list repair"
 expect "kvzip --v" "--version"
 expect "kvzip --n" "--name-encoding"
 expect "kvzip repair --ov" "--overwrite"
@@ -57,8 +57,9 @@ expect "kvzip analyse " "B.ZIP a.zip logs out folder"
 expect "kvzip repair --dest logs " "B.ZIP a.zip logs out folder"
 expect "kvzip extract a.zip " "logs out folder"
 expect "kvzip extract --json a.zip " "logs out folder"
+expect "kvzip check --verbose " "B.ZIP a.zip logs out folder"
 # Every option that `kvzip COMMAND --help` prints is offered after "--".
-for command in list extract analyse repair; do
+for command in list extract check analyse repair; do
     offered=$(complete_line "kvzip $command --" | paste -sd' ')
     for option in $("$build/bin/kvzip" "$command" --help | grep -oE '^ +--[a-z][a-z0-9-]*'); do
         case " $offered " in
@@ -79,6 +80,7 @@ expect "kvzip --name-encoding CP866 extract a.zip " "logs out folder"
 # The zsh completion, for the lines that complete to one answer.
 if command -v zsh >/dev/null 2>&1; then
     cases=("kvzip re|kvzip repair"
+        "kvzip ch|kvzip check"
         "kvzip repair --cu|kvzip repair --current"
         "kvzip repair --overwrite yes-|kvzip repair --overwrite yes-to-all"
         "kvzip repair --dest l|kvzip repair --dest logs"

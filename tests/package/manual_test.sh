@@ -44,7 +44,7 @@ done
 check_page kelvane-zip "kelvane-zip --help" "$(env -u DISPLAY "$build/bin/kelvane-zip" --help)"
 
 # The exit codes the usage lists are explained.
-for code in 0 1 2 130; do
+for code in 0 1 2 3 130; do
     grep -qE "^\.B $code\$" "$source/docs/man/kvzip.1" || fail "kvzip(1) does not explain exit code $code"
 done
 

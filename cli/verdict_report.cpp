@@ -1,0 +1,128 @@
+#include "cli/verdict_report.h"
+
+#include "cli/json_writer.h"
+#include "engine/parallel_extraction.h"
+#include "engine/scan_state.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Hex(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+// Folders and debris, which are not files, after the summary of the files.
+std::string Plural(std::uint64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// Large writes: most files go to disk in one.
+constexpr std::uint32_t kChunkSize = 1 << 20;
+
+} // namespace
+
+std::string VerdictLine(const ExtractReport& report) {
+    char head[16];
+    std::snprintf(head, sizeof head, "%-9s ", VerdictName(report.verdict));
+    std::string line = head + Printable(report.name);
+    if (!report.reason.empty() && report.verdict != Verdict::verified)
+        line += ": " + report.reason;
+    if (report.verdict == Verdict::damaged || report.verdict == Verdict::partial) {
+        line += " (";
+        if (report.verdict == Verdict::partial)
+            line += std::to_string(report.bytesWritten) + " bytes kept" +
+                    (report.crcExpected ? ", " : "");
+        if (report.crcExpected)
+            line += "CRC-32 " + Hex(report.crc) + ", stored " + Hex(report.expectedCrc);
+        line += ")";
+    }
+    if (report.renamed)
+        line += "; saved as " + Printable(report.outputPath) + ": another entry had its path";
+    return line;
+}
+
+bool ShowsLine(const ExtractReport& report, bool verbose) {
+    if (verbose)
+        return true;
+    if (report.IsDebris())
+        return false;
+    return report.renamed ||
+           (report.verdict != Verdict::verified && report.verdict != Verdict::folder);
+}
+
+std::string VerdictSummary(const VerdictTally& tally) {
+    std::string text = Plural(tally.Files(), "file", "files") + ": " +
+                       std::to_string(tally.verified) + " verified, " +
+                       std::to_string(tally.damaged) + " damaged, " +
+                       std::to_string(tally.partial) + " partial, " +
+                       std::to_string(tally.notSaved) + " not saved";
+    if (tally.folders > 0)
+        text += "; " + Plural(tally.folders, "folder", "folders");
+    if (tally.debris > 0)
+        text += "; " + std::to_string(tally.debris) + " debris left out";
+    return text;
+}
+
+void WriteVerdictJson(JsonWriter& json, const ExtractReport& report) {
+    json.String("verdict", VerdictName(report.verdict))
+        .String("reason", report.reason)
+        .Bool("debris", report.IsDebris())
+        .Number("crc", report.crc);
+    if (report.crcExpected)
+        json.Number("expectedCrc", report.expectedCrc);
+    else
+        json.Null("expectedCrc");
+}
+
+void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& tally) {
+    json.Key(key)
+        .BeginObject()
+        .Number("files", static_cast<std::int64_t>(tally.Files()))
+        .Number("verified", static_cast<std::int64_t>(tally.verified))
+        .Number("damaged", static_cast<std::int64_t>(tally.damaged))
+        .Number("partial", static_cast<std::int64_t>(tally.partial))
+        .Number("notSaved", static_cast<std::int64_t>(tally.notSaved))
+        .Number("folders", static_cast<std::int64_t>(tally.folders))
+        .Number("debris", static_cast<std::int64_t>(tally.debris))
+        .EndObject();
+}
+
+ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
+                            unsigned jobs, const ExtractSafeguards* safeguards,
+                            const std::function<void(std::size_t, const ExtractReport&)>& each) {
+    CZipArchive archive;
+    ArchiveVerdicts result;
+    result.error = OpenWithScan(archive, path, advanced);
+    result.entryCount = archive.GetEntryCount();
+    const auto salvage = [folder, safeguards](CZipArchive& reader, std::size_t i) {
+        ExtractReport report;
+        try {
+            if (folder != nullptr)
+                reader.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
+            else
+                reader.TestEntry(i, kChunkSize, report);
+        } catch (...) {
+            // The engine filled the report in before it threw; whatever was
+            // written before the error stays on disk.
+            if (report.reason.empty())
+                report.reason = DescribeCurrentException().reason;
+        }
+        return report;
+    };
+    const auto tally = [&result, &each](std::size_t i, ExtractReport& report) {
+        result.tally.Add(report);
+        if (report.outcome == ExtractReport::failed)
+            ++result.failed;
+        each(i, report);
+    };
+    ExtractInEntryOrder<ExtractReport>(
+        archive, ExtractionJobs(jobs), salvage, tally,
+        [safeguards] { return safeguards != nullptr && safeguards->StopRequested(); },
+        folder != nullptr);
+    archive.CloseArchive(true);
+    g_entryCount = 0;
+    return result;
+}

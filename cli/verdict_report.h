@@ -1,0 +1,52 @@
+// How the command line shows what each entry came to: a line per entry,
+// the summary of an archive or a run, and the same in JSON.
+#pragma once
+
+#include "cli/archive_report.h"
+#include "engine/zip_archive.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class JsonWriter;
+
+// "damaged   docs/a.txt: its CRC-32 differs from the stored one (CRC-32
+// 1a2b3c4d, stored 5e6f7a8b)".
+std::string VerdictLine(const ExtractReport& report);
+// An entry gets a line when it is not verified, or saved under another
+// name; every entry does with --verbose. Debris only does then.
+bool ShowsLine(const ExtractReport& report, bool verbose);
+
+// "12 files: 9 verified, 1 damaged, 1 partial, 1 not saved", with the
+// folders made and the debris left out after it when there are any.
+std::string VerdictSummary(const VerdictTally& tally);
+
+// The verdict, both CRCs and the reason, as members of the current object.
+void WriteVerdictJson(JsonWriter& json, const ExtractReport& report);
+// The tally as an object under `key`.
+void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& tally);
+
+// One archive taken entry by entry.
+struct ArchiveVerdicts {
+    std::optional<ReportedError> error; // what ended the scan early
+    std::size_t entryCount = 0;
+    VerdictTally tally;
+    // Entries whose file or folder could not be made or written.
+    std::size_t failed = 0;
+
+    // Nothing in it could be read: it cannot be opened, or holds no entry
+    // that is not debris.
+    bool Unreadable() const { return tally.Files() + tally.folders == 0; }
+};
+
+// Opens `path` with the chosen scan and extracts every entry below
+// `folder` under `safeguards`, or only decodes it when there is none, on
+// `jobs` threads (0: one per core); `each` sees every report in entry
+// order. A stop the safeguards ask for begins no further entry; those under
+// way are cut short and reported.
+ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
+                            unsigned jobs, const ExtractSafeguards* safeguards,
+                            const std::function<void(std::size_t, const ExtractReport&)>& each);

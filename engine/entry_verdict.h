@@ -1,0 +1,52 @@
+// What a user can trust of an entry once it was read: the verdict that
+// extraction gives every entry, whatever it wrote.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class CFileHeader;
+
+enum class Verdict {
+    verified, // whole, and the CRC-32 of its bytes matches the stored one
+    damaged,  // whole length, but the CRC-32 differs
+    partial,  // cut short or the data turned bad; the bytes decoded are kept
+    notSaved, // nothing written; the report's reason says why
+    folder,   // a folder entry: the folder was made
+};
+
+// "verified", "damaged", "partial", "not saved", "folder".
+const char* VerdictName(Verdict verdict);
+
+struct ExtractReport;
+
+// The verdict with its reason: "verified", "partial: the archive ends
+// inside its data", "not saved: encrypted".
+std::string VerdictText(const ExtractReport& report);
+
+// General purpose flag bit 0: the data is encrypted.
+inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
+
+// Why an entry's data cannot be decoded here ("encrypted", "method not
+// supported: bzip2 (12)"); empty when it can. Stored and deflated data
+// without encryption is all this engine decodes.
+std::string UndecodableReason(const CFileHeader& entry);
+
+// How many entries got each verdict. Debris is counted apart: it is what a
+// false header gives, never a file the archive held, so it is neither
+// listed nor counted among the files.
+struct VerdictTally {
+    std::uint64_t verified = 0;
+    std::uint64_t damaged = 0;
+    std::uint64_t partial = 0;
+    std::uint64_t notSaved = 0;
+    std::uint64_t folders = 0;
+    std::uint64_t debris = 0;
+
+    void Add(const ExtractReport& report);
+    void Add(const VerdictTally& other);
+    // verified + damaged + partial + not saved.
+    std::uint64_t Files() const { return verified + damaged + partial + notSaved; }
+    std::uint64_t Saved() const { return verified + damaged + partial; }
+    bool AllVerified() const { return damaged + partial + notSaved == 0; }
+};

@@ -1,0 +1,111 @@
+#include "workflow/save_summary.h"
+
+#include "log/activity_log.h"
+#include "platform/text.h"
+
+namespace {
+
+// "1 file", "2 files".
+std::wstring Count(std::uint64_t value, const wchar_t* one, const wchar_t* many) {
+    return GroupedNumber(value) + L" " + (value == 1 ? one : many);
+}
+
+// The archive's file name, cut in the middle when it is too long for the
+// dialog's line (the log keeps the whole path).
+std::wstring FileName(const std::wstring& path) {
+    constexpr std::size_t kLongest = 48;
+    const std::size_t slash = path.rfind(platform::kNativeSeparator);
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    if (name.size() > kLongest)
+        name =
+            name.substr(0, kLongest / 2 - 1) + L"\u2026" + name.substr(name.size() - kLongest / 2);
+    return name;
+}
+
+// An archive the completion names: why it yielded nothing, or what cut its
+// reading short.
+std::wstring SourceNote(const SourceTotals& source) {
+    std::wstring note = SourceProblemText(source.problem);
+    if (source.problem == SourceProblem::none || source.problem == SourceProblem::unreadable) {
+        if (source.error.empty())
+            return note;
+        note = source.problem == SourceProblem::none ? L"read only in part: " + source.error
+                                                     : L"cannot be read: " + source.error;
+    }
+    return note;
+}
+
+// At most this many archives are named; the log names them all.
+constexpr std::size_t kNamedSources = 4;
+
+} // namespace
+
+std::wstring GroupedNumber(std::uint64_t value) {
+    std::wstring digits = std::to_wstring(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, L",");
+    return digits;
+}
+
+std::wstring SavedFilesText(const VerdictTally& verdicts) {
+    if (verdicts.Files() == 0)
+        return verdicts.folders > 0 ? L"Made " + Count(verdicts.folders, L"folder", L"folders")
+                                    : L"Nothing saved";
+    std::wstring text = L"Saved " + Count(verdicts.Saved(), L"file", L"files");
+    std::wstring parts;
+    for (const auto& [count, word] :
+         {std::pair{verdicts.verified, L"verified"}, std::pair{verdicts.damaged, L"damaged"},
+          std::pair{verdicts.partial, L"partial"}}) {
+        if (count == 0)
+            continue;
+        parts += (parts.empty() ? L"" : L", ") + GroupedNumber(count) + L" " + word;
+    }
+    if (!parts.empty())
+        text += L": " + parts;
+    if (verdicts.notSaved > 0)
+        text += L"; " + GroupedNumber(verdicts.notSaved) + L" not saved";
+    return text;
+}
+
+std::wstring SourceSummaryText(const SourceTotals& totals) {
+    if (totals.problem != SourceProblem::none)
+        return L"Nothing saved: " + SourceNote(totals);
+    return SavedFilesText(totals.verdicts);
+}
+
+std::vector<std::wstring> CompletionLines(const PassTotals& totals) {
+    if (totals.Clean())
+        return {L"Saving Completed Successfully"};
+    std::vector<std::wstring> lines = {SavedFilesText(totals.verdicts)};
+    std::size_t named = 0;
+    std::size_t unnamed = 0;
+    for (const SourceTotals& source : totals.sources) {
+        if (source.problem == SourceProblem::none && source.error.empty())
+            continue;
+        if (named == kNamedSources) {
+            ++unnamed;
+            continue;
+        }
+        ++named;
+        lines.push_back(FileName(source.source.path) + L": " + SourceNote(source));
+    }
+    if (unnamed > 0)
+        lines.push_back(L"and " + Count(unnamed, L"archive", L"archives") + L" more: see the log");
+    return lines;
+}
+
+void LogSourceTotals(const SourceTotals& totals, const std::vector<EntryProblem>& problems) {
+    WriteActivityLog(L"\r\n");
+    WriteActivityLog(SourceSummaryText(totals));
+    if (totals.problem == SourceProblem::none && !totals.error.empty()) {
+        WriteActivityLog(L"\r\n");
+        WriteActivityLog(L"Read only in part: " + totals.error);
+    }
+    // One write for the name and one for the verdict: a log write keeps at
+    // most 200 bytes, and a long name must not cost the verdict.
+    for (const EntryProblem& problem : problems) {
+        WriteActivityLog(L"\r\n");
+        WriteActivityLog(problem.name);
+        WriteActivityLog(L" : " + platform::FromUtf8(problem.verdict));
+    }
+}
