@@ -57,10 +57,14 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# Renders every custom control and dialog template into $(BUILD)/screenshots.
+# Renders every custom control and dialog template into $(BUILD)/screenshots,
+# the preview also with an archive of 100,000 entries (made once).
 screenshots: configure
 	cmake --build $(BUILD) -j $(JOBS) --target kvzip_gallery kvzip_data
-	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/kvzip_gallery $(BUILD)/data $(BUILD)/screenshots
+	test -s $(BUILD)/many-entries.zip || \
+	    python3 bench/make_many_entries.py $(BUILD)/many-entries.zip 100000
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/kvzip_gallery $(BUILD)/data $(BUILD)/screenshots \
+	    $(BUILD)/many-entries.zip
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -16,6 +16,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(res::Dialog(res::IDD_ABOUTBOX), 
 bool CAboutDlg::OnInitDialog() {
     // The About item of its own system menu does nothing here.
     AppendAboutToSystemMenu(*this);
+    // Enter as the box opens presses OK, not the first address.
+    if (QWidget* ok = GetDlgItem(res::IDC_ABOUT_OK))
+        ok->setFocus();
     return true;
 }
 

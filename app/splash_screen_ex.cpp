@@ -180,6 +180,12 @@ void CSplashScreenEx::ShowSplash() {
 }
 
 void CSplashScreenEx::HideSplash() {
+    // The fade-out runs events: a display timer that came due meanwhile would
+    // start a second fade inside this one.
+    if (m_timerId != 0) {
+        killTimer(m_timerId);
+        m_timerId = 0;
+    }
     if (!isVisible())
         return;
     if ((m_splashStyle & SPLASH_FADE_OUT) && m_pfnAnimateWindow)
@@ -222,8 +228,6 @@ void CSplashScreenEx::paintEvent(QPaintEvent*) {
 void CSplashScreenEx::timerEvent(QTimerEvent* event) {
     if (event->timerId() != m_timerId)
         return QWidget::timerEvent(event);
-    killTimer(m_timerId);
-    m_timerId = 0;
     HideSplash();
     DestroyWindow();
 }

@@ -1,6 +1,6 @@
 #include "app/transparent_static.h"
 
-CTransparentStatic::CTransparentStatic(QWidget* parent) : QLabel(parent) {
+CTransparentStatic::CTransparentStatic(QWidget* parent) : CElidedLabel(parent) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_NoSystemBackground);
 }

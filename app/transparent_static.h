@@ -3,11 +3,10 @@
 // the old text stays behind.
 #pragma once
 
+#include "app/elided_label.h"
 #include "platform/dialog_qt.h"
 
-#include <QLabel>
-
-class CTransparentStatic : public QLabel, public platform::IWindowText {
+class CTransparentStatic : public CElidedLabel, public platform::IWindowText {
     Q_OBJECT
 
 public:

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-CTransparentStatic2::CTransparentStatic2(QWidget* parent) : QLabel(parent) {
+CTransparentStatic2::CTransparentStatic2(QWidget* parent) : CElidedLabel(parent) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -22,7 +22,7 @@ void CTransparentStatic2::paintEvent(QPaintEvent* event) {
         QPainter painter(this);
         painter.drawPixmap(0, 0, m_backgroundSnapshot);
     }
-    QLabel::paintEvent(event);
+    CElidedLabel::paintEvent(event);
 }
 
 void CTransparentStatic2::SetWindowText(const QString& text) {

@@ -3,12 +3,12 @@
 // snapshot under every new text.
 #pragma once
 
+#include "app/elided_label.h"
 #include "platform/dialog_qt.h"
 
-#include <QLabel>
 #include <QPixmap>
 
-class CTransparentStatic2 : public QLabel, public platform::IWindowText {
+class CTransparentStatic2 : public CElidedLabel, public platform::IWindowText {
     Q_OBJECT
 
 public:

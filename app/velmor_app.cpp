@@ -2,6 +2,7 @@
 
 #include "app/automation.h"
 #include "app/main_window.h"
+#include "app/second_start.h"
 #include "app/velmor_dlg.h"
 #include "app/velmor_dlg_auto_proxy.h"
 #include "app/workflow_dialogs.h"
@@ -56,11 +57,19 @@ bool CVelmorApp::InitInstance() {
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"FilePath");
     ReadNameEncodingSetting();
 
+    QStringList archives;
+    for (const std::string& file : m_commandLine.files)
+        archives << QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+    // A running instance takes the archives ("Open with" while it runs),
+    // before this one shows its splash. The main dialog checks again: two
+    // starts at once both get here.
+    if (HandOverToRunningInstance(archives, std::chrono::milliseconds(0)))
+        return false;
+
     const CWorkflowDialogs workflowDialogs;
     CVelmorDlg dialog;
     SetMainWindow(&dialog);
-    for (const std::string& file : m_commandLine.files)
-        dialog.m_startupFiles << QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+    dialog.m_startupFiles = archives;
     m_mainDialogShown = true;
     dialog.DoModal();
     SetMainWindow(nullptr);

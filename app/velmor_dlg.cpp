@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "app/about_menu_item.h"
+#include "app/second_start.h"
 #include "app/startup_splash.h"
 #include "app/velmor_dlg_auto_proxy.h"
 #include "engine/scan_state.h"
@@ -9,12 +10,14 @@
 #include "log/banners.h"
 #include "log/open_activity_log.h"
 #include "platform/process.h"
+#include "platform/report_list_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/preview_dialog.h"
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -26,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <ctime>
 #include <initializer_list>
 
@@ -109,11 +113,16 @@ CVelmorDlg::~CVelmorDlg() {
 bool CVelmorDlg::OnInitDialog() {
     // DoModal builds the controls again: this dialog holds the name by then.
     if (!m_instance.IsClaimed()) {
-        if (CSingleInstance::AnotherIsRunning()) {
-            Notify(L"Kelvane for Zip is already running");
+        if (!m_instance.Claim()) {
+            // The instance that holds the name gets our archives; it may
+            // still be starting, so it is given a while to listen.
+            if (!HandOverToRunningInstance(m_startupFiles, g_secondStartPatience))
+                Notify(L"Kelvane for Zip is already running");
             platform::EndProcess(0);
+            return true;
         }
-        m_instance.Claim();
+        m_instance.SetHandler(
+            [this](const QStringList& archives) { return OnSecondStart(archives); });
     }
 
     AppendAboutToSystemMenu(*this);
@@ -145,13 +154,17 @@ bool CVelmorDlg::OnInitDialog() {
     EnableMenuItem(res::ID_FILE_SAVEALL, false);
 
     m_sourceList->setHeaderLabels({QStringLiteral(" File No."), QStringLiteral(" File Name")});
-    m_sourceList->setColumnWidth(0, 60);
+    QHeaderView* header = m_sourceList->header();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The number column never cuts its heading; the paths take the rest of
+    // the list, as wide as it grows, and are shortened in the middle.
+    const int headingWidth = header->fontMetrics().horizontalAdvance(QStringLiteral(" File No."));
+    m_sourceList->setColumnWidth(0, std::max(60, headingWidth + 16));
     m_sourceList->setColumnWidth(1, 500);
-    m_sourceList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setStretchLastSection(true);
     m_sourceList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_sourceList->setAllColumnsShowFocus(true);
-    m_sourceList->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid "
-                                               "#d0d0d0; border-bottom: 1px solid #d0d0d0; }"));
+    platform::ShowAsReportList(m_sourceList);
 
     EnableClearButtons(false);
     AddSourceFiles(std::exchange(m_startupFiles, {}));
@@ -174,7 +187,9 @@ void CVelmorDlg::Notify(const wchar_t* text) {
 
 void CVelmorDlg::AppendRow(const QString& path) {
     const int index = m_sourceList->topLevelItemCount();
-    m_sourceList->addTopLevelItem(new QTreeWidgetItem({QString::number(index + 1), path}));
+    auto* item = new QTreeWidgetItem({QString::number(index + 1), path});
+    item->setToolTip(1, path);
+    m_sourceList->addTopLevelItem(item);
 }
 
 QStringList CVelmorDlg::SourcePaths() const {
@@ -193,6 +208,22 @@ void CVelmorDlg::AddSourceFiles(const QStringList& paths) {
         AppendRow(path);
         EnableClearButtons(true);
     }
+}
+
+CSingleInstance::Answer CVelmorDlg::OnSecondStart(const QStringList& archives) {
+    if (m_repairing && !archives.isEmpty())
+        return CSingleInstance::Answer::Busy;
+    AddSourceFiles(archives);
+    // The window the user works in comes to the front; one an automation
+    // client has hidden stays hidden.
+    QWidget* front = m_repairing ? QApplication::activeModalWidget() : this;
+    if (front && front->isVisible()) {
+        if (front->isMinimized())
+            front->showNormal();
+        front->raise();
+        front->activateWindow();
+    }
+    return CSingleInstance::Answer::Added;
 }
 
 void CVelmorDlg::OnBrowse() {
@@ -234,15 +265,30 @@ void CVelmorDlg::OnRepair() {
         paths.push_back(path.toStdWString());
     RecordRepairSelection(paths);
 
-    if (rows.isEmpty() || !QFileInfo::exists(rows.last()) || g_sourceFiles == nullptr) {
+    if (rows.isEmpty() || g_sourceFiles == nullptr) {
         Notify(L"No files selected, Kindly select a file");
         return;
     }
-    hide();
+    if (!QFileInfo::exists(rows.last())) {
+        // Files are listed, so "no files selected" would be wrong: name the
+        // ones that have gone since they were chosen.
+        QStringList missing;
+        for (const QString& path : rows)
+            if (!QFileInfo::exists(path))
+                missing << path;
+        Notify((L"These archives are no longer there:\n\n" + missing.join(u'\n').toStdWString() +
+                L"\n\nRemove them from the list, or choose them again.")
+                   .c_str());
+        return;
+    }
+    // Hidden, not ended: Back in the preview returns here with the rows and options.
+    ShowWindow(false);
     LogAnalysisStart();
+    m_repairing = true;
     if (const PreviewRunner& runner = Runner())
         runner(*this);
-    showNormal();
+    m_repairing = false;
+    ShowWindow(true);
 }
 
 void CVelmorDlg::SetRepairMode(int mode) {
@@ -305,16 +351,16 @@ void CVelmorDlg::OnExitMenu() {
 }
 
 void CVelmorDlg::OnOK() {
-    // An automation client keeps its object: only hide.
+    // An automation client keeps its object: only hide, the program runs on.
     if (m_pAutoProxy)
-        hide();
+        ShowWindow(false);
     else
         CDialog::OnOK();
 }
 
 void CVelmorDlg::OnCancel() {
     if (m_pAutoProxy)
-        hide();
+        ShowWindow(false);
     else
         CDialog::OnCancel();
 }

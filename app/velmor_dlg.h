@@ -28,6 +28,9 @@ public:
     // Adds archives as Browse does: missing files, names already listed
     // (ignoring case) and empty names are passed over.
     void AddSourceFiles(const QStringList& paths);
+    // Archives from a later start of the program: listed while step 1
+    // shows, refused while a repair runs; the window comes to the front.
+    CSingleInstance::Answer OnSecondStart(const QStringList& archives);
     QStringList SourcePaths() const;
 
     void OnBrowse();
@@ -85,4 +88,6 @@ private:
     void Notify(const wchar_t* text);
 
     CSingleInstance m_instance;
+    // True while Repair runs the later steps.
+    bool m_repairing = false;
 };

@@ -181,3 +181,7 @@ if [ "${KVZIP_BENCH_BIG:-1}" != 0 ]; then
 fi
 
 python3 "$here/report.py" "$results" "$random_file" "$archive" $big_archive
+
+echo
+echo "The desktop program's dialogs on 100,000 entries (offscreen)..."
+python3 "$here/gui_compare.py" "$1" "$scratch" 5

@@ -26,6 +26,7 @@ public:
     void Fetch(std::size_t index, CFileHeader& header) const;
     // The entry's name as stored in the table, separators as found.
     std::wstring GetName(std::size_t index) const;
+    std::uint64_t GetCompressedSize(std::size_t index) const { return At(index).compressedSize; }
     std::size_t GetCount() const { return m_count; }
     void Clear();
 

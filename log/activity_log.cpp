@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -128,7 +129,11 @@ void SetActivityLogErrorHandler(ActivityLogErrorHandler handler) {
     g_logErrorHandler = std::move(handler);
 }
 
-int WriteActivityLog(std::wstring_view text) {
+namespace {
+
+// Appends what `bytesFor` makes of the log as it stands (an open descriptor
+// and its size), under the lock of this process and the file's own lock.
+int AppendToLog(const std::function<std::string(int fd, off_t size)>& bytesFor) {
     std::lock_guard<std::mutex> lock(g_logLock);
     const std::wstring logPath = ResolveActivityLogPath();
     const std::string path = platform::EncodeLocal(logPath);
@@ -144,9 +149,9 @@ int WriteActivityLog(std::wstring_view text) {
         } else {
             // Emptied in place under the lock: deleting it would let a writer
             // of another process append to a file that is already gone.
-            const bool fits = static_cast<std::uint64_t>(info.st_size) <= kActivityLogLimit ||
-                              ::ftruncate(fd, 0) == 0;
-            written = fits && WriteAll(fd, EncodeForLog(text));
+            const bool outgrown = static_cast<std::uint64_t>(info.st_size) > kActivityLogLimit;
+            const bool fits = !outgrown || ::ftruncate(fd, 0) == 0;
+            written = fits && WriteAll(fd, bytesFor(fd, outgrown ? 0 : info.st_size));
             if (!written)
                 error = errno;
         }
@@ -159,4 +164,20 @@ int WriteActivityLog(std::wstring_view text) {
     if (!written && g_logErrorHandler)
         g_logErrorHandler(logPath, error);
     return written ? 1 : 0;
+}
+
+} // namespace
+
+int WriteActivityLog(std::wstring_view text) {
+    const std::string bytes = EncodeForLog(text);
+    return AppendToLog([&bytes](int, off_t) { return bytes; });
+}
+
+int StartActivityLogLine() {
+    return AppendToLog([](int fd, off_t size) {
+        char last = '\n';
+        if (size > 0 && ::pread(fd, &last, 1, size - 1) != 1)
+            last = '\n';
+        return last == '\n' ? std::string() : std::string("\r\n");
+    });
 }

@@ -24,6 +24,10 @@ inline constexpr std::size_t kActivityLogWriteLimit = 200;
 // no write is lost to another. Returns 1 when written, 0 otherwise.
 int WriteActivityLog(std::wstring_view text);
 
+// Writes "\r\n" unless the log is empty or ends a line already, so that the
+// next text starts a line of its own whatever was written before it.
+int StartActivityLogLine();
+
 // Told of a write that failed: the log file and the system's error number.
 using ActivityLogErrorHandler = std::function<void(const std::wstring& path, int osError)>;
 

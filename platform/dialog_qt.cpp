@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace platform {
 
@@ -32,6 +33,7 @@ protected:
         QPainter painter(this);
         m_dialog->PaintClient(painter);
     }
+    void resizeEvent(QResizeEvent*) override { m_dialog->LayOutControls(); }
 
 private:
     CDialog* m_dialog;
@@ -78,12 +80,21 @@ CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
     BuildMenuBar();
     if (m_menuBar)
         layout->setMenuBar(m_menuBar);
     m_client = new CDialogClient(this);
-    m_client->setFixedSize(DluToPixels(QSize(m_template.cx, m_template.cy), m_baseUnits));
+    m_designedClient = DluToPixels(QSize(m_template.cx, m_template.cy), m_baseUnits);
+    if (m_template.style & DS_THICKFRAME) {
+        // The template's size is the least; the anchored controls follow.
+        setWindowFlag(Qt::WindowMaximizeButtonHint);
+        setSizeGripEnabled(true);
+        m_client->setMinimumSize(m_designedClient);
+        m_client->resize(m_designedClient);
+    } else {
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        m_client->setFixedSize(m_designedClient);
+    }
     layout->addWidget(m_client);
 
     m_systemMenu = new QMenu(this);
@@ -127,6 +138,7 @@ void CDialog::CreateFromTemplate() {
     for (auto& [id, widget] : m_controls)
         delete widget;
     m_controls.clear();
+    m_anchored.clear();
     // Unaddressed controls carry no id; they are children of the client too.
     for (QWidget* child : m_client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         delete child;
@@ -138,7 +150,10 @@ void CDialog::CreateFromTemplate() {
             groupBoxes.push_back(widget);
         if (control.id != IDC_STATIC)
             m_controls[control.id] = widget;
+        if (control.anchor != AN_NONE)
+            m_anchored.push_back({widget, widget->geometry(), control.anchor});
     }
+    LayOutControls();
     // A group box only frames its neighbours: keep it under them and let
     // their clicks through.
     for (QWidget* box : groupBoxes) {
@@ -248,6 +263,27 @@ QWidget* CDialog::BuildControl(const ControlTemplate& control) {
     return widget;
 }
 
+void CDialog::LayOutControls() {
+    const int grownX = std::max(0, m_client->width() - m_designedClient.width());
+    const int grownY = std::max(0, m_client->height() - m_designedClient.height());
+    for (const Anchored& control : m_anchored) {
+        if (control.widget.isNull())
+            continue;
+        QRect place = control.designed;
+        if (control.anchor & AN_RIGHT)
+            place.translate(grownX, 0);
+        if (control.anchor & AN_HCENTRE)
+            place.translate(grownX / 2, 0);
+        if (control.anchor & AN_BOTTOM)
+            place.translate(0, grownY);
+        if (control.anchor & AN_WIDTH)
+            place.setWidth(place.width() + grownX);
+        if (control.anchor & AN_HEIGHT)
+            place.setHeight(place.height() + grownY);
+        control.widget->setGeometry(place);
+    }
+}
+
 QWidget* CDialog::CreateControl(const ControlTemplate&, QWidget*) {
     return nullptr;
 }
@@ -267,6 +303,13 @@ int CDialog::DoModal() {
 
 void CDialog::EndDialog(int result) {
     done(result);
+}
+
+void CDialog::ShowWindow(bool visible) {
+    if (visible)
+        showNormal();
+    else
+        QWidget::setVisible(false);
 }
 
 QRect CDialog::MapDialogRect(const QRect& units) const {
@@ -383,6 +426,24 @@ bool CDialog::LoadSkin(const QString& path) {
 void CDialog::PaintClient(QPainter& painter) {
     if (!m_skin.isNull())
         painter.drawPixmap(0, 0, m_skin);
+    if (!m_skin.isNull() && (m_template.style & DS_THICKFRAME)) {
+        // A window the user enlarged past its skin continues the skin's edge,
+        // so the banner runs on instead of ending in a step. The edge is
+        // taken a little inside, over a frame line the picture may end in,
+        // and tiled: stretched, it would blend with what lies beyond.
+        const int w = m_skin.width();
+        const int h = m_skin.height();
+        const int x = std::max(0, w - 4);
+        const int y = std::max(0, h - 4);
+        const QSize client = m_client->size();
+        if (client.width() > w)
+            painter.drawTiledPixmap(QRect(x, 0, client.width() - x, h), m_skin.copy(x, 0, 1, h));
+        if (client.height() > h)
+            painter.drawTiledPixmap(QRect(0, y, w, client.height() - y), m_skin.copy(0, y, w, 1));
+        if (client.width() > w && client.height() > h)
+            painter.drawTiledPixmap(QRect(x, y, client.width() - x, client.height() - y),
+                                    m_skin.copy(x, y, 1, 1));
+    }
     OnPaint(painter);
 }
 

@@ -47,6 +47,10 @@ public:
     // Runs the dialog modally; returns what EndDialog was given.
     int DoModal();
     void EndDialog(int result);
+    // Hides or shows the window and leaves its modal loop running: a dialog
+    // that steps aside while the next step runs, or while an automation
+    // client holds it. (QDialog's own hide ends the loop.)
+    void ShowWindow(bool visible);
 
     const DialogTemplate& Template() const { return m_template; }
     const DialogBaseUnits& BaseUnits() const { return m_baseUnits; }
@@ -91,7 +95,8 @@ public:
     QMenu* SystemMenu() const { return m_systemMenu; }
 
     // Skin: a bitmap file drawn unscaled at the client's top left; the
-    // platform background shows where it is missing or ends.
+    // platform background shows where it is missing or ends (in a dialog
+    // the user may enlarge, its last column and row run on instead).
     bool LoadSkin(const QString& path);
     const QPixmap& Skin() const { return m_skin; }
 
@@ -130,6 +135,8 @@ private:
     friend class CDialogClient;
 
     void BuildMenuBar();
+    // Places the anchored controls for the client's present size.
+    void LayOutControls();
     void AddMenuItems(QMenu* menu, std::span<const MenuItemTemplate> items);
     QWidget* BuildControl(const ControlTemplate& control);
     void PaintClient(QPainter& painter);
@@ -146,6 +153,14 @@ private:
     std::map<int, QAction*> m_menuActions;
     std::map<int, CommandHandler> m_handlers;
     std::map<int, std::function<QWidget*(QWidget*)>> m_factories;
+    // The controls that follow an enlarged dialog, with their template place.
+    struct Anchored {
+        QPointer<QWidget> widget;
+        QRect designed;
+        unsigned anchor;
+    };
+    std::vector<Anchored> m_anchored;
+    QSize m_designedClient;
 
     // The input the filter saw last, to pass over its trip up the parents.
     struct SeenInput {

@@ -36,6 +36,17 @@ enum ControlStyle : unsigned {
     CS_GROUP = 0x80,     // starts a new radio button group
 };
 
+// How a control follows a dialog that the user enlarges (DS_THICKFRAME);
+// without any it keeps its place at the top left.
+enum ControlAnchor : unsigned {
+    AN_NONE = 0,
+    AN_RIGHT = 0x01,   // moves with the right edge
+    AN_BOTTOM = 0x02,  // moves with the bottom edge
+    AN_WIDTH = 0x04,   // grows with the width
+    AN_HEIGHT = 0x08,  // grows with the height
+    AN_HCENTRE = 0x10, // moves by half the growth: stays centred
+};
+
 struct ControlTemplate {
     ControlKind kind;
     int id;           // IDC_STATIC for controls nobody addresses
@@ -43,6 +54,7 @@ struct ControlTemplate {
     int x, y, cx, cy;
     unsigned style = CS_NONE;
     int resource = 0; // icon or bitmap resource of Icon and Bitmap controls
+    unsigned anchor = AN_NONE;
 };
 
 struct MenuItemTemplate {
@@ -62,6 +74,7 @@ enum DialogStyle : unsigned {
     DS_SYSMENU = 0x01, // close box and the Alt+Space system menu
     DS_MINIMIZEBOX = 0x02,
     DS_CENTER = 0x04,
+    DS_THICKFRAME = 0x08, // the user may enlarge it; its template size is the least
 };
 
 // Draws image resource `id` at `size` (null pixmap when unknown).

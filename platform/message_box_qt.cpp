@@ -13,7 +13,13 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text,
     auto box = std::make_unique<QMessageBox>(owner);
     box->setWindowTitle(caption);
     box->setText(text);
-    box->setIcon(question ? QMessageBox::Question : QMessageBox::Information);
+    // The icon comes from its own flag: a notice may carry a question icon.
+    if (style & MB_ICONQUESTION)
+        box->setIcon(QMessageBox::Question);
+    else if (style & MB_ICONINFORMATION)
+        box->setIcon(QMessageBox::Information);
+    else
+        box->setIcon(question ? QMessageBox::Question : QMessageBox::Information);
     if (question) {
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box->setDefaultButton(QMessageBox::Yes);

@@ -37,6 +37,10 @@ public:
     void Hold();
     void Release();
 
+    // Worker side: true when the next checkpoint will halt or stop the worker,
+    // so that it can hand over what it holds first. One atomic load.
+    bool AttentionWanted() const { return m_attention.load(std::memory_order_acquire); }
+
     // Makes the worker unwind at its next checkpoint, even if it is halted.
     void Stop();
     bool StopRequested() const;

@@ -14,4 +14,18 @@ GateState WaitUntilHaltedWithoutBlocking(WorkerGate& gate);
 // Call after Stop() on `gate`: returns once the worker has finished.
 void WaitUntilFinishedWithoutBlocking(WorkerGate& gate);
 
+// Holds the worker for a question and returns once it sits at a safe point
+// (or has finished). Meanwhile its calls to the GUI thread are served, a
+// window it opens included, so a question asked then never meets one of the
+// worker's own. The hold is released with this object, unless Keep() leaves
+// the worker held for a stop that follows.
+class HaltedWorker {
+public:
+    explicit HaltedWorker(WorkerGate& gate) : m_hold(gate) { WaitUntilHaltedWithoutBlocking(gate); }
+    void Keep() { m_hold.Keep(); }
+
+private:
+    GateHold m_hold;
+};
+
 } // namespace platform

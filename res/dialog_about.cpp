@@ -9,7 +9,10 @@ namespace res {
 namespace {
 using namespace platform;
 
+// OK comes first, in the focus order too, and is the default: Enter as the
+// box opens closes it instead of opening the first address.
 const ControlTemplate kControls[] = {
+    {ControlKind::DefPushButton, IDC_ABOUT_OK, "OK", 100, 112, 50, 14},
     {ControlKind::GroupBox, IDC_STATIC, "", 7, 6, 236, 98},
     {ControlKind::Icon, IDC_STATIC, "", 18, 18, 21, 20, CS_NONE, IDR_MAINFRAME},
     {ControlKind::Static, IDC_STATIC, "Kelvane for Zip  v." KVZIP_VERSION, 52, 22, 150, 8},
@@ -20,7 +23,6 @@ const ControlTemplate kControls[] = {
     {ControlKind::PushButton, IDC_LINK_SALES, "sales@kelvane.example", 100, 69, 130, 10},
     {ControlKind::Static, IDC_STATIC, "Support   :", 52, 86, 44, 8},
     {ControlKind::PushButton, IDC_LINK_SUPPORT, "support@kelvane.example", 100, 85, 130, 10},
-    {ControlKind::PushButton, IDC_ABOUT_OK, "OK", 100, 112, 50, 14},
 };
 } // namespace
 

@@ -87,10 +87,8 @@ void CProgressBar::OnPauseResume() {
 }
 
 void CProgressBar::OnStop() {
-    platform::WorkerGate& gate = g_analysisThread.Gate();
     // Released on No: the worker goes on, or stays paused if the user paused it.
-    platform::GateHold hold(gate);
-    platform::WaitUntilHaltedWithoutBlocking(gate);
+    platform::HaltedWorker halted(g_analysisThread.Gate());
     if (Ask(this, L"Do you want to Stop the analysis process ") != platform::IDYES)
         return;
     StopSequence();
@@ -119,9 +117,7 @@ void CProgressBar::EndWorker() {
 }
 
 void CProgressBar::OnExitQuestion() {
-    platform::WorkerGate& gate = g_analysisThread.Gate();
-    platform::GateHold hold(gate);
-    platform::WaitUntilHaltedWithoutBlocking(gate);
+    platform::HaltedWorker halted(g_analysisThread.Gate());
     if (Ask(this, L"Do you want to exit ? ") != platform::IDYES)
         return;
     // The worker must be out of the archive before it is closed under it.

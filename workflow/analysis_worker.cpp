@@ -13,9 +13,40 @@
 #include "workflow/repair_state.h"
 #include "workflow/signature_probe.h"
 
+#include <chrono>
 #include <string>
+#include <utility>
+#include <vector>
+
+std::chrono::milliseconds g_entryRowBatchTime{50};
 
 namespace {
+
+// Collects the rows the worker lists and hands them to the host a batch at a
+// time.
+class RowBatch {
+public:
+    explicit RowBatch(AnalysisHost& host) : m_host(host) {}
+
+    void Add(EntryRow row) {
+        m_rows.push_back(std::move(row));
+        if (Clock::now() - m_since >= g_entryRowBatchTime)
+            Flush();
+    }
+    void Flush() {
+        if (m_rows.empty())
+            return;
+        m_host.EntriesListed(std::exchange(m_rows, {}));
+        m_since = Clock::now();
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    AnalysisHost& m_host;
+    std::vector<EntryRow> m_rows;
+    Clock::time_point m_since = Clock::now();
+};
 
 // The pass that ReportAnalysisProgress moves, while one runs.
 struct AnalysisRun {
@@ -24,9 +55,18 @@ struct AnalysisRun {
               host.Progress({position, position});
           }) {}
 
+    // The scan stands at `percent` of the file: the bar shows it within the
+    // scan's share, never moving back.
+    void Scanned(int percent) {
+        scanPercent = percent;
+        bar.Raise(ScanSharePosition(percent));
+    }
+
     AnalysisHost& host;
     platform::WorkerGate& gate;
     BarPosition bar;
+    // The scan's own progress through the file.
+    int scanPercent = 0;
     SourceTotals source;
 };
 
@@ -68,26 +108,29 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
         }
     }
 
-    const int p0 = run.bar.Get();
     const int count = g_entryCount;
     int listed = 0;
+    RowBatch batch(run.host);
     bool debris = false;
     for (int i = 0; readable && i < count; ++i) {
+        // A pause or a stop shows every row listed before it.
+        if (run.gate.AttentionWanted())
+            batch.Flush();
         run.gate.Checkpoint();
         const bool fetched = g_analysisArchive.FetchEntryInfo(g_previewHeader, i);
-        int position = 100 * (i + 1) / count + p0;
-        if (position >= 100)
-            position = i + 1 < count ? 98 : 100;
-        run.bar.Set(position);
+        // Every entry moves the bar, listed or not; 100 comes with the last.
+        run.bar.Raise(EntriesPosition(static_cast<std::uint64_t>(i + 1),
+                                      static_cast<std::uint64_t>(count), i + 1 == count));
         // The preview lists exactly what the saving pass will try to write.
         if (!fetched || IsDebris(g_previewHeader)) {
             debris = true;
             continue;
         }
-        run.host.EntriesListed({MakeEntryRow(g_previewHeader)});
+        batch.Add(MakeEntryRow(g_previewHeader));
         ++listed;
         run.source.found = static_cast<std::uint64_t>(listed);
     }
+    batch.Flush();
     if (readable) {
         Log(L"Number Of Files Extracted  :      ");
         Log(std::to_wstring(listed));
@@ -130,7 +173,7 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
     g_signatureFound = 0;
     std::uint64_t found = 0;
     const bool hit = ProbeForLocalHeader(
-        g_scanFile, g_scanLength, run.gate, [&run](int p) { run.bar.Set(p); }, found);
+        g_scanFile, g_scanLength, run.gate, [&run](int p) { run.Scanned(p); }, found);
     g_scanOffset = hit ? found : g_scanLength;
     if (hit)
         g_signatureFound = 1;
@@ -152,6 +195,8 @@ int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
     const int number = host.CurrentFileNumber();
     const std::wstring path = GetSourcePath(number - 1);
     g_currentSourcePath = path;
+    // The saving of the file before may have left its folder line open.
+    StartActivityLogLine();
     Log(L"File Number :      ");
     Log(std::to_wstring(number));
     Log(L"\r\n");
@@ -181,10 +226,11 @@ unsigned ReportAnalysisProgress(std::uint64_t position, std::uint64_t total) {
     if (run == nullptr)
         return 0;
     run->gate.Checkpoint();
-    int value = LaggingReportPosition(position, total, run->bar.Get(), g_progressCreepCount, 2000);
+    int value =
+        LaggingReportPosition(position, total, run->scanPercent, g_progressCreepCount, 2000);
     if (value >= 100)
         value = 99;
-    run->bar.Set(value);
+    run->Scanned(value);
     run->gate.Checkpoint();
     return 0;
 }

@@ -112,11 +112,13 @@ bool CFileSave::PreTranslateMessage(QObject*, QEvent* event) {
 
 CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
     platform::WorkerGate& gate = g_saveThread.Gate();
-    // Held on top of any pause; released on No, the worker is as it was.
-    platform::GateHold hold(gate);
-    // The worker may still finish while the box is up: its last steps have
-    // no safe point. The completion then waits until the answer is No.
+    // The worker may finish while we wait or ask: its last steps have no
+    // safe point. The completion then waits until the answer is No.
     m_asking = true;
+    // Held on top of any pause, and asked only once it sits still: an
+    // overwrite prompt it is about to open comes and goes first, never
+    // under the question. Released on No, the worker is as it was.
+    platform::HaltedWorker halted(gate);
     const int answer = platform::MessageBox(static_cast<QWidget*>(this), text, g_appTitle,
                                             platform::MB_YESNO | platform::MB_ICONQUESTION |
                                                 platform::MB_SYSTEMMODAL);

@@ -9,7 +9,9 @@
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/analysis_dialog.h"
+#include "workflow/analysis_format.h"
 #include "workflow/destination_check.h"
+#include "workflow/entry_list_view.h"
 #include "workflow/main_dialog_commands.h"
 #include "workflow/repair_state.h"
 #include "workflow/saving_dialog_runner.h"
@@ -18,7 +20,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTreeWidget>
+#include <algorithm>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -47,9 +50,37 @@ QString Number(int value) {
     return QString::number(value);
 }
 
+// The widest text each column can hold, made by the same formatting as the
+// rows: a column this wide never cuts its texts.
+std::vector<QStringList> WidestTexts() {
+    std::vector<QStringList> widest(entryColumnCount);
+    const auto keep = [&widest](int column, const std::wstring& text) {
+        widest[static_cast<std::size_t>(column)] << QString::fromStdWString(text);
+    };
+    for (const std::uint32_t size : {1023u, 1048575u, 0xFFFFFFFFu}) {
+        keep(columnUncompressedSize, FormatSizeText(size));
+        keep(columnCompressedSize, FormatSizeText(size));
+    }
+    keep(columnRatio, FormatRatioText(9999, 1));
+    keep(columnCrc, FormatCrcText(0xFFFFFFFFu));
+    // Day 28 of every month of 2088 at 23:58:58: the widest digits and names.
+    for (int month = 0; month < 12; ++month) {
+        std::tm parts{};
+        parts.tm_year = 2088 - 1900;
+        parts.tm_mon = month;
+        parts.tm_mday = 28;
+        parts.tm_hour = 23;
+        parts.tm_min = 58;
+        parts.tm_sec = 58;
+        keep(columnModifiedTime, FormatModifiedTimeText(timegm(&parts)));
+    }
+    return widest;
+}
+
 } // namespace
 
-CPreview::CPreview(QWidget* parent) : CDialog(res::Dialog(res::IDD_PREVIEW), parent) {
+CPreview::CPreview(QWidget* parent)
+    : CDialog(res::Dialog(res::IDD_PREVIEW), parent), m_entryModel(new CEntryListModel(this)) {
     BindControl(res::IDC_ENTRY_LIST, m_entryList);
     BindControl(res::IDC_FILE_NUMBER, m_fileNumber);
     BindControl(res::IDC_SOURCE_PATH, m_sourcePath);
@@ -114,22 +145,29 @@ void CPreview::CreateColumns() {
     QStringList headings;
     for (const auto& column : columns)
         headings << column.first;
-    m_entryList->setColumnCount(static_cast<int>(columns.size()));
-    // The widths are the designed ones, even below what a heading needs.
-    m_entryList->header()->setMinimumSectionSize(20);
-    m_entryList->header()->setStretchLastSection(false);
-    m_entryList->setHeaderLabels(headings);
-    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-        m_entryList->setColumnWidth(i, columns[static_cast<std::size_t>(i)].second);
-        m_entryList->headerItem()->setTextAlignment(i, Qt::AlignLeft | Qt::AlignVCenter);
-    }
-    // Grid lines, full-row select, several rows selectable.
+    m_entryModel->SetHeadings(headings);
+    m_entryList->setModel(m_entryModel);
+    // Full-row select, several rows selectable.
     m_entryList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_entryList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_entryList->setAllColumnsShowFocus(true);
-    m_entryList->setIndentation(0);
-    m_entryList->setStyleSheet(QStringLiteral(
-        "QTreeView::item { border-right: 1px solid #d4d4d4; border-bottom: 1px solid #d4d4d4; }"));
+    // Each column at least as designed and as wide as its widest text, so
+    // that no size, time or CRC is cut; names are shortened in the middle.
+    QHeaderView* header = m_entryList->horizontalHeader();
+    header->setMinimumSectionSize(20);
+    const QFontMetrics metrics = m_entryList->fontMetrics();
+    const int margin = 2 * m_entryList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+    std::vector<QStringList> widest = WidestTexts();
+    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+        const auto& [heading, designed] = columns[static_cast<std::size_t>(i)];
+        int width = designed;
+        if (i != columnFileName) {
+            width = std::max(width, header->fontMetrics().horizontalAdvance(heading) + margin);
+            for (const QString& text : widest[static_cast<std::size_t>(i)])
+                width = std::max(width, metrics.horizontalAdvance(text) + margin);
+        }
+        m_entryList->setColumnWidth(i, width);
+    }
+    m_entryList->FitNameColumn(columns[columnFileName].second);
 }
 
 void CPreview::EnableButtons(std::initializer_list<int> ids, bool enabled) {
@@ -226,28 +264,32 @@ void CPreview::OnBack() {
 }
 
 bool CPreview::ChooseDestination(std::wstring& folder) {
-    const std::optional<std::wstring> chosen =
-        platform::BrowseForFolder(this, QStringLiteral("Select the Destination Path"));
-    if (!chosen)
-        return false;
-    folder = *chosen;
-    // A folder that is not there is named before the write test, which
-    // could never succeed in it.
-    if (!DestinationExists(folder)) {
-        Tell(this, L"Saving path doesn't exist, select another path for saving ");
-        return false;
+    for (;;) {
+        const std::optional<std::wstring> chosen =
+            platform::BrowseForFolder(this, QStringLiteral("Select the Destination Path"));
+        if (!chosen)
+            return false;
+        folder = *chosen;
+        // A folder that is not there is named before the write test, which
+        // could never succeed in it.
+        if (!DestinationExists(folder)) {
+            Tell(this, L"Saving path doesn't exist, select another path for saving ");
+            return false;
+        }
+        if (DestinationWritable(folder))
+            return true;
+        // Said, not passed over in silence; then the choice again.
+        Tell(this, (L"Cannot write to " + folder).c_str());
     }
-    // A folder that cannot be written to is passed over without a word.
-    return DestinationWritable(folder);
 }
 
 void CPreview::RunSaving(bool hidePreview) {
-    // Hidden without ending the modal loop: the preview may go on after saving.
+    // The preview may go on after saving: its modal loop must outlive the hiding.
     if (hidePreview)
-        QWidget::setVisible(false);
+        ShowWindow(false);
     RunSavingDialog();
     if (hidePreview)
-        QWidget::setVisible(true);
+        ShowWindow(true);
 }
 
 void CPreview::OnSaveCurrentFile() {
@@ -349,26 +391,15 @@ bool CPreview::PreTranslateMessage(QObject*, QEvent* event) {
 }
 
 int CPreview::EntryRowCount() const {
-    return m_entryList ? m_entryList->topLevelItemCount() : 0;
+    return m_entryModel->rowCount();
 }
 
 void CPreview::DeleteAllEntryRows() {
-    if (m_entryList)
-        m_entryList->clear();
+    m_entryModel->Clear();
 }
 
 void CPreview::AppendEntryRows(std::vector<EntryRow> rows) {
-    if (m_entryList == nullptr)
-        return;
-    QList<QTreeWidgetItem*> items;
-    for (const EntryRow& entry : rows) {
-        auto* item = new QTreeWidgetItem;
-        for (int column = 0; column < entryColumnCount; ++column)
-            item->setText(column,
-                          QString::fromStdWString(entry.texts[static_cast<std::size_t>(column)]));
-        items.append(item);
-    }
-    m_entryList->addTopLevelItems(items);
+    m_entryModel->Append(std::move(rows));
 }
 
 void CPreview::SetListedCount(const std::wstring& text) {

@@ -8,9 +8,10 @@
 
 #include <string>
 
+class CEntryListModel;
+class CEntryListView;
 class CTransparentStatic;
 class QLabel;
-class QTreeWidget;
 
 class CPreview : public platform::CDialog, public IAnalysisList {
     Q_OBJECT
@@ -23,7 +24,7 @@ public:
     // Shared with the workers through g_previewDlg: the file shown (1-based,
     // 0 before one is chosen) and the list of its entries.
     int m_currentFileNumber = 0;
-    QTreeWidget* m_entryList = nullptr;
+    CEntryListView* m_entryList = nullptr;
     CTransparentStatic* m_fileNumber = nullptr;
     CTransparentStatic* m_sourcePath = nullptr;
     CTransparentStatic* m_listedCount = nullptr;
@@ -68,6 +69,9 @@ private:
     void EnableButtons(std::initializer_list<int> ids, bool enabled);
 
     bool m_analysisOpen = false;
+    // The rows of the file shown; the list control is made anew with the
+    // dialog's controls, the rows stay here.
+    CEntryListModel* m_entryModel = nullptr;
     // Says why the list is empty; made on first use, over the list.
     QLabel* m_listNote = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "workflow/save_summary.h"
 #include "workflow/signature_probe.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -22,6 +23,15 @@ namespace {
 // Entries are written in chunks of this size.
 constexpr std::uint32_t kChunkSize = 65535;
 
+// The entries fill the Current bar by their compressed sizes, each counted
+// this much larger for the file it creates, so that many small files move
+// the bar too.
+constexpr std::uint64_t kEntryWeight = 512;
+
+// The bars of a pass. The Current bar runs from 0 to 100 over one archive
+// and never moves back within it; the Overall bar spreads the archives'
+// Current bars over its whole width and never moves back at all. Neither
+// reads 100 before the last entry is written.
 struct SaveRun {
     SaveRun(SaveHost& host, platform::WorkerGate& gate)
         : host(host), gate(gate), current([this](int) { ShowProgress(); }),
@@ -29,10 +39,33 @@ struct SaveRun {
 
     void ShowProgress() { host.Progress({current.Get(), overall.Get()}); }
 
+    // Archive `index` of `count` (the Overall bar's share) begins.
+    void StartFile(int index, int count) {
+        fileIndex = index;
+        fileCount = count > 0 ? count : 1;
+        scanPercent = 0;
+        current.Set(0);
+    }
+    void Advance(int position) {
+        current.Raise(position);
+        overall.Raise((fileIndex * 100 + current.Get()) / fileCount);
+    }
+    // The scan stands at `percent` of the file.
+    void Scanned(int percent) {
+        scanPercent = percent;
+        Advance(ScanSharePosition(percent));
+    }
+    // The archive is done with, saved or passed over.
+    void FinishFile() { overall.Raise((fileIndex + 1) * 100 / fileCount); }
+
     SaveHost& host;
     platform::WorkerGate& gate;
     BarPosition current;
     BarPosition overall;
+    int fileIndex = 0;
+    int fileCount = 1;
+    // The scan's own progress through the file, 0 to 98.
+    int scanPercent = 0;
     // The one place where the pass counts: the source being saved, the
     // entries of it that the log will name, and the pass so far.
     SourceTotals source;
@@ -94,9 +127,6 @@ void PrepareSafeguards(SaveRun& run) {
     };
 }
 
-// Where the bar rules of the two modes differ.
-enum class Mode { currentFile, allFiles };
-
 // A source of the pass begins: its labels, and nothing counted yet.
 void BeginSource(SaveRun& run, int number, int count) {
     run.source = SourceTotals();
@@ -136,7 +166,7 @@ void CountEntry(SaveRun& run, const ExtractReport& report) {
 
 // Opens the archive and extracts every entry it holds; an entry that fails
 // is given up and the next ones are still tried.
-void ExtractAll(SaveRun& run, Mode mode) {
+void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
     {
         ScanActiveScope scanning;
         try {
@@ -148,16 +178,18 @@ void ExtractAll(SaveRun& run, Mode mode) {
     }
     if (g_entryCount == 0 && !run.source.error.empty())
         run.source.problem = SourceProblem::unreadable;
-    const int base = run.current.Get();
+    // A size claimed past the end of the file counts as the rest of the file.
+    std::vector<std::uint64_t> weights;
+    std::uint64_t totalWeight = 0;
+    for (int k = 0; k < g_entryCount; ++k) {
+        const std::uint64_t size =
+            g_savingArchive.m_centralDir.Entries().GetCompressedSize(static_cast<std::size_t>(k));
+        weights.push_back(std::min(size, archiveLength) + kEntryWeight);
+        totalWeight += weights.back();
+    }
+    std::uint64_t doneWeight = 0;
     for (int k = 0; k < g_entryCount; ++k) {
         run.gate.Checkpoint();
-        const int n = g_entryCount;
-        auto clamp = [n, k](int q) { return q >= 100 ? (k + 1 < n ? 98 : 100) : q; };
-        if (mode == Mode::currentFile) {
-            const int q = clamp(100 * k / n + base);
-            run.overall.Set(q);
-            run.current.Set(q);
-        }
         ExtractReport report;
         try {
             g_savingArchive.ExtractEntryTo(static_cast<std::size_t>(k), g_saveOutputFolder,
@@ -167,66 +199,56 @@ void ExtractAll(SaveRun& run, Mode mode) {
             // what was written stays.
         }
         CountEntry(run, report);
-        if (mode == Mode::allFiles) {
-            const int q = clamp(100 * (k + 1) / n + base);
-            if (g_sourceFileCount == 1)
-                run.overall.Set(q);
-            run.current.Set(q);
-        }
+        if (static_cast<std::size_t>(k) < weights.size())
+            doneWeight += weights[static_cast<std::size_t>(k)];
+        run.Advance(EntriesPosition(doneWeight, totalWeight, k + 1 >= g_entryCount));
     }
     g_entryCount = 0;
     g_savingArchive.CloseArchive(true);
 }
 
-// Probes the source file and, when it holds a local header, saves it.
-// Returns false when the file is too short to be scanned.
-bool SaveSource(SaveRun& run, Mode mode, bool overallFollows) {
+// Probes the source file and, when it holds a local header, saves it. A
+// file too short to be scanned is passed over.
+void SaveSource(SaveRun& run) {
     CFile source;
     CFileException error(CFileException::none, 0, g_saveSourcePath);
     if (!source.Open(g_saveSourcePath, CFile::modeRead | CFile::shareDenyNone, &error)) {
         Fail(run, SourceProblem::unreadable, error.GetReason());
-        return false;
+        return;
     }
     std::uint64_t length = 0;
     try {
         length = source.GetLength();
     } catch (const CFileException& e) {
         Fail(run, SourceProblem::unreadable, e.GetReason());
-        return false;
+        return;
     }
     if (length <= 100) {
         Fail(run, SourceProblem::noZipData, {});
-        return false;
+        return;
     }
     g_saveSignatureFound = 0;
     std::uint64_t found = 0;
     const bool hit = ProbeForLocalHeader(
-        source, length, run.gate,
-        [&run, overallFollows](int p) {
-            run.current.Set(p);
-            if (overallFollows)
-                run.overall.Set(p);
-        },
-        found);
+        source, length, run.gate, [&run](int p) { run.Scanned(p); }, found);
     source.Close();
     if (hit) {
         g_saveSignatureFound = 1;
-        ExtractAll(run, mode);
+        ExtractAll(run, length);
     } else {
         Fail(run, SourceProblem::noZipData, {});
     }
-    return true;
 }
 
 // Saves the source into its folder, logged already. A source that has
-// gone since it was chosen is passed over. False when it was not scanned.
-bool SaveIfPresent(SaveRun& run, Mode mode, bool overallFollows) {
+// gone since it was chosen is passed over.
+void SaveIfPresent(SaveRun& run) {
     if (GetPathKind(g_saveSourcePath) != 1) {
         Fail(run, SourceProblem::missing, {});
-        return false;
+        return;
     }
     try {
-        return SaveSource(run, mode, overallFollows);
+        SaveSource(run);
     } catch (const platform::WorkerStopped&) {
         // What was saved before the stop is in the log before the banner.
         LogSourceTotals(run.source, run.problems);
@@ -235,7 +257,7 @@ bool SaveIfPresent(SaveRun& run, Mode mode, bool overallFollows) {
 }
 
 void SaveCurrentFile(SaveRun& run) {
-    run.current.Set(0);
+    run.StartFile(0, 1);
     g_saveSourcePath = GetSourcePath(run.host.CurrentFileNumber() - 1);
     g_saveOutputFolder = OutputFolderFor(g_saveCurrentFolder, g_saveSourcePath);
     BeginSource(run, 1, 1);
@@ -250,7 +272,7 @@ void SaveCurrentFile(SaveRun& run) {
         Log(L"\r\n");
         Log(g_saveOutputFolder);
         MakeFolder(run, g_saveOutputFolder);
-        SaveIfPresent(run, Mode::currentFile, true);
+        SaveIfPresent(run);
     } else {
         run.source.problem = SourceProblem::folderKept;
     }
@@ -263,8 +285,7 @@ void SaveAllFiles(SaveRun& run) {
     for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
         run.gate.Checkpoint();
         const int i = g_saveFileIndex;
-        run.current.Set(0);
-        const int overallAtEnd = g_sourceFileCount > 0 ? (i + 1) * 100 / g_sourceFileCount : 100;
+        run.StartFile(i, g_sourceFileCount);
         g_saveSourcePath = node->path;
         g_saveOutputFolder = g_saveAllFolder + sep + L"Repair" + sep;
         MakeFolder(run, g_saveOutputFolder);
@@ -277,21 +298,19 @@ void SaveAllFiles(SaveRun& run) {
             run.host.AskOverwrite();
         const bool save = !Exists(g_saveOutputFolder) || g_overwriteChoice == OverwriteYes ||
                           g_overwriteChoice == OverwriteYesToAll;
-        bool scanned = true;
         if (save) {
             Log(L"\r\n");
             Log(g_saveOutputFolder);
             MakeFolder(run, g_saveOutputFolder);
-            // A vanished or too short source is passed over like an empty one:
-            // the next file follows and the Overall bar stays.
-            scanned = SaveIfPresent(run, Mode::allFiles, g_sourceFileCount == 1);
+            // A vanished or too short source is passed over like an empty
+            // one: the next file follows.
+            SaveIfPresent(run);
         } else {
             run.source.problem = SourceProblem::folderKept;
         }
         EndSource(run, save);
         ++g_saveFileIndex;
-        if (scanned && g_sourceFileCount > 1)
-            run.overall.Set(overallAtEnd);
+        run.FinishFile();
     }
 }
 
@@ -334,12 +353,10 @@ unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length) {
         return 0;
     run->gate.Checkpoint();
     int p =
-        LaggingReportPosition(position, length, run->current.Get(), g_saveProgressCreepCount, 4000);
+        LaggingReportPosition(position, length, run->scanPercent, g_saveProgressCreepCount, 4000);
     if (p >= 100)
         p = 98;
-    if (g_saveCurrentOnly == 1 || g_sourceFileCount == 1)
-        run->overall.Set(p);
-    run->current.Set(p);
+    run->Scanned(p);
     run->gate.Checkpoint();
     return 0;
 }

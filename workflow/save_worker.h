@@ -14,7 +14,8 @@ class WorkerGate;
 // its end.
 unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate);
 
-// The engine's scan reports here while g_savingScanActive is 1. The Current
-// bar never moves back; while the reports lag behind it, every 4000th of
-// them advances it by one. Returns 0.
+// The engine's scan reports here while g_savingScanActive is 1. The scan's
+// progress never moves back; while the reports lag behind it, every 4000th
+// of them advances it by one. The bars show it within the scan's share; the
+// entries fill the rest. Returns 0.
 unsigned ReportSaveProgress(std::uint64_t position, std::uint64_t length);

@@ -1,6 +1,6 @@
 // Renders every custom control in its states and every dialog template over
 // its skin into PNG files, for people to look at:
-//   kvzip_gallery <data folder> <output folder>
+//   kvzip_gallery <data folder> <output folder> [archive of 100000 entries]
 // Run it with QT_QPA_PLATFORM=offscreen (make screenshots does).
 #include "app/about_dlg.h"
 #include "app/single_instance.h"
@@ -18,6 +18,7 @@
 #include "res/resources.h"
 #include "workflow/analysis_dialog.h"
 #include "workflow/analysis_list.h"
+#include "workflow/entry_list_view.h"
 #include "workflow/file_save_dialog.h"
 #include "workflow/preview_dialog.h"
 #include "workflow/repair_state.h"
@@ -27,10 +28,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <cstdio>
 
 namespace {
@@ -217,8 +220,20 @@ void MainDialog() {
         file.open(QIODevice::WriteOnly);
         archives << path;
     }
+    // One archive deep in a folder tree: its path is cut in the middle.
+    const QString deep = folder.filePath(
+        QStringLiteral("home/user/Documents/Recovered from the old laptop/2026 spring/"
+                       "Scans of the family albums, second box"));
+    QDir().mkpath(deep);
+    const QString album = deep + QStringLiteral("/family-album-1987-1994.zip");
+    QFile(album).open(QIODevice::WriteOnly);
+    archives.insert(1, album);
     dialog.AddSourceFiles(archives);
+    // The selected row, as it reads in a window that does not have the focus.
+    dialog.m_sourceList->setCurrentItem(dialog.m_sourceList->topLevelItem(2));
     Save(dialog, QStringLiteral("main_dialog_rows"));
+    dialog.resize(dialog.size() * 5 / 4);
+    Save(dialog, QStringLiteral("main_dialog_enlarged"));
     SetActivityLogFile({});
 }
 
@@ -268,12 +283,15 @@ void SavingDialogs() {
     saving.CreateFromTemplate();
     saving.show();
     QApplication::processEvents();
+    // Paths too long for their labels keep both ends, the archive's name too.
     saving.SetDlgItemText(res::IDC_SAVE_FILE_NAME,
-                          QStringLiteral("/home/user/archives/holiday photos 2026.zip"));
+                          QStringLiteral("/home/user/Documents/Recovered from the old laptop/"
+                                         "2026 spring/holiday photos 2026.zip"));
     saving.SetDlgItemText(res::IDC_SAVE_FILE_NUMBER, QStringLiteral("2"));
     saving.SetDlgItemText(res::IDC_SAVE_TOTAL, QStringLiteral("3"));
     saving.SetDlgItemText(res::IDC_SAVE_FILE_PATH,
-                          QStringLiteral("/home/user/salvage/Repair/holiday photos 2026"));
+                          QStringLiteral("/media/user/Backup disk/Salvaged archives/2026-12-08/"
+                                         "Repair/holiday photos 2026"));
     saving.m_currentBar->SetPos(57);
     saving.m_overallBar->SetPos(33);
     Save(saving, QStringLiteral("saving_dialog_mid_run"));
@@ -318,17 +336,34 @@ void AnalysisDialogs() {
 // Waits for what the preview's first paint posted: the analysis of its file.
 void WaitForFirstAnalysis(CPreview& preview) {
     auto* back = qobject_cast<QPushButton*>(preview.GetDlgItem(res::IDC_BACK));
-    for (int i = 0; i < 2000 && !(g_runAnalysisOnPaint == 0 && back->isEnabled()); ++i) {
+    for (int i = 0; i < 20000 && !(g_runAnalysisOnPaint == 0 && back->isEnabled()); ++i) {
         QApplication::processEvents();
         QThread::msleep(5);
     }
 }
 
-void PreviewDialogs() {
+// Selects rows of the preview's list the way a click and a shift-click do.
+void SelectRows(CPreview& preview, int first, int last) {
+    CEntryListView* list = preview.m_entryList;
+    const QModelIndex from = list->model()->index(first, 0);
+    const QModelIndex to = list->model()->index(last, list->model()->columnCount() - 1);
+    list->selectionModel()->select(QItemSelection(from, to), QItemSelectionModel::ClearAndSelect);
+    list->selectionModel()->setCurrentIndex(from, QItemSelectionModel::NoUpdate);
+}
+
+void PreviewDialogs(const QString& manyEntries) {
     // The analysis logs as it runs; not into the user's log.
     QTemporaryDir logFolder;
     SetActivityLogFile(logFolder.filePath(QStringLiteral("Activity Log.txt")).toStdWString());
-    const std::wstring sample = QString::fromUtf8(KVZIP_SAMPLE_ARCHIVE).toStdWString();
+    // The bundled sample, in a folder with a long path.
+    QTemporaryDir folder;
+    const QString deep =
+        folder.filePath(QStringLiteral("home/user/Documents/Recovered from the old laptop/"
+                                       "Backups of the office share, December"));
+    QDir().mkpath(deep);
+    const QString samplePath = deep + QStringLiteral("/damaged-backup.zip");
+    QFile::copy(QString::fromUtf8(KVZIP_SAMPLE_ARCHIVE), samplePath);
+    const std::wstring sample = samplePath.toStdWString();
 
     FreeSourceFiles();
     for (int i = 0; i < 3; ++i)
@@ -340,9 +375,28 @@ void PreviewDialogs() {
         preview.CreateFromTemplate();
         preview.show();
         WaitForFirstAnalysis(preview);
+        SelectRows(preview, 2, 3);
         Save(preview, QStringLiteral("preview_rows"));
+        preview.show();
+        preview.resize(preview.size() * 5 / 4);
+        Save(preview, QStringLiteral("preview_enlarged"));
     }
     g_analysisThread.Join();
+
+    if (!manyEntries.isEmpty()) {
+        FreeSourceFiles();
+        AppendSourceFile(manyEntries.toStdWString());
+        g_sourceFileCount = 1;
+        CPreview preview;
+        preview.CreateFromTemplate();
+        preview.show();
+        WaitForFirstAnalysis(preview);
+        // Far down the list, as the user scrolls there.
+        SelectRows(preview, 99990, 99990);
+        preview.m_entryList->scrollToBottom();
+        Save(preview, QStringLiteral("preview_100000_entries"));
+        g_analysisThread.Join();
+    }
 
     g_skipPreview = 1;
     {
@@ -387,8 +441,10 @@ void Artwork() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: kvzip_gallery <data folder> <output folder>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr,
+                     "usage: kvzip_gallery <data folder> <output folder> [archive of 100000 "
+                     "entries]\n");
         return 2;
     }
     g_data = QString::fromLocal8Bit(argv[1]);
@@ -404,7 +460,8 @@ int main(int argc, char** argv) {
     g_appTitle = L"Kelvane for Zip";
     g_appFolder = g_data.toStdWString();
     AnalysisDialogs();
-    PreviewDialogs();
+    PreviewDialogs(argc == 4 ? QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath()
+                             : QString());
     Splash();
     AboutBox();
     MainDialog();

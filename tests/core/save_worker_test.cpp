@@ -77,6 +77,21 @@ std::string Content(const std::string& name) {
     return "content of " + name + std::string(80, '.');
 }
 
+// A bar as the user sees it: never back, and at 100 only at its last value.
+::testing::AssertionResult Rises(const std::vector<int>& values) {
+    for (std::size_t i = 1; i < values.size(); ++i)
+        if (values[i] <= values[i - 1])
+            return ::testing::AssertionFailure() << "moves back at " << i;
+    for (std::size_t i = 0; i + 1 < values.size(); ++i)
+        if (values[i] >= 100)
+            return ::testing::AssertionFailure() << "reads 100 before its end, at " << i;
+    return ::testing::AssertionSuccess();
+}
+
+bool Holds(const std::vector<int>& values, int value) {
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
 TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
     ZipWriter deflated;
     deflated.Add({.name = "docs/readme.txt", .content = std::string(5000, 'r'), .method = 8});
@@ -104,7 +119,11 @@ TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
     EXPECT_EQ(g_saveFileIndex, 2);
     EXPECT_EQ(g_entryCount, 0);
     EXPECT_EQ(g_savingScanActive, 0);
-    EXPECT_EQ(host.Bar("overall"), (std::vector<int>{50, 100}));
+    // Over both archives, the first done at the middle.
+    const std::vector<int> overall = host.Bar("overall");
+    EXPECT_TRUE(Rises(overall));
+    EXPECT_TRUE(Holds(overall, 50));
+    EXPECT_EQ(overall.back(), 100);
     // Each source starts with its number, path and folder, and ends with
     // its totals.
     ASSERT_EQ(host.starts.size(), 2u);
@@ -245,7 +264,11 @@ TEST_F(SaveWorkerTest, AFileKeptByNoToAllIsToldAndStillCountsForTheOverallBar) {
     ASSERT_EQ(host.sources.size(), 3u);
     EXPECT_EQ(host.sources[1].problem, SourceProblem::folderKept);
     // A skipped file still counts for the Overall bar.
-    EXPECT_EQ(host.Bar("overall"), (std::vector<int>{33, 66, 100}));
+    const std::vector<int> overall = host.Bar("overall");
+    EXPECT_TRUE(Rises(overall));
+    EXPECT_TRUE(Holds(overall, 33));
+    EXPECT_TRUE(Holds(overall, 66));
+    EXPECT_EQ(overall.back(), 100);
     EXPECT_FALSE(fs::exists(Repair() / "b" / "one.txt"));
 }
 
@@ -298,135 +321,147 @@ TEST(ArchiveBaseName, CutsBeforeTheLastDotOfTheFileName) {
     EXPECT_EQ(OutputFolderFor(L"/dest", L"/d/noext"), L"/dest/Repair/");
 }
 
-// Three entries, then filler with no signature: the quick scan reports the
-// position past the last header, so the filler sets where the scan leaves
-// the Current bar.
-std::string ThreeEntriesThenFiller(std::size_t filler) {
+// Entries of the given sizes (stored, so the compressed size is the size),
+// then `filler` bytes without a signature.
+std::string EntriesOfSizes(const std::vector<std::size_t>& sizes, std::size_t filler = 0) {
     ZipWriter zip;
-    for (const char* name : {"e1.txt", "e2.txt", "e3.txt"})
-        zip.Add({.name = name, .content = std::string(40, name[1])});
-    zip.AddRaw(std::string(filler, 'x'));
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        zip.Add({.name = "e" + std::to_string(i) + ".bin", .content = std::string(sizes[i], 'd')});
+    if (filler > 0)
+        zip.AddRaw(std::string(filler, 'x'));
     return zip.Bytes();
 }
 
 class SaveBars : public SaveWorkerTest {
 protected:
-    // The Current bar's value just before the first extraction.
-    static int BaseBefore(const RecordingSaveHost& host, const std::string& bar) {
-        int base = 0;
+    // The Current bar's values before the first extraction: the scan's.
+    static std::vector<int> ScanValues(const RecordingSaveHost& host) {
+        std::vector<int> values;
         for (const std::string& call : host.calls) {
             if (call == "entry")
                 break;
-            if (call.rfind(bar + " ", 0) == 0)
-                base = std::stoi(call.substr(bar.size() + 1));
-        }
-        return base;
-    }
-    // The bar's values from the first extraction on.
-    static std::vector<int> After(const RecordingSaveHost& host, const std::string& bar) {
-        std::vector<int> values;
-        bool extracting = false;
-        for (const std::string& call : host.calls) {
-            extracting = extracting || call == "entry";
-            if (extracting && call.rfind(bar + " ", 0) == 0)
-                values.push_back(std::stoi(call.substr(bar.size() + 1)));
+            if (call.rfind("current ", 0) == 0)
+                values.push_back(std::stoi(call.substr(8)));
         }
         return values;
     }
-    // A filler that makes the scan leave the bar at 40.
-    fs::path ArchiveAtForty() {
-        for (std::size_t filler = 300; filler < 700; ++filler) {
-            const std::string bytes = ThreeEntriesThenFiller(filler);
-            // The quick scan resumes past the third entry's data.
-            const std::size_t size = bytes.size();
-            const std::size_t resume = size - filler;
-            if (resume * 100 / size == 40)
-                return Archive("forty.zip", bytes);
+    // The Current bar right after each extraction.
+    static std::vector<int> AfterEachEntry(const RecordingSaveHost& host) {
+        std::vector<int> values;
+        int current = 0;
+        bool pending = false;
+        for (const std::string& call : host.calls) {
+            if (call == "entry") {
+                if (pending)
+                    values.push_back(current);
+                pending = true;
+            } else if (call.rfind("current ", 0) == 0) {
+                current = std::stoi(call.substr(8));
+            }
         }
-        ADD_FAILURE() << "no filler gives 40";
-        return {};
+        if (pending)
+            values.push_back(current);
+        return values;
     }
 };
 
-TEST_F(SaveBars, SaveAllMovesTheBarsAfterEachExtraction) {
-    UseSaveAll({ArchiveAtForty()});
-    RecordingSaveHost host;
-    ASSERT_TRUE(RunSave(host));
-    ASSERT_EQ(BaseBefore(host, "current"), 40);
-    // 100/3, 200/3 and 300/3 added to 40: 73, then 106 as 98, the last 100.
-    EXPECT_EQ(After(host, "current"), (std::vector<int>{73, 98, 100}));
-    // A single source: the Overall bar follows the Current one.
-    EXPECT_EQ(After(host, "overall"), (std::vector<int>{73, 98, 100}));
-    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "entry"), 3);
-}
-
-TEST_F(SaveBars, SaveCurrentMovesTheBarsBeforeEachExtraction) {
-    UseSaveCurrent({ArchiveAtForty()});
-    RecordingSaveHost host;
-    ASSERT_TRUE(RunSave(host));
-    ASSERT_EQ(BaseBefore(host, "current"), 40);
-    // 0, 33 and 66 added to 40, each set before its extraction (40 is there
-    // already); the third, 106, belongs to the last entry: 100. -1 marks an
-    // extraction.
-    std::vector<int> sequence;
-    for (const std::string& call : host.calls) {
-        if (call == "entry")
-            sequence.push_back(-1);
-        else if (call.rfind("current ", 0) == 0 && !sequence.empty())
-            sequence.push_back(std::stoi(call.substr(8)));
+// The scan fills a bounded share of the bars and the entries the rest, by
+// their sizes: the bars move while most of the work remains, never back,
+// and reach 100 with the last entry. Both modes, one source.
+TEST_F(SaveBars, TheScanFillsASmallShareAndTheEntriesTheRestBySize) {
+    for (const bool currentMode : {false, true}) {
+        // Four small entries, then one as large as all of them together
+        // eight times over; filler keeps the scan from ending near 100.
+        const auto source =
+            Archive("sizes.zip", EntriesOfSizes({1000, 1000, 1000, 1000, 32000}, 3000));
+        if (currentMode)
+            UseSaveCurrent({source});
+        else
+            UseSaveAll({source});
+        RecordingSaveHost host;
+        ASSERT_TRUE(RunSave(host));
+        const std::vector<int> scan = ScanValues(host);
+        const int scanned = scan.empty() ? 0 : scan.back();
+        EXPECT_LE(scanned, 10) << currentMode;
+        const std::vector<int> after = AfterEachEntry(host);
+        ASSERT_EQ(after.size(), 5u) << currentMode;
+        // Four fifths of the entries, a ninth of the bytes: far from the end.
+        EXPECT_GT(after[0], scanned) << currentMode;
+        EXPECT_LT(after[3], 40) << currentMode;
+        EXPECT_EQ(after[4], 100) << currentMode;
+        EXPECT_TRUE(Rises(host.Bar("current"))) << currentMode;
+        // One source: the Overall bar shows the same.
+        EXPECT_EQ(host.Bar("overall"), host.Bar("current")) << currentMode;
+        fs::remove_all(Repair());
     }
-    EXPECT_EQ(sequence, (std::vector<int>{-1, 73, -1, 100, -1}));
-    EXPECT_EQ(After(host, "overall"), (std::vector<int>{73, 100}));
 }
 
-TEST_F(SaveBars, SeveralSourcesMoveTheOverallBarPerFileOnly) {
+// Many small entries move the bar in small steps, none of them to 100
+// before the last.
+TEST_F(SaveBars, ManyEmptyEntriesStillMoveTheBarStepByStep) {
+    const auto source = Archive("many.zip", EntriesOfSizes(std::vector<std::size_t>(300, 0)));
+    UseSaveAll({source});
+    RecordingSaveHost host;
+    ASSERT_TRUE(RunSave(host));
+    const std::vector<int> after = AfterEachEntry(host);
+    ASSERT_EQ(after.size(), 300u);
+    EXPECT_EQ(after[149], 10 + 45);
+    EXPECT_EQ(after[298], 99);
+    EXPECT_EQ(after[299], 100);
+    EXPECT_TRUE(Rises(host.Bar("current")));
+}
+
+// With several sources the Overall bar moves inside each archive too; a
+// source with nothing to save still counts as done.
+TEST_F(SaveBars, SeveralSourcesShareTheOverallBar) {
     const auto small = Archive("small.zip", FillerOf(100));
     const auto scanned = Archive("scanned.zip", FillerOf(101));
-    const auto good = Archive("good.zip", ThreeEntryArchive());
+    const auto good = Archive("good.zip", EntriesOfSizes({4000, 4000, 4000}));
     UseSaveAll({small, scanned, good});
     RecordingSaveHost host;
     ASSERT_TRUE(RunSave(host));
-    // The 100-byte file is passed over without a step of the Overall bar;
-    // the 101-byte one is probed (the Current bar climbs) and counts.
-    EXPECT_EQ(host.Bar("overall"), (std::vector<int>{66, 100}));
+    const std::vector<int> overall = host.Bar("overall");
+    EXPECT_TRUE(Rises(overall));
+    EXPECT_TRUE(Holds(overall, 33));
+    EXPECT_TRUE(Holds(overall, 66));
+    EXPECT_EQ(overall.back(), 100);
+    // Inside the last archive, between its start and its end.
+    EXPECT_GT(
+        std::count_if(overall.begin(), overall.end(), [](int v) { return v > 66 && v < 100; }), 1);
     // Neither filler holds ZIP data, and the log says so.
     EXPECT_EQ(LogText(), kStartLines +
                              FolderLine(Repair() / "small", "Nothing saved: no ZIP data found") +
                              FolderLine(Repair() / "scanned", "Nothing saved: no ZIP data found") +
                              FolderLine(Repair() / "good"));
     EXPECT_TRUE(fs::is_directory(Repair() / "small"));
-    EXPECT_EQ(Read(Repair() / "good" / "two.txt"), Content("two.txt"));
+    EXPECT_EQ(Read(Repair() / "good" / "e1.bin"), std::string(4000, 'd'));
 }
 
 // ReportSaveProgress acts only while a pass runs: drive it from the host
-// after the first extraction.
+// after the first extraction. The scan's own progress lags and creeps as
+// before; the bar shows it within the scan's share.
 TEST_F(SaveBars, LaggingReportsCreepEveryFourThousandth) {
-    const auto source = Archive("creep.zip", ThreeEntriesThenFiller(2000));
+    const auto source = Archive("creep.zip", EntriesOfSizes({40, 40, 40}, 2000));
     UseSaveAll({source});
     RecordingSaveHost host;
     std::vector<int> seen;
     host.onEntry = [&] {
         if (host.entries.size() != 1)
             return;
-        const auto current = [&] { return host.Bar("current").back(); };
-        const int start = current();
-        ASSERT_LT(start, 90);
         // The scan's own lagging reports have counted too.
         g_saveProgressCreepCount = 0;
         for (int i = 0; i < 3999; ++i)
             ReportSaveProgress(0, 100);
-        seen.push_back(current() - start);
-        ReportSaveProgress(0, 100);
-        seen.push_back(current() - start);
         seen.push_back(g_saveProgressCreepCount);
-        // One source: the Overall bar follows.
-        seen.push_back(host.Bar("overall").back() - start);
-        // Past the end: 98, not 100, while the archive is still being saved.
+        ReportSaveProgress(0, 100);
+        seen.push_back(g_saveProgressCreepCount);
+        // Past the end: 98 % of the scan, within the scan's share of the bar.
         ReportSaveProgress(0xFFFFFFFFu, 100);
-        seen.push_back(current());
+        seen.push_back(host.Bar("current").back());
     };
     ASSERT_TRUE(RunSave(host));
-    EXPECT_EQ(seen, (std::vector<int>{0, 1, 0, 1, 98}));
+    EXPECT_EQ(seen, (std::vector<int>{3999, 0, 9}));
+    EXPECT_TRUE(Rises(host.Bar("current")));
 }
 
 TEST_F(SaveBars, ReportsAreIgnoredWithoutARunningPass) {

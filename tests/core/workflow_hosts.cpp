@@ -21,14 +21,12 @@ void RecordingAnalysisHost::SourceStarted(const SourceStart& started) {
     rows.clear();
 }
 
-void RecordingAnalysisHost::EntriesListed(std::vector<EntryRow> listed) {
-    for (EntryRow& row : listed) {
-        calls.push_back("row " + std::to_string(rows.size()) + " " +
-                        platform::EncodeLocal(row.name));
-        rows.push_back(std::move(row));
-        if (onRow)
-            onRow();
-    }
+void RecordingAnalysisHost::EntriesListed(std::vector<EntryRow> batch) {
+    calls.push_back("rows " + std::to_string(batch.size()));
+    rows.insert(rows.end(), std::make_move_iterator(batch.begin()),
+                std::make_move_iterator(batch.end()));
+    if (onRows)
+        onRows();
 }
 
 void RecordingAnalysisHost::Progress(const PassProgress& progress) {

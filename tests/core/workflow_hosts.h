@@ -22,12 +22,13 @@ public:
 
     int CurrentFileNumber() override;
     void SourceStarted(const SourceStart& source) override;
-    void EntriesListed(std::vector<EntryRow> listed) override;
+    // One call per batch of rows.
+    void EntriesListed(std::vector<EntryRow> batch) override;
     void Progress(const PassProgress& progress) override;
     void SourceDone(const SourceTotals& totals) override;
     void PassDone(const PassTotals& totals) override;
 
-    // Every event, e.g. "start 1", "bar 12", "row 0 a.txt", "done 1", "finished".
+    // Every event, e.g. "start 1", "bar 12", "rows 3", "done 3", "finished".
     std::vector<std::string> calls;
     std::vector<int> bars;
     std::vector<EntryRow> rows;
@@ -36,8 +37,8 @@ public:
     // The counter as the preview shows it at the end: the number listed.
     std::wstring listedCount;
     int fileNumber;
-    // Runs after a row was listed, on the worker's thread.
-    std::function<void()> onRow;
+    // Runs after a batch of rows was added, on the worker's thread.
+    std::function<void()> onRows;
     // Runs after the bar moved.
     std::function<void(int)> onBar;
 };

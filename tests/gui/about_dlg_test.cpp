@@ -82,13 +82,16 @@ TEST_F(AboutTest, OkEnterAndEscEndIt) {
             } else if (way == 1) {
                 QTest::keyClick(&about, Qt::Key_Escape);
             } else {
-                // Enter presses the button that has the focus; OK cancels.
-                ok->setFocus();
-                QTest::keyClick(ok, Qt::Key_Return);
+                // Enter as the box opens: OK has the focus and is the default.
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&about));
+                ASSERT_EQ(about.focusWidget(), ok);
+                EXPECT_TRUE(ok->isDefault());
+                QTest::keyClick(about.focusWidget(), Qt::Key_Return);
             }
         });
         EXPECT_EQ(about.DoModal(), IDCANCEL) << way;
     }
+    EXPECT_TRUE(opened.empty());
 }
 
 TEST_F(AboutTest, EnterOnALinkOpensItAndKeepsTheBoxOpen) {

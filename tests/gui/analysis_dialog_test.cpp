@@ -58,8 +58,8 @@ TEST_F(AnalysisDialogTest, InitialisesAndClosesItselfWhenTheWorkerEnds) {
     EXPECT_EQ(list.Names(),
               (std::vector<std::wstring>{L"alpha.txt", L"beta.txt", L"gamma.txt", L"delta.txt"}));
     EXPECT_EQ(list.listedCount, L"4");
-    // The worker's last report leaves 99; the paint cleared only its own flag.
-    EXPECT_EQ(dialog.m_progress->GetPos(), 99);
+    // The last entry leaves the bar full; the paint cleared only its own flag.
+    EXPECT_EQ(dialog.m_progress->GetPos(), 100);
     EXPECT_EQ(g_closeAnalysisDlg, 0);
     EXPECT_EQ(g_reapAnalysisThread, 1);
     EXPECT_EQ(g_analysisThread.Join(), platform::WorkerEnding::Completed);

@@ -3,6 +3,7 @@
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
 #include "platform/text.h"
+#include "workflow/analysis_worker.h"
 #include "workflow/repair_state.h"
 
 #include <QTimer>
@@ -10,12 +11,10 @@
 
 namespace kvtest {
 
-void RecordingList::AppendEntryRows(std::vector<EntryRow> listed) {
-    for (EntryRow& row : listed) {
-        rows.push_back(std::move(row));
-        if (afterInsert)
-            afterInsert(static_cast<int>(rows.size()));
-    }
+void RecordingList::AppendEntryRows(std::vector<EntryRow> batch) {
+    rows.insert(rows.end(), batch.begin(), batch.end());
+    if (afterInsert)
+        afterInsert(static_cast<int>(rows.size()));
 }
 
 std::vector<std::wstring> RecordingList::Names() const {
@@ -26,6 +25,7 @@ std::vector<std::wstring> RecordingList::Names() const {
 }
 
 AnalysisSandbox::AnalysisSandbox() {
+    g_entryRowBatchTime = std::chrono::milliseconds(0);
     SetActivityLogFile(platform::DecodeLocal((m_dir / "Activity Log.txt").string()));
     g_appTitle = L"Kelvane for Zip";
     g_appFolder = platform::DecodeLocal(KVZIP_DATA_DIR);
@@ -46,6 +46,7 @@ AnalysisSandbox::~AnalysisSandbox() {
     g_closeAnalysisDlg = 0;
     g_reapAnalysisThread = 0;
     SetActivityLogFile(L"");
+    g_entryRowBatchTime = std::chrono::milliseconds(50);
 }
 
 std::wstring AnalysisSandbox::WriteArchive(const std::string& file,

@@ -19,7 +19,7 @@ public:
     int CurrentFileNumber() const override { return number; }
     int EntryRowCount() const override { return static_cast<int>(rows.size()); }
     void DeleteAllEntryRows() override { rows.clear(); }
-    void AppendEntryRows(std::vector<EntryRow> listed) override;
+    void AppendEntryRows(std::vector<EntryRow> batch) override;
     void SetListedCount(const std::wstring& text) override { listedCount = text; }
     void ShowListNote(const std::wstring& text) override { note = text; }
 
@@ -29,12 +29,14 @@ public:
     std::vector<EntryRow> rows;
     std::wstring listedCount;
     std::wstring note;
-    // Called on the GUI thread after each insertion, with the row count.
+    // Called on the GUI thread after each batch (a row each, see the
+    // sandbox), with the row count.
     std::function<void(int)> afterInsert;
 };
 
 // Resets the repair state, points the log at a temporary file and the data
-// folder at the build's, and removes all of it at the end.
+// folder at the build's, and removes all of it at the end. The worker hands
+// over its rows one at a time, so that tests can act between two of them.
 class AnalysisSandbox {
 public:
     AnalysisSandbox();

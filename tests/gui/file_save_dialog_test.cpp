@@ -1,4 +1,5 @@
 #include "app/text_progress_ctrl.h"
+#include "app/transparent_static2.h"
 #include "engine/scan_state.h"
 #include "log/view_log_dialog.h"
 #include "platform/global_dialog_qt.h"
@@ -319,6 +320,74 @@ TEST_F(FileSaveTest, ResumeAfterARefusedEscLetsThePassFinish) {
     EXPECT_EQ(g_savePaused, 0);
     EXPECT_EQ(kvtest::ReadFileBytes(Output("held") / "h.txt"), "held");
     EXPECT_EQ(Log(), kStep3 + Folder("held") + kCompletion);
+    EXPECT_EQ(driver.completions, 1);
+}
+
+// Calls `onPaint` whenever the watched widget paints.
+class PaintWatch : public QObject {
+public:
+    std::function<void()> onPaint;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && onPaint)
+            onPaint();
+        return false;
+    }
+};
+
+// A saving dialog that lets the test look at it before its worker starts.
+class WatchedFileSave : public CFileSave {
+public:
+    std::function<void(WatchedFileSave&)> beforeStart;
+
+protected:
+    void StartWorker() override {
+        if (beforeStart)
+            beforeStart(*this);
+        CFileSave::StartWorker();
+    }
+};
+
+// Stop pressed while the worker is on its way to the overwrite prompt (the
+// output folder is shown just before it asks): the question waits until
+// the prompt is answered and the worker sits still, instead of opening over
+// the prompt or under it.
+TEST_F(FileSaveTest, StopAsksOnlyOnceTheWorkerHaltsAfterItsPrompt) {
+    NoSources();
+    AddSource("first.zip", ArchiveOf({{"a.txt", "alpha"}}));
+    AddSource("second.zip", ArchiveOf({{"b.txt", "bravo"}}));
+    fs::create_directories(Output("first"));
+    ModalDriver driver; // closes the prompt: the first archive is passed over
+    std::vector<int> promptsWhenAsked;
+    bool promptOpenWhenAsked = false;
+    const auto previous = platform::SetMessageBoxHandler([&](void*, const std::wstring&,
+                                                             const std::wstring&, unsigned) {
+        promptsWhenAsked.push_back(driver.prompts);
+        promptOpenWhenAsked = dynamic_cast<CSaveMsg*>(QApplication::activeModalWidget()) != nullptr;
+        return static_cast<int>(platform::IDNO);
+    });
+    WatchedFileSave dialog;
+    PaintWatch watch;
+    bool pressed = false;
+    watch.onPaint = [&] {
+        if (pressed || dialog.m_outputFolderLabel->text().isEmpty())
+            return;
+        pressed = true;
+        QTimer::singleShot(0, &dialog, [&] { Click(dialog, res::IDC_SAVE_STOP); });
+    };
+    dialog.beforeStart = [&](WatchedFileSave& d) {
+        d.m_outputFolderLabel->installEventFilter(&watch);
+    };
+
+    EXPECT_EQ(dialog.DoModal(), platform::IDOK);
+    platform::SetMessageBoxHandler(previous);
+
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(promptsWhenAsked, std::vector<int>{1});
+    EXPECT_FALSE(promptOpenWhenAsked);
+    EXPECT_FALSE(fs::exists(Output("first") / "a.txt"));
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("second") / "b.txt"), "bravo");
     EXPECT_EQ(driver.completions, 1);
 }
 

@@ -57,6 +57,12 @@ TEST(MessageBoxQt, QuestionsHaveYesNoAndAnIcon) {
     auto notice = MakeMessageBox(nullptr, "Done", "Kelvane for Zip", MB_OK | MB_ICONINFORMATION);
     EXPECT_EQ(notice->standardButtons(), QMessageBox::Ok);
     EXPECT_EQ(notice->icon(), QMessageBox::Information);
+
+    // The icon is the one asked for, not the one the buttons suggest.
+    auto held = MakeMessageBox(nullptr, "File is already open ,Please close the file",
+                               "Kelvane for Zip", MB_OK | MB_ICONQUESTION | MB_SYSTEMMODAL);
+    EXPECT_EQ(held->standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(held->icon(), QMessageBox::Question);
 }
 
 TEST(MessageBoxQt, InstalledHandlerShowsTheBoxAndReturnsTheAnswer) {

@@ -5,6 +5,7 @@
 #include "res/resource_ids.h"
 #include "tests/gui/analysis_fixture.h"
 #include "tests/support/scripted_message_box.h"
+#include "workflow/entry_list_view.h"
 #include "workflow/main_dialog_commands.h"
 #include "workflow/preview_dialog.h"
 #include "workflow/repair_log.h"
@@ -21,7 +22,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
-#include <QTreeWidget>
+#include <deque>
 #include <gtest/gtest.h>
 
 using kvtest::AnalysisSandbox;
@@ -57,6 +58,8 @@ struct PreviewTest : ::testing::Test {
     AnalysisSandbox sandbox;
     RecordingMain main;
     std::optional<std::wstring> folder;
+    // Answers of the folder browser before `folder`, in order.
+    std::deque<std::optional<std::wstring>> firstFolders;
     std::vector<QString> browserTitles;
     int savingRuns = 0;
     std::function<void()> whileSaving;
@@ -70,7 +73,11 @@ struct PreviewTest : ::testing::Test {
         g_saveAllFolder.clear();
         previousBrowser = platform::SetFolderBrowserHook([this](const QString& title) {
             browserTitles.push_back(title);
-            return folder;
+            if (firstFolders.empty())
+                return folder;
+            std::optional<std::wstring> first = firstFolders.front();
+            firstFolders.pop_front();
+            return first;
         });
         previousRunner = SetSavingDialogRunner([this] {
             ++savingRuns;
@@ -116,8 +123,8 @@ std::vector<bool> NavigationState(CPreview& preview) {
 
 std::vector<QString> RowNames(CPreview& preview) {
     std::vector<QString> names;
-    for (int i = 0; i < preview.m_entryList->topLevelItemCount(); ++i)
-        names.push_back(preview.m_entryList->topLevelItem(i)->text(0));
+    for (int i = 0; i < preview.m_entryList->RowCount(); ++i)
+        names.push_back(preview.m_entryList->Model()->Text(i, 0));
     return names;
 }
 
@@ -128,7 +135,7 @@ bool SendKey(CPreview& preview, int key, Qt::KeyboardModifiers modifiers = Qt::N
 
 } // namespace
 
-TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWithTheirWidths) {
+TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWideEnoughForTheirTexts) {
     sandbox.SetSources(Archives(1));
     CPreview preview;
     preview.CreateFromTemplate();
@@ -136,11 +143,25 @@ TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWithTheirWidths) {
         "File Name",         "UnCompressed File Size", "Compressed File Size",
         "Compression Ratio", "Modified Time",          "CRC 32"};
     const int widths[] = {200, 135, 125, 115, 100, 100};
-    ASSERT_EQ(preview.m_entryList->columnCount(), 6);
+    CEntryListView* list = preview.m_entryList;
+    ASSERT_EQ(list->model()->columnCount(), 6);
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(preview.m_entryList->headerItem()->text(i), QString::fromUtf8(headings[i]));
-        EXPECT_EQ(preview.m_entryList->columnWidth(i), widths[i]);
+        EXPECT_EQ(list->model()->headerData(i, Qt::Horizontal).toString(),
+                  QString::fromUtf8(headings[i]));
+        EXPECT_GE(list->columnWidth(i), widths[i]) << i;
     }
+    // The longest time, size and CRC texts are shown whole.
+    EntryRow row;
+    row.texts = {L"a/b.txt", L"1023   Bytes",          L"1023   Bytes",
+                 L"100%",    L"28 Sep 2088, 23:58:58", L"4294967295"};
+    preview.AppendEntryRows({row});
+    for (int i = 1; i < 6; ++i) {
+        const QModelIndex cell = list->model()->index(0, i);
+        const QString shown = list->model()->data(cell).toString();
+        EXPECT_LE(list->fontMetrics().horizontalAdvance(shown) + 8, list->columnWidth(i)) << i;
+    }
+    EXPECT_EQ(list->textElideMode(), Qt::ElideMiddle);
+    preview.DeleteAllEntryRows();
     EXPECT_EQ(preview.m_entryList->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(preview.m_entryList->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(g_previewDlg, &preview);
@@ -156,7 +177,7 @@ TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWithTheirWidths) {
     EXPECT_EQ(preview.GetDlgItemText(res::IDC_PREVIEW_BLANK), QString());
     // Nothing runs before the first paint.
     EXPECT_EQ(g_runAnalysisOnPaint, 1);
-    EXPECT_EQ(preview.m_entryList->topLevelItemCount(), 0);
+    EXPECT_EQ(preview.m_entryList->RowCount(), 0);
 }
 
 TEST_F(PreviewTest, ThreeSourcesStepForwardAndBack) {
@@ -262,7 +283,7 @@ TEST_F(PreviewTest, SkipPreviewOffersOnlySaveAllAndTellsOnce) {
     EXPECT_EQ(preview.GetDlgItemText(res::IDC_FILE_NUMBER), QStringLiteral("3"));
     EXPECT_EQ(preview.GetDlgItemText(res::IDC_FILE_COUNT), QStringLiteral("3"));
     EXPECT_EQ(preview.m_currentFileNumber, 0);
-    EXPECT_EQ(preview.m_entryList->topLevelItemCount(), 0);
+    EXPECT_EQ(preview.m_entryList->RowCount(), 0);
     EXPECT_TRUE(Enabled(preview, res::IDC_BACK));
     EXPECT_TRUE(Enabled(preview, res::IDC_SAVE_ALL));
     for (int id : {res::IDC_SAVE_CURRENT, res::IDC_BACK_FILE, res::IDC_NEXT_FILE,
@@ -299,18 +320,29 @@ TEST_F(PreviewTest, BackAsksFreesTheSourcesAndLogs) {
     EXPECT_EQ(RowNames(again), std::vector<QString>{"other.txt"});
 }
 
-TEST_F(PreviewTest, UnwritableDestinationDoesNothingVisible) {
+TEST_F(PreviewTest, UnwritableDestinationIsNamedAndTheChoiceComesAgain) {
     sandbox.SetSources(Archives(1));
     CPreview preview;
     ShowAndSettle(preview);
-    ScriptedMessageBox boxes;
+    ScriptedMessageBox boxes{platform::IDOK};
     // Not even root may create files here.
-    folder = L"/proc";
+    firstFolders = {L"/proc"};
+    folder.reset();
     preview.SendCommand(res::IDC_SAVE_ALL);
+    EXPECT_EQ(boxes.AskedTexts(), std::vector<std::wstring>{L"Cannot write to /proc"});
+    EXPECT_EQ(boxes.AskedBoxes()[0].style, platform::MB_OK | platform::MB_ICONINFORMATION);
+    EXPECT_EQ(browserTitles.size(), 2u);
     EXPECT_EQ(savingRuns, 0);
-    EXPECT_TRUE(boxes.AskedTexts().empty());
     EXPECT_TRUE(preview.isVisible());
-    EXPECT_TRUE(Enabled(preview, res::IDC_SAVE_ALL));
+
+    // A writable folder chosen the second time is taken.
+    const std::filesystem::path writable = sandbox.Dir() / "out";
+    std::filesystem::create_directory(writable);
+    firstFolders = {L"/proc"};
+    folder = platform::DecodeLocal(writable.string());
+    preview.SendCommand(res::IDC_SAVE_CURRENT);
+    EXPECT_EQ(savingRuns, 1);
+    EXPECT_EQ(g_saveCurrentFolder, *folder);
 }
 
 TEST_F(PreviewTest, CancelledBrowserDoesNothing) {
@@ -391,7 +423,7 @@ TEST_F(PreviewTest, KeysAndClicksAreFiltered) {
     sandbox.SetSources(Archives(1));
     CPreview preview;
     ShowAndSettle(preview);
-    QTreeWidget* list = preview.m_entryList;
+    CEntryListView* list = preview.m_entryList;
     const QPoint inside = list->viewport()->rect().center();
     for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick}) {
         QMouseEvent right(type, inside, list->viewport()->mapToGlobal(inside), Qt::RightButton,
@@ -404,7 +436,7 @@ TEST_F(PreviewTest, KeysAndClicksAreFiltered) {
     // Ctrl+A reaches the list, which selects every row.
     list->setFocus();
     QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(list->selectedItems().size(), 2);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 2);
     // Enter does not end the preview.
     QTest::keyClick(&preview, Qt::Key_Return);
     EXPECT_TRUE(preview.isVisible());

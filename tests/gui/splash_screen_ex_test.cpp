@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,6 +61,15 @@ QString WriteBmp(const QTemporaryDir& dir, const QImage& image) {
 std::vector<std::pair<int, bool>> g_fades;
 bool RecordFade(QWidget* window, int milliseconds, bool show) {
     g_fades.emplace_back(milliseconds, show);
+    window->setVisible(show);
+    return true;
+}
+
+// Records the fades and, like the real one, runs events while fading out.
+bool RecordFadeRunningEvents(QWidget* window, int milliseconds, bool show) {
+    g_fades.emplace_back(milliseconds, show);
+    if (!show)
+        QTest::qWait(50);
     window->setVisible(show);
     return true;
 }
@@ -244,6 +254,24 @@ TEST_F(SplashTest, FadesInAndOutOnlyWithTheirFlagsAndAFader) {
     EXPECT_FALSE(plain->isVisible());
     plain->DestroyWindow();
     EXPECT_TRUE(g_fades.empty());
+}
+
+// The start-up hides the splash itself after its display time has passed:
+// the timer that came due meanwhile must not start a second fade inside it.
+TEST_F(SplashTest, HidingFadesOutOnceEvenWhenTheDisplayTimerComesDue) {
+    CSplashScreenEx::SetAnimateWindowOverride(&RecordFadeRunningEvents, true);
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(P);
+    QPointer<CSplashScreenEx> splash = new CSplashScreenEx;
+    splash->CreateSplash(nullptr, SPLASH_FADE_OUT, 5);
+    splash->SetPicture(WriteBmp(dir, image));
+    splash->ShowSplash();
+    QThread::msleep(30);
+    splash->HideSplash();
+    EXPECT_EQ(g_fades, (std::vector<std::pair<int, bool>>{{200, false}}));
+    ASSERT_FALSE(splash.isNull());
+    EXPECT_EQ(splash->TimerId(), 0);
+    splash->DestroyWindow();
 }
 
 TEST_F(SplashTest, CaptionIsDrawnOverThePicture) {

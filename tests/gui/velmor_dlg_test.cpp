@@ -1,6 +1,7 @@
 #include "app/about_dlg.h"
 #include "app/automation.h"
 #include "app/main_window.h"
+#include "app/second_start.h"
 #include "app/single_instance.h"
 #include "app/startup_splash.h"
 #include "app/velmor_dlg.h"
@@ -17,18 +18,27 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <optional>
 #include <regex>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using platform::IDCANCEL;
@@ -265,11 +275,14 @@ TEST_F(MainDialogTest, RepairChecksTheLastRowAndRunsThePreviewHidden) {
                          "\r\n\r\nTotal Files Count :    2\r\n"),
               std::string::npos);
 
+    // With the last row's file gone too, the notice names every file that went.
     QFile::remove(last);
     dialog.SendCommand(res::IDC_REPAIR);
     EXPECT_EQ(m_previewRuns.size(), 2u);
     EXPECT_EQ(boxes.AskedTexts(),
-              std::vector<std::wstring>{L"No files selected, Kindly select a file"});
+              std::vector<std::wstring>{L"These archives are no longer there:\n\n" +
+                                        first.toStdWString() + L"\n" + last.toStdWString() +
+                                        L"\n\nRemove them from the list, or choose them again."});
 }
 
 TEST_F(MainDialogTest, RepairModeAndSkipPreviewFromButtonsAndMenu) {
@@ -396,22 +409,41 @@ TEST_F(MainDialogTest, ProxyLifetimeEitherWayRoundAndHidingWhileItLives) {
     EXPECT_EQ(dialog->m_pAutoProxy, proxy);
     EXPECT_EQ(automation::AppLockCount(), locks + 1);
 
-    // While a client holds it, Exit, OK and Cancel only hide the window.
+    // While a client holds it, Exit, OK and Cancel only hide the window; its
+    // modal loop, which is the program, runs on for the client.
+    bool returned = false;
+    std::vector<bool> hidden;
+    std::vector<bool> stillRunning;
+    const auto later = [&](auto step) { QTimer::singleShot(20, dialog.get(), step); };
     QTimer::singleShot(0, [&] {
         dialog->SendCommand(res::ID_FILE_EXIT);
-        const bool hiddenByExit = !dialog->isVisible();
-        dialog->show();
-        dialog->SendCommand(platform::IDOK);
-        EXPECT_TRUE(hiddenByExit);
-        EXPECT_FALSE(dialog->isVisible());
-        proxy->AddRef();
-        proxy->Release();
-        EXPECT_EQ(proxy->Release(), 0u); // the client lets go
-        EXPECT_EQ(dialog->m_pAutoProxy, nullptr);
-        dialog->show();
-        dialog->SendCommand(res::ID_FILE_EXIT); // now it ends
+        hidden.push_back(!dialog->isVisible());
+        later([&] {
+            stillRunning.push_back(!returned);
+            dialog->ShowWindow(true);
+            dialog->SendCommand(platform::IDOK);
+            hidden.push_back(!dialog->isVisible());
+            later([&] {
+                stillRunning.push_back(!returned);
+                dialog->ShowWindow(true);
+                dialog->SendCommand(platform::IDCANCEL);
+                hidden.push_back(!dialog->isVisible());
+                later([&] {
+                    stillRunning.push_back(!returned);
+                    proxy->AddRef();
+                    proxy->Release();
+                    EXPECT_EQ(proxy->Release(), 0u); // the client lets go
+                    EXPECT_EQ(dialog->m_pAutoProxy, nullptr);
+                    dialog->ShowWindow(true);
+                    dialog->SendCommand(res::ID_FILE_EXIT); // now it ends
+                });
+            });
+        });
     });
     EXPECT_EQ(dialog->DoModal(), IDCANCEL);
+    returned = true;
+    EXPECT_EQ(hidden, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(stillRunning, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(automation::AppLockCount(), locks);
 
     // The dialog goes first: the proxy outlives it without a dangling pointer.
@@ -453,12 +485,171 @@ TEST_F(MainDialogTest, DroppedArchivesArriveLikeBrowsedOnes) {
     EXPECT_FALSE(refused.isAccepted());
 }
 
-TEST_F(MainDialogTest, ASecondInstanceIsToldAndEnds) {
-    CSingleInstance first;
-    ASSERT_TRUE(first.Claim());
+namespace {
+
+// A running instance as another process would hold the name: in a thread
+// with its own event loop, answering later starts with `answer`.
+class OtherInstance {
+public:
+    explicit OtherInstance(std::optional<CSingleInstance::Answer> answer) {
+        m_thread.start();
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, answer] {
+                m_instance = std::make_unique<CSingleInstance>();
+                m_claimed = m_instance->Claim();
+                if (answer)
+                    m_instance->SetHandler([this, answer](const QStringList& archives) {
+                        const std::lock_guard<std::mutex> lock(m_lock);
+                        m_received.push_back(archives);
+                        return *answer;
+                    });
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~OtherInstance() {
+        QMetaObject::invokeMethod(
+            &m_context, [this] { m_instance.reset(); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    bool Claimed() const { return m_claimed; }
+    std::vector<QStringList> Received() {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        return m_received;
+    }
+
+private:
+    struct Context : QObject {
+        explicit Context(QThread& thread) { moveToThread(&thread); }
+    };
+    QThread m_thread;
+    Context m_context{m_thread};
+    std::unique_ptr<CSingleInstance> m_instance;
+    bool m_claimed = false;
+    std::mutex m_lock;
+    std::vector<QStringList> m_received;
+};
+
+// Forwards from a thread, as a later start would, while this thread serves.
+std::optional<CSingleInstance::Answer> ForwardFromElsewhere(const QStringList& archives) {
+    std::optional<CSingleInstance::Answer> answer;
+    std::atomic<bool> done{false};
+    std::thread start([&] {
+        answer = CSingleInstance::Forward(archives, std::chrono::milliseconds(2000));
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 20000));
+    start.join();
+    return answer;
+}
+
+} // namespace
+
+// A start that finds an instance running hands its archives over and ends;
+// the user hears only of what did not happen.
+TEST_F(MainDialogTest, ALaterStartHandsItsArchivesToTheRunningOneAndEnds) {
+    g_secondStartPatience = std::chrono::milliseconds(0);
+    const QString archive = Archive(QStringLiteral("opened.zip"));
+    struct Case {
+        std::optional<CSingleInstance::Answer> answer; // none: the instance has no handler
+        std::vector<std::wstring> told;
+    };
+    const std::wstring busy = L"Kelvane for Zip is busy with a repair, so these archives were "
+                              L"not added:\n\n" +
+                              archive.toStdWString() +
+                              L"\n\nOpen them again when it is back at step 1.";
+    for (const Case& c :
+         {Case{CSingleInstance::Answer::Added, {}}, Case{CSingleInstance::Answer::Busy, {busy}},
+          Case{std::nullopt, {L"Kelvane for Zip is already running"}}}) {
+        OtherInstance other(c.answer);
+        ASSERT_TRUE(other.Claimed());
+        m_ended.clear();
+        ScriptedMessageBox boxes;
+        CVelmorDlg dialog;
+        dialog.m_startupFiles = {archive};
+        dialog.CreateFromTemplate();
+        EXPECT_EQ(boxes.AskedTexts(), c.told);
+        EXPECT_EQ(m_ended, std::vector<int>{0});
+        if (c.answer) {
+            EXPECT_EQ(other.Received(), std::vector<QStringList>{{archive}});
+        }
+    }
+    g_secondStartPatience = std::chrono::milliseconds(10000);
+}
+
+// The running instance lists what a later start hands it while step 1
+// shows, refuses it while a repair runs, and is only raised by a start
+// without archives.
+TEST_F(MainDialogTest, ArchivesOfALaterStartArriveAtStepOne) {
     ScriptedMessageBox boxes;
     CVelmorDlg dialog;
     dialog.CreateFromTemplate();
-    EXPECT_EQ(boxes.AskedTexts(), std::vector<std::wstring>{L"Kelvane for Zip is already running"});
-    EXPECT_EQ(m_ended, std::vector<int>{0});
+    dialog.show();
+    const QString archive = Archive(QStringLiteral("opened.zip"));
+    EXPECT_EQ(ForwardFromElsewhere({archive}), CSingleInstance::Answer::Added);
+    EXPECT_EQ(Rows(dialog), QStringList{"1 opened.zip"});
+    EXPECT_EQ(ForwardFromElsewhere({}), CSingleInstance::Answer::Added);
+    EXPECT_EQ(Rows(dialog), QStringList{"1 opened.zip"});
+
+    std::optional<CSingleInstance::Answer> whileRepairing;
+    CVelmorDlg::SetPreviewRunner([&](CVelmorDlg&) {
+        whileRepairing = ForwardFromElsewhere({Archive(QStringLiteral("later.zip"))});
+    });
+    dialog.SendCommand(res::IDC_REPAIR);
+    EXPECT_EQ(whileRepairing, CSingleInstance::Answer::Busy);
+    EXPECT_EQ(Rows(dialog), QStringList{"1 opened.zip"});
+    EXPECT_TRUE(boxes.AskedTexts().empty());
+}
+
+// The name is taken by one start only, also when two start at the same
+// moment; the loser never removes the winner's socket.
+TEST_F(MainDialogTest, OneClaimWinsEvenAtTheSameMomentAndTheWinnerStaysReachable) {
+    const auto reachable = [] {
+        QLocalSocket probe;
+        probe.connectToServer(CSingleInstance::ServerName());
+        return probe.waitForConnected(1000);
+    };
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> ready{0};
+        std::atomic<int> claimed{0};
+        std::atomic<bool> checked{false};
+        const auto start = [&] {
+            CSingleInstance instance;
+            ++ready;
+            while (ready.load() < 2) {
+            }
+            if (instance.Claim())
+                ++claimed;
+            ++ready;
+            while (!checked.load())
+                QThread::msleep(1);
+        };
+        std::unique_ptr<QThread> first(QThread::create(start));
+        std::unique_ptr<QThread> second(QThread::create(start));
+        first->start();
+        second->start();
+        while (ready.load() < 4)
+            QThread::msleep(1);
+        const bool found = reachable();
+        checked = true;
+        first->wait();
+        second->wait();
+        EXPECT_EQ(claimed.load(), 1) << "round " << round;
+        EXPECT_TRUE(found) << "round " << round;
+    }
+
+    // A socket left behind by a crashed instance does not keep the name.
+    const QString path = QDir::temp().filePath(CSingleInstance::ServerName());
+    const int dead = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(dead, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(dead);
+    ASSERT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(reachable());
+    CSingleInstance survivor;
+    ASSERT_TRUE(survivor.Claim());
+    EXPECT_TRUE(reachable());
 }

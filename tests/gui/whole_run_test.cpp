@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
@@ -35,6 +36,66 @@ std::string ArchiveOf(const std::vector<std::pair<std::string, std::string>>& fi
     return zip.Bytes();
 }
 
+// A private installation folder, registry store and log, two archives on
+// disk, and the process end and folder browser recorded.
+class WholeRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = m_dir.path().toStdString();
+        fs::create_directories(Install());
+        fs::create_directories(Destination());
+        kvtest::WriteFileBytes(m_root / "registry.ini",
+                               "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + Install().string() + "\n");
+        ::setenv("KVZIP_REGISTRY", (m_root / "registry.ini").c_str(), 1);
+        g_appFolder = Install().wstring();
+        g_repairMode = 0;
+        g_skipPreview = 0;
+        g_startupSplashWait = std::chrono::milliseconds(0);
+        CSingleInstance::SetServerName(QStringLiteral("kvzip-whole-run-%1").arg(::getpid()));
+        kvtest::WriteFileBytes(First(), ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
+        kvtest::WriteFileBytes(Second(), ArchiveOf({{"c.txt", "charlie"}}));
+        m_previousEnd = platform::SetEndProcessHook([this](int code) { m_ended.push_back(code); });
+        m_previousBrowser =
+            platform::SetFolderBrowserHook([this](const QString&) -> std::optional<std::wstring> {
+                return Destination().wstring();
+            });
+    }
+
+    void TearDown() override {
+        platform::SetEndProcessHook(m_previousEnd);
+        platform::SetFolderBrowserHook(m_previousBrowser);
+        CSingleInstance::SetServerName(QString());
+        FreeSourceFiles();
+        g_repairMode = 0;
+        ::unsetenv("KVZIP_REGISTRY");
+    }
+
+    fs::path Install() const { return m_root / "install"; }
+    fs::path Destination() const { return m_root / "out"; }
+    fs::path First() const { return m_root / "letters.zip"; }
+    fs::path Second() const { return m_root / "photos.zip"; }
+    static QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
+    std::string Log() const {
+        return kvtest::ReadFileBytes(Install() / "Activity Log.txt").value_or("");
+    }
+    // The preview once its first analysis has run and its buttons are back.
+    static CPreview* AnalysedPreview() {
+        auto* preview = dynamic_cast<CPreview*>(QApplication::activeModalWidget());
+        if (preview == nullptr || g_runAnalysisOnPaint != 0 || g_analysisThread.IsRunning() ||
+            !preview->GetDlgItem(res::IDC_BACK)->isEnabled())
+            return nullptr;
+        return preview;
+    }
+
+    std::vector<int> m_ended;
+
+private:
+    QTemporaryDir m_dir;
+    fs::path m_root;
+    platform::EndProcessHook m_previousEnd;
+    platform::FolderBrowserHook m_previousBrowser;
+};
+
 // Two archives, sound or not, and what the completion and the log say.
 struct RunCase {
     const char* label;
@@ -43,28 +104,11 @@ struct RunCase {
     std::vector<const char*> logMarks; // after step 3, in order
 };
 
-class WholeRun : public ::testing::TestWithParam<RunCase> {};
+class WholeRuns : public WholeRun, public ::testing::WithParamInterface<RunCase> {};
 
 } // namespace
 
-TEST_P(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
-    QTemporaryDir dir;
-    const fs::path root = dir.path().toStdString();
-    const fs::path install = root / "install";
-    const fs::path destination = root / "out";
-    fs::create_directories(install);
-    fs::create_directories(destination);
-    kvtest::WriteFileBytes(root / "registry.ini",
-                           "[HKEY_CLASSES_ROOT\\KVZIP]\nFilePath=" + install.string() + "\n");
-    ::setenv("KVZIP_REGISTRY", (root / "registry.ini").c_str(), 1);
-    g_appFolder = install.wstring();
-    g_repairMode = 0;
-    g_skipPreview = 0;
-    g_startupSplashWait = std::chrono::milliseconds(0);
-    CSingleInstance::SetServerName(QStringLiteral("kvzip-whole-run-%1").arg(::getpid()));
-
-    const fs::path first = root / "letters.zip";
-    const fs::path second = root / "photos.zip";
+TEST_P(WholeRuns, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     if (GetParam().damaged) {
         // A stored entry with a byte turned, and a file that is no archive.
         kvtest::ZipWriter zip;
@@ -73,25 +117,15 @@ TEST_P(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
         zip.AddCentralDirectory();
         std::string bytes = zip.Bytes();
         kvtest::FlipByte(bytes, zip.Entry(0).dataOffset, 0x20);
-        kvtest::WriteFileBytes(first, bytes);
-        kvtest::WriteFileBytes(second, kvtest::NoiseBytes(4000, 9));
-    } else {
-        kvtest::WriteFileBytes(first, ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
-        kvtest::WriteFileBytes(second, ArchiveOf({{"c.txt", "charlie"}}));
+        kvtest::WriteFileBytes(First(), bytes);
+        kvtest::WriteFileBytes(Second(), kvtest::NoiseBytes(4000, 9));
     }
-
-    std::vector<int> ended;
-    auto previousEnd = platform::SetEndProcessHook([&](int code) { ended.push_back(code); });
-    auto previousBrowser = platform::SetFolderBrowserHook(
-        [&](const QString&) -> std::optional<std::wstring> { return destination.wstring(); });
     ScriptedMessageBox boxes;
-
     const CWorkflowDialogs workflowDialogs;
     CVelmorDlg dialog;
     dialog.CreateFromTemplate();
     dialog.show();
-    dialog.AddSourceFiles(
-        {QString::fromStdString(first.string()), QString::fromStdString(second.string())});
+    dialog.AddSourceFiles({Q(First()), Q(Second())});
 
     // Plays the user in whichever dialog is on top.
     bool saved = false;
@@ -109,17 +143,14 @@ TEST_P(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
             // while its own slot still runs under a modal loop.
             QTimer::singleShot(0, completion->GetDlgItemAs<QPushButton>(res::IDC_VIEW_LOG_OK),
                                &QPushButton::click);
-        } else if (auto* preview = dynamic_cast<CPreview*>(modal)) {
-            auto* saveAll = preview->GetDlgItemAs<QPushButton>(res::IDC_SAVE_ALL);
-            if (!saved && saveAll->isEnabled() && g_runAnalysisOnPaint == 0 &&
-                !g_analysisThread.IsRunning()) {
-                saved = true;
-                mainHiddenDuringPreview = !dialog.isVisible();
-                QTimer::singleShot(0, saveAll, &QPushButton::click);
-            } else if (completions > 0) {
-                // The process would have ended here; the test closes the rest.
-                preview->EndDialog(platform::IDCANCEL);
-            }
+        } else if (CPreview* preview = AnalysedPreview(); preview && !saved) {
+            saved = true;
+            mainHiddenDuringPreview = !dialog.isVisible();
+            QTimer::singleShot(0, preview->GetDlgItemAs<QPushButton>(res::IDC_SAVE_ALL),
+                               &QPushButton::click);
+        } else if (auto* open = dynamic_cast<CPreview*>(modal); open && completions > 0) {
+            // The process would have ended here; the test closes the rest.
+            open->EndDialog(platform::IDCANCEL);
         }
     });
     user.start(20);
@@ -129,18 +160,19 @@ TEST_P(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     EXPECT_TRUE(mainHiddenDuringPreview);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(completions, 1);
-    EXPECT_EQ(ended, std::vector<int>{0});
+    EXPECT_EQ(m_ended, std::vector<int>{0});
     EXPECT_TRUE(boxes.AskedTexts().empty());
     EXPECT_EQ(completionText, GetParam().completion);
     // Salvage keeps every byte, whatever the verdict.
-    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "letters" / "a.txt"),
+    EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "letters" / "a.txt"),
               GetParam().damaged ? "Alpha" : "alpha");
-    EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "letters" / "dir" / "b.txt"), "bravo");
+    EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "letters" / "dir" / "b.txt"),
+              "bravo");
     if (!GetParam().damaged)
-        EXPECT_EQ(kvtest::ReadFileBytes(destination / "Repair" / "photos" / "c.txt"), "charlie");
+        EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "photos" / "c.txt"), "charlie");
 
     // The log tells the whole run in order.
-    const std::string log = kvtest::ReadFileBytes(install / "Activity Log.txt").value_or("");
+    const std::string log = Log();
     std::size_t at = 0;
     for (const char* mark :
          {"Start Log File", "Step 1 :- Source Files Selection", "Source Files :", "letters.zip",
@@ -157,16 +189,77 @@ TEST_P(WholeRun, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     }
     EXPECT_TRUE(log.ends_with("Repairing Completed successfully"
                               "***********************************"));
+}
 
-    platform::SetEndProcessHook(previousEnd);
-    platform::SetFolderBrowserHook(previousBrowser);
-    CSingleInstance::SetServerName(QString());
-    FreeSourceFiles();
-    ::unsetenv("KVZIP_REGISTRY");
+// The main window runs its own modal loop, as the program runs it: Back in
+// the preview must land in it again, not end it (and with it the program).
+TEST_F(WholeRun, BackFromThePreviewReturnsToTheMainWindowReadyForAnotherRepair) {
+    ScriptedMessageBox boxes{platform::IDYES, platform::IDYES, platform::IDYES};
+    g_repairMode = 1;
+    const CWorkflowDialogs workflowDialogs;
+    CVelmorDlg dialog;
+    dialog.m_startupFiles = {Q(First()), Q(Second())};
+
+    enum class Step { repair, back, again, backAgain, exit, done };
+    Step step = Step::repair;
+    QStringList rowsAfterBack;
+    bool advanceAfterBack = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        switch (step) {
+        case Step::repair:
+        case Step::again:
+            if (modal == &dialog && dialog.isVisible()) {
+                if (step == Step::again) {
+                    rowsAfterBack = dialog.SourcePaths();
+                    advanceAfterBack = dialog.m_advanceRepairRadio->isChecked();
+                }
+                step = step == Step::repair ? Step::back : Step::backAgain;
+                QTimer::singleShot(0, dialog.m_repairButton, &QPushButton::click);
+            }
+            break;
+        case Step::back:
+        case Step::backAgain:
+            if (CPreview* preview = AnalysedPreview()) {
+                step = step == Step::back ? Step::again : Step::exit;
+                QTimer::singleShot(0, preview->GetDlgItemAs<QPushButton>(res::IDC_BACK),
+                                   &QPushButton::click);
+            }
+            break;
+        case Step::exit:
+            if (modal == &dialog && dialog.isVisible()) {
+                step = Step::done;
+                QTimer::singleShot(0, &dialog, [&] { dialog.SendCommand(res::ID_FILE_EXIT); });
+            }
+            break;
+        case Step::done:
+            break;
+        }
+    });
+    user.start(20);
+    const int result = dialog.DoModal();
+    user.stop();
+
+    EXPECT_EQ(result, platform::IDCANCEL);
+    EXPECT_EQ(step, Step::done);
+    EXPECT_EQ(rowsAfterBack, (QStringList{Q(First()), Q(Second())}));
+    EXPECT_TRUE(advanceAfterBack);
+    EXPECT_TRUE(m_ended.empty());
+    EXPECT_EQ(boxes.AskedTexts(), (std::vector<std::wstring>{
+                                      L"Do you want to go to previous step ?",
+                                      L"Do you want to go to previous step ?",
+                                      L"Do you want to exit?",
+                                  }));
+    // Each Repair ran its analysis: the second one after the first Back.
+    const std::string log = Log();
+    const std::size_t back = log.find("Return Back to Previoue Step");
+    ASSERT_NE(back, std::string::npos) << log;
+    EXPECT_NE(log.find("Step 2 :- Analysis Of Files", back), std::string::npos) << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Runs, WholeRun,
+    Runs, WholeRuns,
     ::testing::Values(RunCase{"clean",
                               false,
                               {QStringLiteral("Saving Completed Successfully")},

@@ -1,0 +1,103 @@
+#include "workflow/entry_list_view.h"
+
+#include "platform/report_list_qt.h"
+
+#include <QHeaderView>
+#include <QResizeEvent>
+#include <algorithm>
+#include <iterator>
+
+void CEntryListModel::SetHeadings(const QStringList& headings) {
+    beginResetModel();
+    m_headings = headings;
+    endResetModel();
+}
+
+void CEntryListModel::Append(std::vector<EntryRow> rows) {
+    if (rows.empty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (EntryRow& row : rows)
+        m_rows.push_back(std::move(row.texts));
+    endInsertRows();
+}
+
+void CEntryListModel::Clear() {
+    if (m_rows.empty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    endResetModel();
+}
+
+QString CEntryListModel::Text(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= entryColumnCount)
+        return {};
+    return QString::fromStdWString(
+        m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]);
+}
+
+int CEntryListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int CEntryListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_headings.size());
+}
+
+QVariant CEntryListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    // A long name is shortened in the middle on screen; the tip shows it whole.
+    if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && index.column() == columnFileName))
+        return Text(index.row(), index.column());
+    return {};
+}
+
+QVariant CEntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_headings.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_headings[section];
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    return {};
+}
+
+CEntryListView::CEntryListView(QWidget* parent) : QTableView(parent) {
+    verticalHeader()->hide();
+    // One height for every row, so that no row is ever measured.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
+    platform::ShowAsReportList(this);
+}
+
+int CEntryListView::RowCount() const {
+    return model() ? model()->rowCount() : 0;
+}
+
+void CEntryListView::FitNameColumn(int least) {
+    m_leastNameWidth = least;
+    if (model() == nullptr || model()->columnCount() <= columnFileName)
+        return;
+    int others = 0;
+    for (int column = 0; column < model()->columnCount(); ++column)
+        if (column != columnFileName)
+            others += columnWidth(column);
+    setColumnWidth(columnFileName, std::max(least, viewport()->width() - others));
+}
+
+void CEntryListView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    // A list made wider first shows every column, then gives the names room.
+    if (m_leastNameWidth > 0)
+        FitNameColumn(m_leastNameWidth);
+}

@@ -1,0 +1,58 @@
+// The preview's entry list: a report list over a table model that takes the
+// analysis worker's rows in batches. Appending costs the same at the last
+// row as at the first; texts become widgets' strings only when shown.
+#pragma once
+
+#include "workflow/entry_row.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QTableView>
+#include <array>
+#include <string>
+#include <vector>
+
+class CEntryListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void SetHeadings(const QStringList& headings);
+    void Append(std::vector<EntryRow> rows);
+    void Clear();
+    // The text of `column` in `row`, as the list shows it.
+    QString Text(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    using Texts = std::array<std::wstring, entryColumnCount>;
+
+    QStringList m_headings;
+    std::vector<Texts> m_rows;
+};
+
+class CEntryListView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit CEntryListView(QWidget* parent = nullptr);
+
+    CEntryListModel* Model() const { return qobject_cast<CEntryListModel*>(model()); }
+    // The rows as the list holds them; 0 without a model.
+    int RowCount() const;
+
+    // The names take what the other columns leave of the list's width, at
+    // least `least` pixels.
+    void FitNameColumn(int least);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int m_leastNameWidth = 0;
+};
