@@ -33,7 +33,7 @@ namespace {
 const char kRepairUsage[] =
     "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
     "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
-    "                    [--verbose] [--name-encoding NAME] ARCHIVE...\n"
+    "                    [--verbose] [--jobs N] [--name-encoding NAME] ARCHIVE...\n"
     "\n"
     "Runs the saving pass of the desktop program: every entry that can still be\n"
     "read from each ARCHIVE is written to DIR/Repair/<archive name>/ (the name\n"
@@ -49,6 +49,8 @@ const char kRepairUsage[] =
     "  --log FILE         write the activity log to FILE instead of the one the\n"
     "                     registry store names (never one of the archives)\n"
     "  --verbose          print a line for every entry, verified ones too\n"
+    "  --jobs N           save on N threads (default: one per core); the\n"
+    "                     lines and the log keep the order of the entries\n"
     "  --name-encoding NAME\n"
     "                     code page of names not in UTF-8 (default: the\n"
     "                     registry store's NameEncoding, else CP437)\n"
@@ -115,11 +117,13 @@ void AskOverwriteOnTerminal(const std::wstring& folder) {
 // progress, a line for each entry that is not verified, and the summaries.
 class ConsoleSaveHost : public SaveHost {
 public:
-    ConsoleSaveHost(int currentNumber, Policy policy, bool verbose, ProgressDisplay& display)
-        : m_currentNumber(currentNumber), m_policy(policy), m_verbose(verbose), m_display(display) {
-    }
+    ConsoleSaveHost(int currentNumber, Policy policy, bool verbose, unsigned jobs,
+                    ProgressDisplay& display)
+        : m_currentNumber(currentNumber), m_policy(policy), m_verbose(verbose), m_jobs(jobs),
+          m_display(display) {}
 
     int CurrentFileNumber() override { return m_currentNumber; }
+    unsigned DecodingThreads() override { return m_jobs; }
     void SourceStarted(const SourceStart& source) override {
         m_folder = source.outputFolder;
         CFile file;
@@ -177,6 +181,7 @@ private:
     int m_currentNumber;
     Policy m_policy;
     bool m_verbose;
+    unsigned m_jobs;
     ProgressDisplay& m_display;
     std::wstring m_folder;
 };
@@ -205,7 +210,7 @@ int RunRepair(const std::vector<std::string>& words) {
     std::string usageError =
         ParseCommandOptions(words,
                             {"--advanced", "--dest", "--current", "--overwrite", "--log",
-                             "--verbose", "--name-encoding"},
+                             "--verbose", "--jobs", "--name-encoding"},
                             options);
     if (options.help) {
         std::fputs(kRepairUsage, stdout);
@@ -263,7 +268,7 @@ int RunRepair(const std::vector<std::string>& words) {
         display.Clear();
         return AskYesNoOnTerminal(text);
     });
-    ConsoleSaveHost host(current, policy, options.verbose, display);
+    ConsoleSaveHost host(current, policy, options.verbose, options.jobCount, display);
     platform::WorkerThread worker;
     InterruptWatch interrupt([&worker] { worker.Gate().Stop(); });
     const auto start = std::chrono::steady_clock::now();

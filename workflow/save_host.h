@@ -1,8 +1,8 @@
 // The front end of the saving pass: the events of the pass (a source
 // started, each entry saved with its report, the bars, a source done with
 // its totals, the pass done with the totals of all) and what the pass asks:
-// the preview's current file and, for an existing output folder, the
-// overwrite prompt. The desktop adapter turns the events into the File
+// the preview's current file, for an existing output folder the overwrite
+// prompt, and how many threads may decode. The desktop adapter turns the events into the File
 // Saving dialog's labels and bars and the completion; the command line
 // into its output; the tests record them.
 #pragma once
@@ -18,4 +18,8 @@ public:
     virtual void AskOverwrite() = 0;
     // One entry of the current source was extracted, or not.
     virtual void EntrySaved(const ExtractReport& report) = 0;
+    // The threads that decode and write entries; 0: one per core. One by
+    // default: with more, entries are written ahead of the one shown, so a
+    // pause would no longer hold the pass right after the entry on screen.
+    virtual unsigned DecodingThreads() { return 1; }
 };

@@ -505,6 +505,13 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"repairMissing",
                  {"repair", "--dest", "@D", "--overwrite", "no", "--log", "@L", "@M", "@A"},
                  1},
+        ExitCase{
+            "repairOnTwoThreads",
+            {"repair", "--dest", "@D", "--overwrite", "no", "--log", "@L", "--jobs", "2", "@A"},
+            0},
+        ExitCase{"repairJobsZero",
+                 {"repair", "--dest", "@D", "--overwrite", "no", "--jobs", "0", "@A"},
+                 2},
         ExitCase{"repairNoDest", {"repair", "--overwrite", "no", "@A"}, 2},
         ExitCase{"repairAskWithoutTerminal", {"repair", "--dest", "@D", "--log", "@L", "@A"}, 2},
         ExitCase{"repairBadPolicy", {"repair", "--dest", "@D", "--overwrite", "maybe", "@A"}, 2},

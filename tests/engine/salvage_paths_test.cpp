@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -241,7 +242,8 @@ TEST_F(SalvagePaths, StopOnThreadsReportsEveryEntryBegunAndNoMore) {
     }
     CZipArchive& archive = Open(zip.Bytes());
     std::vector<std::size_t> reported;
-    ExtractInEntryOrder<ExtractReport>(
+    std::atomic<std::size_t> reportedCount = 0;
+    const std::size_t reportedInAll = ExtractInEntryOrder<ExtractReport>(
         archive, 3,
         [this](CZipArchive& reader, std::size_t i) {
             ExtractReport report;
@@ -250,15 +252,38 @@ TEST_F(SalvagePaths, StopOnThreadsReportsEveryEntryBegunAndNoMore) {
         },
         [&](std::size_t i, ExtractReport& report) {
             reported.push_back(i);
+            ++reportedCount;
             EXPECT_EQ(report.outcome, ExtractReport::written) << i;
             EXPECT_TRUE(SameBytes(ReadFileBytes(Out() / ("f" + std::to_string(i))), contents[i]));
         },
-        [&reported] { return reported.size() >= 5; });
+        [&reportedCount] { return reportedCount >= 5; });
+    EXPECT_EQ(reportedInAll, reported.size());
     ASSERT_GE(reported.size(), 5u);
     EXPECT_LE(reported.size(), 5u + 3u * 8u); // at most the entries already begun
     for (std::size_t k = 0; k < reported.size(); ++k)
         EXPECT_EQ(reported[k], k);
     EXPECT_FALSE(std::filesystem::exists(Out() / "f59")) << "begun after the stop";
+
+    // A report step that throws (a stop unwinding the saving pass) ends the
+    // run there once the threads are done, and the exception comes out.
+    struct Unwound {};
+    std::size_t lastReported = 0;
+    EXPECT_THROW(ExtractInEntryOrder<ExtractReport>(
+                     archive, 3,
+                     [this](CZipArchive& reader, std::size_t i) {
+                         ExtractReport report;
+                         reader.ExtractEntryTo(i, Wide(Out() / "again"), 65535, &report);
+                         return report;
+                     },
+                     [&lastReported](std::size_t i, ExtractReport&) {
+                         lastReported = i;
+                         if (i == 3)
+                             throw Unwound{};
+                     },
+                     [] { return false; }),
+                 Unwound);
+    EXPECT_EQ(lastReported, 3u);
+    EXPECT_FALSE(std::filesystem::exists(Out() / "again" / "f59")) << "the run went on";
 }
 
 } // namespace
