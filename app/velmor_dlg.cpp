@@ -288,6 +288,8 @@ void CVelmorDlg::OnRepair() {
     if (const PreviewRunner& runner = Runner())
         runner(*this);
     m_repairing = false;
+    // The run is over: the password given for its archives goes with it.
+    g_runPassword.Clear();
     ShowWindow(true);
 }
 

@@ -76,7 +76,8 @@ void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& head
         .Number("nameLength", header.nameLength)
         .Number("extraLength", header.extraLength)
         .Number("localHeaderOffset", header.localHeaderOffset)
-        .Bool("openEnded", header.openEnded);
+        .Bool("openEnded", header.openEnded)
+        .Bool("encrypted", IsEncrypted(header));
     if (const Debris debris = FindDebris(header); debris != Debris::none)
         json.String("debris", DebrisReason(debris));
     else

@@ -14,14 +14,16 @@ namespace {
 
 const char kCheckUsage[] =
     "Usage: kvzip check [--advanced] [--json] [--verbose] [--jobs N]\n"
-    "                   [--name-encoding NAME] ARCHIVE...\n"
+    "                   [--name-encoding NAME] [--password-file FILE] ARCHIVE...\n"
     "\n"
     "Rebuilds the entry table of each ARCHIVE by scanning it byte by byte and\n"
     "decodes every entry without writing anything, to tell which entries\n"
     "would come back sound. The verdicts are those of kvzip extract: verified\n"
     "(whole, and its CRC-32 matches the stored one), damaged (whole length,\n"
     "but the CRC-32 differs), partial (cut short or the data turned bad), not\n"
-    "saved (encrypted, a method not supported, no safe path) or folder.\n"
+    "saved (encrypted and no password or a wrong one, a method not supported,\n"
+    "no safe path) or folder. \"not saved: wrong password\" means the\n"
+    "password's check failed; an entry whose data changed is damaged.\n"
     "A line is printed for each entry that is not verified, then the summary\n"
     "of each archive (N files: A verified, B damaged, C partial, D not saved)\n"
     "and of the run. Debris (what a false header gives) is counted apart and\n"
@@ -34,6 +36,9 @@ const char kCheckUsage[] =
     "  --jobs N              decode on N threads (default: one per core); the\n"
     "                        report keeps the order of the entries\n"
     "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
+    "  --password-file FILE  the password of encrypted entries: the first line\n"
+    "                        of FILE ('-': standard input); else the variable\n"
+    "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
     "  --help                show this text\n"
     "\n"
     "Exit codes: 0 every entry found is verified, 3 an entry is damaged,\n"
@@ -46,7 +51,9 @@ const char kCheckUsage[] =
 int RunCheck(const std::vector<std::string>& words) {
     CommandOptions options;
     const std::string usageError = ParseCommandOptions(
-        words, {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding"}, options);
+        words,
+        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
+        options);
     if (options.help) {
         std::fputs(kCheckUsage, stdout);
         return exitOk;
@@ -58,6 +65,12 @@ int RunCheck(const std::vector<std::string>& words) {
         return exitUsage;
     }
 
+    PasswordInput passwords;
+    if (const std::string error = LoadPasswordInput(options.passwordFile, passwords);
+        !error.empty()) {
+        std::fprintf(stderr, "kvzip check: %s\n", error.c_str());
+        return exitUsage;
+    }
     JsonWriter json;
     if (options.json)
         json.BeginObject()
@@ -73,7 +86,7 @@ int RunCheck(const std::vector<std::string>& words) {
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
         const ArchiveVerdicts result = WalkArchive(
-            path, nullptr, options.advanced, options.jobCount, nullptr,
+            path, nullptr, options.advanced, options.jobCount, nullptr, passwords,
             [&](std::size_t i, const ExtractReport& r) {
                 if (options.json) {
                     json.BeginObject()

@@ -20,6 +20,8 @@ std::string* ValueSlot(const std::string& name, CommandOptions& options) {
         return &options.nameEncoding;
     if (name == "--jobs")
         return &options.jobs;
+    if (name == "--password-file")
+        return &options.passwordFile;
     return nullptr;
 }
 

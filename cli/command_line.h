@@ -18,6 +18,7 @@ struct CommandOptions {
     std::string nameEncoding; // the legacy code page of entry names, as given
     std::string jobs;         // threads that extract, as given
     unsigned jobCount = 0;    // --jobs checked; 0 when not given
+    std::string passwordFile;
     std::vector<std::string> operands;
     // The long options given, in order, to refuse those a command lacks.
     std::vector<std::string> given;

@@ -15,7 +15,7 @@ namespace {
 
 const char kExtractUsage[] =
     "Usage: kvzip extract [--advanced] [--json] [--verbose] [--jobs N]\n"
-    "                     [--name-encoding NAME] ARCHIVE DIR\n"
+    "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
     "writes every entry that can still be read below DIR, under its stored\n"
@@ -30,13 +30,18 @@ const char kExtractUsage[] =
     "  --jobs N              extract on N threads (default: one per core); the\n"
     "                        report keeps the order of the entries\n"
     "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
+    "  --password-file FILE  the password of encrypted entries: the first line\n"
+    "                        of FILE ('-': standard input); else the variable\n"
+    "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
     "  --help                show this text\n"
     "\n"
     "Every entry gets a verdict: verified (whole, and its CRC-32 matches the\n"
     "stored one), damaged (whole length, but the CRC-32 differs), partial\n"
     "(cut short or the data turned bad; the bytes decoded are kept), not\n"
-    "saved (encrypted, a method not supported, no safe path, or the file\n"
-    "could not be made) or folder. A line is printed for each entry that is\n"
+    "saved (encrypted and no password or a wrong one, a method not supported,\n"
+    "no safe path, or the file could not be made) or folder. Encrypted\n"
+    "entries (the traditional ZIP cipher or AES) are judged alike; for AES\n"
+    "the authentication code counts as their CRC-32. A line is printed for each entry that is\n"
     "not verified, then the summary: N files: A verified, B damaged,\n"
     "C partial, D not saved. Debris (no name, control characters in it,\n"
     "nothing but separators and dots, or a compression method no ZIP writer\n"
@@ -55,7 +60,9 @@ const char kExtractUsage[] =
 int RunExtract(const std::vector<std::string>& words) {
     CommandOptions options;
     const std::string usageError = ParseCommandOptions(
-        words, {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding"}, options);
+        words,
+        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
+        options);
     if (options.help) {
         std::fputs(kExtractUsage, stdout);
         return exitOk;
@@ -69,6 +76,12 @@ int RunExtract(const std::vector<std::string>& words) {
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
     const std::wstring folder = platform::DecodeLocal(options.operands[1]);
 
+    PasswordInput passwords;
+    if (const std::string error = LoadPasswordInput(options.passwordFile, passwords);
+        !error.empty()) {
+        std::fprintf(stderr, "kvzip extract: %s\n", error.c_str());
+        return exitUsage;
+    }
     JsonWriter json;
     std::uint64_t bytes = 0;
     if (options.json)
@@ -81,8 +94,9 @@ int RunExtract(const std::vector<std::string>& words) {
     ExtractSafeguards safeguards;
     safeguards.destination = folder;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
+    passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(
-        path, &folder, options.advanced, options.jobCount, &safeguards,
+        path, &folder, options.advanced, options.jobCount, &safeguards, passwords,
         [&](std::size_t i, const ExtractReport& report) {
             bytes += report.bytesWritten;
             if (options.json) {

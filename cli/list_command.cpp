@@ -43,15 +43,15 @@ void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& arch
     for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
         archive.FetchEntryInfo(header, i);
         const Debris debris = FindDebris(header);
-        std::printf("%6zu %12llu %12llu %-9s %08x   %-19s %10llu  %s%s%s%s%s\n", i,
+        std::printf("%6zu %12llu %12llu %-9s %08x   %-19s %10llu  %s%s%s%s%s%s\n", i,
                     static_cast<unsigned long long>(header.uncompressedSize),
                     static_cast<unsigned long long>(header.compressedSize),
-                    MethodName(header.method).c_str(), header.storedCrc,
+                    MethodName(header.DataMethod()).c_str(), header.storedCrc,
                     LocalTimeText(header).c_str(),
                     static_cast<unsigned long long>(header.localHeaderOffset),
                     Printable(header.name).c_str(), header.openEnded ? "  (no sizes)" : "",
-                    debris != Debris::none ? "  (" : "", DebrisReason(debris),
-                    debris != Debris::none ? ")" : "");
+                    IsEncrypted(header) ? "  (encrypted)" : "", debris != Debris::none ? "  (" : "",
+                    DebrisReason(debris), debris != Debris::none ? ")" : "");
     }
 }
 

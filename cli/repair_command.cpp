@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/console_message_box.h"
 #include "cli/interrupt.h"
+#include "cli/password_input.h"
 #include "cli/progress_display.h"
 #include "cli/run_log.h"
 #include "cli/verdict_report.h"
@@ -33,7 +34,8 @@ namespace {
 const char kRepairUsage[] =
     "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
     "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
-    "                    [--verbose] [--jobs N] [--name-encoding NAME] ARCHIVE...\n"
+    "                    [--verbose] [--jobs N] [--name-encoding NAME]\n"
+    "                    [--password-file FILE] ARCHIVE...\n"
     "\n"
     "Runs the saving pass of the desktop program: every entry that can still be\n"
     "read from each ARCHIVE is written to DIR/Repair/<archive name>/ (the name\n"
@@ -54,6 +56,11 @@ const char kRepairUsage[] =
     "  --name-encoding NAME\n"
     "                     code page of names not in UTF-8 (default: the\n"
     "                     registry store's NameEncoding, else CP437)\n"
+    "  --password-file FILE\n"
+    "                     the password of encrypted entries: the first line of\n"
+    "                     FILE ('-': standard input); else the variable\n"
+    "                     KVZIP_PASSWORD, else it is asked on the terminal, once\n"
+    "                     for all archives it fits\n"
     "  --help             show this text\n"
     "\n"
     "Progress goes to stderr, with a line for each entry that is not verified\n"
@@ -118,9 +125,9 @@ void AskOverwriteOnTerminal(const std::wstring& folder) {
 class ConsoleSaveHost : public SaveHost {
 public:
     ConsoleSaveHost(int currentNumber, Policy policy, bool verbose, unsigned jobs,
-                    ProgressDisplay& display)
+                    ProgressDisplay& display, PasswordInput& passwords)
         : m_currentNumber(currentNumber), m_policy(policy), m_verbose(verbose), m_jobs(jobs),
-          m_display(display) {}
+          m_display(display), m_passwords(passwords) {}
 
     int CurrentFileNumber() override { return m_currentNumber; }
     unsigned DecodingThreads() override { return m_jobs; }
@@ -145,6 +152,11 @@ public:
             m_display.Clear();
             AskOverwriteOnTerminal(m_folder);
         }
+    }
+    bool AskPassword(const std::wstring& archive, bool again, Password& answer,
+                     bool& forAll) override {
+        m_display.Clear();
+        return CommandLineAsk(m_passwords, Printable(archive))(again, answer, forAll);
     }
     void EntrySaved(const ExtractReport& report) override {
         bytes += report.bytesWritten;
@@ -183,6 +195,7 @@ private:
     bool m_verbose;
     unsigned m_jobs;
     ProgressDisplay& m_display;
+    PasswordInput& m_passwords;
     std::wstring m_folder;
 };
 
@@ -210,7 +223,7 @@ int RunRepair(const std::vector<std::string>& words) {
     std::string usageError =
         ParseCommandOptions(words,
                             {"--advanced", "--dest", "--current", "--overwrite", "--log",
-                             "--verbose", "--jobs", "--name-encoding"},
+                             "--verbose", "--jobs", "--name-encoding", "--password-file"},
                             options);
     if (options.help) {
         std::fputs(kRepairUsage, stdout);
@@ -236,6 +249,12 @@ int RunRepair(const std::vector<std::string>& words) {
         usageError = "--overwrite ask needs a terminal; choose yes, no, yes-to-all or no-to-all";
     if (!usageError.empty()) {
         std::fprintf(stderr, "kvzip repair: %s\n%s", usageError.c_str(), kRepairUsage);
+        return exitUsage;
+    }
+    PasswordInput passwords;
+    if (const std::string error = LoadPasswordInput(options.passwordFile, passwords);
+        !error.empty()) {
+        std::fprintf(stderr, "kvzip repair: %s\n", error.c_str());
         return exitUsage;
     }
     const std::wstring destination = WithoutTrailingSeparators(platform::DecodeLocal(options.dest));
@@ -268,9 +287,11 @@ int RunRepair(const std::vector<std::string>& words) {
         display.Clear();
         return AskYesNoOnTerminal(text);
     });
-    ConsoleSaveHost host(current, policy, options.verbose, options.jobCount, display);
+    ConsoleSaveHost host(current, policy, options.verbose, options.jobCount, display, passwords);
+    g_runPassword = passwords.run;
     platform::WorkerThread worker;
     InterruptWatch interrupt([&worker] { worker.Gate().Stop(); });
+    passwords.stopped = [&interrupt] { return interrupt.Interrupted(); };
     const auto start = std::chrono::steady_clock::now();
     worker.Start(
         [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); });
@@ -306,5 +327,6 @@ int RunRepair(const std::vector<std::string>& words) {
         std::fprintf(stderr, "kvzip repair: the saving pass ended with an unexpected error\n");
         return exitUnreadable;
     }
+    g_runPassword.Clear();
     return unreadable || host.failed > 0 ? exitUnreadable : exitOk;
 }

@@ -30,7 +30,9 @@ std::string VerdictLine(const ExtractReport& report) {
     std::string line = head + Printable(report.name);
     if (!report.reason.empty() && report.verdict != Verdict::verified)
         line += ": " + report.reason;
-    if (report.verdict == Verdict::damaged || report.verdict == Verdict::partial) {
+    // AE-2 entries store no CRC: a damaged one has nothing to show here.
+    if (report.verdict == Verdict::partial ||
+        (report.verdict == Verdict::damaged && report.crcExpected)) {
         line += " (";
         if (report.verdict == Verdict::partial)
             line += std::to_string(report.bytesWritten) + " bytes kept" +
@@ -92,11 +94,13 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
 
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
                             unsigned jobs, const ExtractSafeguards* safeguards,
+                            PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each) {
     CZipArchive archive;
     ArchiveVerdicts result;
     result.error = OpenWithScan(archive, path, advanced);
     result.entryCount = archive.GetEntryCount();
+    ChoosePassword(archive, passwords.run, CommandLineAsk(passwords, Printable(path)));
     const auto salvage = [folder, safeguards](CZipArchive& reader, std::size_t i) {
         ExtractReport report;
         try {

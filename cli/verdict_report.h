@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/archive_report.h"
+#include "cli/password_input.h"
 #include "engine/zip_archive.h"
 
 #include <cstddef>
@@ -42,11 +43,12 @@ struct ArchiveVerdicts {
     bool Unreadable() const { return tally.Files() + tally.folders == 0; }
 };
 
-// Opens `path` with the chosen scan and extracts every entry below
-// `folder` under `safeguards`, or only decodes it when there is none, on
-// `jobs` threads (0: one per core); `each` sees every report in entry
-// order. A stop the safeguards ask for begins no further entry; those under
-// way are cut short and reported.
+// Opens `path` with the chosen scan, gives it its password from
+// `passwords` and extracts every entry below `folder` under `safeguards`,
+// or only decodes it when there is none, on `jobs` threads (0: one per
+// core); `each` sees every report in entry order. A stop the safeguards ask
+// for begins no further entry; those under way are cut short and reported.
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
                             unsigned jobs, const ExtractSafeguards* safeguards,
+                            PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each);

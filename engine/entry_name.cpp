@@ -1,6 +1,6 @@
 #include "engine/entry_name.h"
 
-#include "engine/file_header.h"
+#include "engine/extra_field.h"
 #include "platform/text.h"
 
 #include <optional>
@@ -15,25 +15,16 @@ namespace {
 constexpr std::uint16_t kUnicodePathTag = 0x7075;
 
 std::optional<std::string_view> UnicodePath(std::string_view stored, std::string_view extra) {
-    const auto* p = reinterpret_cast<const unsigned char*>(extra.data());
-    std::size_t at = 0;
-    while (at + 4 <= extra.size()) {
-        const std::uint16_t tag = ReadLe16(p + at);
-        const std::uint16_t size = ReadLe16(p + at + 2);
-        if (at + 4 + size > extra.size())
-            break;
-        if (tag == kUnicodePathTag && size >= 5 && p[at + 4] == 1) {
-            const auto crc =
-                static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(stored.data()),
-                                                 static_cast<uInt>(stored.size())));
-            // A name changed after the field was written no longer matches.
-            if (ReadLe32(p + at + 5) == crc)
-                return extra.substr(at + 9, size - 5u);
-            return std::nullopt;
-        }
-        at += 4u + size;
-    }
-    return std::nullopt;
+    const std::optional<std::string_view> block = FindExtraBlock(extra, kUnicodePathTag);
+    const auto* p = reinterpret_cast<const unsigned char*>(block ? block->data() : nullptr);
+    if (!block || block->size() < 5 || p[0] != 1)
+        return std::nullopt;
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(stored.data()), static_cast<uInt>(stored.size())));
+    // A name changed after the field was written no longer matches.
+    if (ReadLe32(p + 1) != crc)
+        return std::nullopt;
+    return block->substr(5);
 }
 
 } // namespace

@@ -22,10 +22,12 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     const CFileHeader& entry = *m_centralDir.m_currentEntry;
 
     z_stream& stream = m_info.m_stream;
-    const bool fast = g_fastInflate && entry.IsDeflated() && !entry.openEnded &&
+    m_entryDeflated = entry.IsDeflated();
+    // Encrypted data is deciphered on its way to zlib.
+    const bool fast = g_fastInflate && m_entryDeflated && !entry.openEnded && !IsEncrypted(entry) &&
                       m_fastInflate.Decode(m_storage, m_storage.GetPosition(), entry.compressedSize,
                                            entry.uncompressedSize, entry.storedCrc);
-    if (entry.IsDeflated() && !fast) {
+    if (m_entryDeflated && !fast) {
         stream = z_stream{};
         stream.zalloc = ZipAllocate;
         stream.zfree = ZipFree;
@@ -40,27 +42,39 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     m_entryOpenEnded = entry.openEnded;
     m_dataStart = m_storage.GetPosition();
     m_endingDescriptor.reset();
+    std::uint64_t run = 0;
     if (m_entryOpenEnded) {
-        m_info.m_compressedLeft = OpenEndedDataSize(entry);
-        m_info.m_uncompressedLeft = std::numeric_limits<std::uint64_t>::max();
+        run = OpenEndedDataSize(entry);
         // Stored data has no end of its own: a descriptor at the end of
         // the run, signed (16 bytes) or not (12), whose compressed size is
         // the bytes before it, ends it there.
-        const std::uint64_t run = m_info.m_compressedLeft;
         if (!entry.IsDeflated()) {
             for (const std::uint64_t tail : {std::uint64_t{16}, std::uint64_t{12}}) {
                 if (run < tail)
                     continue;
                 m_endingDescriptor = DescriptorAfter(m_dataStart, run - tail);
                 if (m_endingDescriptor) {
-                    m_info.m_compressedLeft = run - tail;
-                    m_info.m_uncompressedLeft = run - tail;
+                    run -= tail;
                     break;
                 }
             }
         }
+    }
+    // The encryption header comes first; after it only the data is read.
+    m_keyCheck = IsEncrypted(entry) ? OpenCipher(entry, m_password) : KeyCheck::plain;
+    const std::uint64_t overhead = CipherHeaderSize() + CipherTrailerSize();
+    auto withoutOverhead = [overhead](std::uint64_t size) {
+        return size > overhead ? size - overhead : 0;
+    };
+    if (m_keyCheck == KeyCheck::wrongPassword || m_keyCheck == KeyCheck::cut) {
+        m_info.m_compressedLeft = 0;
+        m_info.m_uncompressedLeft = 0;
+    } else if (m_entryOpenEnded) {
+        m_info.m_compressedLeft = withoutOverhead(run);
+        m_info.m_uncompressedLeft = m_endingDescriptor ? m_info.m_compressedLeft
+                                                       : std::numeric_limits<std::uint64_t>::max();
     } else {
-        m_info.m_compressedLeft = entry.compressedSize;
+        m_info.m_compressedLeft = withoutOverhead(entry.compressedSize);
         m_info.m_uncompressedLeft = entry.uncompressedSize;
     }
     if (fast) {
@@ -101,7 +115,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     std::uint64_t room = std::min<std::uint64_t>(size, m_info.m_uncompressedLeft);
     if (room == 0)
         return 0;
-    const bool deflated = m_centralDir.m_currentEntry->IsDeflated();
+    const bool deflated = m_entryDeflated;
     z_stream& stream = m_info.m_stream;
     auto* out = static_cast<unsigned char*>(buffer);
     if (m_fastInflate.Serving()) {
@@ -125,6 +139,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
                 m_info.m_compressedLeft = 0;
                 g_truncationFlag = 1;
             }
+            DecryptRead(got);
             stream.next_in = reinterpret_cast<Bytef*>(m_info.m_readBuffer.GetBuffer());
             stream.avail_in = got;
         }
@@ -158,7 +173,8 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
             // Data read open-ended may be followed by the descriptor that
             // tells what it should have been.
             if (m_entryOpenEnded)
-                m_endingDescriptor = DescriptorAfter(m_dataStart, stream.total_in);
+                m_endingDescriptor = DescriptorAfter(
+                    m_dataStart, stream.total_in + CipherHeaderSize() + CipherTrailerSize());
             return produced;
         }
         if (result != Z_OK && result != Z_NEED_DICT) {
@@ -188,6 +204,7 @@ bool CZipArchive::EndEntryRead(CFile* target) {
             result = false;
         }
     }
+    CloseCipher();
     m_centralDir.FinishEntry();
     m_readState = readNone;
     m_info.ReleaseBuffer();
@@ -200,6 +217,7 @@ void CZipArchive::ReleaseEntry() {
         m_streamActive = false;
     }
     m_fastInflate.Reset();
+    CloseCipher();
     m_info.ReleaseBuffer();
     m_centralDir.AbandonEntry();
     m_readState = readNone;

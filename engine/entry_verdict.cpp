@@ -2,6 +2,7 @@
 
 #include "engine/file_header.h"
 #include "engine/zip_archive.h"
+#include "engine/zip_crypto.h"
 
 const char* VerdictName(Verdict verdict) {
     switch (verdict) {
@@ -62,13 +63,31 @@ const char* MethodName(std::uint16_t method) {
 
 } // namespace
 
-std::string UndecodableReason(const CFileHeader& entry) {
-    // Decoding encrypted bytes as plain data would only make garbage files.
-    if ((entry.flags & kFlagEncrypted) != 0 || entry.method == 99)
-        return "encrypted";
-    if (entry.method != 0 && entry.method != 8)
-        return "method not supported: " + std::string(MethodName(entry.method)) + " (" +
-               std::to_string(entry.method) + ")";
+bool IsEncrypted(const CFileHeader& entry) {
+    return (entry.flags & kFlagEncrypted) != 0 || entry.method == kMethodAes;
+}
+
+std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {
+    if (IsEncrypted(entry)) {
+        // Decoding encrypted bytes as plain data would only make garbage files.
+        if ((entry.flags & kFlagStrongEncryption) != 0)
+            return "encrypted with PKWARE strong encryption, which is not supported";
+        if (entry.method == kMethodAes) {
+            const std::optional<AesField> aes =
+                FindAesField({entry.extraField.GetBuffer(), entry.extraField.GetSize()});
+            if (!aes)
+                return "encrypted with AES, but its AES field is missing";
+            if (AesCipher::SaltSize(aes->strength) == 0)
+                return "encrypted with AES of an unknown key strength (" +
+                       std::to_string(aes->strength) + ")";
+        }
+        if (!havePassword)
+            return "encrypted, and no password was given";
+    }
+    const std::uint16_t method = entry.DataMethod();
+    if (method != 0 && method != 8)
+        return "method not supported: " + std::string(MethodName(method)) + " (" +
+               std::to_string(method) + ")";
     return {};
 }
 

@@ -21,16 +21,17 @@ const char* VerdictName(Verdict verdict);
 struct ExtractReport;
 
 // The verdict with its reason: "verified", "partial: the archive ends
-// inside its data", "not saved: encrypted".
+// inside its data", "not saved: wrong password".
 std::string VerdictText(const ExtractReport& report);
 
-// General purpose flag bit 0: the data is encrypted.
-inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
+// Why an entry's data cannot be decoded here ("encrypted, and no password
+// was given", "method not supported: bzip2 (12)"); empty when it can.
+// Stored and deflated data is all this engine decodes, plain or encrypted
+// with the traditional cipher or AES when a password is at hand.
+std::string UndecodableReason(const CFileHeader& entry, bool havePassword);
 
-// Why an entry's data cannot be decoded here ("encrypted", "method not
-// supported: bzip2 (12)"); empty when it can. Stored and deflated data
-// without encryption is all this engine decodes.
-std::string UndecodableReason(const CFileHeader& entry);
+// The entry's data is encrypted (flag bit 0, or the AES method).
+bool IsEncrypted(const CFileHeader& entry);
 
 // How many entries got each verdict. Debris is counted apart: it is what a
 // false header gives, never a file the archive held, so it is neither

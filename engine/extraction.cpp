@@ -208,7 +208,8 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
             outputPath, std::as_const(m_centralDir).Entries().GetName(index), result.renamed);
     if (isEmpty)
         return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
-    if (std::string why = UndecodableReason(entry); !why.empty()) {
+    result.encrypted = IsEncrypted(entry);
+    if (std::string why = UndecodableReason(entry, HasPassword()); !why.empty()) {
         result.reason = std::move(why);
         return false;
     }
@@ -218,6 +219,15 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
     try {
         if (!BeginEntryRead(index)) {
             result.reason = "no such entry, or another entry is still open";
+            return false;
+        }
+        if (m_keyCheck == KeyCheck::wrongPassword || m_keyCheck == KeyCheck::cut) {
+            // Nothing is made: what a wrong key decrypts is noise.
+            result.wrongPassword = m_keyCheck == KeyCheck::wrongPassword;
+            ReleaseEntry();
+            result.outcome = result.wrongPassword ? ExtractReport::refused : ExtractReport::failed;
+            result.reason = result.wrongPassword ? "wrong password"
+                                                 : "the archive ends inside its encryption header";
             return false;
         }
         if (folder != nullptr &&
@@ -249,9 +259,11 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
                                const ExtractSafeguards* safeguards, ExtractReport& result) {
     // With sizes known, the header (or the descriptor the scan took them
     // from) says what the CRC-32 should be, also of data cut short.
+    // AE-2 entries store no CRC: their authentication code vouches instead.
+    const bool crcStored = m_crcStored;
     if (!m_entryOpenEnded) {
         result.expectedCrc = entry.storedCrc;
-        result.crcExpected = true;
+        result.crcExpected = crcStored;
     }
     // Kept for the next entries: clearing a large chunk for every small
     // file would cost more than writing it.
@@ -305,6 +317,10 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
             cutShort("no sizes and no descriptor: the data may be incomplete");
             return;
         }
+        if (!crcStored) {
+            cutShort("no sizes: its authentication code cannot be found");
+            return;
+        }
         result.expectedCrc = ending->crc;
         result.crcExpected = true;
         if (result.crc != ending->crc) {
@@ -318,7 +334,9 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         return;
     }
 
-    const bool crcMatches = result.crc == entry.storedCrc;
+    const AuthCheck auth = CheckAuthCode();
+    const bool crcMatches = !crcStored || result.crc == entry.storedCrc;
+    const bool authentic = auth == AuthCheck::none || auth == AuthCheck::matches;
     const bool whole = result.bytesWritten >= entry.uncompressedSize;
     try {
         EndEntryRead(file);
@@ -327,13 +345,16 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         // the same, and its CRC-32 tells whether it is sound.
         ReleaseEntry();
     }
-    if (crcMatches) {
+    if (crcMatches && authentic) {
         result.outcome = ExtractReport::written;
         result.verdict = Verdict::verified;
     } else if (whole) {
         result.outcome = ExtractReport::written;
         result.verdict = Verdict::damaged;
-        result.reason = "its CRC-32 differs from the stored one";
+        result.reason = !crcMatches ? "its CRC-32 differs from the stored one"
+                        : auth == AuthCheck::differs
+                            ? "its authentication code does not match its data"
+                            : "its authentication code is cut off";
     } else {
         cutShort("its data ends before the size it claims");
     }

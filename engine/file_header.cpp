@@ -1,6 +1,7 @@
 #include "engine/file_header.h"
 
 #include "engine/scan_state.h"
+#include "engine/zip_crypto.h"
 #include "engine/zip_storage.h"
 
 #include <ctime>
@@ -42,8 +43,16 @@ bool CFileHeader::CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExt
     // Two blanks where the length should be: some writers padded with spaces.
     if (localExtra == 0x2020)
         localExtra = 0;
-    if (method != 0 && method != 8)
+    if (const std::uint16_t data = DataMethod(); data != 0 && data != 8)
         return false;
     storage.SeekRelative(nameLength);
     return true;
+}
+
+std::uint16_t CFileHeader::DataMethod() const {
+    if (method != kMethodAes)
+        return method;
+    const std::optional<AesField> aes =
+        FindAesField({extraField.GetBuffer(), extraField.GetSize()});
+    return aes ? aes->method : method;
 }

@@ -22,6 +22,10 @@ inline constexpr std::uint32_t kDescriptorSize = 16;
 inline constexpr std::uint32_t kMaxNameLength = 500;
 // General purpose flag bit 3: CRC and sizes follow the data in a descriptor.
 inline constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
+// General purpose flag bit 0: the data is encrypted; bit 6: with PKWARE's
+// strong encryption, which only its own tools read.
+inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
+inline constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 // The attribute word the scan leaves on every entry (archive).
 inline constexpr std::uint32_t kDefaultAttributes = 0x20;
 
@@ -62,7 +66,10 @@ public:
     bool CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtraLength,
                           bool& hasDescriptor) const;
 
-    bool IsDeflated() const { return method == 8; }
+    // The method of the data itself: for AES (method 99) the one its 0x9901
+    // field names; 99 when that field is missing.
+    std::uint16_t DataMethod() const;
+    bool IsDeflated() const { return DataMethod() == 8; }
 
     std::array<unsigned char, 4> signature{};
     std::uint16_t versionMadeBy = 0;

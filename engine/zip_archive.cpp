@@ -40,6 +40,7 @@ void CZipArchive::ReadEntriesOf(const CZipArchive& scanned) {
     m_storage.OpenStorage(scanned.m_storage.GetSource(), scanned.GetArchivePath());
     m_centralDir.ClearEntries();
     m_centralDir.ReadTableOf(scanned.m_centralDir);
+    m_password = scanned.m_password;
 }
 
 void CZipArchive::ScanEntries() {

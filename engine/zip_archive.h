@@ -8,7 +8,9 @@
 #include "engine/fast_inflate.h"
 #include "engine/file_header.h"
 #include "engine/output_file.h"
+#include "engine/password.h"
 #include "engine/zip64_field.h"
+#include "engine/zip_crypto.h"
 #include "engine/zip_internal_info.h"
 #include "engine/zip_storage.h"
 
@@ -55,8 +57,20 @@ struct ExtractReport {
     // Another entry of another name had this output path already: a number
     // was added to this one's file name (" (2)").
     bool renamed = false;
+    // The entry is encrypted; the password did not fit it (its check byte or
+    // verifier says so), and it was not saved.
+    bool encrypted = false;
+    bool wrongPassword = false;
 
     bool IsDebris() const { return outcome == skipped; }
+};
+
+// How a password fits the encrypted entries of an archive.
+struct PasswordFit {
+    std::size_t checked = 0; // encrypted entries whose check could be read
+    std::size_t fitting = 0;
+    // Most of them take it: the rest are damaged or have another password.
+    bool Fits() const { return checked > 0 && 2 * fitting > checked; }
 };
 
 // What a run adds to each extraction.
@@ -76,6 +90,8 @@ struct ExtractSafeguards {
 class CZipArchive {
 public:
     enum ReadState : unsigned char { readNone = 0, readEntry = 0xFF };
+    // What the encryption header of the entry being read said.
+    enum class KeyCheck { plain, fits, wrongPassword, cut };
 
     CZipArchive();
     CZipArchive(const CZipArchive&) = delete;
@@ -88,8 +104,9 @@ public:
     void OpenArchive(std::shared_ptr<const CByteSource> source, const std::wstring& path);
     void ScanEntries();
     // Makes this a second reader of `scanned`, which must stay open while
-    // this one reads: the same bytes and entry table, with its own entry
-    // state and output bookkeeping, so that both can extract at once.
+    // this one reads: the same bytes, entry table and password, with its
+    // own entry state and output bookkeeping, so that both can extract at
+    // once.
     void ReadEntriesOf(const CZipArchive& scanned);
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
@@ -112,6 +129,16 @@ public:
     // Ends the entry: stamps `target`, its output file still open, when
     // given, and checks a descriptor.
     bool EndEntryRead(CFile* target);
+
+    // The password for encrypted entries of this and later openings; an
+    // empty one leaves them unsaved.
+    void SetPassword(const Password& password) { m_password = password; }
+    bool HasPassword() const { return !m_password.Empty(); }
+    // Tries `password` on the encryption headers of up to `most` encrypted
+    // entries, reading nothing else.
+    PasswordFit TryPassword(const Password& password, std::size_t most = 16);
+    // Encrypted entries in the table (debris left out).
+    std::size_t CountEncrypted() const;
 
     std::size_t GetEntryCount() const { return m_centralDir.GetCount(); }
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
@@ -203,6 +230,29 @@ private:
     void StampMadeFolders();
     std::uint64_t OpenEndedDataSize(const CFileHeader& header);
 
+    // Reads the encryption header at the storage's position and keys the
+    // cipher of `entry` with `password`.
+    KeyCheck OpenCipher(const CFileHeader& entry, const Password& password);
+    // The bytes an encryption adds before and after the data.
+    std::uint32_t CipherHeaderSize() const;
+    std::uint32_t CipherTrailerSize() const { return m_aes ? kAesAuthCodeSize : 0; }
+    void CloseCipher();
+    // AES only: reads the encrypted bytes the decoder left and the code
+    // after them, and compares.
+    enum class AuthCheck { none, matches, differs, missing };
+    AuthCheck CheckAuthCode();
+
+    // Decrypts the `size` bytes just read into the read buffer.
+    void DecryptRead(std::uint32_t size);
+
+    Password m_password;
+    bool m_entryDeflated = false;
+    std::unique_ptr<TraditionalCipher> m_traditional;
+    std::unique_ptr<AesCipher> m_aes;
+    std::uint32_t m_aesSaltSize = 0;
+    // AE-2 entries store no CRC: the authentication code alone vouches.
+    bool m_crcStored = true;
+    KeyCheck m_keyCheck = KeyCheck::plain;
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
     CFastInflate m_fastInflate;

@@ -28,13 +28,18 @@ const CByteSource& CZipStorage::Source() {
 }
 
 std::uint32_t CZipStorage::ReadBytes(void* buffer, std::uint32_t count, bool whole) {
-    const auto read = static_cast<std::uint32_t>(Source().ReadAt(m_position, buffer, count));
-    m_position += read;
+    const std::uint32_t read = ReadPlain(buffer, count);
     if (read == 0 || read == count)
         return read;
     if (whole)
         ThrowZipError(CZipException::codeBadZipFile, m_path);
     g_truncationFlag = 1;
+    return read;
+}
+
+std::uint32_t CZipStorage::ReadPlain(void* buffer, std::uint32_t count) {
+    const auto read = static_cast<std::uint32_t>(Source().ReadAt(m_position, buffer, count));
+    m_position += read;
     return read;
 }
 

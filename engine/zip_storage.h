@@ -27,6 +27,8 @@ public:
     // not empty throws cause 10 when `whole` is set, else raises
     // g_truncationFlag. An empty read (at the end) reports nothing.
     std::uint32_t ReadBytes(void* buffer, std::uint32_t count, bool whole);
+    // A read that neither throws on a short count nor raises g_truncationFlag.
+    std::uint32_t ReadPlain(void* buffer, std::uint32_t count);
     // Positioned bulk read for the scan; leaves the current position alone.
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
 

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -227,6 +228,13 @@ QWidget* CDialog::BuildControl(const ControlTemplate& control) {
         case ControlKind::Placeholder:
             widget = new QWidget(m_client);
             break;
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(m_client);
+            if (control.style & CS_PASSWORD)
+                edit->setEchoMode(QLineEdit::Password);
+            widget = edit;
+            break;
+        }
         }
     }
 

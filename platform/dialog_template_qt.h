@@ -22,6 +22,7 @@ enum class ControlKind {
     ListView,    // report view
     ProgressBar, // usually replaced by a bound custom control
     Placeholder, // stands in for an embedded control that is not linked here
+    Edit,        // one line of text
 };
 
 enum ControlStyle : unsigned {
@@ -34,6 +35,7 @@ enum ControlStyle : unsigned {
     CS_BORDER = 0x20,
     CS_SINGLESEL = 0x40, // list views: one row at a time
     CS_GROUP = 0x80,     // starts a new radio button group
+    CS_PASSWORD = 0x100, // edits: the text is masked
 };
 
 // How a control follows a dialog that the user enlarges (DS_THICKFRAME);

@@ -9,7 +9,7 @@ namespace res {
 namespace {
 const platform::DialogTemplate* const kDialogs[] = {
     &kAboutDialog,  &kMainDialog,       &kPreviewDialog,   &kAnalysisDialog,
-    &kSavingDialog, &kCompletionDialog, &kOverwriteDialog,
+    &kSavingDialog, &kCompletionDialog, &kOverwriteDialog, &kPasswordDialog,
 };
 } // namespace
 

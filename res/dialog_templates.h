@@ -14,5 +14,6 @@ extern const platform::DialogTemplate kAnalysisDialog;
 extern const platform::DialogTemplate kSavingDialog;
 extern const platform::DialogTemplate kCompletionDialog;
 extern const platform::DialogTemplate kOverwriteDialog;
+extern const platform::DialogTemplate kPasswordDialog;
 
 } // namespace res

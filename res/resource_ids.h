@@ -10,6 +10,7 @@ inline constexpr int IDD_PREVIEW = 130;
 inline constexpr int IDD_FILESAVE = 132;
 inline constexpr int IDD_VIEWLOG = 134;
 inline constexpr int IDD_SAVEMSG = 139;
+inline constexpr int IDD_PASSWORD = 141;
 inline constexpr int IDD_PROGRESSBAR = 1010;
 
 // Menus, pictures and strings.
@@ -88,6 +89,13 @@ inline constexpr int IDC_PROMPT_YES = 1026;
 inline constexpr int IDC_PROMPT_NO = 1027;
 inline constexpr int IDC_PROMPT_YES_ALL = 1028;
 inline constexpr int IDC_PROMPT_NO_ALL = 1029;
+
+// Password prompt 141 (OK and Skip are IDOK and IDCANCEL).
+inline constexpr int IDC_PASSWORD_PICTURE = 142;
+inline constexpr int IDC_PASSWORD_ARCHIVE = 1050;
+inline constexpr int IDC_PASSWORD_EDIT = 1051;
+inline constexpr int IDC_PASSWORD_SHOW = 1052;
+inline constexpr int IDC_PASSWORD_FOR_ALL = 1053;
 
 // About 100.
 inline constexpr int IDC_LINK_SITE = 1026;

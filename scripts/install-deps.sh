@@ -4,10 +4,11 @@
 # Usage: install-deps.sh [build|fuzz|bench]...   (default: build)
 set -euo pipefail
 
+# nettle-dev: AES, SHA-1, HMAC and PBKDF2 for encrypted archives.
 # dpkg-dev (shlibdeps), appstream, groff-base, bash-completion, zsh and
 # desktop-file-utils: building and checking the package, its manual pages,
 # completions and metadata.
-build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev
+build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils
     dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils)
 fuzz_packages=(clang libclang-rt-14-dev)

@@ -1,5 +1,6 @@
 #include "workflow/analysis_format.h"
 
+#include "engine/entry_verdict.h"
 #include "engine/file_header.h"
 #include "workflow/entry_row.h"
 
@@ -61,6 +62,7 @@ EntryRow MakeEntryRow(const CFileHeader& header) {
     row.ratio = CompressionRatio(header.compressedSize, header.uncompressedSize);
     row.modifiedTime = header.GetModifiedTime();
     row.crc = header.storedCrc;
+    row.encrypted = IsEncrypted(header);
     row.texts[columnFileName] = header.name;
     row.texts[columnUncompressedSize] = FormatSizeText(header.uncompressedSize);
     row.texts[columnCompressedSize] = FormatSizeText(header.compressedSize);

@@ -3,9 +3,37 @@
 #include "platform/report_list_qt.h"
 
 #include <QHeaderView>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QResizeEvent>
 #include <algorithm>
 #include <iterator>
+
+namespace {
+
+// The mark of an encrypted entry: a small padlock, drawn so that no theme
+// or picture file is needed.
+const QIcon& EncryptedMark() {
+    static const QIcon icon = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(90, 90, 90), 2));
+        painter.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16);
+        painter.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+        painter.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+        painter.setPen(QPen(QColor(120, 80, 0), 1));
+        painter.setBrush(QColor(230, 170, 30));
+        painter.drawRoundedRect(QRectF(2.5, 7.5, 11, 7.5), 1.5, 1.5);
+        painter.fillRect(QRectF(7.25, 9.5, 1.5, 3), QColor(90, 60, 0));
+        return QIcon(pixmap);
+    }();
+    return icon;
+}
+
+} // namespace
 
 void CEntryListModel::SetHeadings(const QStringList& headings) {
     beginResetModel();
@@ -19,8 +47,10 @@ void CEntryListModel::Append(std::vector<EntryRow> rows) {
     const int first = static_cast<int>(m_rows.size());
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
     m_rows.reserve(m_rows.size() + rows.size());
-    for (EntryRow& row : rows)
+    for (EntryRow& row : rows) {
         m_rows.push_back(std::move(row.texts));
+        m_encrypted.push_back(row.encrypted);
+    }
     endInsertRows();
 }
 
@@ -30,6 +60,8 @@ void CEntryListModel::Clear() {
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_encrypted.clear();
+    m_encrypted.shrink_to_fit();
     endResetModel();
 }
 
@@ -51,9 +83,18 @@ int CEntryListModel::columnCount(const QModelIndex& parent) const {
 QVariant CEntryListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
-    // A long name is shortened in the middle on screen; the tip shows it whole.
-    if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && index.column() == columnFileName))
+    if (role == Qt::DisplayRole)
         return Text(index.row(), index.column());
+    if (index.column() != columnFileName)
+        return {};
+    const bool encrypted = m_encrypted[static_cast<std::size_t>(index.row())];
+    // A long name is shortened in the middle on screen; the tip shows it whole.
+    if (role == Qt::ToolTipRole)
+        return Text(index.row(), index.column()) +
+               (encrypted ? QStringLiteral("\nEncrypted: its password is asked before saving")
+                          : QString());
+    if (role == Qt::DecorationRole && encrypted)
+        return EncryptedMark();
     return {};
 }
 

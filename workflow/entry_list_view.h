@@ -34,6 +34,7 @@ private:
 
     QStringList m_headings;
     std::vector<Texts> m_rows;
+    std::vector<bool> m_encrypted;
 };
 
 class CEntryListView : public QTableView {

@@ -26,6 +26,8 @@ struct EntryRow {
     std::uint32_t ratio = 0;
     std::int64_t modifiedTime = 0;
     std::uint32_t crc = 0;
+    // Encrypted: the preview marks it; its password is asked before saving.
+    bool encrypted = false;
 };
 
 // The row of an entry as FetchEntryInfo handed it out.

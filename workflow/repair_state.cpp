@@ -29,6 +29,7 @@ int g_saveCurrentOnly = 0;
 std::wstring g_saveCurrentFolder;
 std::wstring g_saveAllFolder;
 CZipArchive g_savingArchive;
+Password g_runPassword;
 
 std::wstring g_appTitle = L"Kelvane for Zip";
 std::wstring g_appFolder;

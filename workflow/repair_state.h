@@ -101,6 +101,9 @@ extern std::wstring g_saveCurrentFolder;
 extern std::wstring g_saveAllFolder;
 // The archive object of the saving pass.
 extern CZipArchive g_savingArchive;
+// The password the user gave for all archives of this run; wiped when a
+// new analysis starts.
+extern Password g_runPassword;
 
 // --- Application identity ---
 // "Kelvane for Zip": caption of every message box and of the main windows.

@@ -4,6 +4,7 @@
 #include "platform/gui_host_qt.h"
 #include "res/resource_ids.h"
 #include "workflow/file_save_dialog.h"
+#include "workflow/password_dialog.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_msg_dialog.h"
 
@@ -51,6 +52,17 @@ void SaveDialogHost::AskOverwrite() {
         prompt->DoModal();
         m_dialog.StartTimer();
     });
+}
+
+bool SaveDialogHost::AskPassword(const std::wstring& archive, bool again, Password& answer,
+                                 bool& forAll) {
+    bool given = false;
+    RunOnGuiThread([&] {
+        m_dialog.StopTimer();
+        given = AskPasswordOnDesktop(&m_dialog, archive, again, answer, forAll);
+        m_dialog.StartTimer();
+    });
+    return given;
 }
 
 void SaveDialogHost::PassDone(const PassTotals& totals) {

@@ -18,6 +18,9 @@ public:
     void Progress(const PassProgress& progress) override;
     // Runs g_overwritePromptDlg modally with timer 1 stopped.
     void AskOverwrite() override;
+    // Runs the password prompt modally with timer 1 stopped.
+    bool AskPassword(const std::wstring& archive, bool again, Password& answer,
+                     bool& forAll) override;
     void EntrySaved(const ExtractReport&) override {}
     void SourceDone(const SourceTotals&) override {}
     // Keeps the totals for the completion, which comes at the next paint.

@@ -1,10 +1,11 @@
 // The front end of the saving pass: the events of the pass (a source
 // started, each entry saved with its report, the bars, a source done with
 // its totals, the pass done with the totals of all) and what the pass asks:
-// the preview's current file, for an existing output folder the overwrite
-// prompt, and how many threads may decode. The desktop adapter turns the events into the File
-// Saving dialog's labels and bars and the completion; the command line
-// into its output; the tests record them.
+// the preview's current file, for an existing output folder the
+// overwrite prompt, the password of encrypted entries, and how many threads
+// may decode. The desktop adapter turns the events into the File Saving
+// dialog's labels and bars and the completion; the command line into its
+// output; the tests record them.
 #pragma once
 
 #include "engine/zip_archive.h"
@@ -22,4 +23,12 @@ public:
     // default: with more, entries are written ahead of the one shown, so a
     // pause would no longer hold the pass right after the entry on screen.
     virtual unsigned DecodingThreads() { return 1; }
+    // The source holds encrypted entries and the run's password does not
+    // fit them: asks for one (`again` after one that did not fit). False
+    // leaves those entries unsaved; `forAll` keeps the answer for the
+    // sources after this one. A host that cannot ask leaves them unsaved.
+    virtual bool AskPassword(const std::wstring& /*archive*/, bool /*again*/, Password& /*answer*/,
+                             bool& /*forAll*/) {
+        return false;
+    }
 };

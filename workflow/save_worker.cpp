@@ -3,6 +3,7 @@
 #include "engine/output_file.h"
 #include "engine/output_paths.h"
 #include "engine/parallel_extraction.h"
+#include "engine/password_choice.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
 #include "platform/message_box.h"
@@ -179,6 +180,10 @@ void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
     }
     if (g_entryCount == 0 && !run.source.error.empty())
         run.source.problem = SourceProblem::unreadable;
+    ChoosePassword(g_savingArchive, g_runPassword,
+                   [&run](bool again, Password& answer, bool& forAll) {
+                       return run.host.AskPassword(g_saveSourcePath, again, answer, forAll);
+                   });
     // A size claimed past the end of the file counts as the rest of the file.
     std::vector<std::uint64_t> weights;
     std::uint64_t totalWeight = 0;
@@ -217,6 +222,7 @@ void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
         run.gate.Checkpoint(); // stopped: unwinds the pass
     g_entryCount = 0;
     g_savingArchive.CloseArchive(true);
+    g_savingArchive.SetPassword(Password());
 }
 
 // Probes the source file and, when it holds a local header, saves it. A

@@ -11,6 +11,7 @@
 #include "app/transparent_static2.h"
 #include "app/url_link_button.h"
 #include "app/velmor_dlg.h"
+#include "engine/file_header.h"
 #include "log/activity_log.h"
 #include "log/view_log_dialog.h"
 #include "platform/dialog_qt.h"
@@ -19,7 +20,9 @@
 #include "workflow/analysis_dialog.h"
 #include "workflow/analysis_list.h"
 #include "workflow/entry_list_view.h"
+#include "workflow/entry_row.h"
 #include "workflow/file_save_dialog.h"
+#include "workflow/password_dialog.h"
 #include "workflow/preview_dialog.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_msg_dialog.h"
@@ -31,6 +34,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -254,6 +258,12 @@ void SavingDialogs() {
     prompt.CreateFromTemplate();
     Save(prompt, QStringLiteral("overwrite_prompt"));
 
+    CPasswordDlg password(L"/home/user/Documents/taxes.zip");
+    password.CreateFromTemplate();
+    password.GetDlgItemAs<QLineEdit>(res::IDC_PASSWORD_EDIT)
+        ->setText(QStringLiteral("correct horse"));
+    Save(password, QStringLiteral("password_prompt"));
+
     // A run that saved and verified every file, and one that did not.
     PassTotals clean;
     clean.repairFolder = L"/home/user/salvage/Repair";
@@ -378,8 +388,33 @@ void PreviewDialogs(const QString& manyEntries) {
         SelectRows(preview, 2, 3);
         Save(preview, QStringLiteral("preview_rows"));
         preview.show();
-        preview.resize(preview.size() * 5 / 4);
+        const QSize normal = preview.size();
+        preview.resize(normal * 5 / 4);
         Save(preview, QStringLiteral("preview_enlarged"));
+        preview.resize(normal);
+
+        // An archive made with a password: its encrypted entries are marked.
+        std::vector<EntryRow> rows;
+        const std::pair<const wchar_t*, std::uint16_t> entries[] = {
+            {L"Taxes/2023/return.pdf", 1},
+            {L"Taxes/2023/receipts.xlsx", 1},
+            {L"Taxes/README.txt", 0},
+            {L"Taxes/2022/return.pdf", 1}};
+        for (const auto& [name, flags] : entries) {
+            CFileHeader header;
+            header.name = name;
+            header.flags = flags;
+            header.compressedSize = 48213 + 1000 * static_cast<std::uint32_t>(rows.size());
+            header.uncompressedSize = 91877 + 3000 * static_cast<std::uint32_t>(rows.size());
+            header.storedCrc = 0x5A17C0DE + static_cast<std::uint32_t>(rows.size());
+            header.modDate = ((2024 - 1980) << 9) | (3 << 5) | 14;
+            header.modTime = (9 << 11) | (41 << 5);
+            rows.push_back(MakeEntryRow(header));
+        }
+        preview.DeleteAllEntryRows();
+        preview.AppendEntryRows(rows);
+        preview.SetListedCount(std::to_wstring(rows.size()));
+        Save(preview, QStringLiteral("preview_encrypted"));
     }
     g_analysisThread.Join();
 

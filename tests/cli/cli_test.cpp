@@ -303,6 +303,61 @@ TEST_F(CliTest, CheckAndExtractAccountForEveryEntryAlike) {
     EXPECT_FALSE(fs::exists(Dest() / "secret.bin"));
 }
 
+// The password never comes as an argument: from a file, the environment,
+// or typed on the terminal without echo, asked again while it does not fit.
+TEST_F(CliTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
+    ZipWriter zip;
+    zip.Add({.name = "a.txt", .content = "alpha", .method = 8, .password = "pw"});
+    zip.Add({.name = "b.txt", .content = "beta", .password = "pw", .aesStrength = 3});
+    zip.AddCentralDirectory();
+    const auto archive = Archive("locked.zip", zip.Bytes());
+
+    const RunResult missing =
+        Kvzip({"check", "--password-file", (Root() / "none").string(), archive.string()});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("cannot read the password file"), std::string::npos);
+    const RunResult env =
+        RunProgram({"/usr/bin/env", "KVZIP_PASSWORD=pw", KVZIP_BINARY, "check", archive.string()});
+    EXPECT_EQ(env.exitCode, 0) << env.out;
+    EXPECT_NE(env.out.find("2 files: 2 verified"), std::string::npos) << env.out;
+    // Standard input as the file; a file's first line only.
+    const RunResult piped = RunProgram({"/bin/sh", "-c",
+                                        std::string("printf 'pw\\nrest\\n' | ") + KVZIP_BINARY +
+                                            " check --password-file - " + archive.string()});
+    EXPECT_EQ(piped.exitCode, 0) << piped.out << piped.err;
+
+    if (!fs::exists("/usr/bin/script"))
+        GTEST_SKIP() << "no script(1) to give the command a terminal";
+    // Typed once the prompt is up: typed ahead, the terminal would echo it
+    // before kvzip could turn the echo off.
+    const RunResult typed =
+        RunProgram({"/bin/sh", "-c",
+                    "(sleep 1; echo nope; sleep 1; echo pw) | /usr/bin/script -qec '" +
+                        std::string(KVZIP_BINARY) + " check " + archive.string() + "' /dev/null"});
+    EXPECT_EQ(typed.exitCode, 0) << typed.out;
+    EXPECT_NE(typed.out.find("Password for "), std::string::npos) << typed.out;
+    EXPECT_NE(typed.out.find("The password does not fit "), std::string::npos) << typed.out;
+    EXPECT_EQ(typed.out.find("nope"), std::string::npos) << "echoed: " << typed.out;
+    EXPECT_NE(typed.out.find("2 files: 2 verified"), std::string::npos) << typed.out;
+
+    // Ctrl+C at the prompt: extract stops as interrupted, check dies of it,
+    // and either way the terminal echoes again, also after a second Ctrl+C
+    // (which ends a command at once).
+    for (const std::string& command :
+         {"extract " + archive.string() + " " + (Root() / "out").string(),
+          "check " + archive.string()}) {
+        const RunResult stopped =
+            RunProgram({"/bin/sh", "-c",
+                        "(sleep 1; printf '\\003'; sleep 1; printf '\\003'; sleep 1) | "
+                        "/usr/bin/script -qec \"bash -c 'trap : INT; " +
+                            std::string(KVZIP_BINARY) + " " + command +
+                            "; echo exit=\\$?; sleep 2; stty -a'\" /dev/null"});
+        EXPECT_NE(stopped.out.find("exit=130"), std::string::npos) << command << stopped.out;
+        EXPECT_EQ(stopped.out.find("-echo "), std::string::npos) << command << stopped.out;
+    }
+    EXPECT_FALSE(fs::exists(Root() / "out" / "a.txt"));
+}
+
 TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
     // Debris to the preview, but list shows every entry of the table.
     ZipWriter zip;
@@ -606,6 +661,8 @@ struct Writer {
     const char* label;
     const char* tool;    // skipped when it is not installed
     std::string command; // run in the tree, writes "$OUT"
+    // The password the writer encrypted with, when it did.
+    const char* password = nullptr;
 };
 
 class EveryWriter : public CliTest, public ::testing::WithParamInterface<Writer> {};
@@ -628,7 +685,15 @@ TEST_P(EveryWriter, IntactArchiveComesBackWhole) {
         GTEST_SKIP() << GetParam().tool << " is not installed";
     ASSERT_EQ(written.exitCode, 0) << written.err;
 
-    const RunResult extract = Kvzip({"extract", archive.string(), Dest().string()});
+    // On two threads whatever the machine has: each needs the password too.
+    std::vector<std::string> extractArgs = {"extract", "--jobs", "2", archive.string(),
+                                            Dest().string()};
+    const fs::path passwordFile = Root() / "password";
+    if (GetParam().password != nullptr) {
+        kvtest::WriteFileBytes(passwordFile, std::string(GetParam().password) + "\n");
+        extractArgs.insert(extractArgs.begin() + 1, {"--password-file", passwordFile.string()});
+    }
+    const RunResult extract = Kvzip(extractArgs);
     ASSERT_EQ(extract.exitCode, 0) << extract.err;
     // Every file comes back verified: the summary is all there is to say.
     EXPECT_NE(extract.out.find(" verified, 0 damaged, 0 partial, 0 not saved"), std::string::npos)
@@ -636,6 +701,34 @@ TEST_P(EveryWriter, IntactArchiveComesBackWhole) {
     EXPECT_EQ(extract.out.find('\n'), extract.out.size() - 1) << extract.out;
     // Every file byte for byte and every folder, under the names they had.
     EXPECT_EQ(Tree(Dest()), Tree(tree)) << extract.out;
+
+    if (GetParam().password != nullptr) {
+        // A wrong password is told apart from damage, entry by entry.
+        const RunResult wrong =
+            RunProgram({"/usr/bin/env", "KVZIP_PASSWORD=not" + std::string(GetParam().password),
+                        KVZIP_BINARY, "check", archive.string()});
+        EXPECT_EQ(wrong.exitCode, 3) << wrong.out;
+        EXPECT_NE(wrong.out.find("not saved noise.bin: wrong password"), std::string::npos)
+            << wrong.out;
+        EXPECT_EQ(wrong.out.find("  damaged"), std::string::npos) << wrong.out;
+        // Cut in the middle: whatever comes back is the files' bytes up to
+        // the cut.
+        std::string bytes = kvtest::ReadFileBytes(archive).value_or("");
+        kvtest::Truncate(bytes, bytes.size() / 2);
+        kvtest::WriteFileBytes(Root() / "cut.zip", bytes);
+        const RunResult cut = Kvzip({"extract", "--password-file", passwordFile.string(),
+                                     (Root() / "cut.zip").string(), (Root() / "cut").string()});
+        ASSERT_EQ(cut.exitCode, 0) << cut.err;
+        std::size_t files = 0;
+        const std::map<std::string, std::string> source = Tree(tree);
+        for (const auto& [name, content] : Tree(Root() / "cut")) {
+            if (!fs::is_regular_file(Root() / "cut" / name))
+                continue;
+            ++files;
+            EXPECT_EQ(source.at(name).substr(0, content.size()), content) << name;
+        }
+        EXPECT_GE(files, 2u) << cut.out;
+    }
 
     // The preview lists every entry that another tool lists, folders too
     // (bsdtar's "./" names nothing to make).
@@ -676,6 +769,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Writer{"bsdtar", "bsdtar", "bsdtar --format zip -cf \"$OUT\" ."},
                       Writer{"jar", "jar", "jar cfM \"$OUT\" ."},
                       Writer{"python", "python3", kPythonWriter},
+                      // Encrypted: the traditional cipher, also streamed (its
+                      // check byte is then the time's), and AES-256.
+                      Writer{"zipEncrypted", "zip", "zip -qr -P 'pa ss' \"$OUT\" .", "pa ss"},
+                      Writer{"zipEncryptedStreamed", "zip",
+                             "zip -qr -P 'pa ss' - . | cat > \"$OUT\"", "pa ss"},
+                      Writer{"sevenZipAes256", "7z",
+                             "7z a -tzip -bd -p'pa ss' -mem=AES256 \"$OUT\" . >/dev/null", "pa ss"},
                       Writer{"pythonStreamed", "python3", "STREAM=1 " + kPythonWriter}),
     [](const auto& info) { return std::string(info.param.label); });
 

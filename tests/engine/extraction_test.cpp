@@ -1,6 +1,7 @@
 // Extraction: the bytes written, partial files, empty files and folders, the
 // debris test, names that meet on disk and what an exception leaves behind.
 #include "engine/debris.h"
+#include "engine/password_choice.h"
 #include "engine/zip_exception.h"
 #include "platform/text.h"
 #include "tests/engine/engine_fixture.h"
@@ -333,6 +334,13 @@ struct VerdictCase {
     std::size_t at = 0; // where in the data (the content) the damage is
     Verdict verdict = Verdict::verified;
     const char* reason = ""; // a part of the reason
+    // Encrypted with this password (AES when a strength is given), and the
+    // password extraction is given when it is another.
+    const char* password = "";
+    int aesStrength = 0;
+    std::uint16_t aesVersion = 2;
+    const char* given = nullptr;
+    bool zip64 = false; // sizes in a Zip64 field, beside the AES one
 };
 class VerdictTable : public Extraction, public ::testing::WithParamInterface<VerdictCase> {};
 
@@ -347,8 +355,14 @@ std::string StoredDeflateBlock(const std::string& data) {
 // made.
 std::string VerdictArchive(const VerdictCase& c, std::string& kept) {
     ZipWriter zip;
-    EntrySpec spec{
-        .name = "target.bin", .content = kVerdictText, .method = c.method, .flags = c.flags};
+    EntrySpec spec{.name = "target.bin",
+                   .content = kVerdictText,
+                   .method = c.method,
+                   .flags = c.flags,
+                   .zip64 = c.zip64,
+                   .password = c.password,
+                   .aesStrength = c.aesStrength,
+                   .aesVersion = c.aesVersion};
     if (c.storedBlock)
         spec.rawData = StoredDeflateBlock(kVerdictText);
     if (c.openEnded)
@@ -360,8 +374,13 @@ std::string VerdictArchive(const VerdictCase& c, std::string& kept) {
         zip.Add({.name = "next.txt", .content = "next", .method = 8});
     std::string bytes = zip.Bytes();
     const WrittenEntry& entry = zip.Entry(0);
-    // A stored block has 5 bytes before the content.
-    const std::size_t data = entry.dataOffset + (c.storedBlock ? 5 : 0);
+    // A stored block has 5 bytes before the content, an encryption its
+    // header.
+    const std::size_t cipherHeader = *c.password == '\0' ? 0
+                                     : c.aesStrength != 0
+                                         ? AesCipher::SaltSize(c.aesStrength) + kAesVerifierSize
+                                         : kTraditionalHeaderSize;
+    const std::size_t data = entry.dataOffset + cipherHeader + (c.storedBlock ? 5 : 0);
     kept = kVerdictText;
     switch (c.damage) {
     case Damage::none:
@@ -385,6 +404,7 @@ TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
     const VerdictCase& c = GetParam();
     std::string kept;
     Open(VerdictArchive(c, kept));
+    m_archive->SetPassword(Password(c.given != nullptr ? c.given : c.password));
     // The open-ended cases must reach extraction without sizes.
     CFileHeader entry;
     ASSERT_TRUE(m_archive->FetchEntryInfo(entry, 0));
@@ -411,8 +431,12 @@ TEST_P(VerdictTable, TellsWhatCanBeTrusted) {
     EXPECT_EQ(tested.verdict, report.verdict);
     EXPECT_EQ(tested.crc, report.crc);
     EXPECT_EQ(tested.crcExpected, report.crcExpected);
-    if (report.verdict == Verdict::damaged || report.verdict == Verdict::verified)
+    if (report.crcExpected &&
+        (report.verdict == Verdict::damaged || report.verdict == Verdict::verified) &&
+        report.reason.find("authentication") == std::string::npos) {
         EXPECT_EQ(report.crc == report.expectedCrc, report.verdict == Verdict::verified);
+    }
+    EXPECT_EQ(report.wrongPassword, std::string(c.reason) == "wrong password");
     if (!c.last) {
         EXPECT_TRUE(Extract(1, &report));
         EXPECT_EQ(report.verdict, Verdict::verified);
@@ -450,8 +474,82 @@ INSTANTIATE_TEST_SUITE_P(
                     .at = 1234,
                     .verdict = Verdict::partial,
                     .reason = "damaged or ends early"},
+        VerdictCase{.label = "encryptedWithoutAPassword",
+                    .verdict = Verdict::notSaved,
+                    .reason = "encrypted, and no password was given",
+                    .password = "pw",
+                    .given = ""},
+        // Both ciphers, both methods, every AES strength; AE-1 keeps a CRC.
+        VerdictCase{.label = "traditionalStored", .password = "pw"},
+        VerdictCase{.label = "traditionalDeflated", .method = 8, .password = "p\xC3\xA4ss"},
         VerdictCase{
-            .label = "encrypted", .flags = 1, .verdict = Verdict::notSaved, .reason = "encrypted"},
+            .label = "traditionalOpenEnded", .method = 8, .openEnded = true, .password = "pw"},
+        VerdictCase{.label = "aes128Stored", .password = "pw", .aesStrength = 1},
+        VerdictCase{.label = "aes192Deflated", .method = 8, .password = "pw", .aesStrength = 2},
+        VerdictCase{.label = "aes256DeflatedAe1",
+                    .method = 8,
+                    .password = "pw",
+                    .aesStrength = 3,
+                    .aesVersion = 1},
+        VerdictCase{.label = "aes256DeflatedZip64",
+                    .method = 8,
+                    .password = "pw",
+                    .aesStrength = 3,
+                    .zip64 = true},
+        VerdictCase{.label = "traditionalWrongPassword",
+                    .verdict = Verdict::notSaved,
+                    .reason = "wrong password",
+                    .password = "pw",
+                    .given = "px"},
+        VerdictCase{.label = "aesWrongPassword",
+                    .method = 8,
+                    .verdict = Verdict::notSaved,
+                    .reason = "wrong password",
+                    .password = "pw",
+                    .aesStrength = 3,
+                    .given = "px"},
+        // A counter-mode cipher turns the same bit of the plain data.
+        VerdictCase{.label = "aesFlippedInStoredData",
+                    .damage = Damage::flipData,
+                    .at = 100,
+                    .verdict = Verdict::damaged,
+                    .reason = "authentication code does not match",
+                    .password = "pw",
+                    .aesStrength = 3},
+        VerdictCase{.label = "aesAe1FlippedInStoredData",
+                    .damage = Damage::flipData,
+                    .at = 100,
+                    .verdict = Verdict::damaged,
+                    .reason = "CRC-32",
+                    .password = "pw",
+                    .aesStrength = 1,
+                    .aesVersion = 1},
+        VerdictCase{.label = "aesCutInStoredData",
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 1234,
+                    .verdict = Verdict::partial,
+                    .reason = "ends inside its data",
+                    .password = "pw",
+                    .aesStrength = 2,
+                    .zip64 = true},
+        VerdictCase{.label = "aesCutInItsAuthenticationCode",
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 6005,
+                    .verdict = Verdict::damaged,
+                    .reason = "authentication code is cut off",
+                    .password = "pw",
+                    .aesStrength = 3},
+        VerdictCase{.label = "traditionalCutInDeflatedData",
+                    .method = 8,
+                    .storedBlock = true,
+                    .last = true,
+                    .damage = Damage::cutData,
+                    .at = 1234,
+                    .verdict = Verdict::partial,
+                    .reason = "damaged or ends early",
+                    .password = "pw"},
         VerdictCase{.label = "methodNotSupported",
                     .method = 12,
                     .verdict = Verdict::notSaved,
@@ -474,6 +572,63 @@ INSTANTIATE_TEST_SUITE_P(
                     .verdict = Verdict::partial,
                     .reason = "no descriptor"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A run's password: tried on the archive's encryption headers, asked again
+// while it does not fit, asked no more once it fits the next archive too.
+TEST_F(Extraction, PasswordIsAskedUntilItFitsAndThenKeptForTheRun) {
+    ZipWriter zip;
+    zip.Add({.name = "plain.txt", .content = "plain"});
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        zip.Add({.name = name, .content = name, .method = 8, .password = "right"});
+    // An entry of another password, and one whose header was damaged, do
+    // not keep the password from fitting the archive.
+    zip.Add({.name = "d.txt", .content = "d", .password = "other", .aesStrength = 1});
+    Open(zip.Bytes());
+    EXPECT_EQ(m_archive->CountEncrypted(), 4u);
+    EXPECT_TRUE(m_archive->TryPassword(Password("right")).Fits());
+    EXPECT_FALSE(m_archive->TryPassword(Password("wrong")).Fits());
+
+    Password run;
+    std::vector<std::string> asked;
+    std::vector<std::string> answers = {"wrong", "right"};
+    const PasswordAsk ask = [&](bool again, Password& answer, bool& forAll) {
+        asked.push_back(again ? "again" : "first");
+        if (answers.empty())
+            return false;
+        answer = Password(answers.front());
+        answers.erase(answers.begin());
+        forAll = true;
+        return true;
+    };
+    ChoosePassword(*m_archive, run, ask);
+    EXPECT_EQ(asked, (std::vector<std::string>{"first", "again"}));
+    EXPECT_EQ(run.View(), "right");
+    ExtractReport report;
+    EXPECT_TRUE(Extract(2, &report));
+    EXPECT_EQ(report.verdict, Verdict::verified);
+    EXPECT_TRUE(SameBytes(Output("b.txt"), "b.txt"));
+    EXPECT_FALSE(Extract(4, &report));
+    EXPECT_EQ(report.reason, "wrong password");
+
+    // The next archive of the run takes the same password without asking.
+    Open(zip.Bytes());
+    ChoosePassword(*m_archive, run, ask);
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(Extract(1, &report));
+    EXPECT_EQ(report.verdict, Verdict::verified);
+
+    // Given up after a wrong answer: its entries say so, nothing is made.
+    Password none;
+    answers = {"wrong"};
+    Open(zip.Bytes());
+    ChoosePassword(*m_archive, none, ask);
+    EXPECT_EQ(asked.size(), 4u);
+    EXPECT_FALSE(Extract(3, &report));
+    EXPECT_EQ(report.verdict, Verdict::notSaved);
+    EXPECT_EQ(report.reason, "wrong password");
+    EXPECT_TRUE(Extract(0, &report));
+    EXPECT_EQ(report.verdict, Verdict::verified);
+}
 
 TEST_F(Extraction, LocalExtraFieldCutShortThrowsCauseTen) {
     ZipWriter zip;

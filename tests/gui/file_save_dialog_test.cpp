@@ -10,11 +10,14 @@
 #include "tests/support/zip_writer.h"
 #include "workflow/file_save_dialog.h"
 #include "workflow/overwrite_choice.h"
+#include "workflow/password_dialog.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_msg_dialog.h"
 #include "workflow/save_state.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -46,7 +49,10 @@ std::string ArchiveOf(const std::vector<std::pair<std::string, std::string>>& fi
 class ModalDriver {
 public:
     std::function<void(CSaveMsg&)> onPrompt;
+    // The password prompt: Skip unless the test types something.
+    std::function<void(CPasswordDlg&)> onPassword = [](CPasswordDlg& dialog) { dialog.reject(); };
     int prompts = 0;
+    int passwordPrompts = 0;
     int completions = 0;
 
     ModalDriver() : onPrompt([](CSaveMsg& prompt) { prompt.reject(); }) {
@@ -64,6 +70,9 @@ private:
             onPrompt(*prompt);
             if (prompt->isVisible())
                 ADD_FAILURE() << "the prompt was left unanswered";
+        } else if (auto* password = dynamic_cast<CPasswordDlg*>(modal)) {
+            ++passwordPrompts;
+            onPassword(*password);
         } else if (auto* completion = dynamic_cast<CViewLog*>(modal)) {
             ++completions;
             completion->GetDlgItemAs<QPushButton>(res::IDC_VIEW_LOG_OK)->click();
@@ -173,6 +182,59 @@ TEST_F(FileSaveTest, SaveCurrentWithSeveralSourcesReturnsToThePreviewEachTime) {
     EXPECT_EQ(Log(), kStep3 + Folder("two") + kStep3 + Folder("one"));
     EXPECT_EQ(driver.completions, 0);
     EXPECT_TRUE(m_hooks.Ends().empty());
+}
+
+// Encrypted archives of one password are asked about once for the run; an
+// archive that the password does not fit is asked again, or skipped.
+TEST_F(FileSaveTest, PasswordIsAskedOnceForTheRunAndAgainWhereItDoesNotFit) {
+    NoSources();
+    const auto locked = [](const std::string& name, const std::string& password, int aes) {
+        kvtest::ZipWriter zip;
+        zip.Add({.name = "plain.txt", .content = "plain"});
+        zip.Add({.name = name,
+                 .content = "secret " + name,
+                 .method = 8,
+                 .password = password,
+                 .aesStrength = aes});
+        zip.AddCentralDirectory();
+        return zip.Bytes();
+    };
+    AddSource("one.zip", locked("a.txt", "pa ss", 0));
+    AddSource("two.zip", locked("b.txt", "pa ss", 3));
+    AddSource("three.zip", locked("c.txt", "other", 0));
+    ScriptedMessageBox boxes({platform::IDYES, platform::IDNO});
+    ModalDriver driver;
+    std::vector<QString> typed = {"pa ss", "wrong"};
+    driver.onPassword = [&](CPasswordDlg& dialog) {
+        auto* edit = dialog.GetDlgItemAs<QLineEdit>(res::IDC_PASSWORD_EDIT);
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+        EXPECT_TRUE(dialog.IsDlgButtonChecked(res::IDC_PASSWORD_FOR_ALL));
+        // Show unmasks the text, as a person checks what they typed.
+        dialog.GetDlgItemAs<QCheckBox>(res::IDC_PASSWORD_SHOW)->click();
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Normal);
+        QTest::keyClicks(edit, typed.front());
+        typed.erase(typed.begin());
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+
+    EXPECT_EQ(m_saving->DoModal(), platform::IDOK);
+
+    // Asked for one.zip, taken for two.zip, asked again for three.zip after
+    // the message box, which then lets it be skipped.
+    EXPECT_EQ(driver.passwordPrompts, 2);
+    EXPECT_TRUE(typed.empty());
+    const std::vector<std::wstring> asked = boxes.AskedTexts();
+    ASSERT_EQ(asked.size(), 2u);
+    for (const std::wstring& text : asked)
+        EXPECT_NE(text.find(L"The password does not fit"), std::wstring::npos);
+    EXPECT_NE(asked[0].find(L"three.zip"), std::wstring::npos);
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("one") / "a.txt"), "secret a.txt");
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("two") / "b.txt"), "secret b.txt");
+    EXPECT_EQ(kvtest::ReadFileBytes(Output("three") / "plain.txt"), "plain");
+    EXPECT_FALSE(fs::exists(Output("three") / "c.txt"));
+    EXPECT_NE(Log().find("c.txt : not saved: wrong password"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("pa ss"), std::string::npos);
+    EXPECT_EQ(g_runPassword.View(), "pa ss");
 }
 
 TEST_F(FileSaveTest, SaveCurrentWithOneSourceCompletes) {

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -161,6 +162,15 @@ TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWideEnoughForTheirTexts) {
         EXPECT_LE(list->fontMetrics().horizontalAdvance(shown) + 8, list->columnWidth(i)) << i;
     }
     EXPECT_EQ(list->textElideMode(), Qt::ElideMiddle);
+    // An encrypted entry is marked, and its tip says what follows.
+    row.encrypted = true;
+    preview.AppendEntryRows({row});
+    const QModelIndex plain = list->model()->index(0, columnFileName);
+    const QModelIndex locked = list->model()->index(1, columnFileName);
+    EXPECT_TRUE(list->model()->data(plain, Qt::DecorationRole).isNull());
+    EXPECT_FALSE(list->model()->data(locked, Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_EQ(list->model()->data(locked, Qt::ToolTipRole).toString(),
+              QStringLiteral("a/b.txt\nEncrypted: its password is asked before saving"));
     preview.DeleteAllEntryRows();
     EXPECT_EQ(preview.m_entryList->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(preview.m_entryList->selectionBehavior(), QAbstractItemView::SelectRows);

@@ -1,5 +1,7 @@
 #include "tests/support/zip_writer.h"
 
+#include "engine/zip_crypto.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -163,6 +165,33 @@ std::string DescriptorBytes(std::uint32_t crc, std::uint64_t compressedSize,
     return out;
 }
 
+namespace {
+
+// Encrypts with the engine's own ciphers: Nettle does the cryptography, the
+// fixed vectors made by other writers check the framing.
+std::string EncryptTraditional(std::string data, const EntrySpec& wanted, unsigned char check) {
+    std::string header = NoiseBytes(kTraditionalHeaderSize - 1, Crc32(wanted.name));
+    header += static_cast<char>(check);
+    std::string out = header + data;
+    TraditionalCipher(wanted.password)
+        .Encrypt(reinterpret_cast<unsigned char*>(out.data()), out.size());
+    return out;
+}
+
+std::string EncryptAes(std::string data, const EntrySpec& wanted) {
+    const std::string salt =
+        NoiseBytes(AesCipher::SaltSize(wanted.aesStrength), Crc32(wanted.name) + 1);
+    AesCipher cipher(wanted.password, wanted.aesStrength,
+                     reinterpret_cast<const unsigned char*>(salt.data()));
+    cipher.Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
+    const auto verifier = cipher.Verifier();
+    const auto code = cipher.AuthCode();
+    return salt + std::string(verifier.begin(), verifier.end()) + data +
+           std::string(code.begin(), code.end());
+}
+
+} // namespace
+
 std::size_t ZipWriter::Add(const EntrySpec& wanted) {
     WrittenEntry written;
     written.name = wanted.name;
@@ -170,23 +199,42 @@ std::size_t ZipWriter::Add(const EntrySpec& wanted) {
     written.headerOffset = Size();
     written.crc = Crc32(wanted.content);
     written.uncompressedSize = static_cast<std::uint32_t>(wanted.content.size());
-    const std::string data = wanted.rawData
-                                 ? *wanted.rawData
-                                 : (wanted.method == 8 ? Deflate(wanted.content) : wanted.content);
+    std::string data = wanted.rawData
+                           ? *wanted.rawData
+                           : (wanted.method == 8 ? Deflate(wanted.content) : wanted.content);
+    const bool descriptor = wanted.descriptor != DescriptorForm::none;
+    std::uint16_t method = wanted.method;
+    std::string extra = wanted.extra;
+    std::uint16_t encrypted = 0;
+    if (!wanted.password.empty()) {
+        encrypted = 0x0001;
+        if (wanted.aesStrength != 0) {
+            data = EncryptAes(data, wanted);
+            extra += AesFieldBytes(
+                {wanted.aesVersion, static_cast<std::uint8_t>(wanted.aesStrength), method});
+            method = kMethodAes;
+            if (wanted.aesVersion == 2)
+                written.crc = 0;
+        } else {
+            data = EncryptTraditional(
+                data, wanted,
+                static_cast<unsigned char>(descriptor ? wanted.modTime >> 8 : written.crc >> 24));
+        }
+        written.method = method;
+    }
     written.dataSize = static_cast<std::uint32_t>(data.size());
 
-    const bool descriptor = wanted.descriptor != DescriptorForm::none;
     const bool zeroed = descriptor && !wanted.keepHeaderSizes;
     const std::uint16_t flags =
-        static_cast<std::uint16_t>(wanted.flags | (descriptor ? 0x0008 : 0));
+        static_cast<std::uint16_t>(wanted.flags | encrypted | (descriptor ? 0x0008 : 0));
     written.zip64 = wanted.zip64;
     const std::uint32_t marker = 0xFFFFFFFF;
-    const std::string extra = wanted.zip64 ? Zip64FieldBytes({zeroed ? 0 : written.uncompressedSize,
-                                                              zeroed ? 0 : written.dataSize}) +
-                                                 wanted.extra
-                                           : wanted.extra;
+    if (wanted.zip64)
+        extra = Zip64FieldBytes(
+                    {zeroed ? 0 : written.uncompressedSize, zeroed ? 0 : written.dataSize}) +
+                extra;
     m_bytes += LocalHeaderBytes(
-        wanted.versionNeeded, flags, wanted.method, wanted.modTime, wanted.modDate,
+        wanted.versionNeeded, flags, method, wanted.modTime, wanted.modDate,
         wanted.crc.value_or(zeroed ? 0 : written.crc),
         wanted.compressedSize.value_or(wanted.zip64 ? marker
                                        : zeroed     ? 0

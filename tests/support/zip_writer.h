@@ -29,7 +29,7 @@ struct EntrySpec {
     DescriptorForm descriptor = DescriptorForm::none;
     bool keepHeaderSizes = false;
     // Zip64 as streaming writers make it: both sizes in the local header are
-    // 0xFFFFFFFF and a Zip64 field after `extra` holds them (zeros when a
+    // 0xFFFFFFFF and a Zip64 field before `extra` holds them (zeros when a
     // descriptor follows, which then has 8-byte sizes); the central header
     // made by AddCentralDirectory sends its sizes and offset there too.
     bool zip64 = false;
@@ -41,6 +41,12 @@ struct EntrySpec {
     std::optional<std::uint16_t> extraLength;
     // Bytes stored as the data instead of the encoded content.
     std::optional<std::string> rawData;
+    // Encrypted with this password when not empty: with the traditional
+    // cipher, or with AES of strength 1..3 (128, 192, 256 bits) as AE-1 or
+    // AE-2 (no CRC stored).
+    std::string password;
+    int aesStrength = 0;
+    std::uint16_t aesVersion = 2;
 };
 
 // Where an added entry landed and what it truly holds.
