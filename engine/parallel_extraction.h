@@ -81,6 +81,10 @@ std::size_t ExtractInEntryOrder(CZipArchive& archive, unsigned jobs,
                     changed.notify_all();
                     return;
                 }
+                // Others may have filled the window while the lock was free:
+                // an entry past it would take the slot of one not yet reported.
+                if (next >= reported + window)
+                    continue;
                 index = next++;
             }
             std::optional<Result> result;
