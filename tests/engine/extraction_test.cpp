@@ -355,19 +355,19 @@ std::string StoredDeflateBlock(const std::string& data) {
 // made.
 std::string VerdictArchive(const VerdictCase& c, std::string& kept) {
     ZipWriter zip;
-    EntrySpec spec{.name = "target.bin",
-                   .content = kVerdictText,
-                   .method = c.method,
-                   .flags = c.flags,
-                   .zip64 = c.zip64,
-                   .password = c.password,
-                   .aesStrength = c.aesStrength,
-                   .aesVersion = c.aesVersion};
+    EntrySpec target{.name = "target.bin",
+                     .content = kVerdictText,
+                     .method = c.method,
+                     .flags = c.flags,
+                     .zip64 = c.zip64,
+                     .password = c.password,
+                     .aesStrength = c.aesStrength,
+                     .aesVersion = c.aesVersion};
     if (c.storedBlock)
-        spec.rawData = StoredDeflateBlock(kVerdictText);
+        target.rawData = StoredDeflateBlock(kVerdictText);
     if (c.openEnded)
-        spec.descriptor = DescriptorForm::withoutSignature;
-    zip.Add(spec);
+        target.descriptor = DescriptorForm::withoutSignature;
+    zip.Add(target);
     if (c.openEnded && !c.last)
         zip.AddRaw("left over by the writer");
     if (!c.last)
