@@ -18,6 +18,41 @@ def load(folder, name):
         return {r["command"]: r for r in json.load(f)["results"]}
 
 
+PACE_TITLES = {"archive": "bench archive", "small": "100,000 small files", "big": "5 GiB two files"}
+
+
+def pace(folder, checks):
+    """Extraction to a RAM folder and to disk, as ratios to bsdtar -x."""
+    found = False
+    for place in ("ram", "disk"):
+        for label, title in PACE_TITLES.items():
+            name = f"pace-{place}-{label}"
+            if not os.path.exists(os.path.join(folder, name + ".json")):
+                continue
+            if not found:
+                print()
+                print("| to | input | command | mean s | ± s | vs bsdtar -x |")
+                print("| --- | --- | --- | ---: | ---: | ---: |")
+                found = True
+            rows = load(folder, name)
+            floor = rows["bsdtar -x"]["mean"]
+            for command, r in rows.items():
+                print(f"| {place.upper() if place == 'ram' else place} | {title} | `{command}` | "
+                      f"{r['mean']:.3f} | {r['stddev']:.3f} | {r['mean'] / floor:.2f}x |")
+            if place == "ram" and label == "archive":
+                for command, limit in (("kvzip extract", 0.6), ("kvzip extract --jobs 1", 0.9)):
+                    ratio = rows[command]["mean"] / floor
+                    checks.append((f"`{command}` to RAM <= {limit:g}x `bsdtar -x`", ratio <= limit,
+                                   f"{ratio:.2f}x"))
+            for variant in ("default", "jobs1", "zlib", "zlib-jobs1"):
+                path = os.path.join(folder, f"{name}-{variant}.rss")
+                if place == "ram" and os.path.exists(path):
+                    with open(path) as f:
+                        mib = int(f.read().split()[-1]) / 1024
+                    checks.append((f"`kvzip extract` ({variant}) of the {title} < 64 MiB",
+                                   mib < 64, f"{mib:.1f} MiB"))
+
+
 def main():
     folder, random_file, archive = sys.argv[1:4]
     sizes = {"random": os.path.getsize(random_file), "archive": os.path.getsize(archive)}
@@ -71,6 +106,8 @@ def main():
                 mib = int(f.read().split()[-1]) / 1024
             checks.append((f"`kvzip {name}` of 5 GiB (two files, byte-identical) < 64 MiB",
                            mib < 64, f"{mib:.1f} MiB"))
+
+    pace(folder, checks)
 
     print()
     print("| target | met | measured |")

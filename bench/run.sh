@@ -87,6 +87,56 @@ run archive-check 3 -i -n "kvzip check" "'$kvzip' check '$archive' >/dev/null" \
     -n "7z t" "7z t -bd '$archive' >/dev/null" \
     -n "bsdtar -xO" "bsdtar -xOf '$archive' >/dev/null"
 
+# Extraction at the machine's pace: each input to a RAM folder (the disk out
+# of the way) and to disk, kvzip with its defaults (every core, the fast
+# decoder), with one thread, and with zlib alone (KVZIP_FAST_INFLATE=0),
+# against bsdtar -x; and the peak memory of each kvzip run.
+ram=${KVZIP_BENCH_RAM:-/dev/shm/kvzip-bench-out}
+small_archive="$scratch/small-100k.zip"
+if [ ! -s "$small_archive" ]; then
+    echo "Writing the archive of 100,000 small files (about 100 MB before compression)..."
+    rm -rf "$scratch/small-tree"
+    python3 "$here/make_tree.py" "$scratch/small-tree" 100000 $((100 * 1000 * 1000))
+    (cd "$scratch/small-tree" && nice zip -q -r "$small_archive.tmp.zip" .)
+    mv "$small_archive.tmp.zip" "$small_archive"
+    rm -rf "$scratch/small-tree"
+fi
+extract_modes() { # NAME ARCHIVE FOLDER RUNS
+    local name=$1 file=$2 folder=$3 runs=$4
+    cat "$file" >/dev/null
+    for variant in default jobs1 zlib zlib-jobs1; do
+        local env="" flags=""
+        case $variant in
+        jobs1) flags="--jobs 1" ;;
+        zlib) env="KVZIP_FAST_INFLATE=0" ;;
+        zlib-jobs1) env="KVZIP_FAST_INFLATE=0" flags="--jobs 1" ;;
+        esac
+        rm -rf "$folder"
+        env $env /usr/bin/time -f %M -o "$results/$name-$variant.rss" \
+            "$kvzip" extract $flags "$file" "$folder" >/dev/null
+    done
+    run "$name" "$runs" --prepare "rm -rf '$folder'; mkdir -p '$folder'" \
+        -n "kvzip extract" "'$kvzip' extract '$file' '$folder' >/dev/null" \
+        -n "kvzip extract --jobs 1" "'$kvzip' extract --jobs 1 '$file' '$folder' >/dev/null" \
+        -n "kvzip extract, zlib only" \
+        "KVZIP_FAST_INFLATE=0 '$kvzip' extract '$file' '$folder' >/dev/null" \
+        -n "kvzip extract --jobs 1, zlib only" \
+        "KVZIP_FAST_INFLATE=0 '$kvzip' extract --jobs 1 '$file' '$folder' >/dev/null" \
+        -n "bsdtar -x" "bsdtar -xf '$file' -C '$folder'"
+    rm -rf "$folder"
+}
+pace_inputs=(archive:"$archive" small:"$small_archive")
+if [ -d "$(dirname "$ram")" ] && [ -w "$(dirname "$ram")" ]; then
+    for input in "${pace_inputs[@]}"; do
+        extract_modes "pace-ram-${input%%:*}" "${input#*:}" "$ram" 5
+    done
+else
+    echo "$0: no RAM folder at $(dirname "$ram") (KVZIP_BENCH_RAM): RAM runs left out" >&2
+fi
+for input in "${pace_inputs[@]}"; do
+    extract_modes "pace-disk-${input%%:*}" "${input#*:}" "$out" 3
+done
+
 # Beyond 4 GiB: two stored files of 2.5 GiB in an archive with Zip64 records
 # (zip -fz puts them in the local headers too). Both must be listed, written
 # byte for byte, and each command must stay under 64 MiB of memory.
@@ -124,6 +174,10 @@ if [ "${KVZIP_BENCH_BIG:-1}" != 0 ]; then
         -n "kvzip extract" "'$kvzip' extract '$big_archive' '$out' >/dev/null" \
         -n "bsdtar -x" "bsdtar -xf '$big_archive' -C '$out'"
     rm -rf "$out"
+    if [ -w "$(dirname "$ram")" ] && [ "$(df --output=avail -k "$(dirname "$ram")" | tail -1)" -gt $((6 * 1024 * 1024)) ]; then
+        extract_modes pace-ram-big "$big_archive" "$ram" 2
+    fi
+    extract_modes pace-disk-big "$big_archive" "$out" 2
 fi
 
 python3 "$here/report.py" "$results" "$random_file" "$archive" $big_archive

@@ -13,8 +13,8 @@
 namespace {
 
 const char kCheckUsage[] =
-    "Usage: kvzip check [--advanced] [--json] [--verbose] [--name-encoding NAME]\n"
-    "                   [--password-file FILE] ARCHIVE...\n"
+    "Usage: kvzip check [--advanced] [--json] [--verbose] [--jobs N]\n"
+    "                   [--name-encoding NAME] [--password-file FILE] ARCHIVE...\n"
     "\n"
     "Rebuilds the entry table of each ARCHIVE by scanning it byte by byte and\n"
     "decodes every entry without writing anything, to tell which entries\n"
@@ -33,6 +33,8 @@ const char kCheckUsage[] =
     "  --json                print one JSON object: every entry with its\n"
     "                        verdict, both CRC-32s and the reason\n"
     "  --verbose             print a line for every entry, verified ones too\n"
+    "  --jobs N              decode on N threads (default: one per core); the\n"
+    "                        report keeps the order of the entries\n"
     "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
@@ -49,7 +51,8 @@ const char kCheckUsage[] =
 int RunCheck(const std::vector<std::string>& words) {
     CommandOptions options;
     const std::string usageError = ParseCommandOptions(
-        words, {"--advanced", "--json", "--verbose", "--name-encoding", "--password-file"},
+        words,
+        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
         options);
     if (options.help) {
         std::fputs(kCheckUsage, stdout);
@@ -83,7 +86,7 @@ int RunCheck(const std::vector<std::string>& words) {
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
         const ArchiveVerdicts result = WalkArchive(
-            path, nullptr, options.advanced, nullptr, passwords,
+            path, nullptr, options.advanced, options.jobCount, nullptr, passwords,
             [&](std::size_t i, const ExtractReport& r) {
                 if (options.json) {
                     json.BeginObject()

@@ -18,9 +18,19 @@ std::string* ValueSlot(const std::string& name, CommandOptions& options) {
         return &options.log;
     if (name == "--name-encoding")
         return &options.nameEncoding;
+    if (name == "--jobs")
+        return &options.jobs;
     if (name == "--password-file")
         return &options.passwordFile;
     return nullptr;
+}
+
+bool ParseJobs(const std::string& text, unsigned& jobs) {
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    jobs = static_cast<unsigned>(std::stoul(text));
+    return jobs >= 1 && jobs <= kMaxJobs;
 }
 
 } // namespace
@@ -71,6 +81,8 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.verbose = true;
         }
     }
+    if (!options.jobs.empty() && !ParseJobs(options.jobs, options.jobCount))
+        return "--jobs takes a number from 1 to " + std::to_string(kMaxJobs);
     if (!options.nameEncoding.empty() && !SetNameEncoding(options.nameEncoding))
         return "unknown name encoding '" + options.nameEncoding + "' (see iconv --list)";
     return {};

@@ -16,6 +16,8 @@ struct CommandOptions {
     std::string overwrite = "ask";
     std::string log;
     std::string nameEncoding; // the legacy code page of entry names, as given
+    std::string jobs;         // threads that extract, as given
+    unsigned jobCount = 0;    // --jobs checked; 0 when not given
     std::string passwordFile;
     std::vector<std::string> operands;
     // The long options given, in order, to refuse those a command lacks.
@@ -29,6 +31,9 @@ struct CommandOptions {
 std::string ParseCommandOptions(const std::vector<std::string>& words,
                                 std::initializer_list<std::string_view> allowed,
                                 CommandOptions& options);
+
+// More threads than this only queue for the same cores and disk.
+constexpr unsigned kMaxJobs = 64;
 
 // Exit codes of every command.
 // exitProblems: kvzip check found an entry that is not verified.

@@ -14,8 +14,8 @@
 namespace {
 
 const char kExtractUsage[] =
-    "Usage: kvzip extract [--advanced] [--json] [--verbose] [--name-encoding NAME]\n"
-    "                     [--password-file FILE] ARCHIVE DIR\n"
+    "Usage: kvzip extract [--advanced] [--json] [--verbose] [--jobs N]\n"
+    "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
     "writes every entry that can still be read below DIR, under its stored\n"
@@ -27,6 +27,8 @@ const char kExtractUsage[] =
     "  --json                print one JSON object: every entry with its\n"
     "                        verdict, both CRC-32s and the reason\n"
     "  --verbose             print a line for every entry, verified ones too\n"
+    "  --jobs N              extract on N threads (default: one per core); the\n"
+    "                        report keeps the order of the entries\n"
     "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
@@ -58,7 +60,8 @@ const char kExtractUsage[] =
 int RunExtract(const std::vector<std::string>& words) {
     CommandOptions options;
     const std::string usageError = ParseCommandOptions(
-        words, {"--advanced", "--json", "--verbose", "--name-encoding", "--password-file"},
+        words,
+        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
         options);
     if (options.help) {
         std::fputs(kExtractUsage, stdout);
@@ -93,7 +96,7 @@ int RunExtract(const std::vector<std::string>& words) {
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(
-        path, &folder, options.advanced, &safeguards, passwords,
+        path, &folder, options.advanced, options.jobCount, &safeguards, passwords,
         [&](std::size_t i, const ExtractReport& report) {
             bytes += report.bytesWritten;
             if (options.json) {

@@ -34,8 +34,8 @@ namespace {
 const char kRepairUsage[] =
     "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
     "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
-    "                    [--verbose] [--name-encoding NAME] [--password-file FILE]\n"
-    "                    ARCHIVE...\n"
+    "                    [--verbose] [--jobs N] [--name-encoding NAME]\n"
+    "                    [--password-file FILE] ARCHIVE...\n"
     "\n"
     "Runs the saving pass of the desktop program: every entry that can still be\n"
     "read from each ARCHIVE is written to DIR/Repair/<archive name>/ (the name\n"
@@ -51,6 +51,8 @@ const char kRepairUsage[] =
     "  --log FILE         write the activity log to FILE instead of the one the\n"
     "                     registry store names (never one of the archives)\n"
     "  --verbose          print a line for every entry, verified ones too\n"
+    "  --jobs N           save on N threads (default: one per core); the\n"
+    "                     lines and the log keep the order of the entries\n"
     "  --name-encoding NAME\n"
     "                     code page of names not in UTF-8 (default: the\n"
     "                     registry store's NameEncoding, else CP437)\n"
@@ -122,12 +124,13 @@ void AskOverwriteOnTerminal(const std::wstring& folder) {
 // progress, a line for each entry that is not verified, and the summaries.
 class ConsoleSaveHost : public SaveHost {
 public:
-    ConsoleSaveHost(int currentNumber, Policy policy, bool verbose, ProgressDisplay& display,
-                    PasswordInput& passwords)
-        : m_currentNumber(currentNumber), m_policy(policy), m_verbose(verbose), m_display(display),
-          m_passwords(passwords) {}
+    ConsoleSaveHost(int currentNumber, Policy policy, bool verbose, unsigned jobs,
+                    ProgressDisplay& display, PasswordInput& passwords)
+        : m_currentNumber(currentNumber), m_policy(policy), m_verbose(verbose), m_jobs(jobs),
+          m_display(display), m_passwords(passwords) {}
 
     int CurrentFileNumber() override { return m_currentNumber; }
+    unsigned DecodingThreads() override { return m_jobs; }
     void SourceStarted(const SourceStart& source) override {
         m_folder = source.outputFolder;
         CFile file;
@@ -190,6 +193,7 @@ private:
     int m_currentNumber;
     Policy m_policy;
     bool m_verbose;
+    unsigned m_jobs;
     ProgressDisplay& m_display;
     PasswordInput& m_passwords;
     std::wstring m_folder;
@@ -219,7 +223,7 @@ int RunRepair(const std::vector<std::string>& words) {
     std::string usageError =
         ParseCommandOptions(words,
                             {"--advanced", "--dest", "--current", "--overwrite", "--log",
-                             "--verbose", "--name-encoding", "--password-file"},
+                             "--verbose", "--jobs", "--name-encoding", "--password-file"},
                             options);
     if (options.help) {
         std::fputs(kRepairUsage, stdout);
@@ -283,7 +287,7 @@ int RunRepair(const std::vector<std::string>& words) {
         display.Clear();
         return AskYesNoOnTerminal(text);
     });
-    ConsoleSaveHost host(current, policy, options.verbose, display, passwords);
+    ConsoleSaveHost host(current, policy, options.verbose, options.jobCount, display, passwords);
     g_runPassword = passwords.run;
     platform::WorkerThread worker;
     InterruptWatch interrupt([&worker] { worker.Gate().Stop(); });

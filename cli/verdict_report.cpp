@@ -1,6 +1,7 @@
 #include "cli/verdict_report.h"
 
 #include "cli/json_writer.h"
+#include "engine/parallel_extraction.h"
 #include "engine/scan_state.h"
 
 #include <cstdio>
@@ -18,7 +19,8 @@ std::string Plural(std::uint64_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-constexpr std::uint32_t kChunkSize = 0xFFFF;
+// Large writes: most files go to disk in one.
+constexpr std::uint32_t kChunkSize = 1 << 20;
 
 } // namespace
 
@@ -91,33 +93,39 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
 }
 
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            const ExtractSafeguards* safeguards, PasswordInput& passwords,
+                            unsigned jobs, const ExtractSafeguards* safeguards,
+                            PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each) {
     CZipArchive archive;
     ArchiveVerdicts result;
     result.error = OpenWithScan(archive, path, advanced);
     result.entryCount = archive.GetEntryCount();
     ChoosePassword(archive, passwords.run, CommandLineAsk(passwords, Printable(path)));
-    for (std::size_t i = 0; i < result.entryCount; ++i) {
-        if (safeguards != nullptr && safeguards->StopRequested())
-            break;
+    const auto salvage = [folder, safeguards](CZipArchive& reader, std::size_t i) {
         ExtractReport report;
         try {
             if (folder != nullptr)
-                archive.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
+                reader.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
             else
-                archive.TestEntry(i, kChunkSize, report);
+                reader.TestEntry(i, kChunkSize, report);
         } catch (...) {
             // The engine filled the report in before it threw; whatever was
             // written before the error stays on disk.
             if (report.reason.empty())
                 report.reason = DescribeCurrentException().reason;
         }
+        return report;
+    };
+    const auto tally = [&result, &each](std::size_t i, ExtractReport& report) {
         result.tally.Add(report);
         if (report.outcome == ExtractReport::failed)
             ++result.failed;
         each(i, report);
-    }
+    };
+    ExtractInEntryOrder<ExtractReport>(
+        archive, ExtractionJobs(jobs), salvage, tally,
+        [safeguards] { return safeguards != nullptr && safeguards->StopRequested(); },
+        folder != nullptr);
     archive.CloseArchive(true);
     g_entryCount = 0;
     return result;

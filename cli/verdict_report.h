@@ -45,9 +45,10 @@ struct ArchiveVerdicts {
 
 // Opens `path` with the chosen scan, gives it its password from
 // `passwords` and extracts every entry below `folder` under `safeguards`,
-// or only decodes it when there is none; `each` sees every report in
-// order. A stop the safeguards ask for ends the walk after the entry it cut
-// short.
+// or only decodes it when there is none, on `jobs` threads (0: one per
+// core); `each` sees every report in entry order. A stop the safeguards ask
+// for begins no further entry; those under way are cut short and reported.
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            const ExtractSafeguards* safeguards, PasswordInput& passwords,
+                            unsigned jobs, const ExtractSafeguards* safeguards,
+                            PasswordInput& passwords,
                             const std::function<void(std::size_t, const ExtractReport&)>& each);

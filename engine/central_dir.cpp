@@ -6,7 +6,7 @@
 #include <algorithm>
 
 void CCentralDir::PositionAtEntry(std::size_t index) {
-    m_entries.Fetch(index, m_current);
+    m_table->Fetch(index, m_current);
     m_currentEntry = &m_current;
     CFileHeader& entry = m_current;
     m_storage.Seek(entry.localHeaderOffset);
@@ -48,5 +48,6 @@ void CCentralDir::AbandonEntry() {
 
 void CCentralDir::ClearEntries() {
     m_entries.Clear();
+    m_table = &m_entries;
     m_currentEntry = nullptr;
 }

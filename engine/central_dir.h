@@ -25,9 +25,15 @@ public:
     void AbandonEntry();
     void ClearEntries();
 
+    // Reads the entries of `scanned`'s table, which must outlive this use,
+    // instead of its own, until ClearEntries.
+    void ReadTableOf(const CCentralDir& scanned) { m_table = scanned.m_table; }
+
+    // The table the scan fills.
     CEntryTable& Entries() { return m_entries; }
-    const CEntryTable& Entries() const { return m_entries; }
-    std::size_t GetCount() const { return m_entries.GetCount(); }
+    // The table entries are read from.
+    const CEntryTable& Entries() const { return *m_table; }
+    std::size_t GetCount() const { return m_table->GetCount(); }
 
     // The entry being read, made from the table, or null.
     CFileHeader* m_currentEntry = nullptr;
@@ -37,5 +43,6 @@ public:
 private:
     CZipStorage& m_storage;
     CEntryTable m_entries;
+    const CEntryTable* m_table = &m_entries;
     CFileHeader m_current;
 };

@@ -9,6 +9,7 @@
 #include "engine/zip_exception.h"
 #include "platform/text.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -203,8 +204,8 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
     if (isFolder)
         return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
     if (folder != nullptr)
-        result.outputPath = outputPath =
-            ClaimOutputPath(outputPath, m_centralDir.Entries().GetName(index), result.renamed);
+        result.outputPath = outputPath = ClaimOutputPath(
+            outputPath, std::as_const(m_centralDir).Entries().GetName(index), result.renamed);
     if (isEmpty)
         return MakeEmptyEntry(entry, TargetOf(base, outputPath, safeguards), safeguards, result);
     result.encrypted = IsEncrypted(entry);
@@ -264,16 +265,23 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         result.expectedCrc = entry.storedCrc;
         result.crcExpected = crcStored;
     }
-    std::vector<unsigned char> chunk(chunkSize);
+    // Kept for the next entries: clearing a large chunk for every small
+    // file would cost more than writing it.
+    if (m_chunkSize != chunkSize) {
+        m_chunk.reset();
+        m_chunk = std::make_unique_for_overwrite<unsigned char[]>(chunkSize);
+        m_chunkSize = chunkSize;
+    }
+    unsigned char* const chunk = m_chunk.get();
     auto cutShort = [&](const char* reason) {
         result.outcome = ExtractReport::partial;
         result.verdict = Verdict::partial;
         result.reason = reason;
     };
     for (;;) {
-        const std::uint32_t n = ReadEntryData(chunk.data(), chunkSize);
+        const std::uint32_t n = ReadEntryData(chunk, chunkSize);
         if (n > 0 && file != nullptr)
-            file->Write(chunk.data(), n);
+            file->Write(chunk, n);
         result.bytesWritten += n;
         result.crc = m_info.m_crc;
         if (m_decodeError == 1) {

@@ -2,7 +2,7 @@
 
 int g_entryCount = 0;
 int g_descriptorSeen = 0;
-int g_truncationFlag = 0;
+thread_local int g_truncationFlag = 0;
 
 std::uint64_t g_resumeOffset = 0;
 std::uint32_t g_lastNameLength = 0;

@@ -20,7 +20,8 @@ extern int g_entryCount;
 // Some look-back met a data descriptor. Only the analysis Stop clears it.
 extern int g_descriptorSeen;
 // The archive ended inside an entry's data.
-extern int g_truncationFlag;
+// One per thread: readers of one archive may run side by side.
+extern thread_local int g_truncationFlag;
 
 // Position just past the last header a pass stepped over.
 extern std::uint64_t g_resumeOffset;

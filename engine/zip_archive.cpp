@@ -32,6 +32,17 @@ void CZipArchive::OpenArchive(std::shared_ptr<const CByteSource> source, const s
     ScanEntries();
 }
 
+void CZipArchive::ReadEntriesOf(const CZipArchive& scanned) {
+    if (m_readState != readNone)
+        ReleaseEntry();
+    StampMadeFolders();
+    m_claimedPaths.clear();
+    m_storage.OpenStorage(scanned.m_storage.GetSource(), scanned.GetArchivePath());
+    m_centralDir.ClearEntries();
+    m_centralDir.ReadTableOf(scanned.m_centralDir);
+    m_password = scanned.m_password;
+}
+
 void CZipArchive::ScanEntries() {
     // A scan that was stopped half-way may have left these filled.
     g_centralNotes.clear();
@@ -72,6 +83,7 @@ void CZipArchive::CloseArchive(bool /*afterError*/) {
     m_centralDir.ClearEntries();
     m_descriptors.Reset();
     m_centralSizes.Reset();
+    m_fastInflate.Release();
     m_outputFolders.Clear();
     m_storage.CloseStorage();
 }

@@ -5,6 +5,7 @@
 #include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
 #include "engine/entry_verdict.h"
+#include "engine/fast_inflate.h"
 #include "engine/file_header.h"
 #include "engine/output_file.h"
 #include "engine/password.h"
@@ -102,6 +103,11 @@ public:
     // The same over bytes from elsewhere; `path` names them in errors.
     void OpenArchive(std::shared_ptr<const CByteSource> source, const std::wstring& path);
     void ScanEntries();
+    // Makes this a second reader of `scanned`, which must stay open while
+    // this one reads: the same bytes, entry table and password, with its
+    // own entry state and output bookkeeping, so that both can extract at
+    // once.
+    void ReadEntriesOf(const CZipArchive& scanned);
     // Copies entry `index` into `header`, every '/' and '\' made native.
     bool FetchEntryInfo(CFileHeader& header, std::size_t index) const;
     // Deletes the table and closes the file; nothing is ever written back.
@@ -138,6 +144,8 @@ public:
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
 
     int m_decodeError = 0;
+    // Entries of this archive that the fast decoder read (see fast_inflate.h).
+    std::uint64_t m_fastEntries = 0;
     bool m_convertSlashes = true;
     bool m_trackZlibMemory = true;
     // The most memory the entry table may take, in bytes; 0 for most of what
@@ -247,6 +255,7 @@ private:
     KeyCheck m_keyCheck = KeyCheck::plain;
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
+    CFastInflate m_fastInflate;
     COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
     bool m_streamActive = false;
@@ -256,6 +265,8 @@ private:
     std::optional<DataDescriptor> m_endingDescriptor;
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
+    std::unique_ptr<unsigned char[]> m_chunk;
+    std::uint32_t m_chunkSize = 0;
     struct MadeFolder {
         OutputTarget target;
         std::int64_t modified;

@@ -8,7 +8,7 @@ set -euo pipefail
 # dpkg-dev (shlibdeps), appstream, groff-base, bash-completion, zsh and
 # desktop-file-utils: building and checking the package, its manual pages,
 # completions and metadata.
-build_packages=(g++ cmake make pkg-config zlib1g-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
+build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils
     dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils)
 fuzz_packages=(clang libclang-rt-14-dev)

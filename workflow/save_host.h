@@ -2,8 +2,9 @@
 // started, each entry saved with its report, the bars, a source done with
 // its totals, the pass done with the totals of all) and what the pass asks:
 // the preview's current file, for an existing output folder the
-// overwrite prompt, and the password of encrypted entries. The desktop adapter turns the events
-// into the File Saving dialog's labels and bars and the completion; the command line into its
+// overwrite prompt, the password of encrypted entries, and how many threads
+// may decode. The desktop adapter turns the events into the File Saving
+// dialog's labels and bars and the completion; the command line into its
 // output; the tests record them.
 #pragma once
 
@@ -18,6 +19,10 @@ public:
     virtual void AskOverwrite() = 0;
     // One entry of the current source was extracted, or not.
     virtual void EntrySaved(const ExtractReport& report) = 0;
+    // The threads that decode and write entries; 0: one per core. One by
+    // default: with more, entries are written ahead of the one shown, so a
+    // pause would no longer hold the pass right after the entry on screen.
+    virtual unsigned DecodingThreads() { return 1; }
     // The source holds encrypted entries and the run's password does not
     // fit them: asks for one (`again` after one that did not fit). False
     // leaves those entries unsaved; `forAll` keeps the answer for the

@@ -2,6 +2,7 @@
 
 #include "engine/output_file.h"
 #include "engine/output_paths.h"
+#include "engine/parallel_extraction.h"
 #include "engine/password_choice.h"
 #include "engine/scan_state.h"
 #include "log/activity_log.h"
@@ -183,22 +184,33 @@ void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
         weights.push_back(std::min(size, archiveLength) + kEntryWeight);
         totalWeight += weights.back();
     }
-    std::uint64_t doneWeight = 0;
-    for (int k = 0; k < g_entryCount; ++k) {
-        run.gate.Checkpoint();
+    // Entries are saved on several threads; they are counted, shown and
+    // logged here, on the pass's thread, in entry order.
+    const auto save = [&run](CZipArchive& reader, std::size_t k) {
         ExtractReport report;
         try {
-            g_savingArchive.ExtractEntryTo(static_cast<std::size_t>(k), g_saveOutputFolder,
-                                           kChunkSize, &report, &run.safeguards);
+            reader.ExtractEntryTo(k, g_saveOutputFolder, kChunkSize, &report, &run.safeguards);
         } catch (const CException&) {
             // The engine has released the entry and filled the report in;
             // what was written stays.
         }
+        return report;
+    };
+    std::uint64_t doneWeight = 0;
+    const auto count = [&run, &weights, &totalWeight, &doneWeight](std::size_t k,
+                                                                   ExtractReport& report) {
         CountEntry(run, report);
-        if (static_cast<std::size_t>(k) < weights.size())
-            doneWeight += weights[static_cast<std::size_t>(k)];
-        run.Advance(EntriesPosition(doneWeight, totalWeight, k + 1 >= g_entryCount));
-    }
+        if (k < weights.size())
+            doneWeight += weights[k];
+        run.Advance(EntriesPosition(doneWeight, totalWeight, k + 1 >= weights.size()));
+    };
+    // A pause holds every thread before its next entry (and inside large
+    // ones, between chunks); a stop begins no further entry.
+    const std::size_t saved = ExtractInEntryOrder<ExtractReport>(
+        g_savingArchive, ExtractionJobs(run.host.DecodingThreads()), save, count,
+        [&run] { return run.safeguards.StopRequested(); });
+    if (saved < g_savingArchive.GetEntryCount())
+        run.gate.Checkpoint(); // stopped: unwinds the pass
     g_entryCount = 0;
     g_savingArchive.CloseArchive(true);
     g_savingArchive.SetPassword(Password());

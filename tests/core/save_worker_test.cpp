@@ -659,6 +659,71 @@ TEST_F(SaveWorkerTest, APausedWorkerHaltsBetweenEntriesAndGoesOnWhenResumed) {
     EXPECT_EQ(Read(Repair() / "pause" / "three.txt"), Content("three.txt"));
 }
 
+// On three threads the pass writes the same files and gives the same
+// events, bars and log as on one: a damaged archive, then one of many
+// entries in folders, deflated and stored.
+TEST_F(SaveWorkerTest, ThreadsSaveWhatOneThreadSaves) {
+    ZipWriter many;
+    for (int i = 0; i < 60; ++i)
+        many.Add({.name = "d" + std::to_string(i % 5) + "/f" + std::to_string(i) + ".txt",
+                  .content = std::string(200 + 500 * i, static_cast<char>('a' + i % 26)),
+                  .method = static_cast<std::uint16_t>(i % 2 == 0 ? 8 : 0)});
+    std::string cut = ThreeEntryArchive();
+    kvtest::FlipByte(cut, cut.size() / 2, 0x10);
+    kvtest::Truncate(cut, cut.size() - 40);
+    UseSaveAll({Archive("cut.zip", cut), Archive("many.zip", many.Bytes())});
+    std::vector<std::string> calls[2];
+    std::string logs[2];
+    for (unsigned threads : {1u, 3u}) {
+        fs::remove_all(Repair());
+        const std::size_t logged = LogText().size();
+        // The scan's bar as in a fresh run.
+        g_saveProgressCreepCount = 0;
+        g_resumeOffset = 0;
+        RecordingSaveHost host;
+        host.threads = threads;
+        ASSERT_TRUE(RunSave(host));
+        calls[threads > 1] = host.calls;
+        logs[threads > 1] = LogText().substr(logged);
+        for (int i = 0; i < 60; ++i)
+            EXPECT_EQ(Read(Repair() / "many" / ("d" + std::to_string(i % 5)) /
+                           ("f" + std::to_string(i) + ".txt")),
+                      std::string(200 + 500 * i, static_cast<char>('a' + i % 26)));
+    }
+    EXPECT_EQ(calls[1], calls[0]);
+    EXPECT_EQ(logs[1], logs[0]);
+}
+
+// A stop on threads begins no further entry: the entries reported are a
+// run from the first, each file whole, nothing written past them, and the
+// log holds their totals before the pass unwinds.
+TEST_F(SaveWorkerTest, AStopOnThreadsReportsEveryEntryBegun) {
+    ZipWriter zip;
+    for (int i = 0; i < 200; ++i)
+        zip.Add({.name = "f" + std::to_string(i), .content = std::string(3000, 'q'), .method = 8});
+    UseSaveAll({Archive("stop.zip", zip.Bytes())});
+    RecordingSaveHost host;
+    host.threads = 3;
+    platform::WorkerThread worker;
+    host.onEntry = [&] {
+        if (host.entries.size() == 4)
+            worker.Gate().Stop();
+    };
+    ASSERT_TRUE(worker.Start(
+        [&host](platform::WorkerGate& gate) { return static_cast<int>(SaveWorker(host, gate)); }));
+    EXPECT_EQ(worker.Join(), platform::WorkerEnding::Stopped);
+    ASSERT_GE(host.entries.size(), 4u);
+    EXPECT_LT(host.entries.size(), 200u);
+    for (std::size_t i = 0; i < host.entries.size(); ++i) {
+        EXPECT_EQ(host.entries[i].name, L"f" + std::to_wstring(i));
+        EXPECT_EQ(Read(Repair() / "stop" / ("f" + std::to_string(i))), std::string(3000, 'q'));
+    }
+    EXPECT_FALSE(fs::exists(Repair() / "stop" / ("f" + std::to_string(host.entries.size()))));
+    const std::string n = std::to_string(host.entries.size());
+    EXPECT_EQ(LogText(), kStartLines + FolderLine(Repair() / "stop",
+                                                  "Saved " + n + " files: " + n + " verified"));
+}
+
 // Pause and Stop reach the worker between two chunks of a large entry: it
 // halts there, and a stop keeps the entry's partial file and reports it.
 TEST_F(SaveWorkerTest, PauseAndStopReachTheWorkerInsideAnEntry) {

@@ -355,19 +355,19 @@ std::string StoredDeflateBlock(const std::string& data) {
 // made.
 std::string VerdictArchive(const VerdictCase& c, std::string& kept) {
     ZipWriter zip;
-    EntrySpec spec{.name = "target.bin",
-                   .content = kVerdictText,
-                   .method = c.method,
-                   .flags = c.flags,
-                   .zip64 = c.zip64,
-                   .password = c.password,
-                   .aesStrength = c.aesStrength,
-                   .aesVersion = c.aesVersion};
+    EntrySpec target{.name = "target.bin",
+                     .content = kVerdictText,
+                     .method = c.method,
+                     .flags = c.flags,
+                     .zip64 = c.zip64,
+                     .password = c.password,
+                     .aesStrength = c.aesStrength,
+                     .aesVersion = c.aesVersion};
     if (c.storedBlock)
-        spec.rawData = StoredDeflateBlock(kVerdictText);
+        target.rawData = StoredDeflateBlock(kVerdictText);
     if (c.openEnded)
-        spec.descriptor = DescriptorForm::withoutSignature;
-    zip.Add(spec);
+        target.descriptor = DescriptorForm::withoutSignature;
+    zip.Add(target);
     if (c.openEnded && !c.last)
         zip.AddRaw("left over by the writer");
     if (!c.last)
@@ -665,6 +665,11 @@ TEST_F(Extraction, DestinationThatDoesNotExistIsCreated) {
     ZipWriter zip;
     zip.Add({.name = "a/b/c.txt", .content = "abc"});
     Open(zip.Bytes());
+    EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(m_dir / "new/dest"), 65535));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(m_dir / "new/dest/a/b/c.txt"), "abc"));
+    // Folders made once are not looked up again, yet one removed during the
+    // run is made again.
+    std::filesystem::remove_all(m_dir / "new");
     EXPECT_TRUE(m_archive->ExtractEntryTo(0, Wide(m_dir / "new/dest"), 65535));
     EXPECT_TRUE(SameBytes(ReadFileBytes(m_dir / "new/dest/a/b/c.txt"), "abc"));
 }

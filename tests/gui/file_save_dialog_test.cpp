@@ -418,7 +418,12 @@ protected:
 TEST_F(FileSaveTest, StopAsksOnlyOnceTheWorkerHaltsAfterItsPrompt) {
     NoSources();
     AddSource("first.zip", ArchiveOf({{"a.txt", "alpha"}}));
-    AddSource("second.zip", ArchiveOf({{"b.txt", "bravo"}}));
+    // Enough files that the second archive is still being saved when a
+    // click held back by the prompt (below) lands.
+    std::vector<std::pair<std::string, std::string>> secondFiles = {{"b.txt", "bravo"}};
+    for (int i = 0; i < 300; ++i)
+        secondFiles.emplace_back("more/" + std::to_string(i) + ".txt", "x");
+    AddSource("second.zip", ArchiveOf(secondFiles));
     fs::create_directories(Output("first"));
     ModalDriver driver; // closes the prompt: the first archive is passed over
     std::vector<int> promptsWhenAsked;
@@ -432,11 +437,21 @@ TEST_F(FileSaveTest, StopAsksOnlyOnceTheWorkerHaltsAfterItsPrompt) {
     WatchedFileSave dialog;
     PaintWatch watch;
     bool pressed = false;
+    std::function<void()> clickStop;
     watch.onPaint = [&] {
         if (pressed || dialog.m_outputFolderLabel->text().isEmpty())
             return;
         pressed = true;
-        QTimer::singleShot(0, &dialog, [&] { Click(dialog, res::IDC_SAVE_STOP); });
+        QTimer::singleShot(0, &dialog, clickStop);
+    };
+    // The worker asks its question right after the label: when its prompt
+    // is up first, no user could reach Stop beneath it, so the click waits
+    // until the prompt has gone, as the user's would.
+    clickStop = [&] {
+        if (dynamic_cast<CSaveMsg*>(QApplication::activeModalWidget()) != nullptr)
+            QTimer::singleShot(1, &dialog, clickStop);
+        else
+            Click(dialog, res::IDC_SAVE_STOP);
     };
     dialog.beforeStart = [&](WatchedFileSave& d) {
         d.m_outputFolderLabel->installEventFilter(&watch);

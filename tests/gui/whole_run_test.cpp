@@ -168,8 +168,9 @@ TEST_P(WholeRuns, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
               GetParam().damaged ? "Alpha" : "alpha");
     EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "letters" / "dir" / "b.txt"),
               "bravo");
-    if (!GetParam().damaged)
+    if (!GetParam().damaged) {
         EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "photos" / "c.txt"), "charlie");
+    }
 
     // The log tells the whole run in order.
     const std::string log = Log();

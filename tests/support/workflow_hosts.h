@@ -53,6 +53,7 @@ public:
     void Progress(const PassProgress& progress) override;
     void AskOverwrite() override;
     void EntrySaved(const ExtractReport& report) override;
+    unsigned DecodingThreads() override { return threads; }
     void SourceDone(const SourceTotals& totals) override;
     void PassDone(const PassTotals& totals) override;
 
@@ -70,6 +71,7 @@ public:
     int asked = 0;
     bool finished = false;
     int fileNumber;
+    unsigned threads = 1;
     // Runs after an entry was extracted, on the worker's thread.
     std::function<void()> onEntry;
     // Runs after the Current bar moved.
