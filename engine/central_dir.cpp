@@ -27,12 +27,13 @@ void CCentralDir::FinishEntry() {
     if (m_hasDescriptor) {
         // Where the data ends: the signature is optional, the sizes 4 or 8
         // bytes wide, so up to 24 bytes are looked at.
-        unsigned char raw[24] = {};
+        unsigned char raw[kSignatureSize + kWideDescriptorFieldsSize] = {};
         const std::size_t read = m_storage.ReadAt(m_storage.GetPosition(), raw, sizeof raw);
-        const std::size_t skip = read >= 4 && std::equal(kDataDescriptorSignature.begin(),
-                                                         kDataDescriptorSignature.end(), raw)
-                                     ? 4
-                                     : 0;
+        const std::size_t skip =
+            read >= kSignatureSize && std::equal(kDataDescriptorSignature.begin(),
+                                                 kDataDescriptorSignature.end(), raw)
+                ? kSignatureSize
+                : 0;
         if (!m_currentEntry->MatchesDescriptor(raw + skip, read - skip))
             ThrowZipError(CZipException::codeBadZipFile, m_storage.GetPath());
     }

@@ -21,20 +21,20 @@ void CentralSizeIndex::Build(CScanWindow& window) {
             break;
         unsigned char raw[kCentralHeaderSize];
         if (window.ReadAt(pos, raw, sizeof raw) == sizeof raw) {
-            std::string name(ReadLe16(raw + 28), '\0');
-            std::string extra(ReadLe16(raw + 30), '\0');
+            const CentralHeaderRecord header = ParseCentralHeader(raw);
+            std::string name(header.nameLength, '\0');
+            std::string extra(header.extraLength, '\0');
             const std::uint64_t extraAt = pos + kCentralHeaderSize + name.size();
             const bool whole =
                 window.ReadAt(pos + kCentralHeaderSize, name.data(), name.size()) == name.size();
             extra.resize(window.ReadAt(extraAt, extra.data(), extra.size()));
             // Values its Zip64 field should give but does not are unknown.
             Zip64Result zip64;
-            const Zip64Values values = CentralHeaderValues(raw, extra, &zip64);
+            const Zip64Values values = CentralHeaderValues(header, extra, &zip64);
             if (whole && !zip64.sizeUnknown && !zip64.offsetUnknown)
-                m_items.push_back(
-                    {values.localHeaderOffset,
-                     std::move(name),
-                     {ReadLe32(raw + 16), values.compressedSize, values.uncompressedSize}});
+                m_items.push_back({values.localHeaderOffset,
+                                   std::move(name),
+                                   {header.crc, values.compressedSize, values.uncompressedSize}});
         }
         ++pos;
     }

@@ -8,8 +8,8 @@
 namespace {
 
 // A 4-byte reading is 16 bytes long with its signature, a Zip64 one 24.
-constexpr std::uint64_t kNarrowSize = 16;
-constexpr std::uint64_t kWideSize = 24;
+constexpr std::uint64_t kNarrowSize = kSignatureSize + kDescriptorFieldsSize;
+constexpr std::uint64_t kWideSize = kSignatureSize + kWideDescriptorFieldsSize;
 
 // The end of the file, or the signature of a record that can follow an
 // entry: local or central header, descriptor, the end records and the
@@ -45,12 +45,12 @@ void DescriptorIndex::Build(CScanWindow& window) {
         unsigned char raw[kWideSize];
         const std::size_t read = window.ReadAt(pos, raw, sizeof raw);
         if (read >= kNarrowSize) {
-            const DataDescriptor narrow{ReadLe32(raw + 4), ReadLe32(raw + 8), ReadLe32(raw + 12)};
+            const DataDescriptor narrow = ParseDescriptor(raw + kSignatureSize, false);
             if (narrow.compressedSize <= pos)
                 m_items.push_back({pos - narrow.compressedSize, pos, false, narrow});
         }
         if (read >= kWideSize) {
-            const DataDescriptor wide{ReadLe32(raw + 4), ReadLe64(raw + 8), ReadLe64(raw + 16)};
+            const DataDescriptor wide = ParseDescriptor(raw + kSignatureSize, true);
             if (wide.compressedSize <= pos)
                 m_items.push_back({pos - wide.compressedSize, pos, true, wide});
         }

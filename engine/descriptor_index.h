@@ -5,16 +5,12 @@
 // readings, each by the start its own size implies.
 #pragma once
 
+#include "engine/zip_records.h"
+
 #include <cstdint>
 #include <vector>
 
 class CScanWindow;
-
-struct DataDescriptor {
-    std::uint32_t crc = 0;
-    std::uint64_t compressedSize = 0;
-    std::uint64_t uncompressedSize = 0;
-};
 
 class DescriptorIndex {
 public:

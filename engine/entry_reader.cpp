@@ -96,10 +96,11 @@ std::optional<DataDescriptor> CZipArchive::DescriptorAfter(std::uint64_t dataSta
     const std::size_t got = m_storage.ReadAt(dataStart + compressed, raw, sizeof raw);
     const bool signedForm = got == sizeof raw && std::equal(kDataDescriptorSignature.begin(),
                                                             kDataDescriptorSignature.end(), raw);
-    const unsigned char* fields = signedForm ? raw + 4 : raw;
-    if (got < (signedForm ? 16u : 12u) || ReadLe32(fields + 4) != compressed)
+    const std::size_t skip = signedForm ? kSignatureSize : 0;
+    const DataDescriptor found = ParseDescriptor(raw + skip, false);
+    if (got < skip + kDescriptorFieldsSize || found.compressedSize != compressed)
         return std::nullopt;
-    return DataDescriptor{ReadLe32(fields), ReadLe32(fields + 4), ReadLe32(fields + 8)};
+    return found;
 }
 
 std::uint64_t CZipArchive::OpenEndedDataSize(const CFileHeader& /*entry*/) {

@@ -25,12 +25,17 @@ std::int64_t CFileHeader::GetModifiedTime() const {
 }
 
 bool CFileHeader::MatchesDescriptor(const unsigned char* descriptor, std::size_t available) const {
-    if (available < 12 || ReadLe32(descriptor) != storedCrc)
+    if (available < kDescriptorFieldsSize)
         return false;
-    if (ReadLe32(descriptor + 4) == compressedSize && ReadLe32(descriptor + 8) == uncompressedSize)
+    const DataDescriptor narrow = ParseDescriptor(descriptor, false);
+    if (narrow.crc != storedCrc)
+        return false;
+    if (narrow.compressedSize == compressedSize && narrow.uncompressedSize == uncompressedSize)
         return true;
-    return available >= 20 && ReadLe64(descriptor + 4) == compressedSize &&
-           ReadLe64(descriptor + 12) == uncompressedSize;
+    if (available < kWideDescriptorFieldsSize)
+        return false;
+    const DataDescriptor wide = ParseDescriptor(descriptor, true);
+    return wide.compressedSize == compressedSize && wide.uncompressedSize == uncompressedSize;
 }
 
 bool CFileHeader::CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtra,
@@ -38,8 +43,9 @@ bool CFileHeader::CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExt
     // A read at the end of the file yields nothing and throws nothing.
     unsigned char raw[kLocalHeaderSize] = {};
     storage.ReadBytes(raw, kLocalHeaderSize, true);
-    hasDescriptor = (ReadLe16(raw + 6) & kFlagDataDescriptor) != 0 && g_descriptorSeen == 0;
-    localExtra = ReadLe16(raw + 28);
+    const LocalHeaderRecord local = ParseLocalHeader(raw);
+    hasDescriptor = (local.flags & kFlagDataDescriptor) != 0 && g_descriptorSeen == 0;
+    localExtra = local.extraLength;
     // Two blanks where the length should be: some writers padded with spaces.
     if (localExtra == 0x2020)
         localExtra = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/auto_buffer.h"
+#include "engine/zip_records.h"
 
 #include <array>
 #include <cstddef>
@@ -10,14 +11,6 @@
 
 class CZipStorage;
 
-// Record signatures, compared byte for byte.
-inline constexpr std::array<unsigned char, 4> kLocalHeaderSignature = {0x50, 0x4B, 0x03, 0x04};
-inline constexpr std::array<unsigned char, 4> kCentralHeaderSignature = {0x50, 0x4B, 0x01, 0x02};
-inline constexpr std::array<unsigned char, 4> kDataDescriptorSignature = {0x50, 0x4B, 0x07, 0x08};
-
-inline constexpr std::uint32_t kLocalHeaderSize = 30;
-inline constexpr std::uint32_t kCentralHeaderSize = 46;
-inline constexpr std::uint32_t kDescriptorSize = 16;
 // Names longer than this are not read; the entry keeps an empty name.
 inline constexpr std::uint32_t kMaxNameLength = 500;
 // General purpose flag bit 3: CRC and sizes follow the data in a descriptor.
@@ -28,17 +21,6 @@ inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
 inline constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 // The attribute word the scan leaves on every entry (archive).
 inline constexpr std::uint32_t kDefaultAttributes = 0x20;
-
-inline std::uint16_t ReadLe16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t ReadLe32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t ReadLe64(const unsigned char* p) {
-    return ReadLe32(p) | (std::uint64_t{ReadLe32(p + 4)} << 32);
-}
 
 class CFileHeader {
 public:

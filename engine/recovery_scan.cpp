@@ -84,10 +84,10 @@ void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t heade
 
 CZipArchive::LocalSizes CZipArchive::ResolveLocalSizes(CScanWindow& window,
                                                        std::uint64_t headerOffset,
-                                                       const unsigned char* raw,
+                                                       const LocalHeaderRecord& header,
                                                        std::string_view storedName,
                                                        std::string_view extra) {
-    Zip64Values values{ReadLe32(raw + 22), ReadLe32(raw + 18), 0};
+    Zip64Values values{header.uncompressedSize, header.compressedSize, 0};
     const Zip64Result zip64 = ApplyZip64Field(reinterpret_cast<const unsigned char*>(extra.data()),
                                               extra.size(), true, values);
     if (zip64.sizeUnknown) {
@@ -96,11 +96,11 @@ CZipArchive::LocalSizes CZipArchive::ResolveLocalSizes(CScanWindow& window,
         values.compressedSize = 0;
         values.uncompressedSize = 0;
     }
-    DataDescriptor found{ReadLe32(raw + 14), values.compressedSize, values.uncompressedSize};
+    DataDescriptor found{header.crc, values.compressedSize, values.uncompressedSize};
     bool openEnded = zip64.sizeUnknown;
-    if ((ReadLe16(raw + 6) & kFlagDataDescriptor) != 0)
-        openEnded = !TakeTrailingSizes(window, headerOffset, storedName, ReadLe16(raw + 26),
-                                       ReadLe16(raw + 28), zip64.present, found);
+    if ((header.flags & kFlagDataDescriptor) != 0)
+        openEnded = !TakeTrailingSizes(window, headerOffset, storedName, header.nameLength,
+                                       header.extraLength, zip64.present, found);
     return {found.crc, found.compressedSize, found.uncompressedSize, openEnded};
 }
 
@@ -132,42 +132,44 @@ bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOff
     // (16 bytes) or unsigned (12 bytes, older writers; 20 with Zip64 sizes):
     // either way its compressed size equals the data's length.
     const std::uint64_t next = OpenEndedDataEnd(window, dataStart);
-    if (next >= window.FileLength() || next - dataStart < 12)
+    if (next >= window.FileLength() || next - dataStart < kDescriptorFieldsSize)
         return false;
     const std::uint64_t room = next - dataStart;
-    unsigned char raw[20] = {};
-    if (room >= 16 && window.ReadAt(next - 16, raw, 16) == 16 &&
-        std::equal(kDataDescriptorSignature.begin(), kDataDescriptorSignature.end(), raw) &&
-        ReadLe32(raw + 8) == room - 16) {
-        sizes = {ReadLe32(raw + 4), ReadLe32(raw + 8), ReadLe32(raw + 12)};
+    // Each form is taken only when its compressed size spans the data before it.
+    auto take = [&](std::uint64_t size, std::size_t skip, bool wide) {
+        unsigned char raw[kWideDescriptorFieldsSize] = {};
+        if (room < size || window.ReadAt(next - size, raw, size) != size)
+            return false;
+        if (skip != 0 &&
+            !std::equal(kDataDescriptorSignature.begin(), kDataDescriptorSignature.end(), raw))
+            return false;
+        const DataDescriptor read = ParseDescriptor(raw + skip, wide);
+        if (read.compressedSize != room - size)
+            return false;
+        sizes = read;
         return true;
-    }
-    if (zip64 && room >= 20 && window.ReadAt(next - 20, raw, 20) == 20 &&
-        ReadLe64(raw + 4) == room - 20) {
-        sizes = {ReadLe32(raw), ReadLe64(raw + 4), ReadLe64(raw + 12)};
-        return true;
-    }
-    if (window.ReadAt(next - 12, raw, 12) != 12 || ReadLe32(raw + 4) != room - 12)
-        return false;
-    sizes = {ReadLe32(raw), ReadLe32(raw + 4), ReadLe32(raw + 8)};
-    return true;
+    };
+    return take(kDescriptorSize, kSignatureSize, false) ||
+           (zip64 && take(kWideDescriptorFieldsSize, 0, true)) ||
+           take(kDescriptorFieldsSize, 0, false);
 }
 
 void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching) {
     const std::wstring& path = m_storage.GetPath();
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, path);
-    std::copy(raw, raw + 4, header.signature.begin());
-    header.versionNeeded = ReadLe16(raw + 4);
-    header.flags = ReadLe16(raw + 6);
-    header.method = ReadLe16(raw + 8);
-    header.modTime = ReadLe16(raw + 10);
-    header.modDate = ReadLe16(raw + 12);
-    header.storedCrc = ReadLe32(raw + 14);
-    header.compressedSize = ReadLe32(raw + 18);
-    header.uncompressedSize = ReadLe32(raw + 22);
-    header.nameLength = ReadLe16(raw + 26);
-    header.extraLength = ReadLe16(raw + 28);
+    const LocalHeaderRecord local = ParseLocalHeader(raw);
+    std::copy(raw, raw + kSignatureSize, header.signature.begin());
+    header.versionNeeded = local.versionNeeded;
+    header.flags = local.flags;
+    header.method = local.method;
+    header.modTime = local.modTime;
+    header.modDate = local.modDate;
+    header.storedCrc = local.crc;
+    header.compressedSize = local.compressedSize;
+    header.uncompressedSize = local.uncompressedSize;
+    header.nameLength = local.nameLength;
+    header.extraLength = local.extraLength;
     header.localHeaderOffset = g_headerOffset;
 
     if (header.nameLength > kMaxNameLength) {
@@ -189,7 +191,7 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     }
     header.name = DecodeEntryName(stored, header.flags, extra);
     LookBackForDescriptor(window, g_headerOffset);
-    const LocalSizes sizes = ResolveLocalSizes(window, g_headerOffset, raw, stored, extra);
+    const LocalSizes sizes = ResolveLocalSizes(window, g_headerOffset, local, stored, extra);
     header.storedCrc = sizes.crc;
     header.compressedSize = sizes.compressedSize;
     header.uncompressedSize = sizes.uncompressedSize;
@@ -249,8 +251,9 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
 bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
+    const CentralHeaderRecord central = ParseCentralHeader(raw);
     CentralRecord note;
-    note.nameLength = ReadLe16(raw + 28);
+    note.nameLength = central.nameLength;
     if (note.nameLength > kMaxNameLength) {
         g_lastNameLength = 0;
         return false;
@@ -260,9 +263,9 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     // extra field also holds the Zip64 values.
     const std::uint64_t nameOffset = g_headerOffset + kCentralHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, note.nameLength);
-    const std::string extra = ReadStored(window, nameOffset + note.nameLength, ReadLe16(raw + 30));
-    note.name = DecodeEntryName(stored, ReadLe16(raw + 8), extra);
-    const Zip64Values values = CentralHeaderValues(raw, extra);
+    const std::string extra = ReadStored(window, nameOffset + note.nameLength, central.extraLength);
+    note.name = DecodeEntryName(stored, central.flags, extra);
+    const Zip64Values values = CentralHeaderValues(central, extra);
     note.compressedSize = values.compressedSize;
     note.localHeaderOffset = values.localHeaderOffset;
     LookBackForDescriptor(window, g_headerOffset);
@@ -296,31 +299,31 @@ void CZipArchive::QuickScan(CScanWindow& window) {
 void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
-    const std::uint16_t nameLength = ReadLe16(raw + 26);
-    const std::uint16_t extraLength = ReadLe16(raw + 28);
-    g_lastNameLength = nameLength <= kMaxNameLength ? nameLength : 0;
+    const LocalHeaderRecord local = ParseLocalHeader(raw);
+    g_lastNameLength = local.nameLength <= kMaxNameLength ? local.nameLength : 0;
     const std::string extra =
-        ReadStored(window, g_headerOffset + kLocalHeaderSize + nameLength, extraLength);
+        ReadStored(window, g_headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
     LookBackForDescriptor(window, g_headerOffset);
     // The name is wanted only to pair the entry with its directory record.
     const std::string stored =
-        (ReadLe16(raw + 6) & kFlagDataDescriptor) != 0
+        (local.flags & kFlagDataDescriptor) != 0
             ? ReadStored(window, g_headerOffset + kLocalHeaderSize, g_lastNameLength)
             : std::string();
     g_lastCompressedSize =
-        ResolveLocalSizes(window, g_headerOffset, raw, stored, extra).compressedSize;
+        ResolveLocalSizes(window, g_headerOffset, local, stored, extra).compressedSize;
     g_localOffsets.push_back(g_headerOffset);
 }
 
 void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
-    g_lastNameLength = ReadLe16(raw + 28);
+    const CentralHeaderRecord central = ParseCentralHeader(raw);
+    g_lastNameLength = central.nameLength;
     // Read only for its Zip64 field: the step over a central header still
     // ends at its name.
     const std::string extra = ReadStored(
-        window, g_headerOffset + kCentralHeaderSize + g_lastNameLength, ReadLe16(raw + 30));
-    g_centralOffsets.push_back(CentralHeaderValues(raw, extra).localHeaderOffset);
+        window, g_headerOffset + kCentralHeaderSize + g_lastNameLength, central.extraLength);
+    g_centralOffsets.push_back(CentralHeaderValues(central, extra).localHeaderOffset);
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {

@@ -1,7 +1,5 @@
 #include "engine/zip64_field.h"
 
-#include "engine/file_header.h"
-
 #include <algorithm>
 
 Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool localHeader,
@@ -44,9 +42,9 @@ Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool l
     return result;
 }
 
-Zip64Values CentralHeaderValues(const unsigned char* raw, std::string_view extra,
+Zip64Values CentralHeaderValues(const CentralHeaderRecord& header, std::string_view extra,
                                 Zip64Result* result) {
-    Zip64Values values{ReadLe32(raw + 24), ReadLe32(raw + 20), ReadLe32(raw + 42)};
+    Zip64Values values{header.uncompressedSize, header.compressedSize, header.localHeaderOffset};
     const Zip64Result found = ApplyZip64Field(reinterpret_cast<const unsigned char*>(extra.data()),
                                               extra.size(), false, values);
     if (result != nullptr)

@@ -2,6 +2,8 @@
 // for the header fields that hold 0xFFFFFFFF.
 #pragma once
 
+#include "engine/zip_records.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -35,7 +37,7 @@ struct Zip64Result {
 Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool localHeader,
                             Zip64Values& values);
 
-// The sizes and offset of a central header (its fixed part in `raw`, the
+// The sizes and offset of a central header (its fixed part in `header`, the
 // bytes read of its extra field in `extra`), widened by its Zip64 field.
-Zip64Values CentralHeaderValues(const unsigned char* raw, std::string_view extra,
+Zip64Values CentralHeaderValues(const CentralHeaderRecord& header, std::string_view extra,
                                 Zip64Result* result = nullptr);

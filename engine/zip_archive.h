@@ -180,11 +180,11 @@ private:
         // No sizes to go by: the data runs to the next header.
         bool openEnded = false;
     };
-    // The local header's own values (its fixed part in `raw`, the bytes read
-    // of its extra field in `extra`), widened by its Zip64 field; with flag
-    // bit 3, those TakeTrailingSizes finds.
+    // The local header's own values (its fixed part in `header`, the bytes
+    // read of its extra field in `extra`), widened by its Zip64 field; with
+    // flag bit 3, those TakeTrailingSizes finds.
     LocalSizes ResolveLocalSizes(CScanWindow& window, std::uint64_t headerOffset,
-                                 const unsigned char* raw, std::string_view storedName,
+                                 const LocalHeaderRecord& header, std::string_view storedName,
                                  std::string_view extra);
     // The CRC and sizes of an entry with flag bit 3: the directory's record
     // for its offset (when its header holds none), else its own descriptor,
