@@ -68,7 +68,7 @@ std::uint64_t CZipArchive::PastHeader(std::uint64_t headerOffset, std::uint32_t 
 
 bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length) {
     pos = target;
-    g_resumeOffset = target;
+    g_scanState.resumeOffset = target;
     return target < length;
 }
 
@@ -157,7 +157,7 @@ bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOff
 void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching) {
     const std::wstring& path = m_storage.GetPath();
     unsigned char raw[kLocalHeaderSize];
-    ReadWhole(window, g_headerOffset, raw, sizeof raw, path);
+    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, path);
     const LocalHeaderRecord local = ParseLocalHeader(raw);
     std::copy(raw, raw + kSignatureSize, header.signature.begin());
     header.versionNeeded = local.versionNeeded;
@@ -170,15 +170,15 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     header.uncompressedSize = local.uncompressedSize;
     header.nameLength = local.nameLength;
     header.extraLength = local.extraLength;
-    header.localHeaderOffset = g_headerOffset;
+    header.localHeaderOffset = g_scanState.headerOffset;
 
     if (header.nameLength > kMaxNameLength) {
         // The last compressed size keeps its previous value on purpose.
-        g_lastNameLength = 0;
+        g_scanState.lastNameLength = 0;
         return;
     }
-    g_lastNameLength = header.nameLength;
-    const std::uint64_t nameOffset = g_headerOffset + kLocalHeaderSize;
+    g_scanState.lastNameLength = header.nameLength;
+    const std::uint64_t nameOffset = g_scanState.headerOffset + kLocalHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, header.nameLength);
     std::string_view extra;
     if (header.extraLength != 0) {
@@ -190,22 +190,23 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         extra = std::string_view(buffer, read);
     }
     header.name = DecodeEntryName(stored, header.flags, extra);
-    LookBackForDescriptor(window, g_headerOffset);
-    const LocalSizes sizes = ResolveLocalSizes(window, g_headerOffset, local, stored, extra);
+    LookBackForDescriptor(window, g_scanState.headerOffset);
+    const LocalSizes sizes =
+        ResolveLocalSizes(window, g_scanState.headerOffset, local, stored, extra);
     header.storedCrc = sizes.crc;
     header.compressedSize = sizes.compressedSize;
     header.uncompressedSize = sizes.uncompressedSize;
     header.openEnded = sizes.openEnded;
-    g_lastCompressedSize = header.compressedSize;
+    g_scanState.lastCompressedSize = header.compressedSize;
 
-    if (matching && !g_centralNotes.empty()) {
+    if (matching && !g_scanState.centralNotes.empty()) {
         // One note per local header, in order: a lost header shifts the rest.
-        const CentralRecord& note = g_centralNotes.front();
+        const CentralRecord& note = g_scanState.centralNotes.front();
         if (note.localHeaderOffset == header.localHeaderOffset &&
             note.compressedSize == header.compressedSize && note.nameLength == header.nameLength &&
             note.name != header.name)
             header.name = note.name;
-        g_centralNotes.pop_front();
+        g_scanState.centralNotes.pop_front();
     }
 }
 
@@ -223,14 +224,15 @@ void CZipArchive::AppendQuickLocal(CScanWindow& window, bool matching) {
 
 void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
     if (matching)
-        g_resumeOffset = 0;
+        g_scanState.resumeOffset = 0;
     const std::uint64_t length = window.FileLength();
     ReportClock clock;
     std::uint64_t pos = 0;
     while (pos < length) {
         const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
-        clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
-                    [length](std::uint64_t) { ReportScanProgress(g_resumeOffset, length); });
+        clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1), [length](std::uint64_t) {
+            ReportScanProgress(g_scanState.resumeOffset, length);
+        });
         if (hit >= length)
             break;
         if (window.FileLength() - hit < kLocalHeaderSize) {
@@ -239,10 +241,11 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
             continue;
         }
         ++g_entryCount;
-        g_headerOffset = hit;
+        g_scanState.headerOffset = hit;
         AppendQuickLocal(window, matching);
         if (!StepOver(pos,
-                      PastHeader(hit, kLocalHeaderSize, g_lastNameLength, g_lastCompressedSize),
+                      PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
+                                 g_scanState.lastCompressedSize),
                       length))
             break;
     }
@@ -250,26 +253,26 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
 
 bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
-    ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
+    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
     CentralRecord note;
     note.nameLength = central.nameLength;
     if (note.nameLength > kMaxNameLength) {
-        g_lastNameLength = 0;
+        g_scanState.lastNameLength = 0;
         return false;
     }
-    g_lastNameLength = note.nameLength;
+    g_scanState.lastNameLength = note.nameLength;
     // The flags and the extra field tell how the name is encoded; the
     // extra field also holds the Zip64 values.
-    const std::uint64_t nameOffset = g_headerOffset + kCentralHeaderSize;
+    const std::uint64_t nameOffset = g_scanState.headerOffset + kCentralHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, note.nameLength);
     const std::string extra = ReadStored(window, nameOffset + note.nameLength, central.extraLength);
     note.name = DecodeEntryName(stored, central.flags, extra);
     const Zip64Values values = CentralHeaderValues(central, extra);
     note.compressedSize = values.compressedSize;
     note.localHeaderOffset = values.localHeaderOffset;
-    LookBackForDescriptor(window, g_headerOffset);
-    g_centralNotes.push_back(std::move(note));
+    LookBackForDescriptor(window, g_scanState.headerOffset);
+    g_scanState.centralNotes.push_back(std::move(note));
     return true;
 }
 
@@ -281,49 +284,50 @@ void CZipArchive::QuickScan(CScanWindow& window) {
 
     const std::uint64_t length = window.FileLength();
     const std::uint64_t limit = CentralLimit(length);
-    std::uint64_t pos = g_resumeOffset;
+    std::uint64_t pos = g_scanState.resumeOffset;
     while (pos < limit) {
         const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
         if (hit >= limit)
             break;
-        g_headerOffset = hit;
+        g_scanState.headerOffset = hit;
         ReadQuickCentral(window);
-        if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
+        if (!StepOver(pos, hit + kCentralHeaderSize + g_scanState.lastNameLength, length))
             break;
     }
 
     ScanLocalHeaders(window, true);
-    g_centralNotes.clear();
+    g_scanState.centralNotes.clear();
 }
 
 void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
-    ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
+    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const LocalHeaderRecord local = ParseLocalHeader(raw);
-    g_lastNameLength = local.nameLength <= kMaxNameLength ? local.nameLength : 0;
-    const std::string extra =
-        ReadStored(window, g_headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
-    LookBackForDescriptor(window, g_headerOffset);
+    g_scanState.lastNameLength = local.nameLength <= kMaxNameLength ? local.nameLength : 0;
+    const std::string extra = ReadStored(
+        window, g_scanState.headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
+    LookBackForDescriptor(window, g_scanState.headerOffset);
     // The name is wanted only to pair the entry with its directory record.
-    const std::string stored =
-        (local.flags & kFlagDataDescriptor) != 0
-            ? ReadStored(window, g_headerOffset + kLocalHeaderSize, g_lastNameLength)
-            : std::string();
-    g_lastCompressedSize =
-        ResolveLocalSizes(window, g_headerOffset, local, stored, extra).compressedSize;
-    g_localOffsets.push_back(g_headerOffset);
+    const std::string stored = (local.flags & kFlagDataDescriptor) != 0
+                                   ? ReadStored(window, g_scanState.headerOffset + kLocalHeaderSize,
+                                                g_scanState.lastNameLength)
+                                   : std::string();
+    g_scanState.lastCompressedSize =
+        ResolveLocalSizes(window, g_scanState.headerOffset, local, stored, extra).compressedSize;
+    g_scanState.localOffsets.push_back(g_scanState.headerOffset);
 }
 
 void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
-    ReadWhole(window, g_headerOffset, raw, sizeof raw, m_storage.GetPath());
+    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
-    g_lastNameLength = central.nameLength;
+    g_scanState.lastNameLength = central.nameLength;
     // Read only for its Zip64 field: the step over a central header still
     // ends at its name.
     const std::string extra = ReadStored(
-        window, g_headerOffset + kCentralHeaderSize + g_lastNameLength, central.extraLength);
-    g_centralOffsets.push_back(CentralHeaderValues(central, extra).localHeaderOffset);
+        window, g_scanState.headerOffset + kCentralHeaderSize + g_scanState.lastNameLength,
+        central.extraLength);
+    g_scanState.centralOffsets.push_back(CentralHeaderValues(central, extra).localHeaderOffset);
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {
@@ -343,10 +347,11 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
                 pos = hit + 1;
                 continue;
             }
-            g_headerOffset = hit;
+            g_scanState.headerOffset = hit;
             ReadAdvancedLocal(window);
             if (!StepOver(pos,
-                          PastHeader(hit, kLocalHeaderSize, g_lastNameLength, g_lastCompressedSize),
+                          PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
+                                     g_scanState.lastCompressedSize),
                           length))
                 break;
         }
@@ -356,16 +361,16 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
     {
         ReportClock clock;
         const std::uint64_t limit = CentralLimit(length);
-        std::uint64_t pos = g_resumeOffset;
+        std::uint64_t pos = g_scanState.resumeOffset;
         while (pos < limit) {
             const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
             clock.Visit(pos, std::min<std::uint64_t>(hit, limit - 1),
                         [length](std::uint64_t p) { ReportScanProgress(p, length); });
             if (hit >= limit)
                 break;
-            g_headerOffset = hit;
+            g_scanState.headerOffset = hit;
             ReadAdvancedCentral(window);
-            if (!StepOver(pos, hit + kCentralHeaderSize + g_lastNameLength, length))
+            if (!StepOver(pos, hit + kCentralHeaderSize + g_scanState.lastNameLength, length))
                 break;
         }
     }
@@ -373,18 +378,18 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
     // Local finds first, in file order, then offsets only the directory knew,
     // each once. The local offsets ascend (the pass only moves forward), so
     // they are searched where they lie rather than copied into a set.
-    const std::size_t localCount = g_localOffsets.size();
+    const std::size_t localCount = g_scanState.localOffsets.size();
     std::unordered_set<std::uint64_t> centralOnly;
-    for (std::uint64_t offset : g_centralOffsets) {
-        const auto locals = g_localOffsets.begin();
+    for (std::uint64_t offset : g_scanState.centralOffsets) {
+        const auto locals = g_scanState.localOffsets.begin();
         if (!std::binary_search(locals, locals + static_cast<std::ptrdiff_t>(localCount), offset) &&
             centralOnly.insert(offset).second)
-            g_localOffsets.push_back(offset);
+            g_scanState.localOffsets.push_back(offset);
     }
-    g_centralOffsets.clear();
+    g_scanState.centralOffsets.clear();
 
     g_entryCount = 0;
-    for (std::uint64_t offset : g_localOffsets) {
+    for (std::uint64_t offset : g_scanState.localOffsets) {
         if (offset >= length) {
             // Nothing there to read: counted, never listed or extracted.
             ++g_entryCount;
@@ -396,8 +401,8 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         if (length - offset < kLocalHeaderSize)
             continue;
         ++g_entryCount;
-        g_headerOffset = offset;
+        g_scanState.headerOffset = offset;
         AppendQuickLocal(window, false);
     }
-    g_localOffsets.clear();
+    g_scanState.localOffsets.clear();
 }

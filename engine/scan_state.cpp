@@ -4,13 +4,7 @@ int g_entryCount = 0;
 int g_descriptorSeen = 0;
 thread_local int g_truncationFlag = 0;
 
-std::uint64_t g_resumeOffset = 0;
-std::uint32_t g_lastNameLength = 0;
-std::uint64_t g_lastCompressedSize = 0;
-std::uint64_t g_headerOffset = 0;
-std::deque<CentralRecord> g_centralNotes;
-std::vector<std::uint64_t> g_localOffsets;
-std::vector<std::uint64_t> g_centralOffsets;
+ScanState g_scanState;
 
 int g_repairMode = 0;
 int g_analysisScanActive = 0;
@@ -18,6 +12,18 @@ int g_savingScanActive = 0;
 
 ScanProgressSink g_analysisProgressSink = nullptr;
 ScanProgressSink g_savingProgressSink = nullptr;
+
+void ResetScanState() {
+    g_entryCount = 0;
+    g_descriptorSeen = 0;
+    g_truncationFlag = 0;
+    g_scanState = ScanState();
+    g_repairMode = 0;
+    g_analysisScanActive = 0;
+    g_savingScanActive = 0;
+    g_analysisProgressSink = nullptr;
+    g_savingProgressSink = nullptr;
+}
 
 bool ScanReportsWanted() {
     return (g_analysisScanActive == 1 && g_analysisProgressSink != nullptr) ||

@@ -23,17 +23,22 @@ extern int g_descriptorSeen;
 // One per thread: readers of one archive may run side by side.
 extern thread_local int g_truncationFlag;
 
-// Position just past the last header a pass stepped over.
-extern std::uint64_t g_resumeOffset;
-// Name length of the last header read; 0 when that name exceeded 500 bytes.
-extern std::uint32_t g_lastNameLength;
-// Compressed size of the last local header read.
-extern std::uint64_t g_lastCompressedSize;
-// Position of the header being read.
-extern std::uint64_t g_headerOffset;
-extern std::deque<CentralRecord> g_centralNotes;
-extern std::vector<std::uint64_t> g_localOffsets;
-extern std::vector<std::uint64_t> g_centralOffsets;
+// The walk's own state, which only the scan reads. The flags and sinks the
+// workflow sets keep names of their own; ResetScanState clears both.
+struct ScanState {
+    // Position just past the last header a pass stepped over.
+    std::uint64_t resumeOffset = 0;
+    // Name length of the last header read; 0 when that name exceeded 500 bytes.
+    std::uint32_t lastNameLength = 0;
+    // Compressed size of the last local header read.
+    std::uint64_t lastCompressedSize = 0;
+    // Position of the header being read.
+    std::uint64_t headerOffset = 0;
+    std::deque<CentralRecord> centralNotes;
+    std::vector<std::uint64_t> localOffsets;
+    std::vector<std::uint64_t> centralOffsets;
+};
+extern ScanState g_scanState;
 
 // 0 runs the quick scan, 1 the advanced scan.
 extern int g_repairMode;
@@ -46,6 +51,10 @@ extern int g_savingScanActive;
 using ScanProgressSink = unsigned (*)(std::uint64_t position, std::uint64_t total);
 extern ScanProgressSink g_analysisProgressSink;
 extern ScanProgressSink g_savingProgressSink;
+
+// Everything in this file back to how the program starts; g_truncationFlag
+// only for the calling thread.
+void ResetScanState();
 
 // True when some pass wants reports; the scan skips all report work otherwise.
 bool ScanReportsWanted();

@@ -45,9 +45,9 @@ void CZipArchive::ReadEntriesOf(const CZipArchive& scanned) {
 
 void CZipArchive::ScanEntries() {
     // A scan that was stopped half-way may have left these filled.
-    g_centralNotes.clear();
-    g_localOffsets.clear();
-    g_centralOffsets.clear();
+    g_scanState.centralNotes.clear();
+    g_scanState.localOffsets.clear();
+    g_scanState.centralOffsets.clear();
     m_descriptors.Reset();
     m_centralSizes.Reset();
     m_centralDir.ClearEntries();

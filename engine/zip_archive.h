@@ -163,9 +163,9 @@ private:
     void ScanLocalHeaders(CScanWindow& window, bool matching);
     void AdvancedScan(CScanWindow& window);
 
-    // The readings of a header found at g_headerOffset.
+    // The readings of a header found at g_scanState.headerOffset.
     void ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching);
-    // Reads the header at g_headerOffset into a new entry at the table's end.
+    // Reads the header at g_scanState.headerOffset into a new entry at the table's end.
     void AppendQuickLocal(CScanWindow& window, bool matching);
     bool ReadQuickCentral(CScanWindow& window);
     void ReadAdvancedLocal(CScanWindow& window);

@@ -21,8 +21,8 @@ TEST_F(AdvancedScan, CentralOffsetEqualToALocalFindGivesOneEntry) {
     CZipArchive& archive = Open(zip.Bytes(), 1);
     EXPECT_EQ(Offsets(archive), (std::vector<std::uint32_t>{0, zip.Entry(1).headerOffset}));
     EXPECT_EQ(g_entryCount, 2);
-    EXPECT_TRUE(g_localOffsets.empty());
-    EXPECT_TRUE(g_centralOffsets.empty());
+    EXPECT_TRUE(g_scanState.localOffsets.empty());
+    EXPECT_TRUE(g_scanState.centralOffsets.empty());
 }
 
 TEST_F(AdvancedScan, CentralOffsetFindsAnEntryTheLocalPassSteppedOver) {
@@ -98,8 +98,8 @@ TEST_F(AdvancedScan, OffsetWithFewerThanThirtyBytesLeftIsNotAnEntry) {
 
 TEST_F(AdvancedScan, StaleOffsetListsFromAStoppedScanAreIgnored) {
     // Lists a stopped scan left behind are emptied when the next one starts.
-    g_localOffsets = {3};
-    g_centralOffsets = {5};
+    g_scanState.localOffsets = {3};
+    g_scanState.centralOffsets = {5};
     ZipWriter zip;
     zip.Add({.name = "a", .content = "1"});
     CZipArchive& archive = Open(zip.Bytes(), 1);

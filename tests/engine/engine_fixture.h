@@ -12,24 +12,6 @@
 
 namespace kvtest {
 
-inline void ResetScanState() {
-    g_entryCount = 0;
-    g_descriptorSeen = 0;
-    g_truncationFlag = 0;
-    g_resumeOffset = 0;
-    g_lastNameLength = 0;
-    g_lastCompressedSize = 0;
-    g_headerOffset = 0;
-    g_centralNotes.clear();
-    g_localOffsets.clear();
-    g_centralOffsets.clear();
-    g_repairMode = 0;
-    g_analysisScanActive = 0;
-    g_savingScanActive = 0;
-    g_analysisProgressSink = nullptr;
-    g_savingProgressSink = nullptr;
-}
-
 inline std::wstring Wide(const std::filesystem::path& path) {
     return path.wstring();
 }

@@ -48,8 +48,7 @@ protected:
     void TearDown() override {
         std::error_code ignored;
         fs::remove_all(m_work, ignored);
-        g_repairMode = 0;
-        g_truncationFlag = 0;
+        ResetScanState();
     }
 
     // One scan and its extraction, checked while the output is still there.

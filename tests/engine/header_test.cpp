@@ -129,7 +129,7 @@ TEST_P(CheckLocal, RereadsTheLocalHeader) {
     if (c.expectedResult) {
         EXPECT_EQ(storage.GetPosition(), 38u);
     }
-    g_descriptorSeen = 0;
+    ResetScanState();
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CheckLocal,

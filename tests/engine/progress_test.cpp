@@ -61,7 +61,7 @@ TEST_P(Progress, FirstPassReportsTheResumeOffsetLeftByTheLastScan) {
     const int mode = GetParam();
     Open(SampleArchive(1), mode);
     m_archive->CloseArchive(true);
-    const std::uint64_t left = g_resumeOffset;
+    const std::uint64_t left = g_scanState.resumeOffset;
     ASSERT_NE(left, 0u);
     // Leading filler delays the first header past several reports.
     const std::string bytes = std::string(450, '-') + SampleArchive(0);
@@ -89,7 +89,7 @@ TEST_P(Progress, EachPassGetsReportsOnlyWhileItsFlagIsSet) {
 
     g_savingReports.clear();
     g_analysisScanActive = 1;
-    const ReferenceResult again = ReferenceScan(bytes, GetParam(), g_resumeOffset);
+    const ReferenceResult again = ReferenceScan(bytes, GetParam(), g_scanState.resumeOffset);
     Open(bytes, GetParam());
     EXPECT_EQ(g_analysisReports, again.reports);
     EXPECT_EQ(g_savingReports, again.reports);

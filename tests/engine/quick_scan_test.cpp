@@ -78,7 +78,7 @@ TEST_F(QuickScan, CentralNamesOfTheSameLengthReplaceLocalNames) {
     zip.AddEndRecord(2, 0, 0);
     CZipArchive& archive = Open(zip.Bytes());
     EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"good_one", L"good_two"}));
-    EXPECT_TRUE(g_centralNotes.empty());
+    EXPECT_TRUE(g_scanState.centralNotes.empty());
 }
 
 struct PairingCase {
@@ -266,7 +266,7 @@ TEST_F(QuickScan, HugeClaimedSizeEndsThePassInsteadOfWrapping) {
         CZipArchive& archive = Open(zip.Bytes(), mode);
         EXPECT_EQ(Names(archive), (std::vector<std::wstring>{L"a", L"huge"}));
         EXPECT_EQ(g_entryCount, 2);
-        EXPECT_EQ(g_resumeOffset, 100u + 30 + 4 + 0xFFFFFFD0ull);
+        EXPECT_EQ(g_scanState.resumeOffset, 100u + 30 + 4 + 0xFFFFFFD0ull);
         archive.CloseArchive(true);
     }
 }
@@ -301,7 +301,7 @@ TEST_F(QuickScan, FloodPastTheMemoryLimitEndsWithAClearErrorAndKeepsWhatItFound)
 
 TEST_F(QuickScan, StaleCentralNotesFromAStoppedScanAreIgnored) {
     // A note left behind would otherwise rename entry 0.
-    g_centralNotes.push_back({1, 1, 0, L"S"});
+    g_scanState.centralNotes.push_back({1, 1, 0, L"S"});
     ZipWriter zip;
     zip.Add({.name = "a", .content = "1"});
     CZipArchive& archive = Open(zip.Bytes());
@@ -325,7 +325,7 @@ TEST_F(QuickScan, ScanStateCarriesAcrossArchives) {
     Open(zip.Bytes());
     m_archive->CloseArchive(true);
     // The resume offset of the last local pass stays; the count is reset.
-    EXPECT_EQ(g_resumeOffset, 20u + 30 + 1 + 1);
+    EXPECT_EQ(g_scanState.resumeOffset, 20u + 30 + 1 + 1);
     g_entryCount = 0;
     ZipWriter second;
     second.Add({.name = "b", .content = "2"});

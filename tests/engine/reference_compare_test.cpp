@@ -97,8 +97,8 @@ protected:
     // entries.
     std::vector<CFileHeader> ScanLikeTheByteWalk(const std::string& bytes, int mode) {
         const int seen = g_descriptorSeen;
-        const ReferenceResult expected =
-            ReferenceScan(bytes, mode, g_resumeOffset, seen, g_lastCompressedSize);
+        const ReferenceResult expected = ReferenceScan(bytes, mode, g_scanState.resumeOffset, seen,
+                                                       g_scanState.lastCompressedSize);
         g_reports.clear();
         g_analysisScanActive = 1;
         g_analysisProgressSink = RecordReport;

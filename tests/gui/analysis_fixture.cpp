@@ -29,13 +29,12 @@ AnalysisSandbox::AnalysisSandbox() {
     SetActivityLogFile(platform::DecodeLocal((m_dir / "Activity Log.txt").string()));
     g_appTitle = L"Kelvane for Zip";
     g_appFolder = platform::DecodeLocal(KVZIP_DATA_DIR);
-    g_repairMode = 0;
+    ResetScanState();
     g_skipPreview = 0;
     g_closeAnalysisDlg = 0;
     g_reapAnalysisThread = 0;
     g_analysisPaused = 0;
     g_signatureFound = 0;
-    g_entryCount = 0;
 }
 
 AnalysisSandbox::~AnalysisSandbox() {
