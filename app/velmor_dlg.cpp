@@ -6,6 +6,7 @@
 #include "app/velmor_dlg_auto_proxy.h"
 #include "controls/about_menu_item.h"
 #include "engine/scan_state.h"
+#include "identity/app_question.h"
 #include "log/activity_log.h"
 #include "log/banners.h"
 #include "log/open_activity_log.h"
@@ -24,7 +25,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -37,12 +37,9 @@ CVelmorDlg* g_mainDlg = nullptr;
 
 namespace {
 
-using platform::IDYES;
 using platform::MB_ICONINFORMATION;
-using platform::MB_ICONQUESTION;
 using platform::MB_OK;
 using platform::MB_SYSTEMMODAL;
-using platform::MB_YESNO;
 
 CVelmorDlg::FileChooser& Chooser() {
     static CVelmorDlg::FileChooser chooser = [](QWidget* owner) {
@@ -172,8 +169,7 @@ void CVelmorDlg::EnableClearButtons(bool enabled) {
 }
 
 bool CVelmorDlg::Ask(const wchar_t* text, bool withOwner) {
-    return platform::MessageBox(withOwner ? static_cast<QWidget*>(this) : nullptr, text, g_appTitle,
-                                MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL) == IDYES;
+    return AskUser(withOwner ? static_cast<QWidget*>(this) : nullptr, text);
 }
 
 void CVelmorDlg::Notify(const wchar_t* text) {
@@ -429,15 +425,13 @@ void CVelmorDlg::OnSysCommand(int id) {
 }
 
 bool CVelmorDlg::PreTranslateMessage(QObject*, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Escape) {
+    const int key = platform::PressedKey(event);
+    if (key == Qt::Key_Escape) {
         if (Ask(L"Do you want to exit ? ", false))
             platform::EndProcess(0);
         return true;
     }
-    if (key->key() == Qt::Key_F1)
+    if (key == Qt::Key_F1)
         OnHelpContents();
     return false;
 }

@@ -197,7 +197,12 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
     // blocking, so that a FIFO put there meanwhile cannot hang the run (on
     // the regular file it turns out to be, the flag does nothing).
     constexpr int kFlags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    Descriptor output(::openat(folder, name.c_str(), kFlags, 0666));
+    // A file made here is no source, even when it gets the inode of a
+    // source deleted since the run began.
+    Descriptor output(::openat(folder, name.c_str(), kFlags | O_EXCL, 0666));
+    bool made = output.Get() >= 0;
+    if (!made && errno == EEXIST)
+        output.Reset(::openat(folder, name.c_str(), kFlags, 0666));
     for (int attempt = 0;; ++attempt) {
         if (output.Get() < 0) {
             const int error = errno;
@@ -210,9 +215,9 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
             return OutputStatus::systemError;
         if (!S_ISREG(st.st_mode))
             return OutputStatus::notAFile;
-        if (IsSource(st, sources))
+        if (!made && IsSource(st, sources))
             return OutputStatus::sourceInTheWay;
-        if (st.st_nlink <= 1 || attempt > 0)
+        if (made || st.st_nlink <= 1 || attempt > 0)
             break;
         // A hard link: writing through it would change the file under its
         // other names too. A file of its own takes its place.
@@ -220,6 +225,7 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
         if (::unlinkat(folder, name.c_str(), 0) != 0)
             return OutputStatus::systemError;
         output.Reset(::openat(folder, name.c_str(), kFlags | O_EXCL, 0666));
+        made = output.Get() >= 0;
     }
     if (::ftruncate(output.Get(), 0) != 0)
         return OutputStatus::systemError;

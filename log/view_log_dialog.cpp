@@ -1,8 +1,8 @@
 #include "log/view_log_dialog.h"
 
+#include "identity/app_question.h"
 #include "log/banners.h"
 #include "log/open_activity_log.h"
-#include "platform/message_box.h"
 #include "platform/process.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
@@ -10,7 +10,6 @@
 #include "workflow/save_summary.h"
 
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <algorithm>
 
@@ -108,13 +107,10 @@ void CViewLog::OnClose() {
 }
 
 bool CViewLog::PreTranslateMessage(QObject*, QEvent* event) {
-    if (event->type() != QEvent::KeyPress ||
-        static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+    if (platform::PressedKey(event) != Qt::Key_Escape)
         return false;
-    const int answer = platform::MessageBox(
-        static_cast<QWidget*>(this), L" Saving Process is in running, Do you want to exit ? ",
-        g_appTitle, platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_SYSTEMMODAL);
-    if (answer != platform::IDYES)
+    if (!AskUser(static_cast<QWidget*>(this),
+                 L" Saving Process is in running, Do you want to exit ? "))
         return true;
     platform::EndProcess(0);
     // The process could not be ended: the key goes on to the dialog.

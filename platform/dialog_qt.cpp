@@ -540,4 +540,8 @@ void CDialog::closeEvent(QCloseEvent* event) {
         OnClose();
 }
 
+int PressedKey(const QEvent* event) {
+    return event->type() == QEvent::KeyPress ? static_cast<const QKeyEvent*>(event)->key() : 0;
+}
+
 } // namespace platform

@@ -174,4 +174,8 @@ private:
     SeenInput m_lastInput;
 };
 
+// The key of a key press (a Qt::Key), 0 for any other event: what the
+// dialogs' PreTranslateMessage switches on.
+int PressedKey(const QEvent* event);
+
 } // namespace platform

@@ -9,21 +9,10 @@
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/analysis_worker.h"
+#include "workflow/pass_dialog_controls.h"
 #include "workflow/repair_state.h"
 
-#include <QKeyEvent>
-
 CProgressBar* g_analysisDlg = nullptr;
-
-namespace {
-
-int Ask(QWidget* owner, const wchar_t* text) {
-    return platform::MessageBox(owner, text, g_appTitle,
-                                platform::MB_YESNO | platform::MB_ICONQUESTION |
-                                    platform::MB_SYSTEMMODAL);
-}
-
-} // namespace
 
 CProgressBar::CProgressBar(IAnalysisList& list, QWidget* parent)
     : CDialog(res::Dialog(res::IDD_PROGRESSBAR), parent), m_host(*this, list) {
@@ -74,24 +63,12 @@ QWidget* CProgressBar::CreateControl(const platform::ControlTemplate& control, Q
 }
 
 void CProgressBar::OnPauseResume() {
-    platform::WorkerGate& gate = g_analysisThread.Gate();
-    if (g_analysisPaused == 0) {
-        gate.Pause();
-        SetDlgItemText(res::IDC_ANALYSIS_PAUSE, QStringLiteral("Resume"));
-        g_analysisPaused = 1;
-    } else {
-        gate.Resume();
-        SetDlgItemText(res::IDC_ANALYSIS_PAUSE, QStringLiteral("Pause"));
-        g_analysisPaused = 0;
-    }
+    TogglePause(*this, res::IDC_ANALYSIS_PAUSE, g_analysisThread.Gate(), g_analysisPaused);
 }
 
 void CProgressBar::OnStop() {
-    // Released on No: the worker goes on, or stays paused if the user paused it.
-    platform::HaltedWorker halted(g_analysisThread.Gate());
-    if (Ask(this, L"Do you want to Stop the analysis process ") != platform::IDYES)
-        return;
-    StopSequence();
+    AskWithWorkerHeld(*this, g_analysisThread.Gate(), L"Do you want to Stop the analysis process ",
+                      [this] { StopSequence(); });
 }
 
 void CProgressBar::StopSequence() {
@@ -117,21 +94,18 @@ void CProgressBar::EndWorker() {
 }
 
 void CProgressBar::OnExitQuestion() {
-    platform::HaltedWorker halted(g_analysisThread.Gate());
-    if (Ask(this, L"Do you want to exit ? ") != platform::IDYES)
-        return;
-    // The worker must be out of the archive before it is closed under it.
-    EndWorker();
-    g_analysisArchive.CloseArchive(true);
-    platform::EndProcess(0);
-    // Only a test's hook lets the process live on.
-    EndDialog(platform::IDCANCEL);
+    AskWithWorkerHeld(*this, g_analysisThread.Gate(), L"Do you want to exit ? ", [this] {
+        // The worker must be out of the archive before it is closed under it.
+        EndWorker();
+        g_analysisArchive.CloseArchive(true);
+        platform::EndProcess(0);
+        // Only a test's hook lets the process live on.
+        EndDialog(platform::IDCANCEL);
+    });
 }
 
 bool CProgressBar::PreTranslateMessage(QObject*, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    switch (static_cast<QKeyEvent*>(event)->key()) {
+    switch (platform::PressedKey(event)) {
     case Qt::Key_Escape:
         OnExitQuestion();
         return true;

@@ -3,7 +3,6 @@
 #include "engine/debris.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
-#include "engine/zip_exception.h"
 #include "log/activity_log.h"
 #include "platform/message_box.h"
 #include "platform/worker_gate.h"
@@ -12,7 +11,6 @@
 #include "workflow/bar_position.h"
 #include "workflow/pass_run.h"
 #include "workflow/repair_state.h"
-#include "workflow/signature_probe.h"
 
 #include <chrono>
 #include <string>
@@ -50,25 +48,20 @@ private:
 };
 
 // The pass that ReportAnalysisProgress moves, while one runs.
-struct AnalysisRun {
+struct AnalysisRun : PassRun {
     AnalysisRun(AnalysisHost& host, platform::WorkerGate& gate)
-        : host(host), gate(gate), bar([&host](int position) {
+        : PassRun(gate), host(host), bar([&host](int position) {
               host.Progress({position, position});
           }) {}
 
-    // The scan stands at `percent` of the file: the bar shows it within the
-    // scan's share, never moving back.
-    void Scanned(int percent) {
+    // The bar shows the scan within its share, never moving back.
+    void Scanned(int percent) override {
         scanPercent = percent;
         bar.Raise(ScanSharePosition(percent));
     }
 
     AnalysisHost& host;
-    platform::WorkerGate& gate;
     BarPosition bar;
-    // The scan's own progress through the file.
-    int scanPercent = 0;
-    SourceTotals source;
 };
 
 AnalysisRun* g_analysisRun = nullptr;
@@ -79,20 +72,7 @@ constexpr ScanPace kAnalysisPace{2000, 99};
 // Opens the archive and lists its entries; the list keeps what was found
 // before an error in the scan.
 void ListEntries(AnalysisRun& run, const std::wstring& path) {
-    bool readable = true;
-    {
-        ScanActiveScope scanning(g_analysisScanActive);
-        try {
-            g_analysisArchive.OpenArchive(path, 0);
-        } catch (const CZipException& e) {
-            // A header cut short: the entries before it are still listed.
-            run.source.error = e.GetReason();
-        } catch (const CFileException& e) {
-            run.source.error = e.GetReason();
-            run.source.problem = SourceProblem::unreadable;
-            readable = false;
-        }
-    }
+    const bool readable = ScanSource(run, g_analysisArchive, path, g_analysisScanActive);
 
     const int count = g_entryCount;
     int listed = 0;
@@ -132,42 +112,21 @@ void ListEntries(AnalysisRun& run, const std::wstring& path) {
 
 // Probes the file, then lists it when it holds a local header.
 void Analyse(AnalysisRun& run, const std::wstring& path) {
-    // Opened for reading only: the user's file is never changed.
-    CFileException error(CFileException::none, 0, path);
-    if (!g_scanFile.Open(path, CFile::modeRead | CFile::shareDenyRead, &error)) {
-        run.source.problem = SourceProblem::unreadable;
-        run.source.error = error.GetReason();
+    const ProbedSource probe =
+        ProbeSource(run, g_scanFile, path, CFile::shareDenyRead, g_signatureFound);
+    if (probe.outcome == ProbeOutcome::notOpened)
         platform::MessageBox(nullptr, L"File is already open ,Please close the file", g_appTitle,
                              platform::MB_OK | platform::MB_ICONQUESTION |
                                  platform::MB_SYSTEMMODAL);
+    if (probe.outcome == ProbeOutcome::notOpened || probe.outcome == ProbeOutcome::unreadable)
         return;
-    }
-    try {
-        g_scanLength = g_scanFile.GetLength();
-    } catch (const CFileException& e) {
-        run.source.problem = SourceProblem::unreadable;
-        run.source.error = e.GetReason();
-        g_scanFile.Close();
+    g_scanLength = probe.length;
+    if (probe.outcome == ProbeOutcome::tooShort)
         return;
-    }
-    // Too short to hold anything worth scanning.
-    run.source.problem = SourceProblem::noZipData;
-    if (g_scanLength <= kShortestProbedFile) {
-        g_scanFile.Close();
-        return;
-    }
-    g_signatureFound = 0;
-    std::uint64_t found = 0;
-    const bool hit = ProbeForLocalHeader(
-        g_scanFile, g_scanLength, run.gate, [&run](int p) { run.Scanned(p); }, found);
-    g_scanOffset = hit ? found : g_scanLength;
+    const bool hit = probe.outcome == ProbeOutcome::found;
+    g_scanOffset = hit ? probe.header : g_scanLength;
     if (hit)
-        g_signatureFound = 1;
-    g_scanFile.Close();
-    if (hit) {
-        run.source.problem = SourceProblem::none;
         ListEntries(run, path);
-    }
     ReportAnalysisProgress(10, 10);
 }
 

@@ -5,16 +5,14 @@
 #include "log/banners.h"
 #include "log/view_log_dialog.h"
 #include "platform/gui_host_qt.h"
-#include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/worker_halt_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
+#include "workflow/pass_dialog_controls.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_state.h"
 #include "workflow/save_worker.h"
-
-#include <QKeyEvent>
 
 // Made by the start-up (platform::GlobalDialog) and run by the preview.
 CFileSave* g_fileSaveDlg = nullptr;
@@ -70,18 +68,9 @@ void CFileSave::StartWorker() {
 }
 
 void CFileSave::OnPauseResume() {
-    platform::WorkerGate& gate = g_saveThread.Gate();
-    if (g_savePaused == 0) {
-        gate.Pause();
+    // On Resume the timer starts again at the worker's next overwrite check.
+    if (TogglePause(*this, res::IDC_SAVE_PAUSE, g_saveThread.Gate(), g_savePaused))
         StopTimer();
-        SetDlgItemText(res::IDC_SAVE_PAUSE, QStringLiteral("Resume"));
-        g_savePaused = 1;
-    } else {
-        // The timer starts again at the worker's next overwrite check.
-        gate.Resume();
-        SetDlgItemText(res::IDC_SAVE_PAUSE, QStringLiteral("Pause"));
-        g_savePaused = 0;
-    }
 }
 
 void CFileSave::OnStop() {
@@ -95,9 +84,7 @@ void CFileSave::OnClose() {
 }
 
 bool CFileSave::PreTranslateMessage(QObject*, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    switch (static_cast<QKeyEvent*>(event)->key()) {
+    switch (platform::PressedKey(event)) {
     case Qt::Key_F1:
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -115,26 +102,21 @@ CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
     // The worker may finish while we wait or ask: its last steps have no
     // safe point. The completion then waits until the answer is No.
     m_asking = true;
-    // Held on top of any pause, and asked only once it sits still: an
-    // overwrite prompt it is about to open comes and goes first, never
-    // under the question. Released on No, the worker is as it was.
-    platform::HaltedWorker halted(gate);
-    const int answer = platform::MessageBox(static_cast<QWidget*>(this), text, g_appTitle,
-                                            platform::MB_YESNO | platform::MB_ICONQUESTION |
-                                                platform::MB_SYSTEMMODAL);
+    const bool abort = AskWithWorkerHeld(*this, gate, text, [this, &gate] {
+        m_asking = false;
+        // The worker leaves at its next safe point, before the banner, so
+        // that no line of the pass can follow it.
+        gate.Stop();
+        WaitForWorkerEnd();
+        WriteAbortBanner();
+        platform::EndProcess(0);
+    });
+    if (abort)
+        return Answer::abortedButNotEnded;
     m_asking = false;
-    if (answer != platform::IDYES) {
-        if (m_saveFinished == 1)
-            Client()->update();
-        return Answer::keepSaving;
-    }
-    // The worker leaves at its next safe point, before the banner, so that
-    // no line of the pass can follow it.
-    gate.Stop();
-    WaitForWorkerEnd();
-    WriteAbortBanner();
-    platform::EndProcess(0);
-    return Answer::abortedButNotEnded;
+    if (m_saveFinished == 1)
+        Client()->update();
+    return Answer::keepSaving;
 }
 
 void CFileSave::WaitForWorkerEnd() {

@@ -2,6 +2,7 @@
 
 #include "controls/about_menu_item.h"
 #include "controls/transparent_static.h"
+#include "identity/app_question.h"
 #include "log/activity_log.h"
 #include "platform/folder_browser_qt.h"
 #include "platform/process.h"
@@ -29,12 +30,6 @@ CPreview* g_previewDlg = nullptr;
 
 namespace {
 
-int Ask(QWidget* owner, const wchar_t* text) {
-    return platform::MessageBox(owner, text, g_appTitle,
-                                platform::MB_YESNO | platform::MB_ICONQUESTION |
-                                    platform::MB_SYSTEMMODAL);
-}
-
 void Tell(QWidget* owner, const wchar_t* text, unsigned extra = 0) {
     platform::MessageBox(owner, text, g_appTitle,
                          platform::MB_OK | platform::MB_ICONINFORMATION | extra);
@@ -42,7 +37,7 @@ void Tell(QWidget* owner, const wchar_t* text, unsigned extra = 0) {
 
 // A question whose Yes ends the process at once, closing nothing.
 void ExitOnYes(QWidget* owner, const wchar_t* text) {
-    if (Ask(owner, text) == platform::IDYES)
+    if (AskUser(owner, text))
         platform::EndProcess(0);
 }
 
@@ -254,7 +249,7 @@ void CPreview::OnNextFile() {
 }
 
 void CPreview::OnBack() {
-    if (Ask(this, L"Do you want to go to previous step ?") != platform::IDYES)
+    if (!AskUser(this, L"Do you want to go to previous step ?"))
         return;
     FreeSourceFiles();
     WriteActivityLog(L"\r\n");

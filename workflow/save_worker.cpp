@@ -5,9 +5,9 @@
 #include "engine/parallel_extraction.h"
 #include "engine/password_choice.h"
 #include "engine/scan_state.h"
+#include "identity/app_question.h"
 #include "log/activity_log.h"
 #include "log/banners.h"
-#include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/worker_gate.h"
 #include "workflow/bar_position.h"
@@ -17,7 +17,6 @@
 #include "workflow/save_host.h"
 #include "workflow/save_state.h"
 #include "workflow/save_summary.h"
-#include "workflow/signature_probe.h"
 
 #include <algorithm>
 #include <vector>
@@ -36,9 +35,9 @@ constexpr std::uint64_t kEntryWeight = 512;
 // and never moves back within it; the Overall bar spreads the archives'
 // Current bars over its whole width and never moves back at all. Neither
 // reads 100 before the last entry is written.
-struct SaveRun {
+struct SaveRun : PassRun {
     SaveRun(SaveHost& host, platform::WorkerGate& gate)
-        : host(host), gate(gate), current([this](int) { ShowProgress(); }),
+        : PassRun(gate), host(host), current([this](int) { ShowProgress(); }),
           overall([this](int) { ShowProgress(); }) {}
 
     void ShowProgress() { host.Progress({current.Get(), overall.Get()}); }
@@ -54,8 +53,7 @@ struct SaveRun {
         current.Raise(position);
         overall.Raise((fileIndex * 100 + current.Get()) / fileCount);
     }
-    // The scan stands at `percent` of the file.
-    void Scanned(int percent) {
+    void Scanned(int percent) override {
         scanPercent = percent;
         Advance(ScanSharePosition(percent));
     }
@@ -63,16 +61,12 @@ struct SaveRun {
     void FinishFile() { overall.Raise((fileIndex + 1) * 100 / fileCount); }
 
     SaveHost& host;
-    platform::WorkerGate& gate;
     BarPosition current;
     BarPosition overall;
     int fileIndex = 0;
     int fileCount = 1;
-    // The scan's own progress through the file, 0 to 98.
-    int scanPercent = 0;
-    // The one place where the pass counts: the source being saved, the
-    // entries of it that the log will name, and the pass so far.
-    SourceTotals source;
+    // With `source`, the one place where the pass counts: the entries of
+    // the source that the log will name, and the pass so far.
     std::vector<EntryProblem> problems;
     PassTotals pass;
     ExtractSafeguards safeguards;
@@ -142,11 +136,6 @@ void EndSource(SaveRun& run, bool logged) {
     run.host.SourceDone(source);
 }
 
-void Fail(SaveRun& run, SourceProblem problem, const std::wstring& error) {
-    run.source.problem = problem;
-    run.source.error = error;
-}
-
 void CountEntry(SaveRun& run, const ExtractReport& report) {
     run.source.verdicts.Add(report);
     if (!report.IsDebris())
@@ -160,17 +149,8 @@ void CountEntry(SaveRun& run, const ExtractReport& report) {
 // Opens the archive and extracts every entry it holds; an entry that fails
 // is given up and the next ones are still tried.
 void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
-    {
-        ScanActiveScope scanning(g_savingScanActive);
-        try {
-            g_savingArchive.OpenArchive(g_saveSourcePath, 0);
-        } catch (const CException& e) {
-            // The entries found before the error are still extracted.
-            run.source.error = e.GetReason();
-        }
-    }
-    if (g_entryCount == 0 && !run.source.error.empty())
-        run.source.problem = SourceProblem::unreadable;
+    // A file that cannot be read has no entries: the loops below pass over it.
+    ScanSource(run, g_savingArchive, g_saveSourcePath, g_savingScanActive);
     ChoosePassword(g_savingArchive, g_runPassword,
                    [&run](bool again, Password& answer, bool& forAll) {
                        return run.host.AskPassword(g_saveSourcePath, again, answer, forAll);
@@ -220,40 +200,17 @@ void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
 // file too short to be scanned is passed over.
 void SaveSource(SaveRun& run) {
     CFile source;
-    CFileException error(CFileException::none, 0, g_saveSourcePath);
-    if (!source.Open(g_saveSourcePath, CFile::modeRead | CFile::shareDenyNone, &error)) {
-        Fail(run, SourceProblem::unreadable, error.GetReason());
-        return;
-    }
-    std::uint64_t length = 0;
-    try {
-        length = source.GetLength();
-    } catch (const CFileException& e) {
-        Fail(run, SourceProblem::unreadable, e.GetReason());
-        return;
-    }
-    if (length <= kShortestProbedFile) {
-        Fail(run, SourceProblem::noZipData, {});
-        return;
-    }
-    g_saveSignatureFound = 0;
-    std::uint64_t found = 0;
-    const bool hit = ProbeForLocalHeader(
-        source, length, run.gate, [&run](int p) { run.Scanned(p); }, found);
-    source.Close();
-    if (hit) {
-        g_saveSignatureFound = 1;
-        ExtractAll(run, length);
-    } else {
-        Fail(run, SourceProblem::noZipData, {});
-    }
+    const ProbedSource probe =
+        ProbeSource(run, source, g_saveSourcePath, CFile::shareDenyNone, g_saveSignatureFound);
+    if (probe.outcome == ProbeOutcome::found)
+        ExtractAll(run, probe.length);
 }
 
 // Saves the source into its folder, logged already. A source that has
 // gone since it was chosen is passed over.
 void SaveIfPresent(SaveRun& run) {
     if (GetPathKind(g_saveSourcePath) != PathKind::file) {
-        Fail(run, SourceProblem::missing, {});
+        run.source.problem = SourceProblem::missing;
         return;
     }
     try {
@@ -265,18 +222,10 @@ void SaveIfPresent(SaveRun& run) {
     }
 }
 
-void SaveCurrentFile(SaveRun& run) {
-    run.StartFile(0, 1);
-    g_saveSourcePath = GetSourcePath(run.host.CurrentFileNumber() - 1);
-    g_saveOutputFolder = OutputFolderFor(g_saveCurrentFolder, g_saveSourcePath);
-    BeginSource(run, 1, 1);
-
-    const bool save =
-        !Exists(g_saveOutputFolder) ||
-        platform::MessageBox(nullptr, L"The file already exit's, Do you want to overwrite file",
-                             g_appTitle,
-                             platform::MB_YESNO | platform::MB_ICONQUESTION |
-                                 platform::MB_SYSTEMMODAL) == platform::IDYES;
+// Saves the source into its output folder, or keeps the folder that is
+// there already. A vanished or too short source is passed over like an
+// empty one: the next file follows.
+void SaveOrKeep(SaveRun& run, bool save) {
     if (save) {
         Log(L"\r\n");
         Log(g_saveOutputFolder);
@@ -286,6 +235,17 @@ void SaveCurrentFile(SaveRun& run) {
         run.source.problem = SourceProblem::folderKept;
     }
     EndSource(run, save);
+}
+
+void SaveCurrentFile(SaveRun& run) {
+    run.StartFile(0, 1);
+    g_saveSourcePath = GetSourcePath(run.host.CurrentFileNumber() - 1);
+    g_saveOutputFolder = OutputFolderFor(g_saveCurrentFolder, g_saveSourcePath);
+    BeginSource(run, 1, 1);
+
+    SaveOrKeep(run,
+               !Exists(g_saveOutputFolder) ||
+                   AskUser(nullptr, L"The file already exit's, Do you want to overwrite file"));
 }
 
 void SaveAllFiles(SaveRun& run) {
@@ -307,17 +267,7 @@ void SaveAllFiles(SaveRun& run) {
             run.host.AskOverwrite();
         const bool save = !Exists(g_saveOutputFolder) || g_overwriteChoice == OverwriteYes ||
                           g_overwriteChoice == OverwriteYesToAll;
-        if (save) {
-            Log(L"\r\n");
-            Log(g_saveOutputFolder);
-            MakeFolder(run, g_saveOutputFolder);
-            // A vanished or too short source is passed over like an empty
-            // one: the next file follows.
-            SaveIfPresent(run);
-        } else {
-            run.source.problem = SourceProblem::folderKept;
-        }
-        EndSource(run, save);
+        SaveOrKeep(run, save);
         ++g_saveFileIndex;
         run.FinishFile();
     }
