@@ -10,7 +10,7 @@ std::string g_nameEncoding = kDefaultNameEncoding;
 
 namespace {
 
-// Info-ZIP Unicode Path extra field: tag, size, version 1, the CRC-32 of the
+// The Unicode Path extra field: tag, size, version 1, the CRC-32 of the
 // stored name, then the name in UTF-8.
 constexpr std::uint16_t kUnicodePathTag = 0x7075;
 

@@ -19,7 +19,7 @@ inline constexpr const char* kDefaultNameEncoding = "CP437";
 // when iconv does not know it.
 bool SetNameEncoding(const std::string& codePage);
 
-// Flag bit 11 means UTF-8; else an Info-ZIP Unicode Path extra field whose
+// Flag bit 11 means UTF-8; else a Unicode Path extra field (0x7075) whose
 // CRC-32 matches the stored name gives the name in UTF-8; else a name that
 // is valid UTF-8 is UTF-8; else it is in g_nameEncoding. `extra` is the
 // header's extra field.

@@ -71,7 +71,7 @@ std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {
     if (IsEncrypted(entry)) {
         // Decoding encrypted bytes as plain data would only make garbage files.
         if ((entry.flags & kFlagStrongEncryption) != 0)
-            return "encrypted with PKWARE strong encryption, which is not supported";
+            return "encrypted with strong encryption (flag bit 6), which is not supported";
         if (entry.method == kMethodAes) {
             const std::optional<AesField> aes =
                 FindAesField({entry.extraField.GetBuffer(), entry.extraField.GetSize()});

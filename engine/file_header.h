@@ -15,8 +15,8 @@ class CZipStorage;
 inline constexpr std::uint32_t kMaxNameLength = 500;
 // General purpose flag bit 3: CRC and sizes follow the data in a descriptor.
 inline constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
-// General purpose flag bit 0: the data is encrypted; bit 6: with PKWARE's
-// strong encryption, which only its own tools read.
+// General purpose flag bit 0: the data is encrypted; bit 6: with the strong
+// encryption method, whose format is not open.
 inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
 inline constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 // The attribute word the scan leaves on every entry (archive).

@@ -1,6 +1,6 @@
-// The two ciphers of ZIP archives, framing only: the traditional PKWARE
-// stream cipher and WinZip AES (AES in CTR mode with an HMAC-SHA1
-// authentication code, keys from PBKDF2). Nettle does the cryptography.
+// The two ciphers of ZIP archives, framing only: the traditional ZIP
+// stream cipher and AES (method 99, extra field 0x9901: AES in CTR mode
+// with an HMAC-SHA1 authentication code, keys from PBKDF2). Nettle does the cryptography.
 #pragma once
 
 #include <nettle/aes.h>

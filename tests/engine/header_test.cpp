@@ -225,7 +225,7 @@ TEST_F(HeaderReading, BothSeparatorsAreHandedOutNative) {
     EXPECT_EQ(entries[1].name, std::wstring(L"C") + platform::kNativeSeparator + L"D");
 }
 
-// An Info-ZIP Unicode Path extra field for `stored`, holding `name`; a CRC
+// A Unicode Path extra field for `stored`, holding `name`; a CRC
 // of other bytes makes it stale.
 std::string UnicodePathField(std::string_view stored, std::string_view name, bool stale = false) {
     std::string field;

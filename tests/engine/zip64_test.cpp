@@ -115,7 +115,7 @@ TEST_P(WriterArchive, IsSalvagedWholeAndUpToWhereItIsCut) {
 
 INSTANTIATE_TEST_SUITE_P(Writers, WriterArchive,
                          ::testing::Values("python-zip64.zip", "python-zip64-stream.zip",
-                                           "infozip-pipe.zip", "infozip-pipe-stream.zip",
+                                           "zip-pipe.zip", "zip-pipe-stream.zip",
                                            "bsdtar-zip64.zip"),
                          [](const auto& info) {
                              std::string name = info.param;

@@ -6,9 +6,9 @@
 #                            fields with both sizes, stored
 #   python-zip64-stream.zip  Python zipfile, force_zip64, to a pipe: flag
 #                            bit 3, Zip64 fields of zeros, Zip64 descriptors
-#   infozip-pipe.zip         Info-ZIP zip reading from a pipe: Zip64 field,
+#   zip-pipe.zip             zip reading from a pipe: Zip64 field,
 #                            Zip64 end records
-#   infozip-pipe-stream.zip  Info-ZIP zip from a pipe to a pipe: Zip64 field
+#   zip-pipe-stream.zip      zip from a pipe to a pipe: Zip64 field
 #                            of zeros, Zip64 descriptor
 #   bsdtar-zip64.zip         bsdtar --options zip:zip64: Zip64 fields and
 #                            descriptors, Zip64 end records
@@ -44,6 +44,6 @@ with open('python-zip64-stream.zip', 'wb') as raw:
             with archive.open(name, 'w', force_zip64=True) as out:
                 out.write(open(name, 'rb').read())
 PY
-cat a.txt | zip -q infozip-pipe.zip -
-cat a.txt | zip -q - - | cat >infozip-pipe-stream.zip
+cat a.txt | zip -q zip-pipe.zip -
+cat a.txt | zip -q - - | cat >zip-pipe-stream.zip
 bsdtar --format zip --options zip:zip64 -cf bsdtar-zip64.zip a.txt b.bin
