@@ -1,35 +1,35 @@
 #include "engine/zip_records.h"
 
+namespace {
+
+// `fields`: the first shared field, the version needed.
+void ParseSharedFields(const unsigned char* fields, LocalHeaderRecord& record) {
+    using namespace header_field;
+    record.versionNeeded = ReadLe16(fields + kVersionNeeded);
+    record.flags = ReadLe16(fields + kFlags);
+    record.method = ReadLe16(fields + kMethod);
+    record.modTime = ReadLe16(fields + kModTime);
+    record.modDate = ReadLe16(fields + kModDate);
+    record.crc = ReadLe32(fields + kCrc);
+    record.compressedSize = ReadLe32(fields + kCompressedSize);
+    record.uncompressedSize = ReadLe32(fields + kUncompressedSize);
+    record.nameLength = ReadLe16(fields + kNameLength);
+    record.extraLength = ReadLe16(fields + kExtraLength);
+}
+
+} // namespace
+
 LocalHeaderRecord ParseLocalHeader(const unsigned char* raw) {
-    using namespace local_field;
     LocalHeaderRecord record;
-    record.versionNeeded = ReadLe16(raw + kVersionNeeded);
-    record.flags = ReadLe16(raw + kFlags);
-    record.method = ReadLe16(raw + kMethod);
-    record.modTime = ReadLe16(raw + kModTime);
-    record.modDate = ReadLe16(raw + kModDate);
-    record.crc = ReadLe32(raw + kCrc);
-    record.compressedSize = ReadLe32(raw + kCompressedSize);
-    record.uncompressedSize = ReadLe32(raw + kUncompressedSize);
-    record.nameLength = ReadLe16(raw + kNameLength);
-    record.extraLength = ReadLe16(raw + kExtraLength);
+    ParseSharedFields(raw + kLocalSharedFields, record);
     return record;
 }
 
 CentralHeaderRecord ParseCentralHeader(const unsigned char* raw) {
     using namespace central_field;
     CentralHeaderRecord record;
+    ParseSharedFields(raw + kCentralSharedFields, record);
     record.versionMadeBy = ReadLe16(raw + kVersionMadeBy);
-    record.versionNeeded = ReadLe16(raw + kVersionNeeded);
-    record.flags = ReadLe16(raw + kFlags);
-    record.method = ReadLe16(raw + kMethod);
-    record.modTime = ReadLe16(raw + kModTime);
-    record.modDate = ReadLe16(raw + kModDate);
-    record.crc = ReadLe32(raw + kCrc);
-    record.compressedSize = ReadLe32(raw + kCompressedSize);
-    record.uncompressedSize = ReadLe32(raw + kUncompressedSize);
-    record.nameLength = ReadLe16(raw + kNameLength);
-    record.extraLength = ReadLe16(raw + kExtraLength);
     record.commentLength = ReadLe16(raw + kCommentLength);
     record.diskStart = ReadLe16(raw + kDiskStart);
     record.internalAttributes = ReadLe16(raw + kInternalAttributes);

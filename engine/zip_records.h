@@ -26,20 +26,20 @@ inline constexpr std::array<unsigned char, kSignatureSize> kCentralHeaderSignatu
 inline constexpr std::array<unsigned char, kSignatureSize> kDataDescriptorSignature = {0x50, 0x4B,
                                                                                        0x07, 0x08};
 
-// Local file header: 30 bytes, then the name and the extra field.
-inline constexpr std::uint32_t kLocalHeaderSize = 30;
-namespace local_field {
-inline constexpr std::size_t kVersionNeeded = 4;
-inline constexpr std::size_t kFlags = 6;
-inline constexpr std::size_t kMethod = 8;
-inline constexpr std::size_t kModTime = 10;
-inline constexpr std::size_t kModDate = 12;
-inline constexpr std::size_t kCrc = 14;
-inline constexpr std::size_t kCompressedSize = 18;
-inline constexpr std::size_t kUncompressedSize = 22;
-inline constexpr std::size_t kNameLength = 26;
-inline constexpr std::size_t kExtraLength = 28;
-} // namespace local_field
+// The fields that a local header and its central header share, in the same
+// order and at the same distances from one another.
+namespace header_field {
+inline constexpr std::size_t kVersionNeeded = 0;
+inline constexpr std::size_t kFlags = 2;
+inline constexpr std::size_t kMethod = 4;
+inline constexpr std::size_t kModTime = 6;
+inline constexpr std::size_t kModDate = 8;
+inline constexpr std::size_t kCrc = 10;
+inline constexpr std::size_t kCompressedSize = 14;
+inline constexpr std::size_t kUncompressedSize = 18;
+inline constexpr std::size_t kNameLength = 22;
+inline constexpr std::size_t kExtraLength = 24;
+} // namespace header_field
 
 struct LocalHeaderRecord {
     std::uint16_t versionNeeded = 0;
@@ -53,23 +53,20 @@ struct LocalHeaderRecord {
     std::uint16_t nameLength = 0;
     std::uint16_t extraLength = 0;
 };
+
+// Local file header: 30 bytes, then the name and the extra field. The shared
+// fields follow the signature.
+inline constexpr std::uint32_t kLocalHeaderSize = 30;
+inline constexpr std::size_t kLocalSharedFields = kSignatureSize;
 // `raw`: the kLocalHeaderSize bytes of the fixed part, signature included.
 LocalHeaderRecord ParseLocalHeader(const unsigned char* raw);
 
 // Central directory header: 46 bytes, then the name, extra field and comment.
+// The shared fields follow the signature and the version made by.
 inline constexpr std::uint32_t kCentralHeaderSize = 46;
+inline constexpr std::size_t kCentralSharedFields = kSignatureSize + 2;
 namespace central_field {
 inline constexpr std::size_t kVersionMadeBy = 4;
-inline constexpr std::size_t kVersionNeeded = 6;
-inline constexpr std::size_t kFlags = 8;
-inline constexpr std::size_t kMethod = 10;
-inline constexpr std::size_t kModTime = 12;
-inline constexpr std::size_t kModDate = 14;
-inline constexpr std::size_t kCrc = 16;
-inline constexpr std::size_t kCompressedSize = 20;
-inline constexpr std::size_t kUncompressedSize = 24;
-inline constexpr std::size_t kNameLength = 28;
-inline constexpr std::size_t kExtraLength = 30;
 inline constexpr std::size_t kCommentLength = 32;
 inline constexpr std::size_t kDiskStart = 34;
 inline constexpr std::size_t kInternalAttributes = 36;
@@ -77,18 +74,8 @@ inline constexpr std::size_t kExternalAttributes = 38;
 inline constexpr std::size_t kLocalHeaderOffset = 42;
 } // namespace central_field
 
-struct CentralHeaderRecord {
+struct CentralHeaderRecord : LocalHeaderRecord {
     std::uint16_t versionMadeBy = 0;
-    std::uint16_t versionNeeded = 0;
-    std::uint16_t flags = 0;
-    std::uint16_t method = 0;
-    std::uint16_t modTime = 0;
-    std::uint16_t modDate = 0;
-    std::uint32_t crc = 0;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t uncompressedSize = 0;
-    std::uint16_t nameLength = 0;
-    std::uint16_t extraLength = 0;
     std::uint16_t commentLength = 0;
     std::uint16_t diskStart = 0;
     std::uint16_t internalAttributes = 0;
