@@ -157,16 +157,11 @@ int RunAnalyse(const std::vector<std::string>& words) {
         ParseCommandOptions(words, {"--advanced", "--json", "--log", "--name-encoding"}, options);
     if (usageError.empty())
         usageError = LogTargetError(options);
-    if (options.help) {
-        std::fputs(kAnalyseUsage, stdout);
-        return exitOk;
-    }
-    if (!usageError.empty() || options.operands.empty()) {
-        std::fprintf(stderr, "kvzip analyse: %s\n%s",
-                     usageError.empty() ? "expected at least one ARCHIVE" : usageError.c_str(),
-                     kAnalyseUsage);
-        return exitUsage;
-    }
+    if (usageError.empty() && options.operands.empty())
+        usageError = "expected at least one ARCHIVE";
+    if (const std::optional<int> code =
+            EndBeforeTheWork("analyse", options, usageError, kAnalyseUsage))
+        return *code;
     const std::vector<std::wstring> paths = StartDesktopRun(options);
 
     const int count = static_cast<int>(paths.size());

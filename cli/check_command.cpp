@@ -50,27 +50,19 @@ const char kCheckUsage[] =
 
 int RunCheck(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError = ParseCommandOptions(
+    std::string usageError = ParseCommandOptions(
         words,
         {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
         options);
-    if (options.help) {
-        std::fputs(kCheckUsage, stdout);
-        return exitOk;
-    }
-    if (!usageError.empty() || options.operands.empty()) {
-        std::fprintf(stderr, "kvzip check: %s\n%s",
-                     usageError.empty() ? "expected at least one ARCHIVE" : usageError.c_str(),
-                     kCheckUsage);
-        return exitUsage;
-    }
+    if (usageError.empty() && options.operands.empty())
+        usageError = "expected at least one ARCHIVE";
+    if (const std::optional<int> code = EndBeforeTheWork("check", options, usageError, kCheckUsage))
+        return *code;
 
     PasswordInput passwords;
-    if (const std::string error = LoadPasswordInput(options.passwordFile, passwords);
-        !error.empty()) {
-        std::fprintf(stderr, "kvzip check: %s\n", error.c_str());
-        return exitUsage;
-    }
+    if (const std::optional<int> code =
+            RefuseUsage("check", LoadPasswordInput(options.passwordFile, passwords)))
+        return *code;
     JsonWriter json;
     if (options.json)
         json.BeginObject()

@@ -3,6 +3,7 @@
 #include "engine/entry_name.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -86,4 +87,20 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
     if (!options.nameEncoding.empty() && !SetNameEncoding(options.nameEncoding))
         return "unknown name encoding '" + options.nameEncoding + "' (see iconv --list)";
     return {};
+}
+
+std::optional<int> RefuseUsage(const char* command, const std::string& error, const char* usage) {
+    if (error.empty())
+        return std::nullopt;
+    std::fprintf(stderr, "kvzip %s: %s\n%s", command, error.c_str(), usage != nullptr ? usage : "");
+    return exitUsage;
+}
+
+std::optional<int> EndBeforeTheWork(const char* command, const CommandOptions& options,
+                                    const std::string& usageError, const char* usage) {
+    if (options.help) {
+        std::fputs(usage, stdout);
+        return exitOk;
+    }
+    return RefuseUsage(command, usageError, usage);
 }

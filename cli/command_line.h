@@ -2,6 +2,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,17 @@ struct CommandOptions {
 std::string ParseCommandOptions(const std::vector<std::string>& words,
                                 std::initializer_list<std::string_view> allowed,
                                 CommandOptions& options);
+
+// A usage error ends the command: "kvzip COMMAND: ERROR" on stderr, then
+// `usage` when given. Returns exitUsage, or nothing when `error` is empty.
+std::optional<int> RefuseUsage(const char* command, const std::string& error,
+                               const char* usage = nullptr);
+
+// What every command does before its work: --help prints `usage` and ends
+// it with exitOk; else a usage error ends it as RefuseUsage does. Returns
+// nothing when the command goes on.
+std::optional<int> EndBeforeTheWork(const char* command, const CommandOptions& options,
+                                    const std::string& usageError, const char* usage);
 
 // More threads than this only queue for the same cores and disk.
 constexpr unsigned kMaxJobs = 64;

@@ -59,29 +59,22 @@ const char kExtractUsage[] =
 
 int RunExtract(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError = ParseCommandOptions(
+    std::string usageError = ParseCommandOptions(
         words,
         {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
         options);
-    if (options.help) {
-        std::fputs(kExtractUsage, stdout);
-        return exitOk;
-    }
-    if (!usageError.empty() || options.operands.size() != 2) {
-        std::fprintf(stderr, "kvzip extract: %s\n%s",
-                     usageError.empty() ? "expected ARCHIVE and DIR" : usageError.c_str(),
-                     kExtractUsage);
-        return exitUsage;
-    }
+    if (usageError.empty() && options.operands.size() != 2)
+        usageError = "expected ARCHIVE and DIR";
+    if (const std::optional<int> code =
+            EndBeforeTheWork("extract", options, usageError, kExtractUsage))
+        return *code;
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
     const std::wstring folder = platform::DecodeLocal(options.operands[1]);
 
     PasswordInput passwords;
-    if (const std::string error = LoadPasswordInput(options.passwordFile, passwords);
-        !error.empty()) {
-        std::fprintf(stderr, "kvzip extract: %s\n", error.c_str());
-        return exitUsage;
-    }
+    if (const std::optional<int> code =
+            RefuseUsage("extract", LoadPasswordInput(options.passwordFile, passwords)))
+        return *code;
     JsonWriter json;
     std::uint64_t bytes = 0;
     if (options.json)

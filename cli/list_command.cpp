@@ -78,17 +78,12 @@ void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archi
 
 int RunList(const std::vector<std::string>& words) {
     CommandOptions options;
-    const std::string usageError =
+    std::string usageError =
         ParseCommandOptions(words, {"--advanced", "--json", "--name-encoding"}, options);
-    if (options.help) {
-        std::fputs(kListUsage, stdout);
-        return exitOk;
-    }
-    if (!usageError.empty() || options.operands.size() != 1) {
-        std::fprintf(stderr, "kvzip list: %s\n%s",
-                     usageError.empty() ? "expected one ARCHIVE" : usageError.c_str(), kListUsage);
-        return exitUsage;
-    }
+    if (usageError.empty() && options.operands.size() != 1)
+        usageError = "expected one ARCHIVE";
+    if (const std::optional<int> code = EndBeforeTheWork("list", options, usageError, kListUsage))
+        return *code;
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
     CZipArchive archive;
     const std::optional<ReportedError> error = OpenWithScan(archive, path, options.advanced);

@@ -225,10 +225,6 @@ int RunRepair(const std::vector<std::string>& words) {
                             {"--advanced", "--dest", "--current", "--overwrite", "--log",
                              "--verbose", "--jobs", "--name-encoding", "--password-file"},
                             options);
-    if (options.help) {
-        std::fputs(kRepairUsage, stdout);
-        return exitOk;
-    }
     Policy policy = Policy::ask;
     int current = 0;
     if (usageError.empty() && options.operands.empty())
@@ -247,16 +243,13 @@ int RunRepair(const std::vector<std::string>& words) {
         usageError = LogTargetError(options);
     if (usageError.empty() && policy == Policy::ask && isatty(STDIN_FILENO) != 1)
         usageError = "--overwrite ask needs a terminal; choose yes, no, yes-to-all or no-to-all";
-    if (!usageError.empty()) {
-        std::fprintf(stderr, "kvzip repair: %s\n%s", usageError.c_str(), kRepairUsage);
-        return exitUsage;
-    }
+    if (const std::optional<int> code =
+            EndBeforeTheWork("repair", options, usageError, kRepairUsage))
+        return *code;
     PasswordInput passwords;
-    if (const std::string error = LoadPasswordInput(options.passwordFile, passwords);
-        !error.empty()) {
-        std::fprintf(stderr, "kvzip repair: %s\n", error.c_str());
-        return exitUsage;
-    }
+    if (const std::optional<int> code =
+            RefuseUsage("repair", LoadPasswordInput(options.passwordFile, passwords)))
+        return *code;
     const std::wstring destination = WithoutTrailingSeparators(platform::DecodeLocal(options.dest));
     if (!DestinationExists(destination)) {
         std::fprintf(stderr,
