@@ -50,18 +50,13 @@ const char kCheckUsage[] =
 
 int RunCheck(const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError = ParseCommandOptions(
-        words,
-        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
-        options);
-    if (usageError.empty() && options.operands.empty())
-        usageError = "expected at least one ARCHIVE";
-    if (const std::optional<int> code = EndBeforeTheWork("check", options, usageError, kCheckUsage))
-        return *code;
-
     PasswordInput passwords;
-    if (const std::optional<int> code =
-            RefuseUsage("check", LoadPasswordInput(options.passwordFile, passwords)))
+    if (const std::optional<int> code = StartVerdictCommand(
+            "check", kCheckUsage, words,
+            [](std::size_t count) {
+                return count == 0 ? "expected at least one ARCHIVE" : nullptr;
+            },
+            options, passwords))
         return *code;
     JsonWriter json;
     if (options.json)

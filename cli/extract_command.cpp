@@ -59,22 +59,14 @@ const char kExtractUsage[] =
 
 int RunExtract(const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError = ParseCommandOptions(
-        words,
-        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
-        options);
-    if (usageError.empty() && options.operands.size() != 2)
-        usageError = "expected ARCHIVE and DIR";
-    if (const std::optional<int> code =
-            EndBeforeTheWork("extract", options, usageError, kExtractUsage))
+    PasswordInput passwords;
+    if (const std::optional<int> code = StartVerdictCommand(
+            "extract", kExtractUsage, words,
+            [](std::size_t count) { return count != 2 ? "expected ARCHIVE and DIR" : nullptr; },
+            options, passwords))
         return *code;
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
     const std::wstring folder = platform::DecodeLocal(options.operands[1]);
-
-    PasswordInput passwords;
-    if (const std::optional<int> code =
-            RefuseUsage("extract", LoadPasswordInput(options.passwordFile, passwords)))
-        return *code;
     JsonWriter json;
     std::uint64_t bytes = 0;
     if (options.json)

@@ -24,6 +24,22 @@ constexpr std::uint32_t kChunkSize = 1 << 20;
 
 } // namespace
 
+std::optional<int> StartVerdictCommand(const char* command, const char* usage,
+                                       const std::vector<std::string>& words,
+                                       const char* (*operandsError)(std::size_t count),
+                                       CommandOptions& options, PasswordInput& passwords) {
+    std::string usageError = ParseCommandOptions(
+        words,
+        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
+        options);
+    if (const char* error = operandsError(options.operands.size());
+        usageError.empty() && error != nullptr)
+        usageError = error;
+    if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError, usage))
+        return code;
+    return RefuseUsage(command, LoadPasswordInput(options.passwordFile, passwords));
+}
+
 std::string VerdictLine(const ExtractReport& report) {
     char head[16];
     std::snprintf(head, sizeof head, "%-9s ", VerdictName(report.verdict));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/archive_report.h"
+#include "cli/command_line.h"
 #include "cli/password_input.h"
 #include "engine/zip_archive.h"
 
@@ -11,8 +12,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class JsonWriter;
+
+// Reads the command line of check or extract (`command`), the two commands
+// that judge every entry: their options, the operands (`operandsError` says
+// what is wrong with their count, or null when it is right), --help and the
+// password input. Returns the exit code that ends the command, or nothing
+// when it goes on.
+std::optional<int> StartVerdictCommand(const char* command, const char* usage,
+                                       const std::vector<std::string>& words,
+                                       const char* (*operandsError)(std::size_t count),
+                                       CommandOptions& options, PasswordInput& passwords);
 
 // "damaged   docs/a.txt: its CRC-32 differs from the stored one (CRC-32
 // 1a2b3c4d, stored 5e6f7a8b)".
