@@ -227,7 +227,8 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
         output.Reset(::openat(folder, name.c_str(), kFlags | O_EXCL, 0666));
         made = output.Get() >= 0;
     }
-    if (::ftruncate(output.Get(), 0) != 0)
+    // A file made here is empty already: one system call less per entry.
+    if (!made && ::ftruncate(output.Get(), 0) != 0)
         return OutputStatus::systemError;
     std::wstring path = destination;
     if (path.empty() || path.back() != kSep)

@@ -47,7 +47,7 @@ ProbedSource ProbeSource(PassRun& run, CFile& file, const std::wstring& path, un
     const bool hit = ProbeForLocalHeader(
         file, probe.length, run.gate, [&run](int p) { run.Scanned(p); }, probe.header);
     file.Close();
-    // A stop inside the probe leaves the source's problem unsaid.
+    // Said only now: a stop inside the probe leaves the problem unsaid.
     probe.outcome = hit ? ProbeOutcome::found : ProbeOutcome::noHeader;
     if (hit)
         signatureFound = 1;
