@@ -153,8 +153,9 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     return SalvageEntry(index, &folder, chunkSize, report != nullptr ? *report : local, safeguards);
 }
 
-bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report) {
-    return SalvageEntry(index, nullptr, chunkSize, report, nullptr);
+bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report,
+                            const ExtractSafeguards* safeguards) {
+    return SalvageEntry(index, nullptr, chunkSize, report, safeguards);
 }
 
 bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
@@ -292,7 +293,9 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
             cutShort("the compressed data is damaged or ends early");
             return;
         }
-        if (g_truncationFlag == 1) {
+        // The short read that raised the flag may have left data in the
+        // read buffer: the entry ends only once a chunk comes back short.
+        if (g_truncationFlag == 1 && n < chunkSize) {
             cutShort("the archive ends inside its data");
             EndEntryRead(file);
             g_truncationFlag = 0;
