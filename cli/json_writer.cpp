@@ -39,7 +39,25 @@ std::string JsonString(std::string_view utf8) {
 }
 
 std::string JsonString(const std::wstring& text) {
-    return JsonString(platform::ToUtf8(text));
+    // A byte of a file name that is not text goes out as its lone surrogate
+    // ("\udcff"), which a reader that knows the convention turns back into
+    // the byte; everything else as UTF-8.
+    std::string out = "\"";
+    std::size_t from = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !platform::IsEscapedByte(text[i]))
+            continue;
+        const std::string part = JsonString(platform::ToUtf8(text.substr(from, i - from)));
+        out.append(part, 1, part.size() - 2);
+        if (i < text.size()) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(text[i]));
+            out += escaped;
+        }
+        from = i + 1;
+    }
+    out += '"';
+    return out;
 }
 
 void JsonWriter::Separate() {

@@ -124,7 +124,7 @@ std::wstring DecodeLocal(std::string_view bytes) {
         const std::size_t n = std::mbrtowc(&wc, bytes.data() + i, bytes.size() - i, &state);
         if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2) || n == 0) {
             state = std::mbstate_t{};
-            out += DecodeWindows1252(byte);
+            out += static_cast<wchar_t>(0xDC00 + byte);
             ++i;
             continue;
         }
@@ -142,6 +142,10 @@ std::string EncodeLocal(std::wstring_view text) {
     for (wchar_t wc : text) {
         if (wc >= 0 && wc < 0x80) {
             out += static_cast<char>(wc);
+            continue;
+        }
+        if (IsEscapedByte(wc)) {
+            out += static_cast<char>(wc - 0xDC00);
             continue;
         }
         const std::size_t n = std::wcrtomb(buffer, wc, &state);

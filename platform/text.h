@@ -15,12 +15,22 @@ inline constexpr wchar_t kNativeSeparator = L'/';
 // accents survive the round trip to the file system.
 void InitLocale();
 
+// File names are bytes: one that is not text in the locale's charset must
+// still reach the system call unchanged. Such a byte is held as the lone
+// surrogate U+DC00 + byte, which no decoded character can be.
+inline constexpr wchar_t kEscapedByteFirst = 0xDC80;
+inline constexpr wchar_t kEscapedByteLast = 0xDCFF;
+inline bool IsEscapedByte(wchar_t c) {
+    return c >= kEscapedByteFirst && c <= kEscapedByteLast;
+}
+
 // Bytes in the locale's charset to wide text. A byte that does not start a
-// valid character there is decoded on its own as Windows-1252, so no two
-// different names ever decode to the same text.
+// valid character there becomes an escaped byte, so no two different names
+// ever decode to the same text and EncodeLocal gives the bytes back.
 std::wstring DecodeLocal(std::string_view bytes);
 
-// Wide text to the locale's charset; a character the charset lacks becomes '?'.
+// Wide text to the locale's charset; an escaped byte becomes that byte again,
+// a character the charset lacks becomes '?'.
 std::string EncodeLocal(std::wstring_view text);
 
 std::string ToUtf8(std::wstring_view text);

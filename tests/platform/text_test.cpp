@@ -28,12 +28,14 @@ TEST_F(TextTest, LocalTextRoundTrips) {
     EXPECT_EQ(platform::DecodeLocal(platform::EncodeLocal(name)), name);
 }
 
-TEST_F(TextTest, InvalidBytesDecodeAsWindows1252OneByOne) {
-    // 0xE9 alone is "é" in Windows-1252; 0x80 is the euro sign. Two names
-    // that differ only in such bytes must not collapse into one.
-    EXPECT_EQ(platform::DecodeLocal("caf\xE9"), L"caf\u00E9");
-    EXPECT_EQ(platform::DecodeLocal("\x80x\xC3"), L"\u20ACx\u00C3");
+TEST_F(TextTest, BytesThatAreNotTextSurviveTheRoundTripUnchanged) {
+    // A file name is bytes: "dir\xFE" must not come back as "dir\xC3\xBE",
+    // and two names that differ only in such bytes must not collapse into one.
+    for (const std::string bytes : {"bad\xFFname.zip", "dir\xFE", "\x80x\xC3", "caf\xE9/\xC3\xA9"})
+        EXPECT_EQ(platform::EncodeLocal(platform::DecodeLocal(bytes)), bytes);
+    EXPECT_EQ(platform::DecodeLocal("caf\xC3\xA9"), L"caf\u00E9");
     EXPECT_NE(platform::DecodeLocal("a\x81"), platform::DecodeLocal("a\x8D"));
+    EXPECT_NE(platform::DecodeLocal("caf\xE9"), platform::DecodeLocal("caf\xC3\xA9"));
 }
 
 TEST_F(TextTest, Utf8ConversionsReplaceWhatCannotBeText) {
