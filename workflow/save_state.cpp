@@ -17,7 +17,12 @@ std::wstring ArchiveBaseName(const std::wstring& sourcePath) {
     const std::wstring name =
         slash == std::wstring::npos ? sourcePath : sourcePath.substr(slash + 1);
     const std::size_t dot = name.rfind(L'.');
-    return dot == std::wstring::npos ? std::wstring() : name.substr(0, dot);
+    const std::wstring base = dot == std::wstring::npos ? name : name.substr(0, dot);
+    // ".zip", "..zip" and "...zip" would name no folder, the Repair folder
+    // itself or its parent: such an archive gets a folder of its own.
+    if (base.find_first_not_of(L'.') == std::wstring::npos)
+        return L"_" + base;
+    return base;
 }
 
 std::wstring OutputFolderFor(const std::wstring& destination, const std::wstring& sourcePath) {

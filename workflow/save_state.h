@@ -20,9 +20,8 @@ extern int g_saveSignatureFound;
 // Counter of ReportSaveProgress's 4000 rule.
 extern int g_saveProgressCreepCount;
 
-// The base name of an archive: its file name cut before the last '.';
-// empty when the name has no '.'.
+// The base name of an archive: its file name cut before the last '.', the
+// whole name when it has none; "_" before one that is empty or only dots.
 std::wstring ArchiveBaseName(const std::wstring& sourcePath);
-// <destination>/Repair/<base name>; ends in a separator when the base name
-// is empty.
+// <destination>/Repair/<base name>.
 std::wstring OutputFolderFor(const std::wstring& destination, const std::wstring& sourcePath);

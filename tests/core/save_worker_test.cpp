@@ -307,18 +307,23 @@ INSTANTIATE_TEST_SUITE_P(Names, BaseNames,
                          ::testing::Values(BaseNameCase{"twoDots", "a.b.zip", "a.b", false},
                                            BaseNameCase{"backup", "x.backup.zip", "x.backup",
                                                         false},
-                                           BaseNameCase{"noExtensionAll", "noext", "", false},
-                                           BaseNameCase{"noExtensionCurrent", "noext", "", true},
+                                           BaseNameCase{"noExtensionAll", "noext", "noext", false},
+                                           BaseNameCase{"noExtensionCurrent", "noext", "noext", true},
+                                           BaseNameCase{"dotsOnly", "...zip", "_..", false},
                                            BaseNameCase{"twoDotsCurrent", "a.b.zip", "a.b", true}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ArchiveBaseName, CutsBeforeTheLastDotOfTheFileName) {
     EXPECT_EQ(ArchiveBaseName(L"/d/a.b.zip"), L"a.b");
-    EXPECT_EQ(ArchiveBaseName(L"/d.x/noext"), L"");
+    EXPECT_EQ(ArchiveBaseName(L"/d.x/noext"), L"noext");
     EXPECT_EQ(ArchiveBaseName(L"plain.zip"), L"plain");
-    EXPECT_EQ(ArchiveBaseName(L"/d/.hidden"), L"");
+    // A name that would leave no folder of its own, or leave Repair.
+    EXPECT_EQ(ArchiveBaseName(L"/d/.hidden"), L"_");
+    EXPECT_EQ(ArchiveBaseName(L"/d/.zip"), L"_");
+    EXPECT_EQ(ArchiveBaseName(L"/d/..zip"), L"_.");
+    EXPECT_EQ(ArchiveBaseName(L"/d/...zip"), L"_..");
     EXPECT_EQ(OutputFolderFor(L"/dest", L"/d/a.b.zip"), L"/dest/Repair/a.b");
-    EXPECT_EQ(OutputFolderFor(L"/dest", L"/d/noext"), L"/dest/Repair/");
+    EXPECT_EQ(OutputFolderFor(L"/dest", L"/d/..zip"), L"/dest/Repair/_.");
 }
 
 // Entries of the given sizes (stored, so the compressed size is the size),
