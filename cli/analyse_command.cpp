@@ -10,16 +10,19 @@
 #include "cli/run_log.h"
 #include "engine/output_paths.h"
 #include "engine/scan_state.h"
+#include "engine/zip_exception.h"
 #include "log/activity_log.h"
 #include "platform/text.h"
 #include "platform/worker_thread.h"
 #include "workflow/analysis_host.h"
+#include "workflow/analysis_format.h"
 #include "workflow/analysis_worker.h"
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -51,6 +54,34 @@ const char kAnalyseUsage[] =
     "Exit codes: 0 every archive analysed, 1 an archive could not be read,\n"
     "2 usage, 130 interrupted.\n";
 
+// A row as the command keeps it until it is printed: the values only, the
+// name in UTF-8. The texts are made again when the row is printed, so an
+// archive of many entries takes little more memory here than in the scan.
+struct ListedEntry {
+    std::string name;
+    std::uint64_t uncompressedSize = 0;
+    std::uint64_t compressedSize = 0;
+    std::int64_t modifiedTime = 0;
+    std::uint32_t crc = 0;
+
+    EntryRow Row() const {
+        EntryRow row;
+        row.name = platform::FromUtf8(name);
+        row.uncompressedSize = uncompressedSize;
+        row.compressedSize = compressedSize;
+        row.ratio = CompressionRatio(compressedSize, uncompressedSize);
+        row.modifiedTime = modifiedTime;
+        row.crc = crc;
+        row.texts[columnFileName] = row.name;
+        row.texts[columnUncompressedSize] = FormatSizeText(uncompressedSize);
+        row.texts[columnCompressedSize] = FormatSizeText(compressedSize);
+        row.texts[columnRatio] = FormatRatioText(compressedSize, uncompressedSize);
+        row.texts[columnModifiedTime] = FormatModifiedTimeText(modifiedTime);
+        row.texts[columnCrc] = FormatCrcText(crc);
+        return row;
+    }
+};
+
 // The preview's list and the analysis dialog's bar, on the terminal.
 class ConsoleAnalysisHost : public AnalysisHost {
 public:
@@ -60,14 +91,23 @@ public:
     int CurrentFileNumber() override { return m_number; }
     void SourceStarted(const SourceStart&) override { rows.clear(); }
     void EntriesListed(std::vector<EntryRow> listed) override {
-        rows.insert(rows.end(), std::make_move_iterator(listed.begin()),
-                    std::make_move_iterator(listed.end()));
+        if (outOfMemory)
+            return;
+        try {
+            for (const EntryRow& row : listed)
+                rows.push_back({platform::ToUtf8(row.name), row.uncompressedSize,
+                                row.compressedSize, row.modifiedTime, row.crc});
+        } catch (const std::bad_alloc&) {
+            // The rows kept so far are printed; the rest are said to be missing.
+            outOfMemory = true;
+        }
     }
     void Progress(const PassProgress& progress) override { m_display.SetCurrent(progress.current); }
     void SourceDone(const SourceTotals& totals) override { source = totals; }
     void PassDone(const PassTotals&) override {}
 
-    std::vector<EntryRow> rows;
+    std::vector<ListedEntry> rows;
+    bool outOfMemory = false;
     SourceTotals source;
 
 private:
@@ -80,7 +120,7 @@ struct ArchiveResult {
     bool missing = false;
     // Why nothing was listed, if so.
     SourceProblem problem = SourceProblem::none;
-    std::vector<EntryRow> rows;
+    std::vector<ListedEntry> rows;
     std::vector<std::wstring> errors;
 };
 
@@ -90,19 +130,21 @@ void PrintRows(const ArchiveResult& result, int number, int count) {
         "File Name",         "UnCompressed File Size", "Compressed File Size",
         "Compression Ratio", "Modified Time",          "CRC 32"};
     std::size_t nameWidth = 9;
-    for (const EntryRow& row : result.rows)
-        nameWidth = std::max(nameWidth, Printable(row.texts[columnFileName]).size());
+    for (const ListedEntry& entry : result.rows)
+        nameWidth = std::max(nameWidth, DisplayWidth(platform::FromUtf8(entry.name)));
     nameWidth = std::min<std::size_t>(nameWidth, 60);
     std::printf("  %-*s  %22s  %20s  %17s  %-22s  %s\n", static_cast<int>(nameWidth), kHeadings[0],
                 kHeadings[1], kHeadings[2], kHeadings[3], kHeadings[4], kHeadings[5]);
-    for (const EntryRow& row : result.rows)
-        std::printf("  %-*s  %22s  %20s  %17s  %-22s  %s\n", static_cast<int>(nameWidth),
-                    Printable(row.texts[columnFileName]).c_str(),
+    for (const ListedEntry& entry : result.rows) {
+        const EntryRow row = entry.Row();
+        std::printf("  %s  %22s  %20s  %17s  %-22s  %s\n",
+                    PaddedPrintable(row.texts[columnFileName], nameWidth).c_str(),
                     Printable(row.texts[columnUncompressedSize]).c_str(),
                     Printable(row.texts[columnCompressedSize]).c_str(),
                     Printable(row.texts[columnRatio]).c_str(),
                     Printable(row.texts[columnModifiedTime]).c_str(),
                     Printable(row.texts[columnCrc]).c_str());
+    }
     std::printf("Number Of Files Extracted  :      %zu\n\n", result.rows.size());
 }
 
@@ -141,8 +183,8 @@ void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool in
         for (const std::wstring& error : result.errors)
             json.String({}, error);
         json.EndArray().BeginArray("rows");
-        for (const EntryRow& row : result.rows)
-            WriteRowJson(json, row);
+        for (const ListedEntry& entry : result.rows)
+            WriteRowJson(json, entry.Row());
         json.EndArray().EndObject();
     }
     json.EndArray().EndObject();
@@ -192,7 +234,10 @@ int RunAnalyse(const std::vector<std::string>& words) {
         result.rows = std::move(host.rows);
         if (!host.source.error.empty())
             result.errors.push_back(host.source.error);
-        if (ending == platform::WorkerEnding::Failed)
+        if (host.outOfMemory)
+            result.errors.push_back(
+                CZipException(CZipException::tooManyEntries, result.path).GetReason());
+        else if (ending == platform::WorkerEnding::Failed)
             result.errors.push_back(L"the analysis ended with an unexpected error");
         if (result.missing)
             result.errors.insert(result.errors.begin(), L"no such file");

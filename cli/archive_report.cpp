@@ -7,6 +7,7 @@
 #include "platform/text.h"
 
 #include <ctime>
+#include <cwchar>
 #include <exception>
 #include <new>
 
@@ -52,14 +53,39 @@ std::string LocalTimeText(const CFileHeader& header) {
     return text;
 }
 
+namespace {
+
+// What would change the terminal or the reading of what follows: C0 and C1
+// controls (escape sequences), bidirectional controls (a name that shows
+// as another), and the bytes of a file name that are not text.
+bool TurnsTheTerminal(wchar_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) ||
+           platform::IsEscapedByte(c);
+}
+
+} // namespace
+
 std::string Printable(const std::wstring& text) {
-    // Names come from the archive: control characters would reach the
-    // terminal as escape sequences, so they are shown as '?'.
     std::wstring shown = text;
     for (wchar_t& c : shown)
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+        if (TurnsTheTerminal(c))
             c = L'?';
     return platform::EncodeLocal(shown);
+}
+
+std::size_t DisplayWidth(const std::wstring& text) {
+    std::size_t columns = 0;
+    for (const wchar_t c : text) {
+        const int width = TurnsTheTerminal(c) ? 1 : ::wcwidth(c);
+        columns += width < 0 ? 1 : static_cast<std::size_t>(width);
+    }
+    return columns;
+}
+
+std::string PaddedPrintable(const std::wstring& text, std::size_t columns) {
+    const std::size_t width = DisplayWidth(text);
+    return Printable(text) + std::string(width < columns ? columns - width : 0, ' ');
 }
 
 void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header) {

@@ -32,5 +32,11 @@ std::string LocalTimeText(const CFileHeader& header);
 // characters shown as '?'.
 std::string Printable(const std::wstring& text);
 
+// Printable(text) padded with blanks to `columns` terminal columns: a wide
+// character (CJK) takes two, a combining one none.
+std::string PaddedPrintable(const std::wstring& text, std::size_t columns);
+// The columns Printable(text) takes on a terminal.
+std::size_t DisplayWidth(const std::wstring& text);
+
 void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header);
 void WriteErrorJson(JsonWriter& json, const std::optional<ReportedError>& error);

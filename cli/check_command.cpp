@@ -3,9 +3,9 @@
 #include "cli/archive_report.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "cli/verdict_report.h"
-#include "engine/output_paths.h"
 #include "platform/text.h"
 
 #include <cstdio>
@@ -13,7 +13,7 @@
 namespace {
 
 const char kCheckUsage[] =
-    "Usage: kvzip check [--advanced] [--json] [--verbose] [--jobs N]\n"
+    "Usage: kvzip check [--advanced] [--json] [-q|-v] [-j N]\n"
     "                   [--name-encoding NAME] [--password-file FILE] ARCHIVE...\n"
     "\n"
     "Rebuilds the entry table of each ARCHIVE by scanning it byte by byte and\n"
@@ -32,8 +32,9 @@ const char kCheckUsage[] =
     "  --advanced            use the advanced scan (see kvzip list --help)\n"
     "  --json                print one JSON object: every entry with its\n"
     "                        verdict, both CRC-32s and the reason\n"
-    "  --verbose             print a line for every entry, verified ones too\n"
-    "  --jobs N              decode on N threads (default: one per core); the\n"
+    "  -q, --quiet           print no summary\n"
+    "  -v, --verbose         print a line for every entry, verified ones too\n"
+    "  -j, --jobs N          decode on N threads (default: one per core); the\n"
     "                        report keeps the order of the entries\n"
     "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
     "  --password-file FILE  the password of encrypted entries: the first line\n"
@@ -43,8 +44,8 @@ const char kCheckUsage[] =
     "\n"
     "Exit codes: 0 every entry found is verified, 3 an entry is damaged,\n"
     "partial or would not be saved (or an archive was read only in part),\n"
-    "1 an archive cannot be read (missing, not readable, or no ZIP entries\n"
-    "in it), 2 usage.\n";
+    "1 nothing could be read (an archive missing, not readable, or no ZIP\n"
+    "entries in it), 2 usage, 130 interrupted.\n";
 
 } // namespace
 
@@ -53,8 +54,10 @@ int RunCheck(const std::vector<std::string>& words) {
     PasswordInput passwords;
     if (const std::optional<int> code = StartVerdictCommand(
             "check", kCheckUsage, words,
-            [](std::size_t count) {
-                return count == 0 ? "expected at least one ARCHIVE" : nullptr;
+            [](const CommandOptions& given) {
+                return given.operands.empty() ? "expected at least one ARCHIVE"
+                       : !given.dest.empty()  ? "check writes nothing: it takes no destination"
+                                              : nullptr;
             },
             options, passwords))
         return *code;
@@ -65,15 +68,23 @@ int RunCheck(const std::vector<std::string>& words) {
             .BeginArray("archives");
     VerdictTally total;
     bool unreadable = false;
-    bool problems = false;
+    bool incomplete = false;
+    InterruptWatch interrupt([] {});
+    ExtractSafeguards safeguards;
+    safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
+    passwords.stopped = safeguards.stopRequested;
+    std::size_t checked = 0;
     for (const std::string& operand : options.operands) {
+        if (interrupt.Interrupted())
+            break;
+        ++checked;
         const std::wstring path = platform::DecodeLocal(operand);
         const std::string shown = Printable(path);
         if (options.json)
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
         const ArchiveVerdicts result = WalkArchive(
-            path, nullptr, options.advanced, options.jobCount, nullptr, passwords,
+            path, nullptr, options.advanced, options.jobCount, &safeguards, passwords,
             [&](std::size_t i, const ExtractReport& r) {
                 if (options.json) {
                     json.BeginObject()
@@ -89,17 +100,9 @@ int RunCheck(const std::vector<std::string>& words) {
                 }
             });
         total.Add(result.tally);
-        // A file that is gone, unreadable or holds no entry at all is not
-        // an archive that checks out, whatever its empty tally says.
-        std::string why;
-        if (GetPathKind(path) != PathKind::file)
-            why = "file missing";
-        else if (result.Unreadable())
-            why = result.error              ? result.error->reason
-                  : result.tally.debris > 0 ? "no readable entries found"
-                                            : "no ZIP data found";
+        const std::string why = UnreadableReason(path, result);
         unreadable = unreadable || !why.empty();
-        problems = problems || !result.tally.AllVerified() || result.error.has_value();
+        incomplete = incomplete || result.error.has_value();
         if (options.json) {
             json.EndArray().Number("entryCount", static_cast<std::int64_t>(result.entryCount));
             WriteErrorJson(json, result.error);
@@ -111,21 +114,23 @@ int RunCheck(const std::vector<std::string>& words) {
             json.EndObject();
         } else if (!why.empty()) {
             std::printf("%s: cannot be read: %s\n", shown.c_str(), why.c_str());
-        } else {
+        } else if (!options.quiet) {
             std::printf("%s: %s%s\n", shown.c_str(), VerdictSummary(result.tally).c_str(),
                         result.error ? ("; read only in part: " + result.error->reason).c_str()
                                      : "");
         }
     }
+    const bool interrupted = interrupt.Interrupted();
     if (options.json) {
         json.EndArray();
         WriteTallyJson(json, "summary", total);
-        json.EndObject();
+        json.Bool("interrupted", interrupted).EndObject();
         std::printf("%s\n", json.Text().c_str());
-    } else if (options.operands.size() > 1) {
-        std::printf("%zu archives: %s\n", options.operands.size(), VerdictSummary(total).c_str());
+    } else if ((options.operands.size() > 1 || interrupted) && !options.quiet) {
+        std::printf("%zu %s: %s%s\n", checked, checked == 1 ? "archive" : "archives",
+                    VerdictSummary(total).c_str(), interrupted ? " (interrupted)" : "");
     }
-    if (unreadable)
-        return exitUnreadable;
-    return problems ? exitProblems : exitOk;
+    if (interrupted)
+        return exitInterrupted;
+    return VerdictExitCode(total, unreadable, incomplete);
 }

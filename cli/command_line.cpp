@@ -26,6 +26,22 @@ std::string* ValueSlot(const std::string& name, CommandOptions& options) {
     return nullptr;
 }
 
+// The short options users type without thinking, and the long ones they stand for.
+const char* LongOption(char letter) {
+    switch (letter) {
+    case 'q':
+        return "--quiet";
+    case 'v':
+        return "--verbose";
+    case 'j':
+        return "--jobs";
+    case 'd':
+        return "--dest";
+    default:
+        return nullptr;
+    }
+}
+
 bool ParseJobs(const std::string& text, unsigned& jobs) {
     if (text.empty() || text.size() > 2 ||
         text.find_first_not_of("0123456789") != std::string::npos)
@@ -57,7 +73,17 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
         std::string name = word;
         std::string value;
         bool hasValue = false;
-        if (const std::size_t equals = word.find('='); equals != std::string::npos) {
+        if (word.size() >= 2 && word[1] != '-') {
+            const char* longName = LongOption(word[1]);
+            if (longName == nullptr)
+                return "unknown option '" + word.substr(0, 2) + "'";
+            name = longName;
+            // "-j2": the value follows the letter.
+            if (word.size() > 2) {
+                value = word.substr(2);
+                hasValue = true;
+            }
+        } else if (const std::size_t equals = word.find('='); equals != std::string::npos) {
             name = word.substr(0, equals);
             value = word.substr(equals + 1);
             hasValue = true;
@@ -80,6 +106,8 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.json = true;
         } else if (name == "--verbose") {
             options.verbose = true;
+        } else if (name == "--quiet") {
+            options.quiet = true;
         }
     }
     if (!options.jobs.empty() && !ParseJobs(options.jobs, options.jobCount))
@@ -89,10 +117,11 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
     return {};
 }
 
-std::optional<int> RefuseUsage(const char* command, const std::string& error, const char* usage) {
+std::optional<int> RefuseUsage(const char* command, const std::string& error) {
     if (error.empty())
         return std::nullopt;
-    std::fprintf(stderr, "kvzip %s: %s\n%s", command, error.c_str(), usage != nullptr ? usage : "");
+    std::fprintf(stderr, "kvzip %s: %s\nTry 'kvzip %s --help' for more information.\n", command,
+                 error.c_str(), command);
     return exitUsage;
 }
 
@@ -102,5 +131,5 @@ std::optional<int> EndBeforeTheWork(const char* command, const CommandOptions& o
         std::fputs(usage, stdout);
         return exitOk;
     }
-    return RefuseUsage(command, usageError, usage);
+    return RefuseUsage(command, usageError);
 }

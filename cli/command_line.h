@@ -12,6 +12,7 @@ struct CommandOptions {
     bool json = false;
     bool help = false;
     bool verbose = false;
+    bool quiet = false; // no summary
     std::string dest;
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";
@@ -26,7 +27,8 @@ struct CommandOptions {
 };
 
 // Parses the words after the command name, accepting only the options in
-// `allowed` (e.g. "--advanced", "--dest"). Returns an error text for a
+// `allowed` (e.g. "--advanced", "--dest"); a short option ("-v", "-j 2",
+// "-j2") stands for its long one and is allowed with it. Returns an error text for a
 // usage error, empty when the words are good. A --name-encoding that iconv
 // knows is put in force here, for every command alike.
 std::string ParseCommandOptions(const std::vector<std::string>& words,
@@ -34,9 +36,8 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
                                 CommandOptions& options);
 
 // A usage error ends the command: "kvzip COMMAND: ERROR" on stderr, then
-// `usage` when given. Returns exitUsage, or nothing when `error` is empty.
-std::optional<int> RefuseUsage(const char* command, const std::string& error,
-                               const char* usage = nullptr);
+// where to find the help. Returns exitUsage, or nothing when `error` is empty.
+std::optional<int> RefuseUsage(const char* command, const std::string& error);
 
 // What every command does before its work: --help prints `usage` and ends
 // it with exitOk; else a usage error ends it as RefuseUsage does. Returns

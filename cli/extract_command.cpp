@@ -14,8 +14,9 @@
 namespace {
 
 const char kExtractUsage[] =
-    "Usage: kvzip extract [--advanced] [--json] [--verbose] [--jobs N]\n"
-    "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
+    "Usage: kvzip extract [--advanced] [--json] [-q|-v] [-j N] [--name-encoding NAME]\n"
+    "                     [--password-file FILE] ARCHIVE DIR\n"
+    "       kvzip extract [OPTIONS] ARCHIVE -d DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
     "writes every entry that can still be read below DIR, under its stored\n"
@@ -23,11 +24,13 @@ const char kExtractUsage[] =
     "entry whose data ends early or turns bad is kept as a partial file;\n"
     "empty files and folders are made. The archive is only read.\n"
     "\n"
+    "  -d, --dest DIR        the destination, made when missing (or the operand)\n"
     "  --advanced            use the advanced scan (see kvzip list --help)\n"
     "  --json                print one JSON object: every entry with its\n"
     "                        verdict, both CRC-32s and the reason\n"
-    "  --verbose             print a line for every entry, verified ones too\n"
-    "  --jobs N              extract on N threads (default: one per core); the\n"
+    "  -q, --quiet           print no summary\n"
+    "  -v, --verbose         print a line for every entry, verified ones too\n"
+    "  -j, --jobs N          extract on N threads (default: one per core); the\n"
     "                        report keeps the order of the entries\n"
     "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
     "  --password-file FILE  the password of encrypted entries: the first line\n"
@@ -41,19 +44,19 @@ const char kExtractUsage[] =
     "saved (encrypted and no password or a wrong one, a method not supported,\n"
     "no safe path, or the file could not be made) or folder. Encrypted\n"
     "entries (the traditional ZIP cipher or AES) are judged alike; for AES\n"
-    "the authentication code counts as their CRC-32. A line is printed for each entry that is\n"
-    "not verified, then the summary: N files: A verified, B damaged,\n"
-    "C partial, D not saved. Debris (no name, control characters in it,\n"
-    "nothing but separators and dots, or a compression method no ZIP writer\n"
-    "uses: what a false header gives) is counted apart and shown with\n"
+    "the authentication code counts as their CRC-32. A line is printed for\n"
+    "each entry that is not verified, then the summary: N files: A verified,\n"
+    "B damaged, C partial, D not saved. Debris (no name, control characters\n"
+    "in it, nothing but separators and dots, or a compression method no ZIP\n"
+    "writer uses: what a false header gives) is counted apart and shown with\n"
     "--verbose. An entry whose path another entry's name had already taken\n"
     "is saved with \" (2)\" before its extension, and reported. No file of\n"
     "the archive is ever written over, and links already below DIR are not\n"
     "followed. Ctrl+C stops inside an entry and keeps its partial file; a\n"
     "second Ctrl+C ends at once.\n"
-    "Exit codes: 0 scanned (even with damaged, partial or unsaved entries;\n"
-    "see kvzip check), 1 the archive could not be opened or read, or a file\n"
-    "could not be written, 2 usage, 130 interrupted.\n";
+    "Exit codes: 0 every entry saved and verified, 3 something saved but not\n"
+    "everything verified, 1 nothing could be read or written, 2 usage,\n"
+    "130 interrupted.\n";
 
 } // namespace
 
@@ -62,11 +65,16 @@ int RunExtract(const std::vector<std::string>& words) {
     PasswordInput passwords;
     if (const std::optional<int> code = StartVerdictCommand(
             "extract", kExtractUsage, words,
-            [](std::size_t count) { return count != 2 ? "expected ARCHIVE and DIR" : nullptr; },
+            [](const CommandOptions& given) {
+                const std::size_t wanted = given.dest.empty() ? 2 : 1;
+                return given.operands.size() != wanted ? "expected ARCHIVE and DIR, or ARCHIVE -d DIR"
+                                                       : nullptr;
+            },
             options, passwords))
         return *code;
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
-    const std::wstring folder = platform::DecodeLocal(options.operands[1]);
+    const std::wstring folder =
+        platform::DecodeLocal(options.dest.empty() ? options.operands[1] : options.dest);
     JsonWriter json;
     std::uint64_t bytes = 0;
     if (options.json)
@@ -97,26 +105,34 @@ int RunExtract(const std::vector<std::string>& words) {
                 std::printf("%s\n", VerdictLine(report).c_str());
             }
         });
-    if (result.error && !options.json)
-        std::fprintf(stderr, "kvzip: %s: %s%s\n", options.operands[0].c_str(),
-                     result.error->reason.c_str(),
-                     result.entryCount > 0 ? " (the entries found before it were extracted)" : "");
+    const std::string shown = Printable(path);
+    const std::string why = UnreadableReason(path, result);
+    if (!why.empty() && !options.json)
+        std::fprintf(stderr, "kvzip extract: %s: cannot be read: %s\n", shown.c_str(),
+                     why.c_str());
+    else if (result.error && !options.json)
+        std::fprintf(stderr, "kvzip extract: %s: %s (the entries found before it were extracted)\n",
+                     shown.c_str(), result.error->reason.c_str());
 
     const bool interrupted = interrupt.Interrupted();
     if (options.json) {
         json.EndArray().Number("entryCount", static_cast<std::int64_t>(result.entryCount));
         WriteErrorJson(json, result.error);
+        if (why.empty())
+            json.Null("unreadable");
+        else
+            json.String("unreadable", why);
         WriteTallyJson(json, "summary", result.tally);
         json.Number("bytesWritten", static_cast<std::int64_t>(bytes))
             .Bool("interrupted", interrupted)
             .EndObject();
         std::printf("%s\n", json.Text().c_str());
-    } else {
+    } else if (why.empty() && !options.quiet) {
         std::printf("%s; %llu bytes written to %s%s\n", VerdictSummary(result.tally).c_str(),
-                    static_cast<unsigned long long>(bytes), options.operands[1].c_str(),
+                    static_cast<unsigned long long>(bytes), Printable(folder).c_str(),
                     interrupted ? " (interrupted)" : "");
     }
     if (interrupted)
         return exitInterrupted;
-    return result.error || result.failed > 0 ? exitUnreadable : exitOk;
+    return VerdictExitCode(result.tally, !why.empty(), result.error || result.failed > 0);
 }

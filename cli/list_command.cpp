@@ -3,6 +3,7 @@
 #include "cli/archive_report.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "engine/debris.h"
 #include "engine/scan_state.h"
@@ -86,14 +87,23 @@ int RunList(const std::vector<std::string>& words) {
         return *code;
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
     CZipArchive archive;
+    // The scan cannot stop half-way: the first Ctrl+C ends the command
+    // after it, the second at once.
+    InterruptWatch interrupt([] {});
     const std::optional<ReportedError> error = OpenWithScan(archive, path, options.advanced);
+    if (interrupt.Interrupted()) {
+        std::fprintf(stderr, "kvzip list: interrupted\n");
+        return exitInterrupted;
+    }
+    // An archive that could not be opened has no table to head: stdout
+    // stays empty and the error says why.
     if (options.json)
         PrintJson(path, options.advanced, archive, error);
-    else
+    else if (!error || archive.GetEntryCount() > 0)
         PrintTable(path, options.advanced, archive);
     archive.CloseArchive(true);
     if (error) {
-        std::fprintf(stderr, "kvzip: %s: %s\n", options.operands[0].c_str(), error->reason.c_str());
+        std::fprintf(stderr, "kvzip list: %s: %s\n", Printable(path).c_str(), error->reason.c_str());
         return exitUnreadable;
     }
     return exitOk;

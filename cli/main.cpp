@@ -5,6 +5,8 @@
 #include "platform/version.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,15 +38,12 @@ const char kUsage[] =
     "only for those that are not verified.\n"
     "\n"
     "Run 'kvzip COMMAND --help' for the options of a command,\n"
-    "'kvzip --version' for the version; the manual is kvzip(1).\n"
-    "Exit codes: 0 done, 1 an archive could not be opened or read (or an output\n"
-    "not written), 2 usage, 3 (check) an entry is damaged, partial or would\n"
-    "not be saved, 130 interrupted.\n";
+    "'kvzip --version' (-V) for the version; the manual is kvzip(1).\n"
+    "Exit codes: 0 every entry saved and verified, 3 something saved but not\n"
+    "everything verified, 1 nothing could be read or written, 2 usage,\n"
+    "130 interrupted.\n";
 
-} // namespace
-
-int main(int argc, char** argv) {
-    platform::InitLocale();
+int RunCommand(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return exitUsage;
@@ -70,7 +69,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return exitOk;
     }
-    if (command == "--version") {
+    if (command == "--version" || command == "-V") {
         std::printf("kvzip (Kelvane for Zip) %s\n", KVZIP_VERSION);
         return exitOk;
     }
@@ -84,6 +83,23 @@ int main(int argc, char** argv) {
         return RunAnalyse(words);
     if (command == "repair")
         return RunRepair(words);
-    std::fprintf(stderr, "kvzip: unknown command '%s'\n%s", command.c_str(), kUsage);
+    std::fprintf(stderr, "kvzip: unknown command '%s'\nTry 'kvzip --help' for more information.\n",
+                 command.c_str());
     return exitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    platform::InitLocale();
+    // What was saved before stays on disk; the run ends with a reason, not
+    // an abort.
+    try {
+        return RunCommand(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("kvzip: out of memory\n", stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kvzip: unexpected error: %s\n", e.what());
+    }
+    return exitUnreadable;
 }

@@ -13,10 +13,16 @@
 
 namespace {
 
-// Reads up to the end of the line or of the input; false when nothing came.
-bool ReadLine(int fd, Password& line) {
+// No password is this long: a file without a line end (/dev/zero, a disk
+// image) is refused after this much, not read until memory runs out.
+constexpr std::size_t kMaxPasswordLine = 64 * 1024;
+
+// Reads up to the end of the line or of the input, at most kMaxPasswordLine
+// bytes (`tooLong` tells when the line goes on); false when nothing came.
+bool ReadLine(int fd, Password& line, bool* tooLong = nullptr) {
     std::string buffer;
-    buffer.reserve(256);
+    // Reserved whole, so that no copy of it is left behind by a reallocation.
+    buffer.reserve(kMaxPasswordLine);
     char c = 0;
     bool any = false;
     for (;;) {
@@ -28,6 +34,11 @@ bool ReadLine(int fd, Password& line) {
         any = true;
         if (c == '\n')
             break;
+        if (buffer.size() == kMaxPasswordLine) {
+            if (tooLong != nullptr)
+                *tooLong = true;
+            break;
+        }
         buffer.push_back(c);
     }
     if (!buffer.empty() && buffer.back() == '\r')
@@ -127,9 +138,13 @@ std::string LoadPasswordInput(const std::string& file, PasswordInput& input) {
         if (fd < 0)
             return "cannot read the password file '" + file + "': " + std::strerror(errno);
         Password line;
-        ReadLine(fd, line);
+        bool tooLong = false;
+        ReadLine(fd, line, &tooLong);
         if (!stdinFile)
             close(fd);
+        if (tooLong)
+            return "the first line of the password file '" + file + "' is longer than " +
+                   std::to_string(kMaxPasswordLine) + " bytes";
         if (line.Empty())
             return "the password file '" + file + "' has an empty first line";
         input.run = std::move(line);

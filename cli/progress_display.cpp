@@ -1,9 +1,22 @@
 #include "cli/progress_display.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A terminal that cannot move its cursor (TERM=dumb, an editor's shell)
+// gets the lines without the live bar, which would pile up there.
+bool CanRedrawLine() {
+    const char* term = std::getenv("TERM");
+    return term == nullptr || std::strcmp(term, "dumb") != 0;
+}
+
+} // namespace
 
 ProgressDisplay::ProgressDisplay(std::string verb, int archiveCount, bool terminal)
-    : m_verb(std::move(verb)), m_count(archiveCount), m_terminal(terminal) {}
+    : m_verb(std::move(verb)), m_count(archiveCount), m_terminal(terminal && CanRedrawLine()) {}
 
 double ProgressDisplay::Seconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();

@@ -20,12 +20,17 @@
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_host.h"
+#include "workflow/save_state.h"
 #include "workflow/save_worker.h"
 
 #include <array>
 #include <charconv>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <iostream>
 #include <unistd.h>
 
@@ -34,7 +39,7 @@ namespace {
 const char kRepairUsage[] =
     "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
     "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
-    "                    [--verbose] [--jobs N] [--name-encoding NAME]\n"
+    "                    [-q|-v] [-j N] [--name-encoding NAME]\n"
     "                    [--password-file FILE] ARCHIVE...\n"
     "\n"
     "Runs the saving pass of the desktop program: every entry that can still be\n"
@@ -42,7 +47,7 @@ const char kRepairUsage[] =
     "without its extension), partial files kept. The archives are only read.\n"
     "\n"
     "  --advanced         use the advanced scan (default: quick scan)\n"
-    "  --dest DIR         the destination folder; it must exist\n"
+    "  -d, --dest DIR     the destination folder, made when missing\n"
     "  --current N        save only archive number N (1-based), as Save Current\n"
     "                     File does; default: all archives, as Save All does\n"
     "  --overwrite MODE   when an archive's output folder exists already:\n"
@@ -50,8 +55,9 @@ const char kRepairUsage[] =
     "                     folder), yes-to-all or no-to-all\n"
     "  --log FILE         write the activity log to FILE instead of the one the\n"
     "                     registry store names (never one of the archives)\n"
-    "  --verbose          print a line for every entry, verified ones too\n"
-    "  --jobs N           save on N threads (default: one per core); the\n"
+    "  -q, --quiet        print no summary of the run\n"
+    "  -v, --verbose      print a line for every entry, verified ones too\n"
+    "  -j, --jobs N       save on N threads (default: one per core); the\n"
     "                     lines and the log keep the order of the entries\n"
     "  --name-encoding NAME\n"
     "                     code page of names not in UTF-8 (default: the\n"
@@ -70,9 +76,10 @@ const char kRepairUsage[] =
     "archive of the run is ever written over. Ctrl+C writes the abort banner\n"
     "to the log and stops at the next safe point, inside an entry too (its\n"
     "partial file is kept); files already written stay, and a second Ctrl+C\n"
-    "ends at once. Exit codes: 0 every archive processed (even with damaged\n"
-    "or partial entries), 1 an archive could not be read or an output not\n"
-    "written, 2 usage, 130 interrupted.\n";
+    "ends at once.\n"
+    "Exit codes: 0 every entry saved and verified, 3 something saved but not\n"
+    "everything verified, 1 nothing could be read or written, 2 usage,\n"
+    "130 interrupted.\n";
 
 enum class Policy { ask, yes, no, yesToAll, noToAll };
 
@@ -210,6 +217,29 @@ int ArchiveNumber(const std::string& text, std::size_t count) {
     return static_cast<int>(number);
 }
 
+// Whether an archive of the run (only number `current` when not 0) would
+// find its output folder below `destination` there already.
+bool AnOutputFolderExists(const std::wstring& destination,
+                          const std::vector<std::string>& operands, int current) {
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+        if (current > 0 && i + 1 != static_cast<std::size_t>(current))
+            continue;
+        if (GetPathKind(OutputFolderFor(destination, platform::DecodeLocal(operands[i]))) !=
+            PathKind::nothing)
+            return true;
+    }
+    return false;
+}
+
+// mkdir -p: every missing folder of `path`.
+bool MakeFolderPath(const std::wstring& path) {
+    std::error_code error;
+    std::filesystem::create_directories(platform::EncodeLocal(path), error);
+    if (error)
+        errno = error.value();
+    return DestinationExists(path);
+}
+
 std::wstring WithoutTrailingSeparators(std::wstring folder) {
     while (folder.size() > 1 && folder.back() == platform::kNativeSeparator)
         folder.pop_back();
@@ -223,7 +253,8 @@ int RunRepair(const std::vector<std::string>& words) {
     std::string usageError =
         ParseCommandOptions(words,
                             {"--advanced", "--dest", "--current", "--overwrite", "--log",
-                             "--verbose", "--jobs", "--name-encoding", "--password-file"},
+                             "--verbose", "--quiet", "--jobs", "--name-encoding",
+                             "--password-file"},
                             options);
     Policy policy = Policy::ask;
     int current = 0;
@@ -241,7 +272,10 @@ int RunRepair(const std::vector<std::string>& words) {
     }
     if (usageError.empty())
         usageError = LogTargetError(options);
-    if (usageError.empty() && policy == Policy::ask && isatty(STDIN_FILENO) != 1)
+    const std::wstring destination = WithoutTrailingSeparators(platform::DecodeLocal(options.dest));
+    // Only a folder that is there already asks its question.
+    if (usageError.empty() && policy == Policy::ask && isatty(STDIN_FILENO) != 1 &&
+        AnOutputFolderExists(destination, options.operands, current))
         usageError = "--overwrite ask needs a terminal; choose yes, no, yes-to-all or no-to-all";
     if (const std::optional<int> code =
             EndBeforeTheWork("repair", options, usageError, kRepairUsage))
@@ -250,13 +284,11 @@ int RunRepair(const std::vector<std::string>& words) {
     if (const std::optional<int> code =
             RefuseUsage("repair", LoadPasswordInput(options.passwordFile, passwords)))
         return *code;
-    const std::wstring destination = WithoutTrailingSeparators(platform::DecodeLocal(options.dest));
-    if (!DestinationExists(destination)) {
-        std::fprintf(stderr,
-                     "kvzip repair: %s: Saving path doesn't exist, select another path "
-                     "for saving\n",
-                     options.dest.c_str());
-        return exitUsage;
+    // Made when missing, as extract makes its folder.
+    if (!DestinationExists(destination) && !MakeFolderPath(destination)) {
+        std::fprintf(stderr, "kvzip repair: %s: cannot make the folder: %s\n",
+                     Printable(destination).c_str(), std::strerror(errno));
+        return exitUnreadable;
     }
     if (!DestinationWritable(destination)) {
         std::fprintf(stderr, "kvzip repair: %s: cannot write there\n", options.dest.c_str());
@@ -306,11 +338,18 @@ int RunRepair(const std::vector<std::string>& words) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // A source with nothing in it to save could not be read, like a missing one.
     bool unreadable = false;
     for (const SourceTotals& source : host.soFar.sources)
-        unreadable = unreadable || source.Unreadable();
+        unreadable = unreadable || source.Unreadable() ||
+                     source.problem == SourceProblem::noZipData ||
+                     source.problem == SourceProblem::noEntries;
+    bool incomplete = false;
+    for (const SourceTotals& source : host.soFar.sources)
+        incomplete = incomplete || !source.error.empty();
     const std::size_t archives = host.soFar.sources.size();
-    std::fprintf(
+    if (!options.quiet)
+        std::fprintf(
         stderr, "%zu %s: %s; %llu bytes in %.1f s%s\n", archives,
         archives == 1 ? "archive" : "archives", VerdictSummary(host.soFar.verdicts).c_str(),
         static_cast<unsigned long long>(host.bytes), seconds, stopped ? " (interrupted)" : "");
@@ -321,5 +360,5 @@ int RunRepair(const std::vector<std::string>& words) {
         return exitUnreadable;
     }
     g_runPassword.Clear();
-    return unreadable || host.failed > 0 ? exitUnreadable : exitOk;
+    return VerdictExitCode(host.soFar.verdicts, unreadable, incomplete || host.failed > 0);
 }

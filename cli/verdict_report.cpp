@@ -1,6 +1,7 @@
 #include "cli/verdict_report.h"
 
 #include "cli/json_writer.h"
+#include "engine/output_paths.h"
 #include "engine/parallel_extraction.h"
 #include "engine/scan_state.h"
 
@@ -26,13 +27,14 @@ constexpr std::uint32_t kChunkSize = 1 << 20;
 
 std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
-                                       const char* (*operandsError)(std::size_t count),
+                                       const char* (*operandsError)(const CommandOptions& options),
                                        CommandOptions& options, PasswordInput& passwords) {
     std::string usageError = ParseCommandOptions(
         words,
-        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
+        {"--advanced", "--json", "--verbose", "--quiet", "--jobs", "--name-encoding",
+         "--password-file", "--dest"},
         options);
-    if (const char* error = operandsError(options.operands.size());
+    if (const char* error = operandsError(options);
         usageError.empty() && error != nullptr)
         usageError = error;
     if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError, usage))
@@ -108,6 +110,24 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
         .EndObject();
 }
 
+int VerdictExitCode(const VerdictTally& tally, bool unreadable, bool incomplete) {
+    if (unreadable || (tally.Files() > 0 && tally.Saved() + tally.folders == 0))
+        return exitUnreadable;
+    return incomplete || !tally.AllVerified() ? exitProblems : exitOk;
+}
+
+std::string UnreadableReason(const std::wstring& path, const ArchiveVerdicts& result) {
+    // A file that is gone, unreadable or holds no entry at all is not an
+    // archive that checks out, whatever its empty tally says.
+    if (GetPathKind(path) != PathKind::file)
+        return "file missing";
+    if (!result.Unreadable())
+        return {};
+    return result.error              ? result.error->reason
+           : result.tally.debris > 0 ? "no readable entries found"
+                                     : "no ZIP data found";
+}
+
 ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
                             unsigned jobs, const ExtractSafeguards* safeguards,
                             PasswordInput& passwords,
@@ -123,7 +143,7 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
             if (folder != nullptr)
                 reader.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
             else
-                reader.TestEntry(i, kChunkSize, report);
+                reader.TestEntry(i, kChunkSize, report, safeguards);
         } catch (...) {
             // The engine filled the report in before it threw; whatever was
             // written before the error stays on disk.

@@ -23,7 +23,7 @@ class JsonWriter;
 // when it goes on.
 std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
-                                       const char* (*operandsError)(std::size_t count),
+                                       const char* (*operandsError)(const CommandOptions& options),
                                        CommandOptions& options, PasswordInput& passwords);
 
 // "damaged   docs/a.txt: its CRC-32 differs from the stored one (CRC-32
@@ -42,6 +42,13 @@ void WriteVerdictJson(JsonWriter& json, const ExtractReport& report);
 // The tally as an object under `key`.
 void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& tally);
 
+// The exit code of every command that saves or judges entries: exitOk when
+// every entry found was saved (or would be) and verified, exitProblems when
+// something was but not all of it verified, exitUnreadable when nothing
+// could be read or written. `unreadable`: an archive could not be read at
+// all; `incomplete`: a scan ended early or an output could not be written.
+int VerdictExitCode(const VerdictTally& tally, bool unreadable, bool incomplete);
+
 // One archive taken entry by entry.
 struct ArchiveVerdicts {
     std::optional<ReportedError> error; // what ended the scan early
@@ -54,6 +61,10 @@ struct ArchiveVerdicts {
     // that is not debris.
     bool Unreadable() const { return tally.Files() + tally.folders == 0; }
 };
+
+// Why the archive at `path` counts as unreadable ("file missing", "no ZIP
+// data found", the error that ended its opening...); empty when it does not.
+std::string UnreadableReason(const std::wstring& path, const ArchiveVerdicts& result);
 
 // Opens `path` with the chosen scan, gives it its password from
 // `passwords` and extracts every entry below `folder` under `safeguards`,
