@@ -71,6 +71,8 @@ template <class Change> bool EditStore(const std::filesystem::path& named, Chang
     std::string text;
     if (!ReadStore(store, text))
         return false;
+    // A user's first registration makes the folder of the store.
+    std::filesystem::create_directories(store.parent_path(), error);
     platform::IniDocument document = platform::IniDocument::Parse(text);
     change(document);
     return WriteStore(store, document.Text());

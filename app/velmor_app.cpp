@@ -28,8 +28,9 @@ bool CVelmorApp::InitInstance() {
     const std::vector<std::string> words(
         m_arguments.empty() ? m_arguments.begin() : m_arguments.begin() + 1, m_arguments.end());
     m_commandLine = ParseCommandLine(words);
+    // The registration is the user's own, never the package's file in /etc.
     const std::filesystem::path store =
-        platform::FindRegistryFile(platform::RegistryLocations::FromEnvironment());
+        platform::UserRegistryFile(platform::RegistryLocations::FromEnvironment());
     switch (m_commandLine.action) {
     case CCommandLineInfo::Action::Automation:
         automation::RegisterRunningFactory(automation::kClassId,

@@ -14,8 +14,8 @@
 #include "log/activity_log.h"
 #include "platform/text.h"
 #include "platform/worker_thread.h"
-#include "workflow/analysis_host.h"
 #include "workflow/analysis_format.h"
+#include "workflow/analysis_host.h"
 #include "workflow/analysis_worker.h"
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
@@ -167,7 +167,7 @@ void WriteRowJson(JsonWriter& json, const EntryRow& row) {
 
 void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool interrupted) {
     JsonWriter json;
-    json.BeginObject()
+    json.BeginDocument()
         .String("mode", advanced ? "advanced" : "quick")
         .Bool("interrupted", interrupted)
         .BeginArray("archives");

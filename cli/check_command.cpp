@@ -63,7 +63,7 @@ int RunCheck(const std::vector<std::string>& words) {
         return *code;
     JsonWriter json;
     if (options.json)
-        json.BeginObject()
+        json.BeginDocument()
             .String("mode", options.advanced ? "advanced" : "quick")
             .BeginArray("archives");
     VerdictTally total;

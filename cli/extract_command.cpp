@@ -67,8 +67,9 @@ int RunExtract(const std::vector<std::string>& words) {
             "extract", kExtractUsage, words,
             [](const CommandOptions& given) {
                 const std::size_t wanted = given.dest.empty() ? 2 : 1;
-                return given.operands.size() != wanted ? "expected ARCHIVE and DIR, or ARCHIVE -d DIR"
-                                                       : nullptr;
+                return given.operands.size() != wanted
+                           ? "expected ARCHIVE and DIR, or ARCHIVE -d DIR"
+                           : nullptr;
             },
             options, passwords))
         return *code;
@@ -78,7 +79,7 @@ int RunExtract(const std::vector<std::string>& words) {
     JsonWriter json;
     std::uint64_t bytes = 0;
     if (options.json)
-        json.BeginObject()
+        json.BeginDocument()
             .String("archive", path)
             .String("destination", folder)
             .String("mode", options.advanced ? "advanced" : "quick")
@@ -108,8 +109,7 @@ int RunExtract(const std::vector<std::string>& words) {
     const std::string shown = Printable(path);
     const std::string why = UnreadableReason(path, result);
     if (!why.empty() && !options.json)
-        std::fprintf(stderr, "kvzip extract: %s: cannot be read: %s\n", shown.c_str(),
-                     why.c_str());
+        std::fprintf(stderr, "kvzip extract: %s: cannot be read: %s\n", shown.c_str(), why.c_str());
     else if (result.error && !options.json)
         std::fprintf(stderr, "kvzip extract: %s: %s (the entries found before it were extracted)\n",
                      shown.c_str(), result.error->reason.c_str());

@@ -11,8 +11,16 @@ std::string JsonString(std::string_view utf8);
 std::string JsonString(const std::wstring& text);
 
 // Builds one JSON value by appending members and elements in order.
+// Raised when a member of a command's output changes meaning or goes away;
+// new members do not raise it.
+inline constexpr int kJsonFormatVersion = 1;
+
 class JsonWriter {
 public:
+    // The object a command prints, its "formatVersion" first.
+    JsonWriter& BeginDocument() {
+        return BeginObject().Number("formatVersion", kJsonFormatVersion);
+    }
     JsonWriter& BeginObject();
     JsonWriter& EndObject();
     JsonWriter& BeginArray(std::string_view key);

@@ -59,7 +59,7 @@ void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& arch
 void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archive,
                const std::optional<ReportedError>& error) {
     JsonWriter json;
-    json.BeginObject()
+    json.BeginDocument()
         .String("archive", path)
         .String("mode", advanced ? "advanced" : "quick")
         .Number("entryCount", g_entryCount)
@@ -103,7 +103,8 @@ int RunList(const std::vector<std::string>& words) {
         PrintTable(path, options.advanced, archive);
     archive.CloseArchive(true);
     if (error) {
-        std::fprintf(stderr, "kvzip list: %s: %s\n", Printable(path).c_str(), error->reason.c_str());
+        std::fprintf(stderr, "kvzip list: %s: %s\n", Printable(path).c_str(),
+                     error->reason.c_str());
         return exitUnreadable;
     }
     return exitOk;

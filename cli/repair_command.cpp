@@ -24,14 +24,14 @@
 #include "workflow/save_worker.h"
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <iostream>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -219,8 +219,8 @@ int ArchiveNumber(const std::string& text, std::size_t count) {
 
 // Whether an archive of the run (only number `current` when not 0) would
 // find its output folder below `destination` there already.
-bool AnOutputFolderExists(const std::wstring& destination,
-                          const std::vector<std::string>& operands, int current) {
+bool AnOutputFolderExists(const std::wstring& destination, const std::vector<std::string>& operands,
+                          int current) {
     for (std::size_t i = 0; i < operands.size(); ++i) {
         if (current > 0 && i + 1 != static_cast<std::size_t>(current))
             continue;
@@ -250,12 +250,11 @@ std::wstring WithoutTrailingSeparators(std::wstring folder) {
 
 int RunRepair(const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError =
-        ParseCommandOptions(words,
-                            {"--advanced", "--dest", "--current", "--overwrite", "--log",
-                             "--verbose", "--quiet", "--jobs", "--name-encoding",
-                             "--password-file"},
-                            options);
+    std::string usageError = ParseCommandOptions(words,
+                                                 {"--advanced", "--dest", "--current",
+                                                  "--overwrite", "--log", "--verbose", "--quiet",
+                                                  "--jobs", "--name-encoding", "--password-file"},
+                                                 options);
     Policy policy = Policy::ask;
     int current = 0;
     if (usageError.empty() && options.operands.empty())
@@ -350,9 +349,9 @@ int RunRepair(const std::vector<std::string>& words) {
     const std::size_t archives = host.soFar.sources.size();
     if (!options.quiet)
         std::fprintf(
-        stderr, "%zu %s: %s; %llu bytes in %.1f s%s\n", archives,
-        archives == 1 ? "archive" : "archives", VerdictSummary(host.soFar.verdicts).c_str(),
-        static_cast<unsigned long long>(host.bytes), seconds, stopped ? " (interrupted)" : "");
+            stderr, "%zu %s: %s; %llu bytes in %.1f s%s\n", archives,
+            archives == 1 ? "archive" : "archives", VerdictSummary(host.soFar.verdicts).c_str(),
+            static_cast<unsigned long long>(host.bytes), seconds, stopped ? " (interrupted)" : "");
     if (stopped || interrupt.Interrupted())
         return exitInterrupted;
     if (ending == platform::WorkerEnding::Failed) {

@@ -3,6 +3,7 @@
 #include "engine/output_paths.h"
 #include "platform/text.h"
 
+#include <sched.h>
 #include <string_view>
 #include <unordered_set>
 
@@ -44,5 +45,11 @@ bool OutputsAreIndependent(const CZipArchive& archive) {
 unsigned ExtractionJobs(unsigned wanted) {
     if (wanted != 0)
         return wanted;
+    // The processors this process may run on (taskset, a container's
+    // share), not all the machine has: more threads would only queue.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        return static_cast<unsigned>(std::max(1, CPU_COUNT(&allowed)));
     return std::max(1u, std::thread::hardware_concurrency());
 }

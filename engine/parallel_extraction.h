@@ -23,7 +23,8 @@
 // Otherwise (or where unsure) the entries must be extracted one by one.
 bool OutputsAreIndependent(const CZipArchive& archive);
 
-// The threads worth starting: `wanted`, or the number of cores when 0.
+// The threads worth starting: `wanted`, or when 0 the number of processors
+// the process may run on.
 unsigned ExtractionJobs(unsigned wanted);
 
 // Runs `extract(reader, index)`, which must not throw, for every entry of `archive`, on up to

@@ -123,7 +123,8 @@ public:
                         const ExtractSafeguards* safeguards = nullptr);
     // Decodes entry `index` as ExtractEntryTo would and judges it, writing
     // nothing.
-    bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report);
+    bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report,
+                   const ExtractSafeguards* safeguards = nullptr);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
     // Ends the entry: stamps `target`, its output file still open, when

@@ -35,6 +35,10 @@ bool IsWritableFolder(const std::wstring& path) {
            ::access(local.c_str(), W_OK | X_OK) == 0;
 }
 
+bool IsSystemFolder(const std::wstring& path) {
+    return platform::IsSystemFolder(platform::EncodeLocal(path));
+}
+
 // The text as the locale's bytes, cut to the limit at a character boundary.
 std::string EncodeForLog(std::wstring_view text) {
     text = text.substr(0, text.find(L'\0'));
@@ -110,12 +114,12 @@ std::wstring ResolveActivityLogPath() {
         return g_logFileOverride;
     std::wstring folder =
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"LogPath");
-    if (folder.empty() || !PathExists(folder)) {
+    if (folder.empty() || !PathExists(folder) || IsSystemFolder(folder)) {
         folder = ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey),
                                     L"FilePath");
-        // A system-wide data folder is not the user's to write: the log then
-        // goes to the user's state folder, where one can be made.
-        if (!IsWritableFolder(folder))
+        // A system-wide data folder is not the user's to write, nor root's
+        // (a package owns it): the log then goes to the user's state folder.
+        if (!IsWritableFolder(folder) || IsSystemFolder(folder))
             if (const auto state = platform::MakeUserStateFolder(); !state.empty())
                 folder = platform::DecodeLocal(state.native());
     }

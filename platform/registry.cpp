@@ -69,11 +69,24 @@ std::filesystem::path FindRegistryFile(const RegistryLocations& where) {
     return {};
 }
 
+std::filesystem::path UserRegistryFile(const RegistryLocations& where) {
+    if (where.override && !where.override->empty())
+        return std::filesystem::path(*where.override);
+    const auto user = UserFolder(where.xdgConfigHome, where.home, ".config");
+    if (user.empty() || IsSystemFolder(user))
+        return {};
+    return user / kStoreFileName;
+}
+
 std::optional<RegistryKey> RegistryKey::OpenClassesRoot(std::wstring_view name) {
-    const auto store = FindRegistryFile(RegistryLocations::FromEnvironment());
-    if (store.empty())
-        return std::nullopt;
-    return OpenClassesRoot(store, name);
+    for (const auto& candidate : RegistryCandidates(RegistryLocations::FromEnvironment())) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(candidate, error))
+            continue;
+        if (auto key = OpenClassesRoot(candidate, name))
+            return key;
+    }
+    return std::nullopt;
 }
 
 std::optional<RegistryKey> RegistryKey::OpenClassesRoot(const std::filesystem::path& store,

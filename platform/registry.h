@@ -33,11 +33,19 @@ std::vector<std::filesystem::path> RegistryCandidates(const RegistryLocations& w
 // The first candidate that exists, or an empty path when there is none.
 std::filesystem::path FindRegistryFile(const RegistryLocations& where);
 
+// The store the program writes (the automation registration): $KVZIP_REGISTRY
+// when set, else the user's own, whether it exists yet or not; never one
+// under /usr or /etc, which belongs to the package. Empty when there is none.
+std::filesystem::path UserRegistryFile(const RegistryLocations& where);
+
 // An open key under HKEY_CLASSES_ROOT. It holds the file's contents as they
 // were when the key was opened; Close() or destruction releases it.
 class RegistryKey {
 public:
-    // Opens HKEY_CLASSES_ROOT\<name> in the store found from the environment.
+    // Opens HKEY_CLASSES_ROOT\<name> in the first store, of those the
+    // environment names, that holds the key: the user's store may hold only
+    // the keys the program wrote there, the others still come from the
+    // system's.
     static std::optional<RegistryKey> OpenClassesRoot(std::wstring_view name);
     // The same in a given store file; used by the look-up above and by tests.
     static std::optional<RegistryKey> OpenClassesRoot(const std::filesystem::path& store,

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <sys/stat.h>
+#include <system_error>
 
 namespace platform {
 
@@ -37,6 +39,27 @@ std::filesystem::path UserFolder(const std::optional<std::string>& variable,
     if (home && !home->empty())
         return std::filesystem::path(*home) / homeDefault / "kelvane-zip";
     return {};
+}
+
+bool IsSystemFolder(const std::filesystem::path& folder) {
+    // Resolved first: "/usr/../home" is not one, a link into /usr is.
+    std::error_code error;
+    std::filesystem::path real = std::filesystem::weakly_canonical(folder, error);
+    if (error)
+        real = folder.lexically_normal();
+    const auto first = real.begin();
+    if (!real.is_absolute() || first == real.end() || std::next(first) == real.end())
+        return false;
+    const std::filesystem::path top = *std::next(first);
+    return top == "usr" || top == "etc";
+}
+
+std::filesystem::path MakeUserConfigFolder() {
+    const auto folder =
+        UserFolder(EnvironmentValue("XDG_CONFIG_HOME"), EnvironmentValue("HOME"), ".config");
+    if (folder.empty() || !MakeFolders(folder, 0700))
+        return {};
+    return folder;
 }
 
 std::filesystem::path MakeUserStateFolder() {

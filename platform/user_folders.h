@@ -19,6 +19,15 @@ std::filesystem::path UserFolder(const std::optional<std::string>& variable,
                                  const std::optional<std::string>& home,
                                  std::string_view homeDefault);
 
+// The system's own folders (/usr, /etc and below): what a package installed
+// there belongs to the package, so the program never writes there at run
+// time, not even as root.
+bool IsSystemFolder(const std::filesystem::path& folder);
+
+// $XDG_CONFIG_HOME/kelvane-zip (default ~/.config/kelvane-zip), made with its
+// missing parents. Empty when there is no home or it cannot be made.
+std::filesystem::path MakeUserConfigFolder();
+
 // $XDG_STATE_HOME/kelvane-zip (default ~/.local/state/kelvane-zip), made with
 // its missing parents (mode 0700, as the rules ask). Empty when there is no
 // home or the folder cannot be made.

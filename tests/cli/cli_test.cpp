@@ -284,7 +284,8 @@ TEST_F(CliTest, CheckAndExtractAccountForEveryEntryAlike) {
                                "print(s['verified']+s['damaged']+s['partial']+s['notSaved'] == "
                                "s['files'] == a['entryCount']-s['folders']-s['debris'])\n"
                                "print(all((e['crc']==e['expectedCrc'])==(e['verdict']=='verified')"
-                               " for e in a['entries'] if e['expectedCrc'] is not None))\n";
+                               " for e in a['entries'] if e['expectedCrc'] is not None))\n"
+                               "print(d['formatVersion'] == 1)\n";
     std::vector<std::string> outputs;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"check", "--json", archive.string()},
@@ -297,7 +298,7 @@ TEST_F(CliTest, CheckAndExtractAccountForEveryEntryAlike) {
         outputs.push_back(parsed.out);
     }
     EXPECT_EQ(outputs[0], "ok.txt=verified turned.txt=damaged secret.bin=not saved "
-                          "cut.txt=partial\nTrue\nTrue\n");
+                          "cut.txt=partial\nTrue\nTrue\nTrue\n");
     EXPECT_EQ(outputs[1], outputs[0]);
     // What was written is all that decoded, encrypted data left out.
     EXPECT_EQ(kvtest::ReadFileBytes(Dest() / "cut.txt"), std::string(120, 'c'));
@@ -306,8 +307,8 @@ TEST_F(CliTest, CheckAndExtractAccountForEveryEntryAlike) {
 
 // Text that deflates about three to one, as the files of a damaged backup do.
 std::string WordText(std::size_t size, std::uint32_t seed) {
-    static const char* const kWords[] = {"alpha", "salvage", "archive", "header", "entry",
-                                         "damaged", "kelvane", "recovery"};
+    static const char* const kWords[] = {"alpha", "salvage", "archive", "header",
+                                         "entry", "damaged", "kelvane", "recovery"};
     std::string text;
     while (text.size() < size) {
         seed = seed * 1103515245u + 12345u;
@@ -335,8 +336,7 @@ TEST_F(CliTest, ExtractAndTheSavingPassKeepTheSameBytesOfADamagedSet) {
             std::string bytes = zip.Bytes();
             const std::size_t size = bytes.size() * percent / 100;
             kvtest::Truncate(bytes, size);
-            const std::string name = "cut" + std::to_string(method) + "-" +
-                                     std::to_string(percent);
+            const std::string name = "cut" + std::to_string(method) + "-" + std::to_string(percent);
             archives.push_back(Archive(name + ".zip", bytes).string());
             if (method == 0 && percent == 90) {
                 storedCutAt = zip.Entry(2).dataOffset;
@@ -347,11 +347,12 @@ TEST_F(CliTest, ExtractAndTheSavingPassKeepTheSameBytesOfADamagedSet) {
     }
     for (const std::string& archive : archives) {
         const std::string name = fs::path(archive).stem().string();
-        const RunResult extract = Kvzip({"extract", "-q", archive, (Root() / "ex" / name).string()});
+        const RunResult extract =
+            Kvzip({"extract", "-q", archive, (Root() / "ex" / name).string()});
         EXPECT_EQ(extract.exitCode, 3) << name << extract.err;
     }
-    std::vector<std::string> repairArgs = {"repair", "--dest", Dest().string(), "--overwrite",
-                                           "yes-to-all", "--log", CliLog().string()};
+    std::vector<std::string> repairArgs = {"repair",     "--dest", Dest().string(),  "--overwrite",
+                                           "yes-to-all", "--log",  CliLog().string()};
     repairArgs.insert(repairArgs.end(), archives.begin(), archives.end());
     const RunResult repair = Kvzip(repairArgs);
     EXPECT_EQ(repair.exitCode, 3) << repair.err;
@@ -472,7 +473,10 @@ TEST_F(CliTest, NamesReachTheTerminalWithoutControlCharacters) {
     zip.Add({.name = "title\x1b]0;owned\x07.txt", .content = "odd"});
     zip.Add({.name = "clear\x1b[2J\xc2\x9b.txt", .content = "odd"});
     // U+202E turns "invoice-\u202Efdp.exe" into what shows as "invoice-exe.pdf".
-    zip.Add({.name = "invoice-\xe2\x80\xae" "fdp.exe", .content = "odd", .flags = 0x800});
+    zip.Add({.name = "invoice-\xe2\x80\xae"
+                     "fdp.exe",
+             .content = "odd",
+             .flags = 0x800});
     zip.AddCentralDirectory();
     const auto archive = Archive("escape.zip", zip.Bytes());
     const RunResult run = Kvzip({"list", archive.string()});
@@ -617,15 +621,15 @@ TEST_P(ExitCodes, TellTheOutcome) {
     kvtest::WriteFileBytes(Root() / "a-file", "not a folder");
     std::vector<std::string> args;
     for (const std::string& arg : GetParam().args)
-        args.push_back(arg == "@A"   ? archive.string()
-                       : arg == "@B" ? damaged.string()
-                       : arg == "@N" ? noise.string()
+        args.push_back(arg == "@A"             ? archive.string()
+                       : arg == "@B"           ? damaged.string()
+                       : arg == "@N"           ? noise.string()
                        : arg.starts_with("@D") ? Dest().string() + arg.substr(2)
-                       : arg == "@M" ? (Root() / "missing.zip").string()
-                       : arg == "@L" ? CliLog().string()
+                       : arg == "@M"           ? (Root() / "missing.zip").string()
+                       : arg == "@L"           ? CliLog().string()
                        : arg.starts_with("@F") ? (Root() / "a-file").string() + arg.substr(2)
-                       : arg == "@P" ? (Dest() / std::string(300, 'p')).string()
-                                     : arg);
+                       : arg == "@P"           ? (Dest() / std::string(300, 'p')).string()
+                                               : arg);
     const RunResult run = Kvzip(args);
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
 }
@@ -795,7 +799,8 @@ TEST_P(EveryWriter, IntactArchiveComesBackWhole) {
     // missing one is a machine set up wrong, not a test to pass over.
     if (written.exitCode == 99 && std::string(GetParam().tool) == "jar")
         GTEST_SKIP() << "jar is not installed";
-    ASSERT_NE(written.exitCode, 99) << GetParam().tool << " is not installed: run scripts/install-deps.sh";
+    ASSERT_NE(written.exitCode, 99)
+        << GetParam().tool << " is not installed: run scripts/install-deps.sh";
     ASSERT_EQ(written.exitCode, 0) << written.err;
 
     // On two threads whatever the machine has: each needs the password too.
@@ -918,8 +923,8 @@ TEST_F(CliTest, AnOutputThatCannotBeWrittenExitsWithOne) {
 // an output folder that exists already. Nothing is written then.
 TEST_F(CliTest, AskWithoutATerminalIsRefusedBeforeAnythingIsWritten) {
     const auto archive = Archive("sound.zip", ThreeEntryArchive());
-    const std::vector<std::string> args = {"repair", "--dest", (Dest() / "new").string(), "--log",
-                                           CliLog().string(), archive.string()};
+    const std::vector<std::string> args = {"repair", "--dest",          (Dest() / "new").string(),
+                                           "--log",  CliLog().string(), archive.string()};
     const RunResult fresh = Kvzip(args);
     EXPECT_EQ(fresh.exitCode, 0) << fresh.err;
     EXPECT_TRUE(fs::exists(Dest() / "new/Repair/sound"));

@@ -74,7 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
         LookUpCase{"MissingDataFolder", "$ROOT/gone", std::nullopt,
                    "$ROOT/state/kelvane-zip/Activity Log.txt"},
         LookUpCase{"NeitherValue", std::nullopt, std::nullopt,
-                   "$ROOT/state/kelvane-zip/Activity Log.txt"}),
+                   "$ROOT/state/kelvane-zip/Activity Log.txt"},
+        // The package's folders are never written at run time, even where
+        // the user (root) may: the log goes to the user's own folders.
+        LookUpCase{"SystemDataFolder", "/usr/share", std::nullopt,
+                   "$ROOT/state/kelvane-zip/Activity Log.txt"},
+        LookUpCase{"SystemLogFolder", "$ROOT/data", "/etc", "$ROOT/data/Activity Log.txt"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LogLookUpStore, AStoreWithoutTheKeyUsesTheStateFolder) {

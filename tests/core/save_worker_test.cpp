@@ -303,15 +303,15 @@ TEST_P(BaseNames, NameTheOutputFolderAfterTheArchive) {
     EXPECT_EQ(LogText(), kStartLines + "\r\n" + expected + "\r\nSaved 1 file: 1 verified");
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, BaseNames,
-                         ::testing::Values(BaseNameCase{"twoDots", "a.b.zip", "a.b", false},
-                                           BaseNameCase{"backup", "x.backup.zip", "x.backup",
-                                                        false},
-                                           BaseNameCase{"noExtensionAll", "noext", "noext", false},
-                                           BaseNameCase{"noExtensionCurrent", "noext", "noext", true},
-                                           BaseNameCase{"dotsOnly", "...zip", "_..", false},
-                                           BaseNameCase{"twoDotsCurrent", "a.b.zip", "a.b", true}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Names, BaseNames,
+    ::testing::Values(BaseNameCase{"twoDots", "a.b.zip", "a.b", false},
+                      BaseNameCase{"backup", "x.backup.zip", "x.backup", false},
+                      BaseNameCase{"noExtensionAll", "noext", "noext", false},
+                      BaseNameCase{"noExtensionCurrent", "noext", "noext", true},
+                      BaseNameCase{"dotsOnly", "...zip", "_..", false},
+                      BaseNameCase{"twoDotsCurrent", "a.b.zip", "a.b", true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ArchiveBaseName, CutsBeforeTheLastDotOfTheFileName) {
     EXPECT_EQ(ArchiveBaseName(L"/d/a.b.zip"), L"a.b");

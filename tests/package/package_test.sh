@@ -36,7 +36,7 @@ done
 # Dependencies come from the binaries (shlibdeps), not from a list by hand.
 depends=$(field Depends)
 needed=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')
-for library in libc6 libstdc++6 zlib1g libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
+for library in libc6 libstdc++6 zlib1g libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6; do
     grep -qxF "$library" <<<"$needed" || fail "Depends lacks $library: $depends"
 done
 grep -q -- '-dev$' <<<"$needed" && fail "Depends names a development package: $depends"

@@ -123,6 +123,30 @@ TEST(RegistryLocations, EnvironmentAndExecutableAreRead) {
     EXPECT_EQ(where.installPrefix, where.executableFolder.parent_path());
 }
 
+// The program's own writes go to the user's store; a user's store that
+// holds only them does not hide the keys of the system's store.
+TEST(RegistryLocations, TheUsersStoreTakesTheWritesAndHidesNoOtherKey) {
+    TempFolder dir;
+    RegistryLocations where;
+    where.xdgConfigHome = (dir.Path() / "xdg").string();
+    where.installPrefix = "/usr";
+    EXPECT_EQ(platform::UserRegistryFile(where), dir.Path() / "xdg/kelvane-zip/registry.ini");
+    where.override = (dir.Path() / "r.ini").string();
+    EXPECT_EQ(platform::UserRegistryFile(where), dir.Path() / "r.ini");
+
+    WriteFile(dir.Path() / "xdg/kelvane-zip/registry.ini",
+              "[HKEY_CLASSES_ROOT\\Velmor.Application]\nCLSID=x\n");
+    ::setenv("XDG_CONFIG_HOME", (dir.Path() / "xdg").c_str(), 1);
+    const auto key = RegistryKey::OpenClassesRoot(L"KVZIP");
+    const auto registration = RegistryKey::OpenClassesRoot(L"Velmor.Application");
+    ::unsetenv("XDG_CONFIG_HOME");
+    // The build writes a store with the key beside the test programs.
+    ASSERT_TRUE(key);
+    EXPECT_NE(key->StorePath(), dir.Path() / "xdg/kelvane-zip/registry.ini");
+    ASSERT_TRUE(registration);
+    EXPECT_EQ(registration->StorePath(), dir.Path() / "xdg/kelvane-zip/registry.ini");
+}
+
 TEST(RegistryKey, OpensOnlyAnExistingKeyAndReadsUntilClosed) {
     TempFolder dir;
     const fs::path store = dir.Path() / "registry.ini";
