@@ -54,14 +54,6 @@ bool IsSystemFolder(const std::filesystem::path& folder) {
     return top == "usr" || top == "etc";
 }
 
-std::filesystem::path MakeUserConfigFolder() {
-    const auto folder =
-        UserFolder(EnvironmentValue("XDG_CONFIG_HOME"), EnvironmentValue("HOME"), ".config");
-    if (folder.empty() || !MakeFolders(folder, 0700))
-        return {};
-    return folder;
-}
-
 std::filesystem::path MakeUserStateFolder() {
     const auto folder =
         UserFolder(EnvironmentValue("XDG_STATE_HOME"), EnvironmentValue("HOME"), ".local/state");

@@ -24,10 +24,6 @@ std::filesystem::path UserFolder(const std::optional<std::string>& variable,
 // time, not even as root.
 bool IsSystemFolder(const std::filesystem::path& folder);
 
-// $XDG_CONFIG_HOME/kelvane-zip (default ~/.config/kelvane-zip), made with its
-// missing parents. Empty when there is no home or it cannot be made.
-std::filesystem::path MakeUserConfigFolder();
-
 // $XDG_STATE_HOME/kelvane-zip (default ~/.local/state/kelvane-zip), made with
 // its missing parents (mode 0700, as the rules ask). Empty when there is no
 // home or the folder cannot be made.
