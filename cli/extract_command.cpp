@@ -14,8 +14,8 @@
 namespace {
 
 const char kExtractUsage[] =
-    "Usage: kvzip extract [--advanced] [--json] [-q|-v] [-j N] [--name-encoding NAME]\n"
-    "                     [--password-file FILE] ARCHIVE DIR\n"
+    "Usage: kvzip extract [--advanced] [--json] [-q|-v] [-j N]\n"
+    "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
     "       kvzip extract [OPTIONS] ARCHIVE -d DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"

@@ -19,7 +19,9 @@ _kvzip_options()
                 line = substr(line, RSTART + RLENGTH)
             }
         }
-        /^ +--[a-z]/ {
+        /^ +(-[a-zA-Z], )?--[a-z]/ {
+            # "  -j, --jobs N": the long option is the one offered.
+            sub(/^ +-[a-zA-Z], /, "")
             value = ($2 ~ /^[A-Z]+$/) ? $2 : ""
             order[++count] = $1; values[$1] = value
         }

@@ -58,10 +58,12 @@ expect "kvzip repair --dest logs " "B.ZIP a.zip logs out folder"
 expect "kvzip extract a.zip " "logs out folder"
 expect "kvzip extract --json a.zip " "logs out folder"
 expect "kvzip check --verbose " "B.ZIP a.zip logs out folder"
+expect "kvzip extract a.zip --dest " "logs out folder"
 # Every option that `kvzip COMMAND --help` prints is offered after "--".
 for command in list extract check analyse repair; do
     offered=$(complete_line "kvzip $command --" | paste -sd' ')
-    for option in $("$build/bin/kvzip" "$command" --help | grep -oE '^ +--[a-z][a-z0-9-]*'); do
+    for option in $("$build/bin/kvzip" "$command" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z][a-z0-9-]*' |
+        sed 's/.*--/--/'); do
         case " $offered " in
         *" $option "*) ;;
         *) echo "FAIL: 'kvzip $command --<Tab>' does not offer $option" >&2
