@@ -56,8 +56,9 @@ int RunCheck(const std::vector<std::string>& words) {
             "check", kCheckUsage, words,
             [](const CommandOptions& given) {
                 return given.operands.empty() ? "expected at least one ARCHIVE"
-                       : !given.dest.empty()  ? "check writes nothing: it takes no destination"
-                                              : nullptr;
+                       : !given.dest.empty() || given.keep
+                           ? "check writes nothing: it takes no destination"
+                           : nullptr;
             },
             options, passwords))
         return *code;

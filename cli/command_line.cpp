@@ -37,6 +37,10 @@ const char* LongOption(char letter) {
         return "--jobs";
     case 'd':
         return "--dest";
+    case 'n':
+        return "--keep";
+    case 'o':
+        return "--overwrite-files";
     default:
         return nullptr;
     }
@@ -108,6 +112,9 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.verbose = true;
         } else if (name == "--quiet") {
             options.quiet = true;
+        } else if (name == "--keep" || name == "--overwrite-files") {
+            // The last one given holds, as with unzip's -n and -o.
+            options.keep = name == "--keep";
         }
     }
     if (!options.jobs.empty() && !ParseJobs(options.jobs, options.jobCount))

@@ -13,6 +13,7 @@ struct CommandOptions {
     bool help = false;
     bool verbose = false;
     bool quiet = false; // no summary
+    bool keep = false;  // extract: never write over an existing file
     std::string dest;
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";

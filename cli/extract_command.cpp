@@ -14,7 +14,7 @@
 namespace {
 
 const char kExtractUsage[] =
-    "Usage: kvzip extract [--advanced] [--json] [-q|-v] [-j N]\n"
+    "Usage: kvzip extract [--advanced] [--json] [-q|-v] [-n|-o] [-j N]\n"
     "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
     "       kvzip extract [OPTIONS] ARCHIVE -d DIR\n"
     "\n"
@@ -25,6 +25,9 @@ const char kExtractUsage[] =
     "empty files and folders are made. The archive is only read.\n"
     "\n"
     "  -d, --dest DIR        the destination, made when missing (or the operand)\n"
+    "  -n, --keep            never write over a file that exists: such an entry\n"
+    "                        is not saved\n"
+    "  -o, --overwrite-files write over existing files (the default)\n"
     "  --advanced            use the advanced scan (see kvzip list --help)\n"
     "  --json                print one JSON object: every entry with its\n"
     "                        verdict, both CRC-32s and the reason\n"
@@ -87,6 +90,7 @@ int RunExtract(const std::vector<std::string>& words) {
     InterruptWatch interrupt([] {});
     ExtractSafeguards safeguards;
     safeguards.destination = folder;
+    safeguards.keepExisting = options.keep;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(

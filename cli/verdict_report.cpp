@@ -29,11 +29,11 @@ std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(const CommandOptions& options),
                                        CommandOptions& options, PasswordInput& passwords) {
-    std::string usageError =
-        ParseCommandOptions(words,
-                            {"--advanced", "--json", "--verbose", "--quiet", "--jobs",
-                             "--name-encoding", "--password-file", "--dest"},
-                            options);
+    std::string usageError = ParseCommandOptions(words,
+                                                 {"--advanced", "--json", "--verbose", "--quiet",
+                                                  "--jobs", "--name-encoding", "--password-file",
+                                                  "--dest", "--keep", "--overwrite-files"},
+                                                 options);
     if (const char* error = operandsError(options); usageError.empty() && error != nullptr)
         usageError = error;
     if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError, usage))

@@ -49,6 +49,10 @@ void ReportNoOutput(OutputStatus status, const char* cannotMake, ExtractReport& 
     case OutputStatus::systemError:
         result.reason = cannotMake;
         break;
+    case OutputStatus::kept:
+        result.outcome = ExtractReport::refused;
+        result.reason = "a file of that name exists and is kept";
+        break;
     }
 }
 
@@ -139,7 +143,8 @@ bool CZipArchive::OpenOutput(const OutputTarget& target, const ExtractSafeguards
         if (const std::optional<FileIdentity> own = source->GetIdentity())
             sources.push_back(*own);
     const OutputStatus status =
-        OpenOutputFile(target.destination, target.below, sources, m_outputFolders, file);
+        OpenOutputFile(target.destination, target.below, sources, m_outputFolders, file,
+                       safeguards != nullptr && safeguards->keepExisting);
     if (status == OutputStatus::opened)
         return true;
     ReportNoOutput(status, "the output file cannot be created", result);

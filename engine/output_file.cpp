@@ -168,7 +168,7 @@ void COutputFolderCache::Clear() {
 
 OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring& below,
                             const std::vector<FileIdentity>& sources, COutputFolderCache& folders,
-                            CFile& file) {
+                            CFile& file, bool keepExisting) {
     bool leaves = false;
     const std::vector<std::string> parts = PartsOf(below, leaves);
     if (leaves)
@@ -201,6 +201,8 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
     // source deleted since the run began.
     Descriptor output(::openat(folder, name.c_str(), kFlags | O_EXCL, 0666));
     bool made = output.Get() >= 0;
+    if (!made && errno == EEXIST && keepExisting)
+        return OutputStatus::kept;
     if (!made && errno == EEXIST)
         output.Reset(::openat(folder, name.c_str(), kFlags, 0666));
     for (int attempt = 0;; ++attempt) {

@@ -16,6 +16,7 @@ enum class OutputStatus {
     notAFile,       // a device, FIFO or socket stands where the file should be
     outside,        // a ".." part would leave the destination
     systemError,    // the system refused (no room, no right, a file where a folder goes)
+    kept,           // a file of that name exists and is not to be written over
 };
 
 // Which missing folders OpenFolderBelow makes.
@@ -57,9 +58,10 @@ private:
 // Makes the missing folders of `below`, and `destination` itself, without
 // following links below `destination`, and opens the last part of `below`
 // for writing into `file`, emptied only once it is known not to be a source.
+// With `keepExisting` a file that is there already is left as it is.
 OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring& below,
                             const std::vector<FileIdentity>& sources, COutputFolderCache& folders,
-                            CFile& file);
+                            CFile& file, bool keepExisting = false);
 
 // Where an output goes: the destination, and the path below it.
 struct OutputTarget {

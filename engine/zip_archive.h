@@ -83,6 +83,8 @@ struct ExtractSafeguards {
     std::vector<FileIdentity> sources;
     // Asked between chunks; true ends the entry there as a partial file.
     std::function<bool()> stopRequested;
+    // A file that exists already is not written over: the entry is not saved.
+    bool keepExisting = false;
 
     bool StopRequested() const { return stopRequested && stopRequested(); }
 };

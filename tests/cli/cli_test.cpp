@@ -907,6 +907,23 @@ INSTANTIATE_TEST_SUITE_P(
                       Writer{"pythonStreamed", "python3", "STREAM=1 " + kPythonWriter}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// -n keeps every file that is there already, -o (the default) writes over it.
+TEST_F(CliTest, KeepLeavesExistingFilesAsTheyAre) {
+    const auto archive = Archive("sound.zip", ThreeEntryArchive());
+    ASSERT_EQ(Kvzip({"extract", "-q", archive.string(), Dest().string()}).exitCode, 0);
+    const fs::path first = Dest() / "one.txt";
+    kvtest::WriteFileBytes(first, "mine");
+    fs::remove(Dest() / "two.txt");
+    const RunResult kept = Kvzip({"extract", "-n", archive.string(), "-d", Dest().string()});
+    EXPECT_EQ(kept.exitCode, 3) << kept.err;
+    EXPECT_NE(kept.out.find("a file of that name exists and is kept"), std::string::npos)
+        << kept.out;
+    EXPECT_EQ(kvtest::ReadFileBytes(first), "mine");
+    const RunResult written = Kvzip({"extract", "-n", "-o", archive.string(), Dest().string()});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_NE(kvtest::ReadFileBytes(first), "mine");
+}
+
 TEST_F(CliTest, AnOutputThatCannotBeWrittenExitsWithOne) {
     const auto archive = Archive("blocked.zip", ThreeEntryArchive());
     fs::create_directories(Dest() / "Repair");
