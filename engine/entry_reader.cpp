@@ -200,7 +200,8 @@ bool CZipArchive::EndEntryRead(CFile* target) {
     if (target != nullptr && m_centralDir.m_currentEntry != nullptr) {
         const CFileHeader& entry = *m_centralDir.m_currentEntry;
         try {
-            result = StampOutputFile(*target, entry.GetModifiedTime(), entry.externalAttributes);
+            result = StampOutputFile(*target, entry.GetModifiedTime(), entry.externalAttributes,
+                                     entry.UnixMode());
         } catch (const CException&) {
             result = false;
         }

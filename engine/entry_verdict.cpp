@@ -64,14 +64,17 @@ const char* MethodName(std::uint16_t method) {
 } // namespace
 
 bool IsEncrypted(const CFileHeader& entry) {
-    return (entry.flags & kFlagEncrypted) != 0 || entry.method == kMethodAes;
+    return (entry.flags & (kFlagEncrypted | kFlagMaskedHeader)) != 0 ||
+           entry.method == kMethodAes;
 }
 
 std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {
     if (IsEncrypted(entry)) {
         // Decoding encrypted bytes as plain data would only make garbage files.
-        if ((entry.flags & kFlagStrongEncryption) != 0)
-            return "encrypted with strong encryption (flag bit 6), which is not supported";
+        // Strong encryption, whose format is not open; its central
+        // directory encryption masks the local headers too.
+        if ((entry.flags & (kFlagStrongEncryption | kFlagMaskedHeader)) != 0)
+            return "encrypted with a method this program cannot decrypt";
         if (entry.method == kMethodAes) {
             const std::optional<AesField> aes =
                 FindAesField({entry.extraField.GetBuffer(), entry.extraField.GetSize()});

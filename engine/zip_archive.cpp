@@ -48,6 +48,7 @@ void CZipArchive::ScanEntries() {
     g_scanState.centralNotes.clear();
     g_scanState.localOffsets.clear();
     g_scanState.centralOffsets.clear();
+    g_scanState.centralAttributes.clear();
     m_descriptors.Reset();
     m_centralSizes.Reset();
     m_centralDir.ClearEntries();
