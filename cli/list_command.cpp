@@ -43,9 +43,8 @@ void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& arch
     for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
         archive.FetchEntryInfo(header, i);
         const Debris debris = FindDebris(header);
-        const bool folderByAttributes =
-            header.IsFolder() && !header.name.empty() &&
-            header.name.back() != platform::kNativeSeparator;
+        const bool folderByAttributes = header.IsFolder() && !header.name.empty() &&
+                                        header.name.back() != platform::kNativeSeparator;
         std::printf("%6zu %12llu %12llu %-9s %08x   %-19s %10llu  %s%s%s%s%s%s%s%s\n", i,
                     static_cast<unsigned long long>(header.uncompressedSize),
                     static_cast<unsigned long long>(header.compressedSize),

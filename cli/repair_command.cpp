@@ -224,12 +224,11 @@ std::wstring WithoutTrailingSeparators(std::wstring folder) {
 
 int RunRepair(const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError =
-        ParseCommandOptions(words,
-                            {"--advanced", "--dest", "--current", "--overwrite", "--log",
-                             "--verbose", "--jobs", "--name-encoding", "--password-file",
-                             "--keep-links-as-files"},
-                            options);
+    std::string usageError = ParseCommandOptions(
+        words,
+        {"--advanced", "--dest", "--current", "--overwrite", "--log", "--verbose", "--jobs",
+         "--name-encoding", "--password-file", "--keep-links-as-files"},
+        options);
     Policy policy = Policy::ask;
     int current = 0;
     if (usageError.empty() && options.operands.empty())

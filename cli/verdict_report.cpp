@@ -28,11 +28,11 @@ std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(std::size_t count),
                                        CommandOptions& options, PasswordInput& passwords) {
-    std::string usageError = ParseCommandOptions(
-        words,
-        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file",
-         "--keep-links-as-files"},
-        options);
+    std::string usageError =
+        ParseCommandOptions(words,
+                            {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding",
+                             "--password-file", "--keep-links-as-files"},
+                            options);
     if (const char* error = operandsError(options.operands.size());
         usageError.empty() && error != nullptr)
         usageError = error;

@@ -22,8 +22,8 @@ std::optional<std::string_view> UnicodePath(std::string_view stored, std::string
     const std::optional<std::string_view> block =
         FindExtraBlock(extra, kUnicodePathTag, [crc](std::string_view candidate) {
             const auto* p = reinterpret_cast<const unsigned char*>(candidate.data());
-            return IsWholeExtraBlock(candidate) && candidate.size() >= 5 && p[0] == 1 && ReadLe32(p + 1) == crc &&
-                   platform::IsValidUtf8(candidate.substr(5));
+            return IsWholeExtraBlock(candidate) && candidate.size() >= 5 && p[0] == 1 &&
+                   ReadLe32(p + 1) == crc && platform::IsValidUtf8(candidate.substr(5));
         });
     if (!block)
         return std::nullopt;

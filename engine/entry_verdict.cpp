@@ -64,8 +64,7 @@ const char* MethodName(std::uint16_t method) {
 } // namespace
 
 bool IsEncrypted(const CFileHeader& entry) {
-    return (entry.flags & (kFlagEncrypted | kFlagMaskedHeader)) != 0 ||
-           entry.method == kMethodAes;
+    return (entry.flags & (kFlagEncrypted | kFlagMaskedHeader)) != 0 || entry.method == kMethodAes;
 }
 
 std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {

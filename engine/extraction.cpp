@@ -231,7 +231,8 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
     const bool isFolder = entry.IsFolder();
     if (isFolder && outputPath.back() != kSep) {
         outputPath += kSep;
-        result.outputPath = folder != nullptr ? outputPath : result.outputPath;
+        if (folder != nullptr)
+            result.outputPath = outputPath;
     }
     // No CRC and no sizes, and not read open-ended: an empty file.
     const bool isEmpty = !entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
@@ -287,8 +288,9 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
                      result, asLink ? &linkTarget : nullptr);
         if (asLink)
             return FinishLink(entry, linkTarget, *relative,
-                              folder != nullptr ? std::optional(TargetOf(base, outputPath, safeguards))
-                                                : std::nullopt,
+                              folder != nullptr
+                                  ? std::optional(TargetOf(base, outputPath, safeguards))
+                                  : std::nullopt,
                               safeguards, result);
         return true;
     } catch (const CException& e) {
@@ -310,7 +312,8 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
 }
 
 bool CZipArchive::FinishLink(const CFileHeader& entry, const std::string& linkTarget,
-                             const std::wstring& relative, const std::optional<OutputTarget>& target,
+                             const std::wstring& relative,
+                             const std::optional<OutputTarget>& target,
                              const ExtractSafeguards* safeguards, ExtractReport& result) {
     const std::int64_t modified = entry.GetModifiedTime();
     // Bytes that are not what was stored point nowhere reliable: they are

@@ -216,9 +216,8 @@ OutputStatus MakeLinkBelow(const std::wstring& destination, const std::wstring& 
             return OutputStatus::systemError;
     }
     if (::symlinkat(linkTarget.c_str(), folder, name.c_str()) != 0)
-        return errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS
-                   ? OutputStatus::noLinks
-                   : OutputStatus::systemError;
+        return errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS ? OutputStatus::noLinks
+                                                                        : OutputStatus::systemError;
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_NOW;

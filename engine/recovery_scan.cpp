@@ -61,9 +61,8 @@ std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t 
 void NoteCentralAttributes(const CentralHeaderRecord& central, std::uint64_t localHeaderOffset,
                            std::string storedName, std::string_view extra) {
     g_scanState.centralAttributes.emplace(
-        localHeaderOffset,
-        CentralAttributes{std::move(storedName), central.externalAttributes, central.versionMadeBy,
-                          ExtraModifiedTime(extra)});
+        localHeaderOffset, CentralAttributes{std::move(storedName), central.externalAttributes,
+                                             central.versionMadeBy, ExtraModifiedTime(extra)});
 }
 
 // The attributes and time that the directory gives the local header read

@@ -1117,8 +1117,8 @@ std::int64_t ModifiedSeconds(const fs::path& path) {
     return st.st_mtim.tv_sec;
 }
 
-const std::string kLongFolders = std::string(250, 'a') + "/" + std::string(250, 'b') + "/" +
-                                 std::string(250, 'c') + "/";
+const std::string kLongFolders =
+    std::string(250, 'a') + "/" + std::string(250, 'b') + "/" + std::string(250, 'c') + "/";
 
 const HandMade kHandMade[] = {
     {"unicodeNameAfterABrokenField",
@@ -1223,8 +1223,7 @@ const HandMade kHandMade[] = {
          EXPECT_EQ(ModifiedSeconds(out / "later.txt"), 5680281600);
          EXPECT_EQ(fs::status(out / "later.txt").permissions() & fs::perms::owner_write,
                    fs::perms::none);
-         EXPECT_NEAR(static_cast<double>(ModifiedSeconds(out / "dos.txt")), 1590969600.0,
-                     86400.0);
+         EXPECT_NEAR(static_cast<double>(ModifiedSeconds(out / "dos.txt")), 1590969600.0, 86400.0);
      }},
     {"longNames",
      {{.name = kLongFolders + "deep.txt", .content = "deep"},
