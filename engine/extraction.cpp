@@ -9,6 +9,7 @@
 #include "engine/zip_exception.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -330,7 +331,12 @@ bool CZipArchive::FinishLink(const CFileHeader& entry, const std::string& linkTa
         file.Close();
         return true;
     };
-    if (result.verdict != Verdict::verified)
+    // Nor is a path with control bytes in it (a line end, binary data):
+    // those are a file's contents under a mode that a damaged record set.
+    const bool pathLike = std::none_of(linkTarget.begin(), linkTarget.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    if (result.verdict != Verdict::verified || !pathLike)
         return writeAsFile();
     if (!LinkStaysInside(relative, linkTarget)) {
         result.outcome = ExtractReport::refused;

@@ -1162,9 +1162,15 @@ const HandMade kHandMade[] = {
       {.name = "lib/up",
        .content = "../bin/tool",
        .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0120777)},
+      // A mode a damaged record gave a file's contents: kept as the file.
+      {.name = "notes",
+       .content = "line one\nline two\n",
+       .versionMadeBy = kMadeOnUnix,
        .externalAttributes = UnixAttributes(0120777)}},
-     "bin/tool=verified\nbin/alias=verified\nlib/up=verified\n",
+     "bin/tool=verified\nbin/alias=verified\nlib/up=verified\nnotes=verified\n",
      [](const fs::path& out) {
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "notes"), "line one\nline two\n");
          ASSERT_TRUE(fs::is_symlink(out / "bin" / "alias"));
          EXPECT_EQ(fs::read_symlink(out / "bin" / "alias"), "tool");
          EXPECT_EQ(fs::read_symlink(out / "lib" / "up"), "../bin/tool");
@@ -1264,6 +1270,13 @@ TEST_P(MadeByHand, IsListedSavedAndJudgedAsItsWriterMadeIt) {
         " == [(e['verdict'], e['reason'], e['link']) for e in d[1]['entries']]\n");
     EXPECT_EQ(verdicts, GetParam().verdicts);
     GetParam().onDisk(Dest());
+
+    // Links kept as the files they were before links were made.
+    const fs::path asFiles = Root() / "as-files";
+    fs::create_directory(asFiles);
+    Kvzip({"extract", "--keep-links-as-files", archive.string(), asFiles.string()});
+    for (const auto& item : fs::recursive_directory_iterator(asFiles))
+        EXPECT_FALSE(item.is_symlink()) << item.path();
 
     const fs::path again = Root() / "again";
     fs::create_directory(again);
