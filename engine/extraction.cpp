@@ -323,8 +323,11 @@ bool CZipArchive::FinishLink(const CFileHeader& entry, const std::string& linkTa
         if (!target)
             return true;
         CFile file;
-        if (!OpenOutput(*target, safeguards, file, result))
+        if (!OpenOutput(*target, safeguards, file, result)) {
+            result.verdict = Verdict::notSaved;
+            result.bytesWritten = 0;
             return false;
+        }
         file.Write(linkTarget.data(), static_cast<std::uint32_t>(linkTarget.size()));
         if (result.verdict == Verdict::verified)
             StampOutputFile(file, modified, entry.externalAttributes, std::nullopt);
@@ -342,14 +345,14 @@ bool CZipArchive::FinishLink(const CFileHeader& entry, const std::string& linkTa
         result.outcome = ExtractReport::refused;
         result.verdict = Verdict::notSaved;
         result.reason = "the link would point outside the destination";
+        result.bytesWritten = 0;
         return false;
     }
     result.link = true;
     if (!target)
         return true;
-    std::vector<FileIdentity> sources = OutputSources(safeguards);
     const OutputStatus status = MakeLinkBelow(target->destination, target->below, linkTarget,
-                                              modified, sources, m_outputFolders);
+                                              modified, OutputSources(safeguards), m_outputFolders);
     if (status == OutputStatus::noLinks) {
         result.link = false;
         result.note = "kept as a text file: the file system cannot hold links";
@@ -359,6 +362,7 @@ bool CZipArchive::FinishLink(const CFileHeader& entry, const std::string& linkTa
         result.link = false;
         ReportNoOutput(status, "the link cannot be created", result);
         result.verdict = Verdict::notSaved;
+        result.bytesWritten = 0;
         return false;
     }
     return true;
