@@ -111,13 +111,15 @@ std::string EmptyKind(const std::wstring& path) {
             return {};
         const std::uint64_t length = file.GetLength();
         if (length == 0)
-            return "an empty file";
+            return "an empty file (0 bytes): there is nothing in it to salvage";
         if (length > kEndRecordSize + 0xFFFF)
             return {};
         std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
         if (file.ReadAt(0, bytes.data(), bytes.size()) != bytes.size())
             return {};
-        return IsEmptyArchive(bytes.data(), bytes.size()) ? "an empty archive" : "";
+        return IsEmptyArchive(bytes.data(), bytes.size())
+                   ? "an empty archive: it holds no files, and nothing is damaged"
+                   : "";
     } catch (const CException&) {
         return {};
     }

@@ -32,9 +32,9 @@ std::string LocalTimeText(const CFileHeader& header);
 // characters shown as '?'.
 std::string Printable(const std::wstring& text);
 
-// What a file that yields no entry is when it is not damaged: "an empty
-// archive" (nothing but an end record listing no entries) or "an empty
-// file" (0 bytes); empty for anything else.
+// What a file that yields no entry is when that is no damage: "an empty
+// archive: ..." (nothing but an end record listing no entries) or "an
+// empty file (0 bytes): ..."; empty for anything else.
 std::string EmptyKind(const std::wstring& path);
 
 void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header);

@@ -126,8 +126,7 @@ int RunCheck(const std::vector<std::string>& words) {
         } else if (!why.empty()) {
             std::printf("%s: cannot be read: %s\n", shown.c_str(), why.c_str());
         } else if (!empty.empty()) {
-            std::printf("%s: %s: it holds no files, and nothing is damaged\n", shown.c_str(),
-                        empty.c_str());
+            std::printf("%s: %s\n", shown.c_str(), empty.c_str());
         } else {
             std::printf("%s: %s%s\n", shown.c_str(), VerdictSummary(result.tally).c_str(),
                         result.error ? ("; read only in part: " + result.error->reason).c_str()

@@ -122,7 +122,7 @@ int RunExtract(const std::vector<std::string>& words) {
     } else {
         if (!result.error && result.entryCount == 0)
             if (const std::string empty = EmptyKind(path); !empty.empty())
-                std::printf("%s: it holds no files, and nothing is damaged\n", empty.c_str());
+                std::printf("%s\n", empty.c_str());
         std::printf("%s; %llu bytes written to %s%s\n", VerdictSummary(result.tally).c_str(),
                     static_cast<unsigned long long>(bytes), options.operands[1].c_str(),
                     interrupted ? " (interrupted)" : "");

@@ -97,7 +97,7 @@ int RunList(const std::vector<std::string>& words) {
     archive.CloseArchive(true);
     if (!error && archive.GetEntryCount() == 0 && !options.json) {
         if (const std::string empty = EmptyKind(path); !empty.empty())
-            std::printf("%s: it holds no files, and nothing is damaged\n", empty.c_str());
+            std::printf("%s\n", empty.c_str());
     }
     if (error) {
         std::fprintf(stderr, "kvzip: %s: %s\n", options.operands[0].c_str(), error->reason.c_str());
