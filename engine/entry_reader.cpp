@@ -26,8 +26,9 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     const bool fast = g_fastInflate && method == 8 && !entry.openEnded && !IsEncrypted(entry) &&
                       m_fastInflate.Decode(m_storage, m_storage.GetPosition(), entry.compressedSize,
                                            entry.uncompressedSize, entry.storedCrc);
-    if (method != 0 && !fast)
-        m_decoder = MakeEntryDecoder(method, m_trackZlibMemory ? &m_zlibBlocks : nullptr);
+    m_decoder = method != 0 && !fast
+                    ? MakeEntryDecoder(method, m_trackZlibMemory ? &m_zlibBlocks : nullptr)
+                    : nullptr;
     m_entryOpenEnded = entry.openEnded;
     m_dataStart = m_storage.GetPosition();
     m_endingDescriptor.reset();
