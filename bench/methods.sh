@@ -7,12 +7,9 @@
 # /tmp/kvzip-bench/methods) and kept for later runs.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 BUILD" >&2
-    exit 2
-fi
 here=$(cd "$(dirname "$0")" && pwd)
-kvzip="$(cd "$1" && pwd)/bin/kvzip"
+kvzip="$(cd "${1:?usage: $0 BUILD}" && pwd)/bin/kvzip"
+[ -x "$kvzip" ] || { echo "$0: $kvzip not found; build first" >&2; exit 1; }
 for tool in hyperfine 7zz xz zstd bzip2 python3 /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "$0: $tool is missing (make bench installs it)" >&2; exit 1; }
 done
