@@ -4,7 +4,8 @@
 # memory of `kvzip check` on a bzip2 bomb of 10 GB of zeros.
 # Usage: bench/methods.sh BUILD
 # Inputs are made once in KVZIP_BENCH_DIR/methods (default
-# /tmp/kvzip-bench/methods) and kept for later runs.
+# /tmp/kvzip-bench/methods) and kept for later runs; KVZIP_BENCH_RUNS sets
+# the timed runs of each command (default 3).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -52,7 +53,7 @@ for method in "${methods[@]}"; do
     else
         rm -f "$results/method-$method.same"
     fi
-    hyperfine --style basic --warmup 1 --runs 3 --export-json "$results/method-$method.json" \
+    hyperfine --style basic --warmup 1 --runs "${KVZIP_BENCH_RUNS:-3}" --export-json "$results/method-$method.json" \
         --prepare "rm -rf '$out'; mkdir -p '$out'" \
         -n "kvzip extract" "'$kvzip' extract '$archive' '$out' >/dev/null" \
         -n "7zz x" "7zz x -y -bd '$archive' -o'$out' >/dev/null" \
