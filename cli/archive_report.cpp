@@ -2,6 +2,7 @@
 
 #include "cli/json_writer.h"
 #include "engine/debris.h"
+#include "engine/entry_decoder.h"
 #include "engine/scan_state.h"
 #include "engine/zip_exception.h"
 #include "platform/file.h"
@@ -37,14 +38,6 @@ ReportedError DescribeCurrentException() {
     }
 }
 
-std::string MethodName(unsigned method) {
-    if (method == 0)
-        return "stored";
-    if (method == 8)
-        return "deflated";
-    return "method " + std::to_string(method);
-}
-
 std::string LocalTimeText(const CFileHeader& header) {
     const std::time_t moment = static_cast<std::time_t>(header.GetModifiedTime());
     std::tm parts{};
@@ -70,6 +63,7 @@ void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& head
         .String("name", header.name)
         .Number("flags", header.flags)
         .Number("method", header.method)
+        .String("methodName", MethodLabel(header.DataMethod()))
         .Number("modTime", header.modTime)
         .Number("modDate", header.modDate)
         .Number("storedCrc", header.storedCrc)

@@ -25,7 +25,6 @@ std::optional<ReportedError> OpenWithScan(CZipArchive& archive, const std::wstri
 // Describes the exception being handled (call inside a catch block).
 ReportedError DescribeCurrentException();
 
-std::string MethodName(unsigned method);
 // The entry's time as local time, "YYYY-MM-DD HH:MM:SS".
 std::string LocalTimeText(const CFileHeader& header);
 // Text for messages: the wide string in the terminal's charset, control

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "engine/debris.h"
+#include "engine/entry_decoder.h"
 #include "engine/scan_state.h"
 #include "platform/text.h"
 
@@ -48,7 +49,7 @@ void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& arch
         std::printf("%6zu %12llu %12llu %-9s %08x   %-19s %10llu  %s%s%s%s%s%s%s%s\n", i,
                     static_cast<unsigned long long>(header.uncompressedSize),
                     static_cast<unsigned long long>(header.compressedSize),
-                    MethodName(header.DataMethod()).c_str(), header.storedCrc,
+                    MethodLabel(header.DataMethod()).c_str(), header.storedCrc,
                     LocalTimeText(header).c_str(),
                     static_cast<unsigned long long>(header.localHeaderOffset),
                     Printable(header.name).c_str(), folderByAttributes ? "  (folder)" : "",

@@ -1,5 +1,6 @@
 #include "engine/file_header.h"
 
+#include "engine/entry_decoder.h"
 #include "engine/scan_state.h"
 #include "engine/zip_crypto.h"
 #include "engine/zip_storage.h"
@@ -82,7 +83,7 @@ bool CFileHeader::CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExt
     // Two blanks where the length should be: some writers padded with spaces.
     if (localExtra == 0x2020)
         localExtra = 0;
-    if (const std::uint16_t data = DataMethod(); data != 0 && data != 8)
+    if (!MethodBuilt(DataMethod()))
         return false;
     storage.SeekRelative(nameLength);
     return true;

@@ -59,7 +59,7 @@ public:
     bool MatchesDescriptor(const unsigned char* descriptor, std::size_t available) const;
 
     // Re-reads the local header at the current position before extraction.
-    // Returns false when the entry's method is neither stored nor deflated;
+    // Returns false when this build has no decoder for the entry's method;
     // otherwise leaves the file on the local extra field.
     bool CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtraLength,
                           bool& hasDescriptor) const;
@@ -67,7 +67,6 @@ public:
     // The method of the data itself: for AES (method 99) the one its 0x9901
     // field names; 99 when that field is missing.
     std::uint16_t DataMethod() const;
-    bool IsDeflated() const { return DataMethod() == 8; }
 
     std::array<unsigned char, 4> signature{};
     std::uint16_t versionMadeBy = 0;

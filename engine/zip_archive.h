@@ -4,6 +4,7 @@
 #include "engine/central_dir.h"
 #include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
+#include "engine/entry_decoder.h"
 #include "engine/entry_verdict.h"
 #include "engine/fast_inflate.h"
 #include "engine/file_header.h"
@@ -264,7 +265,6 @@ private:
     void DecryptRead(std::uint32_t size);
 
     Password m_password;
-    bool m_entryDeflated = false;
     std::unique_ptr<TraditionalCipher> m_traditional;
     std::unique_ptr<AesCipher> m_aes;
     std::uint32_t m_aesSaltSize = 0;
@@ -276,7 +276,9 @@ private:
     CFastInflate m_fastInflate;
     COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
-    bool m_streamActive = false;
+    // The decoder of the entry being read; none for stored data and for
+    // data the fast decoder has already decoded.
+    std::unique_ptr<CEntryDecoder> m_decoder;
     // Where the entry being read has its data, and the descriptor that ends
     // data read open-ended.
     std::uint64_t m_dataStart = 0;
