@@ -61,6 +61,10 @@ struct ExtractReport {
     // verifier says so), and it was not saved.
     bool encrypted = false;
     bool wrongPassword = false;
+    // The destination refused the entry's file: full (no space or quota
+    // left), or not writable (no permission, read-only, an I/O error).
+    enum class Destination { fine, full, unwritable };
+    Destination destination = Destination::fine;
 
     bool IsDebris() const { return outcome == skipped; }
 };

@@ -546,7 +546,20 @@ private:
     void (*m_signal)(int);
 };
 
-TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
+// A destination that takes a file only up to `limit` bytes, as a full disk
+// does: what was written of an entry stays as a partial file, an entry of
+// which nothing could be written leaves no file, and the cause is counted.
+struct FullCase {
+    const char* label;
+    rlim_t limit;
+    std::uint64_t firstOnDisk;
+    Verdict firstVerdict;
+    std::uint64_t stoppedByFullDestination;
+};
+
+class FullDestination : public SaveWorkerTest, public ::testing::WithParamInterface<FullCase> {};
+
+TEST_P(FullDestination, KeepsWhatWasWrittenRemovesWhatWasNotAndNamesTheCause) {
     ZipWriter zip;
     zip.Add({.name = "one.txt", .content = kvtest::NoiseBytes(20000, 2)});
     for (const char* name : {"two.txt", "three.txt"})
@@ -555,23 +568,33 @@ TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
     UseSaveAll({source});
     RecordingSaveHost host;
     {
-        // Writing the first entry fails as on a full disk, after 4096 bytes.
-        FileSizeLimit limit(4096);
+        FileSizeLimit limit(GetParam().limit);
         ASSERT_TRUE(RunSave(host));
     }
     ASSERT_EQ(host.entries.size(), 3u);
     EXPECT_EQ(host.entries[0].outcome, ExtractReport::failed);
-    EXPECT_EQ(host.entries[0].bytesWritten, 4096u);
-    // The write failed with an error, which the pass took for that entry
-    // only; the bytes on disk are kept, so the file is partial.
-    EXPECT_EQ(host.entries[0].verdict, Verdict::partial);
+    EXPECT_EQ(host.entries[0].bytesWritten, GetParam().firstOnDisk);
+    EXPECT_EQ(host.entries[0].verdict, GetParam().firstVerdict);
     EXPECT_NE(host.entries[0].reason, "");
-    EXPECT_EQ(host.entries[1].verdict, Verdict::verified);
-    EXPECT_EQ(Read(Repair() / "full" / "two.txt"), Content("two.txt"));
-    EXPECT_EQ(Read(Repair() / "full" / "three.txt"), Content("three.txt"));
+    EXPECT_EQ(fs::exists(Repair() / "full" / "one.txt"), GetParam().firstOnDisk > 0);
+    if (GetParam().limit > 0) {
+        EXPECT_EQ(host.entries[1].verdict, Verdict::verified);
+        EXPECT_EQ(Read(Repair() / "full" / "two.txt"), Content("two.txt"));
+        EXPECT_EQ(Read(Repair() / "full" / "three.txt"), Content("three.txt"));
+    } else {
+        EXPECT_FALSE(fs::exists(Repair() / "full" / "two.txt"));
+    }
+    ASSERT_EQ(host.sources.size(), 1u);
+    EXPECT_EQ(host.sources[0].destinationFull, GetParam().stoppedByFullDestination);
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_entryCount, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, FullDestination,
+    ::testing::Values(FullCase{"partOfTheFirstEntry", 4096, 4096, Verdict::partial, 1},
+                      FullCase{"nothingAtAll", 0, 0, Verdict::notSaved, 3}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     const auto gone = Root() / "gone.zip";
