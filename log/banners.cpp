@@ -65,8 +65,8 @@ void WriteCompletionBanner() {
 void WriteProblemsBanner() {
     WriteActivityLog(L"\r\n");
     WriteActivityLog(L"\r\n");
-    WriteActivityLog(
-        L"******************* Repairing Completed with problems***********************************");
+    WriteActivityLog(L"******************* Repairing Completed with "
+                     L"problems***********************************");
 }
 
 void WriteAbortBanner() {

@@ -20,9 +20,9 @@ std::wstring FormatSizeText(std::uint64_t value) {
         ++unit;
     }
     const auto tenths = static_cast<std::uint64_t>(number * 10 + 0.5);
-    const std::wstring text = tenths < 100 ? std::to_wstring(tenths / 10) + L"." +
-                                                 std::to_wstring(tenths % 10)
-                                           : std::to_wstring(static_cast<std::uint64_t>(number + 0.5));
+    const std::wstring text =
+        tenths < 100 ? std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10)
+                     : std::to_wstring(static_cast<std::uint64_t>(number + 0.5));
     return text + L"   " + kUnits[unit];
 }
 

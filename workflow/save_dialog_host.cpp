@@ -59,8 +59,7 @@ bool SaveDialogHost::AskPassword(const std::wstring& archive, bool again, Passwo
     bool given = false;
     RunOnGuiThread([&] {
         m_dialog.StopTimer();
-        given = AskPasswordOnDesktop(&m_dialog, archive, again, answer, forAll,
-                                     &m_passwordSkipped);
+        given = AskPasswordOnDesktop(&m_dialog, archive, again, answer, forAll, &m_passwordSkipped);
         m_dialog.StartTimer();
     });
     return given;

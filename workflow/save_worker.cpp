@@ -129,7 +129,6 @@ struct ChunkProgress {
 };
 thread_local ChunkProgress t_chunkProgress;
 
-
 // The saving bar holds at 98 while the scan runs, like the probe, and
 // creeps at half the analysis pace: both passes get the same reports, and
 // its bar has the writes still to show.
@@ -382,7 +381,8 @@ void SaveAllFiles(SaveRun& run) {
         g_saveSourcePath = node->path;
         g_saveOutputFolder = g_saveAllFolder + sep + L"Repair" + sep;
         MakeFolder(run, g_saveOutputFolder);
-        g_saveOutputFolder = UnclaimedFolder(run, g_saveOutputFolder + ArchiveBaseName(g_saveSourcePath));
+        g_saveOutputFolder =
+            UnclaimedFolder(run, g_saveOutputFolder + ArchiveBaseName(g_saveSourcePath));
         BeginSource(run, i + 1, g_sourceFileCount);
 
         if ((g_overwriteChoice == OverwriteNotAsked || g_overwriteChoice == OverwriteYes ||

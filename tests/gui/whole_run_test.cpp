@@ -21,8 +21,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -195,9 +195,9 @@ TEST_P(WholeRuns, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     const std::string log = Log();
     std::size_t at = 0;
     for (const char* mark :
-         {"Start Log File", "Step 1 :- Source Files Selection", "Source Files :",
-          GetParam().first, GetParam().second, "Quick Repair", "Step 2 :- Analysis Of Files", "Total Files Count :    2",
-          "Step 3 :- Files Saving"}) {
+         {"Start Log File", "Step 1 :- Source Files Selection", "Source Files :", GetParam().first,
+          GetParam().second, "Quick Repair", "Step 2 :- Analysis Of Files",
+          "Total Files Count :    2", "Step 3 :- Files Saving"}) {
         const std::size_t found = log.find(mark, at);
         ASSERT_NE(found, std::string::npos) << mark << " after offset " << at << " in\n" << log;
         at = found;
@@ -286,7 +286,9 @@ INSTANTIATE_TEST_SUITE_P(
                 false,
                 {QStringLiteral("Saving Completed Successfully")},
                 {"letters\r\nSaved 2 files: 2 verified", "photos\r\nSaved 1 file: 1 verified"},
-                {{"letters/a.txt", "alpha"}, {"letters/dir/b.txt", "bravo"}, {"photos/c.txt", "charlie"}},
+                {{"letters/a.txt", "alpha"},
+                 {"letters/dir/b.txt", "bravo"},
+                 {"photos/c.txt", "charlie"}},
                 "Repairing Completed successfully***********************************"},
         RunCase{"withProblems",
                 "letters.zip",
