@@ -112,6 +112,8 @@ QVariant CEntryListModel::headerData(int section, Qt::Orientation orientation, i
         return m_headings[section];
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    if (role == Qt::InitialSortOrderRole)
+        return QVariant::fromValue(Qt::AscendingOrder);
     return {};
 }
 
@@ -145,23 +147,17 @@ CEntryListView::CEntryListView(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
-    // A click on a heading sorts by it; a second click turns the order.
+    // A click on a heading sorts by it (ascending first); a second click
+    // turns the order. No heading shows the mark until then.
     horizontalHeader()->setSectionsClickable(true);
-    horizontalHeader()->setSortIndicatorShown(false);
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        QHeaderView* header = horizontalHeader();
-        const Qt::SortOrder order = header->isSortIndicatorShown() &&
-                                            header->sortIndicatorSection() == section &&
-                                            header->sortIndicatorOrder() == Qt::AscendingOrder
-                                        ? Qt::DescendingOrder
-                                        : Qt::AscendingOrder;
-        header->setSortIndicatorShown(true);
-        header->setSortIndicator(section, order);
-        clearSelection();
-        if (model() != nullptr)
-            model()->sort(section, order);
-    });
-    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int section, Qt::SortOrder order) {
+                clearSelection();
+                if (model() != nullptr && section >= 0)
+                    model()->sort(section, order);
+            });
     setWordWrap(false);
     setCornerButtonEnabled(false);
     setTabKeyNavigation(false);
