@@ -122,7 +122,7 @@ void CEntryListModel::sort(int column, Qt::SortOrder order) {
         return;
     const auto column_ = static_cast<std::size_t>(column);
     const auto less = [column_](const Row& a, const Row& b) {
-        if (column_ == columnFileName) {
+        if (column_ == columnFileName || column_ == columnMethod) {
             const std::wstring& x = a.texts[column_];
             const std::wstring& y = b.texts[column_];
             return std::lexicographical_compare(

@@ -29,7 +29,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     // By the values the texts show: sizes, ratios, times and CRCs as
-    // numbers, names as text. Rows that come later are appended unsorted.
+    // numbers, names and methods as text. Rows that come later are appended unsorted.
     void sort(int column, Qt::SortOrder order) override;
 
 private:
