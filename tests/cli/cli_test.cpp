@@ -405,7 +405,7 @@ TEST_F(CliTest, SixtyFourBitSizesAndOffsetsReachTheJsonAsNumbers) {
         "  print(r['fileName'], r['uncompressedSize'], r['uncompressedSizeText'])\n");
     const std::string bytes = std::to_string(size);
     EXPECT_EQ(parsed, "huge.bin " + bytes + " " + bytes + " 0\n" + "past.txt 4 4 " +
-                          std::to_string(past) + "\n" + "huge.bin " + bytes + " 4   GB\n" +
+                          std::to_string(past) + "\n" + "huge.bin " + bytes + " 5.0   GB\n" +
                           "past.txt 4 4   Bytes\n");
 }
 
