@@ -27,6 +27,9 @@ public:
     // The entry's name as stored in the table, separators as found.
     std::wstring GetName(std::size_t index) const;
     std::uint64_t GetCompressedSize(std::size_t index) const { return At(index).compressedSize; }
+    std::uint64_t GetUncompressedSize(std::size_t index) const {
+        return At(index).uncompressedSize;
+    }
     std::size_t GetCount() const { return m_count; }
     void Clear();
 

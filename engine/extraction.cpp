@@ -10,6 +10,9 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -97,13 +100,42 @@ OutputTarget TargetOf(const std::wstring& base, const std::wstring& outputPath,
 }
 
 // A failed write may have stored part of its chunk: what counts is what is
-// on disk.
-void CountWhatIsOnDisk(const CFile& file, ExtractReport& result) {
+// on disk. A file that holds nothing is removed: left behind it would look
+// like an empty file the archive held.
+void CountWhatIsOnDisk(CFile& file, ExtractReport& result) {
     if (!file.IsOpen())
         return;
     try {
         result.bytesWritten = file.GetLength();
     } catch (const CException&) {
+        return;
+    }
+    if (result.bytesWritten > 0)
+        return;
+    const std::optional<FileIdentity> made = file.GetIdentity();
+    const std::string path = platform::EncodeLocal(file.GetFilePath());
+    file.Close();
+    // Only the file written here: never another one put in its place.
+    struct stat st {};
+    if (made && ::lstat(path.c_str(), &st) == 0 &&
+        FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                     static_cast<std::uint64_t>(st.st_ino)} == *made)
+        ::unlink(path.c_str());
+}
+
+ExtractReport::Destination DestinationTrouble(int osError) {
+    switch (osError) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return ExtractReport::Destination::full;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EIO:
+        return ExtractReport::Destination::unwritable;
+    default:
+        return ExtractReport::Destination::fine;
     }
 }
 
@@ -178,6 +210,8 @@ bool CZipArchive::OpenOutput(const OutputTarget& target, const ExtractSafeguards
                                                OutputSources(safeguards), m_outputFolders, file);
     if (status == OutputStatus::opened)
         return true;
+    if (status == OutputStatus::systemError)
+        result.destination = DestinationTrouble(errno);
     ReportNoOutput(status, "the output file cannot be created", result);
     return false;
 }
@@ -296,6 +330,9 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
         return true;
     } catch (const CException& e) {
         // The file written so far stays; the next entries can still be read.
+        if (const auto* fileError = dynamic_cast<const CFileException*>(&e);
+            fileError != nullptr && file.IsOpen() && fileError->m_fileName == file.GetFilePath())
+            result.destination = DestinationTrouble(fileError->m_osError);
         CountWhatIsOnDisk(file, result);
         ReleaseEntry();
         g_truncationFlag = 0;

@@ -62,6 +62,7 @@ OutputStatus EnterFolder(Descriptor& folder, const std::string& name, bool creat
         const int error = errno;
         if (IsLink(folder.Get(), name))
             return OutputStatus::linkInTheWay;
+        errno = error;
         if (error != ENOENT || !create)
             return OutputStatus::systemError;
         // Made here, or by someone else meanwhile: the second round opens it.
@@ -254,6 +255,8 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
             const int error = errno;
             if (IsLink(folder, name))
                 return OutputStatus::linkInTheWay;
+            // The caller tells a full destination from a closed one by it.
+            errno = error;
             return error == ENXIO ? OutputStatus::notAFile : OutputStatus::systemError;
         }
         struct stat st {};

@@ -67,6 +67,10 @@ struct ExtractReport {
     // Said of an entry saved all the same, whatever its verdict: "kept as
     // a text file: the file system cannot hold links".
     std::string note;
+    // The destination refused the entry's file: full (no space or quota
+    // left), or not writable (no permission, read-only, an I/O error).
+    enum class Destination { fine, full, unwritable };
+    Destination destination = Destination::fine;
 
     bool IsDebris() const { return outcome == skipped; }
 };

@@ -19,6 +19,7 @@
 #include "workflow/repair_state.h"
 #include "workflow/saving_dialog_runner.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -167,7 +168,10 @@ void CPreview::CreateColumns() {
         }
         m_entryList->setColumnWidth(i, width);
     }
-    m_entryList->FitNameColumn(columns[columnFileName].second);
+    // The names give up room before the CRC goes out of sight: they are
+    // shortened in the middle and shown whole in their tips.
+    constexpr int kLeastNameWidth = 110;
+    m_entryList->FitNameColumn(kLeastNameWidth);
 }
 
 void CPreview::EnableButtons(std::initializer_list<int> ids, bool enabled) {
@@ -214,10 +218,9 @@ void CPreview::OnPaint(QPainter&) {
     }
     if (g_skipPreview == 1 && g_pendingSaveAllNotice == 1) {
         g_pendingSaveAllNotice = 0;
-        PostAfterPaint([this] {
-            Tell(this, L"Analysis completed, click on save all button to continue",
-                 platform::MB_SYSTEMMODAL);
-        });
+        // Nothing to preview: straight on to the folder choice and saving.
+        // Cancelled, the step stays with Back and Save All.
+        PostAfterPaint([this] { OnSaveAll(); });
     }
 }
 
@@ -263,10 +266,20 @@ void CPreview::OnBack() {
     EndDialog(platform::IDCANCEL);
 }
 
+QString CPreview::DestinationStart() {
+    // The last destination of the run, else the first archive's folder.
+    for (const std::wstring* last : {&g_saveCurrentFolder, &g_saveAllFolder})
+        if (!last->empty())
+            return QString::fromStdWString(*last);
+    if (g_sourceFiles != nullptr)
+        return QFileInfo(QString::fromStdWString(g_sourceFiles->path)).absolutePath();
+    return {};
+}
+
 bool CPreview::ChooseDestination(std::wstring& folder) {
     for (;;) {
-        const std::optional<std::wstring> chosen =
-            platform::BrowseForFolder(this, QStringLiteral("Select the Destination Path"));
+        const std::optional<std::wstring> chosen = platform::BrowseForFolder(
+            this, QStringLiteral("Select the Destination Path"), DestinationStart());
         if (!chosen)
             return false;
         folder = *chosen;
