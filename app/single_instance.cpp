@@ -30,6 +30,23 @@ QString LockPath() {
     return path + QStringLiteral(".lock");
 }
 
+// The display this start shows its windows on: a start on another display
+// (another seat or a second X server of the same user) is a program of its
+// own. ":93.0" and ":93" are one display; the characters a file name
+// cannot hold are left out.
+QString DisplaySuffix() {
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty()) {
+        display = qEnvironmentVariable("DISPLAY");
+        const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+        const qsizetype dot = display.indexOf(QLatin1Char('.'), colon + 1);
+        if (colon >= 0 && dot > colon)
+            display.truncate(dot);
+    }
+    display.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return display.isEmpty() ? QString() : QStringLiteral("-") + display;
+}
+
 } // namespace
 
 CSingleInstance::CSingleInstance() = default;
@@ -47,8 +64,8 @@ QString CSingleInstance::ServerName() {
     // with the user id in the temporary folder.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
-        return QDir(runtime).filePath(QStringLiteral("kelvane-zip"));
-    return QStringLiteral("kelvane-zip-%1").arg(::getuid());
+        return QDir(runtime).filePath(QStringLiteral("kelvane-zip") + DisplaySuffix());
+    return QStringLiteral("kelvane-zip-%1").arg(::getuid()) + DisplaySuffix();
 }
 
 void CSingleInstance::SetServerName(const QString& name) {

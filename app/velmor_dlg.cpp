@@ -10,6 +10,7 @@
 #include "log/activity_log.h"
 #include "log/banners.h"
 #include "log/open_activity_log.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "platform/report_list_qt.h"
 #include "res/resource_ids.h"
@@ -28,6 +29,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <ctime>
@@ -50,9 +52,13 @@ CVelmorDlg::FileChooser& Chooser() {
 }
 
 CVelmorDlg::PreviewRunner& Runner() {
-    static CVelmorDlg::PreviewRunner runner = [](CVelmorDlg&) {
+    static CVelmorDlg::PreviewRunner runner = [](CVelmorDlg& main) {
+        // The steps share one place and size on the screen.
         CPreview preview;
+        preview.TakePlaceOf(main);
         preview.DoModal();
+        main.resize(preview.size());
+        main.move(preview.geometry().topLeft());
     };
     return runner;
 }
@@ -172,7 +178,7 @@ bool CVelmorDlg::Ask(const wchar_t* text, bool withOwner) {
     return AskUser(withOwner ? static_cast<QWidget*>(this) : nullptr, text);
 }
 
-void CVelmorDlg::Notify(const wchar_t* text) {
+void CVelmorDlg::Notify(const std::wstring& text) {
     platform::MessageBox(this, text, g_appTitle, MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
 }
 
@@ -191,14 +197,37 @@ QStringList CVelmorDlg::SourcePaths() const {
 }
 
 void CVelmorDlg::AddSourceFiles(const QStringList& paths) {
+    // Two names are one archive when they reach the same file; names that
+    // differ only in case are two files here.
+    std::vector<FileIdentity> listed;
+    for (const QString& path : SourcePaths())
+        if (const std::optional<FileIdentity> identity = IdentifyFile(path.toStdWString()))
+            listed.push_back(*identity);
+    std::wstring refused;
+    const auto refuse = [&refused](const QString& path, const wchar_t* why) {
+        refused += L"\r\n" + path.toStdWString() + L": " + why;
+    };
     for (const QString& path : paths) {
-        if (path.isEmpty() || !QFileInfo::exists(path))
+        if (path.isEmpty())
             continue;
-        if (SourcePaths().contains(path, Qt::CaseInsensitive))
+        const std::optional<FileIdentity> identity = IdentifyFile(path.toStdWString());
+        if (!identity || !QFileInfo(path).isFile()) {
+            refuse(path, L"file missing");
             continue;
+        }
+        if (std::find(listed.begin(), listed.end(), *identity) != listed.end()) {
+            refuse(path, L"already listed");
+            continue;
+        }
+        listed.push_back(*identity);
         AppendRow(path);
         EnableClearButtons(true);
     }
+    if (refused.empty())
+        return;
+    // Said once the caller is done: a later start waits for its answer,
+    // and a drop for its source, meanwhile.
+    QTimer::singleShot(0, this, [this, text = L"Not added:" + refused] { Notify(text); });
 }
 
 CSingleInstance::Answer CVelmorDlg::OnSecondStart(const QStringList& archives) {
@@ -319,7 +348,7 @@ void CVelmorDlg::OnSkipPreviewMenu() {
 }
 
 void CVelmorDlg::OnViewLog() {
-    OpenActivityLogInNotepad();
+    OpenActivityLogInNotepad(static_cast<QWidget*>(this));
 }
 
 void CVelmorDlg::OnClearLog() {
@@ -329,7 +358,7 @@ void CVelmorDlg::OnClearLog() {
 // The help is a page in the browser, which cannot be asked whether it shows
 // the page already: every request opens it.
 void CVelmorDlg::OnHelpContents() {
-    platform::ShellOpen(g_appFolder + L"/Kelvane for Zip.html");
+    OpenOrSayWhere(static_cast<QWidget*>(this), g_appFolder + L"/Kelvane for Zip.html");
 }
 
 void CVelmorDlg::OnAbout() {

@@ -25,8 +25,10 @@ public:
     explicit CVelmorDlg(QWidget* parent = nullptr);
     ~CVelmorDlg() override;
 
-    // Adds archives as Browse does: missing files, names already listed
-    // (ignoring case) and empty names are passed over.
+    // Adds archives as Browse does: missing files and archives already
+    // listed (under any name that reaches the same file) are not added, and
+    // the user is told which and why (once the event loop runs again);
+    // empty names are passed over.
     void AddSourceFiles(const QStringList& paths);
     // Archives from a later start of the program: listed while step 1
     // shows, refused while a repair runs; the window comes to the front.
@@ -85,7 +87,7 @@ private:
     void EnableClearButtons(bool enabled);
     void SetRepairMode(int mode);
     bool Ask(const wchar_t* text, bool withOwner = true);
-    void Notify(const wchar_t* text);
+    void Notify(const std::wstring& text);
 
     CSingleInstance m_instance;
     // True while Repair runs the later steps.

@@ -14,6 +14,7 @@ struct CommandOptions {
     bool verbose = false;
     bool quiet = false; // no summary
     bool keep = false;  // extract: never write over an existing file
+    bool keepLinksAsFiles = false;
     std::string dest;
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";

@@ -15,7 +15,8 @@ namespace {
 
 const char kExtractUsage[] =
     "Usage: kvzip extract [--advanced] [--json] [-q|-v] [-n|-o] [-j N]\n"
-    "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
+    "                     [--name-encoding NAME] [--password-file FILE]\n"
+    "                     [--keep-links-as-files] ARCHIVE DIR\n"
     "       kvzip extract [OPTIONS] ARCHIVE -d DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
@@ -39,8 +40,14 @@ const char kExtractUsage[] =
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
+    "  --keep-links-as-files write symbolic links as files holding the path\n"
+    "                        they point to\n"
     "  --help                show this text\n"
     "\n"
+    "Symbolic links are made as links, never followed afterwards; a link\n"
+    "that would point outside DIR (an absolute target, or one that climbs\n"
+    "out) is not made. Unix permissions (read, write, run) and the most\n"
+    "exact time an entry holds are given to what is made.\n"
     "Every entry gets a verdict: verified (whole, and its CRC-32 matches the\n"
     "stored one), damaged (whole length, but the CRC-32 differs), partial\n"
     "(cut short or the data turned bad; the bytes decoded are kept), not\n"
@@ -91,6 +98,7 @@ int RunExtract(const std::vector<std::string>& words) {
     ExtractSafeguards safeguards;
     safeguards.destination = folder;
     safeguards.keepExisting = options.keep;
+    safeguards.keepLinksAsFiles = options.keepLinksAsFiles;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(
@@ -132,6 +140,9 @@ int RunExtract(const std::vector<std::string>& words) {
             .EndObject();
         std::printf("%s\n", json.Text().c_str());
     } else if (why.empty() && !options.quiet) {
+        if (!result.error && result.entryCount == 0)
+            if (const std::string empty = EmptyKind(path); !empty.empty())
+                std::printf("%s\n", empty.c_str());
         std::printf("%s; %llu bytes written to %s%s\n", VerdictSummary(result.tally).c_str(),
                     static_cast<unsigned long long>(bytes), Printable(folder).c_str(),
                     interrupted ? " (interrupted)" : "");

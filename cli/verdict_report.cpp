@@ -29,11 +29,11 @@ std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(const CommandOptions& options),
                                        CommandOptions& options, PasswordInput& passwords) {
-    std::string usageError = ParseCommandOptions(words,
-                                                 {"--advanced", "--json", "--verbose", "--quiet",
-                                                  "--jobs", "--name-encoding", "--password-file",
-                                                  "--dest", "--keep", "--overwrite-files"},
-                                                 options);
+    std::string usageError = ParseCommandOptions(
+        words,
+        {"--advanced", "--json", "--verbose", "--quiet", "--jobs", "--name-encoding",
+         "--password-file", "--dest", "--keep", "--overwrite-files", "--keep-links-as-files"},
+        options);
     if (const char* error = operandsError(options); usageError.empty() && error != nullptr)
         usageError = error;
     if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError, usage))
@@ -47,6 +47,10 @@ std::string VerdictLine(const ExtractReport& report) {
     std::string line = head + Printable(report.name);
     if (!report.reason.empty() && report.verdict != Verdict::verified)
         line += ": " + report.reason;
+    if (report.link)
+        line += " (a link)";
+    if (!report.note.empty())
+        line += "; " + report.note;
     // AE-2 entries store no CRC: a damaged one has nothing to show here.
     if (report.verdict == Verdict::partial ||
         (report.verdict == Verdict::damaged && report.crcExpected)) {
@@ -68,7 +72,7 @@ bool ShowsLine(const ExtractReport& report, bool verbose) {
         return true;
     if (report.IsDebris())
         return false;
-    return report.renamed ||
+    return report.renamed || !report.note.empty() ||
            (report.verdict != Verdict::verified && report.verdict != Verdict::folder);
 }
 
@@ -89,6 +93,8 @@ void WriteVerdictJson(JsonWriter& json, const ExtractReport& report) {
     json.String("verdict", VerdictName(report.verdict))
         .String("reason", report.reason)
         .Bool("debris", report.IsDebris())
+        .Bool("link", report.link)
+        .String("note", report.note)
         .Number("crc", report.crc);
     if (report.crcExpected)
         json.Number("expectedCrc", report.expectedCrc);
@@ -121,6 +127,9 @@ std::string UnreadableReason(const std::wstring& path, const ArchiveVerdicts& re
     if (GetPathKind(path) != PathKind::file)
         return "file missing";
     if (!result.Unreadable())
+        return {};
+    // An empty archive or file holds no files and has lost none.
+    if (!result.error && result.entryCount == 0 && !EmptyKind(path).empty())
         return {};
     return result.error              ? result.error->reason
            : result.tally.debris > 0 ? "no readable entries found"

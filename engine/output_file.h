@@ -6,6 +6,7 @@
 
 #include "platform/file.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ enum class OutputStatus {
     outside,        // a ".." part would leave the destination
     systemError,    // the system refused (no room, no right, a file where a folder goes)
     kept,           // a file of that name exists and is not to be written over
+    noLinks,        // the file system cannot hold symbolic links
 };
 
 // Which missing folders OpenFolderBelow makes.
@@ -62,6 +64,14 @@ private:
 OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring& below,
                             const std::vector<FileIdentity>& sources, COutputFolderCache& folders,
                             CFile& file, bool keepExisting = false);
+
+// Makes the missing folders of `below` as OpenOutputFile does and a
+// symbolic link to `linkTarget` at its last part, with the time `modified`.
+// A file or link already there (an earlier run's) gives way; a source, a
+// folder or anything else does not.
+OutputStatus MakeLinkBelow(const std::wstring& destination, const std::wstring& below,
+                           const std::string& linkTarget, std::int64_t modified,
+                           const std::vector<FileIdentity>& sources, COutputFolderCache& folders);
 
 // Where an output goes: the destination, and the path below it.
 struct OutputTarget {

@@ -62,6 +62,13 @@ void WriteCompletionBanner() {
         L"******************* Repairing Completed successfully***********************************");
 }
 
+void WriteProblemsBanner() {
+    WriteActivityLog(L"\r\n");
+    WriteActivityLog(L"\r\n");
+    WriteActivityLog(L"******************* Repairing Completed with "
+                     L"problems***********************************");
+}
+
 void WriteAbortBanner() {
     WriteActivityLog(L"\r\n");
     WriteActivityLog(L"\r\n");

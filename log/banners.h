@@ -17,7 +17,11 @@ void WriteAnalysisBanner(int fileCount);
 // The banner of step 3, which heads the destination folders.
 void WriteSavingBanner();
 
-// The saving pass ran to its end (written by the completion dialog).
+// The saving pass ran to its end (written by the completion dialog) and
+// every entry was saved and verified.
 void WriteCompletionBanner();
+// The saving pass ran to its end, but not every entry was saved and
+// verified, or an archive yielded nothing.
+void WriteProblemsBanner();
 // The user stopped the saving pass.
 void WriteAbortBanner();

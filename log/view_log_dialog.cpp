@@ -41,7 +41,11 @@ bool CViewLog::OnInitDialog() {
         lines << QString::fromStdWString(line);
     FitText(lines.join(QLatin1Char('\n')));
     GetDlgItem(res::IDC_OPEN_FOLDER_CHECK)->setEnabled(!m_totals.repairFolder.empty());
-    WriteCompletionBanner();
+    // Successful only when every entry was saved and verified.
+    if (m_totals.Clean())
+        WriteCompletionBanner();
+    else
+        WriteProblemsBanner();
     return true;
 }
 
@@ -89,10 +93,11 @@ void CViewLog::FitText(const QString& text) {
 
 void CViewLog::OnViewLogOk() {
     const bool viewLog = IsDlgButtonChecked(res::IDC_VIEW_LOG_CHECK);
+    QWidget* const owner = this;
     if (IsDlgButtonChecked(res::IDC_OPEN_FOLDER_CHECK))
-        platform::ShellOpen(m_totals.repairFolder);
+        OpenOrSayWhere(owner, m_totals.repairFolder);
     if (viewLog)
-        OpenActivityLogInNotepad();
+        OpenActivityLogInNotepad(owner);
     else
         EndDialog(platform::IDOK);
     platform::EndProcess(0);

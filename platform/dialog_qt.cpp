@@ -298,6 +298,14 @@ QWidget* CDialog::CreateControl(const ControlTemplate&, QWidget*) {
 
 int CDialog::DoModal() {
     CreateFromTemplate();
+    if (m_placeOf.isValid() && (m_template.style & DS_THICKFRAME)) {
+        // No smaller than its least size: the window keeps to that.
+        adjustSize();
+        resize(m_placeOf.size());
+        move(m_placeOf.topLeft());
+        m_placeOf = QRect();
+        return exec();
+    }
     if (m_template.style & DS_CENTER) {
         adjustSize();
         const QWidget* anchor = parentWidget();
@@ -516,6 +524,14 @@ void CDialog::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Escape:
         OnCommand(IDCANCEL);
         return;
+    case Qt::Key_F10:
+        // Into the menu bar, as Alt and the mnemonics lead there.
+        if (m_menuBar != nullptr && !m_menuBar->actions().isEmpty()) {
+            m_menuBar->setFocus(Qt::ShortcutFocusReason);
+            m_menuBar->setActiveAction(m_menuBar->actions().first());
+            return;
+        }
+        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         for (auto& [id, widget] : m_controls) {
@@ -529,8 +545,9 @@ void CDialog::keyPressEvent(QKeyEvent* event) {
         OnCommand(IDOK);
         return;
     default:
-        QDialog::keyPressEvent(event);
+        break;
     }
+    QDialog::keyPressEvent(event);
 }
 
 void CDialog::closeEvent(QCloseEvent* event) {

@@ -46,6 +46,10 @@ public:
 
     // Runs the dialog modally; returns what EndDialog was given.
     int DoModal();
+    // A window of another step that this one takes the place of: a dialog
+    // the user may enlarge opens where it was and as large (at least its
+    // own least size).
+    void TakePlaceOf(const QWidget& other) { m_placeOf = other.geometry(); }
     void EndDialog(int result);
     // Hides or shows the window and leaves its modal loop running: a dialog
     // that steps aside while the next step runs, or while an automation
@@ -147,6 +151,7 @@ private:
     DialogBaseUnits m_baseUnits;
     QWidget* m_client = nullptr;
     QMenuBar* m_menuBar = nullptr;
+    QRect m_placeOf;
     QMenu* m_systemMenu = nullptr;
     QPixmap m_skin;
     std::map<int, QWidget*> m_controls;

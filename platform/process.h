@@ -16,8 +16,12 @@ using EndProcessHook = std::function<void(int code)>;
 EndProcessHook SetEndProcessHook(EndProcessHook hook);
 
 // Opens a file or URL in the desktop's default application without waiting
-// for it. Returns false when the opener could not be started.
+// for it. Returns false when no application could be started for it (the
+// caller then tells the user).
 bool ShellOpen(const std::wstring& target);
+// ShellOpen's way without a hook: the desktop's opener, watched for a few
+// seconds for a failure.
+bool OpenWithDesktop(const std::wstring& target);
 
 using ShellOpenHook = std::function<bool(const std::wstring& target)>;
 // Routes ShellOpen elsewhere (the GUI, tests); returns the one it replaces.

@@ -1,6 +1,7 @@
 #include "platform/report_list_qt.h"
 
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTreeView>
@@ -50,6 +51,14 @@ void ShowAsReportList(QAbstractItemView* view) {
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     view->setPalette(palette);
+    // The style fills a scroll bar's thumb with the button colour, lighter
+    // than its groove under a pale theme, so that it reads as a hole: a
+    // darker thumb reads as the thing to drag.
+    for (QScrollBar* bar : {view->verticalScrollBar(), view->horizontalScrollBar()}) {
+        QPalette colours = bar->palette();
+        colours.setColor(QPalette::Button, colours.color(QPalette::Mid));
+        bar->setPalette(colours);
+    }
 }
 
 } // namespace platform

@@ -17,14 +17,22 @@ namespace {
 std::mutex g_hookLock;
 ShellOpenHook g_hook;
 
-// The shell backgrounds the opener and exits at once: we reap the shell right
-// away and the opener, orphaned, is reaped by init. "$1" keeps the target one
-// argument whatever blanks or quotes it holds. A missing opener is the one
-// failure that can still be told before the shell returns.
+// The opener runs in the background while the shell watches it for ten
+// seconds: one that finds no application fails within them (it tries a
+// dozen programs first, which takes seconds on a busy machine), and its exit
+// status is the shell's; one still running then has started one (or waits
+// for it) and is left to init. "$1" keeps the target one argument whatever
+// blanks or quotes it holds.
 constexpr const char* kLauncher =
-    "command -v xdg-open >/dev/null || exit 127; xdg-open \"$1\" </dev/null >/dev/null 2>&1 &";
+    "command -v xdg-open >/dev/null || exit 127; "
+    "xdg-open \"$1\" </dev/null >/dev/null 2>&1 & opener=$!; "
+    "tick=0; while [ $tick -lt 100 ]; do "
+    "kill -0 $opener 2>/dev/null || { wait $opener; exit $?; }; sleep 0.1; tick=$((tick + 1)); "
+    "done; exit 0";
 
-bool SpawnOpener(const std::wstring& target) {
+} // namespace
+
+bool OpenWithDesktop(const std::wstring& target) {
     const std::string bytes = EncodeLocal(target);
     char* argv[] = {const_cast<char*>("sh"),          const_cast<char*>("-c"),
                     const_cast<char*>(kLauncher),     const_cast<char*>("kvzip-open"),
@@ -40,8 +48,6 @@ bool SpawnOpener(const std::wstring& target) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-} // namespace
-
 ShellOpenHook SetShellOpenHook(ShellOpenHook hook) {
     std::lock_guard<std::mutex> lock(g_hookLock);
     return std::exchange(g_hook, std::move(hook));
@@ -55,7 +61,7 @@ bool ShellOpen(const std::wstring& target) {
     }
     if (hook)
         return hook(target);
-    return SpawnOpener(target);
+    return OpenWithDesktop(target);
 }
 
 } // namespace platform

@@ -1,10 +1,14 @@
 #include "platform/shell_open_qt.h"
 
+#include "platform/gui_host_qt.h"
 #include "platform/process.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QRegularExpression>
 #include <QUrl>
+#include <atomic>
+#include <thread>
 
 namespace platform {
 
@@ -29,6 +33,19 @@ QUrl ShellTargetUrl(const std::wstring& target) {
 
 bool QtShellOpen(const std::wstring& target) {
     const QUrl url = ShellTargetUrl(target);
+    // For a file Qt only starts the opener and cannot tell whether it found
+    // an application; the desktop's opener is watched instead.
+    if (url.isLocalFile()) {
+        // Watched on a thread of its own: the windows keep painting.
+        std::atomic<int> opened = -1;
+        std::thread watcher(
+            [&opened, path = url.toLocalFile().toStdWString()] { opened = OpenWithDesktop(path); });
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        WaitWithoutUserInput([&opened] { return opened >= 0; });
+        QApplication::restoreOverrideCursor();
+        watcher.join();
+        return opened == 1;
+    }
     // On a bare X11 or Wayland session this runs xdg-open itself.
     return url.isValid() && QDesktopServices::openUrl(url);
 }

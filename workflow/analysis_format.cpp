@@ -1,7 +1,9 @@
 #include "workflow/analysis_format.h"
 
+#include "engine/entry_decoder.h"
 #include "engine/entry_verdict.h"
 #include "engine/file_header.h"
+#include "platform/text.h"
 #include "workflow/entry_row.h"
 
 #include <ctime>
@@ -9,13 +11,21 @@
 
 std::wstring FormatSizeText(std::uint64_t value) {
     static const wchar_t* const kUnits[] = {L"Bytes", L"KB", L"MB", L"GB"};
-    std::uint64_t number = value;
+    if (value < 1024)
+        return std::to_wstring(value) + L"   " + kUnits[0];
+    // Rounded, not cut: tenths below 10 of a unit ("4.9   KB" for 5,000
+    // bytes), whole numbers above.
+    double number = static_cast<double>(value);
     int unit = 0;
-    while (unit < 3 && number >= 1024) {
+    while (unit < 3 && number >= 1024 - 0.5) {
         number /= 1024;
         ++unit;
     }
-    return std::to_wstring(number) + L"   " + kUnits[unit];
+    const auto tenths = static_cast<std::uint64_t>(number * 10 + 0.5);
+    const std::wstring text =
+        tenths < 100 ? std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10)
+                     : std::to_wstring(static_cast<std::uint64_t>(number + 0.5));
+    return text + L"   " + kUnits[unit];
 }
 
 std::uint32_t CompressionRatio(std::uint64_t compressedSize, std::uint64_t uncompressedSize) {
@@ -51,7 +61,10 @@ std::wstring FormatModifiedTimeText(std::int64_t moment) {
 }
 
 std::wstring FormatCrcText(std::uint32_t crc) {
-    return std::to_wstring(crc);
+    // As the command line lists it.
+    wchar_t text[12];
+    std::swprintf(text, 12, L"%08x", crc);
+    return text;
 }
 
 EntryRow MakeEntryRow(const CFileHeader& header) {
@@ -69,5 +82,6 @@ EntryRow MakeEntryRow(const CFileHeader& header) {
     row.texts[columnRatio] = FormatRatioText(header.compressedSize, header.uncompressedSize);
     row.texts[columnModifiedTime] = FormatModifiedTimeText(row.modifiedTime);
     row.texts[columnCrc] = FormatCrcText(header.storedCrc);
+    row.texts[columnMethod] = platform::FromUtf8(MethodLabel(header.DataMethod()));
     return row;
 }

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QResizeEvent>
 #include <algorithm>
+#include <cwctype>
 #include <iterator>
 
 namespace {
@@ -48,8 +49,16 @@ void CEntryListModel::Append(std::vector<EntryRow> rows) {
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
     m_rows.reserve(m_rows.size() + rows.size());
     for (EntryRow& row : rows) {
-        m_rows.push_back(std::move(row.texts));
-        m_encrypted.push_back(row.encrypted);
+        Row& added = m_rows.emplace_back();
+        added.texts = std::move(row.texts);
+        added.values[columnUncompressedSize] = row.uncompressedSize;
+        added.values[columnCompressedSize] = row.compressedSize;
+        added.values[columnRatio] = row.ratio;
+        // Times before 1970 sort first too.
+        added.values[columnModifiedTime] =
+            static_cast<std::uint64_t>(row.modifiedTime) ^ (std::uint64_t{1} << 63);
+        added.values[columnCrc] = row.crc;
+        added.encrypted = row.encrypted;
     }
     endInsertRows();
 }
@@ -60,8 +69,6 @@ void CEntryListModel::Clear() {
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
-    m_encrypted.clear();
-    m_encrypted.shrink_to_fit();
     endResetModel();
 }
 
@@ -69,7 +76,7 @@ QString CEntryListModel::Text(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= entryColumnCount)
         return {};
     return QString::fromStdWString(
-        m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]);
+        m_rows[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)]);
 }
 
 int CEntryListModel::rowCount(const QModelIndex& parent) const {
@@ -87,7 +94,7 @@ QVariant CEntryListModel::data(const QModelIndex& index, int role) const {
         return Text(index.row(), index.column());
     if (index.column() != columnFileName)
         return {};
-    const bool encrypted = m_encrypted[static_cast<std::size_t>(index.row())];
+    const bool encrypted = m_rows[static_cast<std::size_t>(index.row())].encrypted;
     // A long name is shortened in the middle on screen; the tip shows it whole.
     if (role == Qt::ToolTipRole)
         return Text(index.row(), index.column()) +
@@ -105,7 +112,33 @@ QVariant CEntryListModel::headerData(int section, Qt::Orientation orientation, i
         return m_headings[section];
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    if (role == Qt::InitialSortOrderRole)
+        return QVariant::fromValue(Qt::AscendingOrder);
     return {};
+}
+
+void CEntryListModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= entryColumnCount)
+        return;
+    const auto column_ = static_cast<std::size_t>(column);
+    const auto less = [column_](const Row& a, const Row& b) {
+        if (column_ == columnFileName || column_ == columnMethod) {
+            const std::wstring& x = a.texts[column_];
+            const std::wstring& y = b.texts[column_];
+            return std::lexicographical_compare(
+                x.begin(), x.end(), y.begin(), y.end(),
+                [](wchar_t c, wchar_t d) { return std::towlower(c) < std::towlower(d); });
+        }
+        return a.values[column_] < b.values[column_];
+    };
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(m_rows.begin(), m_rows.end(), less);
+    else
+        std::stable_sort(m_rows.begin(), m_rows.end(),
+                         [&less](const Row& a, const Row& b) { return less(b, a); });
+    // No persistent indexes are kept over the list (selections are cleared).
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 CEntryListView::CEntryListView(QWidget* parent) : QTableView(parent) {
@@ -114,7 +147,17 @@ CEntryListView::CEntryListView(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setStretchLastSection(false);
+    // A click on a heading sorts by it (ascending first); a second click
+    // turns the order. No heading shows the mark until then.
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int section, Qt::SortOrder order) {
+                clearSelection();
+                if (model() != nullptr && section >= 0)
+                    model()->sort(section, order);
+            });
     setWordWrap(false);
     setCornerButtonEnabled(false);
     setTabKeyNavigation(false);

@@ -28,13 +28,19 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // By the values the texts show: sizes, ratios, times and CRCs as
+    // numbers, names and methods as text. Rows that come later are appended unsorted.
+    void sort(int column, Qt::SortOrder order) override;
 
 private:
-    using Texts = std::array<std::wstring, entryColumnCount>;
+    struct Row {
+        std::array<std::wstring, entryColumnCount> texts;
+        std::array<std::uint64_t, entryColumnCount> values{};
+        bool encrypted = false;
+    };
 
     QStringList m_headings;
-    std::vector<Texts> m_rows;
-    std::vector<bool> m_encrypted;
+    std::vector<Row> m_rows;
 };
 
 class CEntryListView : public QTableView {

@@ -12,6 +12,7 @@
 #include "workflow/pass_dialog_controls.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_state.h"
+#include "workflow/save_summary.h"
 #include "workflow/save_worker.h"
 
 // Made by the start-up (platform::GlobalDialog) and run by the preview.
@@ -108,6 +109,7 @@ CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
         // that no line of the pass can follow it.
         gate.Stop();
         WaitForWorkerEnd();
+        ShowSummary(StoppedLines(m_stoppedTotals));
         WriteAbortBanner();
         platform::EndProcess(0);
     });
@@ -131,6 +133,14 @@ void CFileSave::SignalFinished(const PassTotals& totals) {
     Client()->update();
 }
 
+void CFileSave::ShowSummary(const std::vector<std::wstring>& lines) {
+    std::wstring text;
+    for (const std::wstring& line : lines)
+        text += (text.empty() ? L"" : L"\r\n") + line;
+    platform::MessageBox(isVisible() ? static_cast<QWidget*>(this) : nullptr, text, g_appTitle,
+                         platform::MB_OK | platform::MB_ICONINFORMATION);
+}
+
 void CFileSave::OnPaint(QPainter&) {
     if (m_saveFinished != 1 || m_asking)
         return;
@@ -146,8 +156,14 @@ void CFileSave::Complete() {
     WaitForWorkerEnd();
     if (g_saveCurrentOnly == 1) {
         g_saveCurrentOnly = 0;
-        // Back to the preview, which may save another file.
+        // Back to the preview, which may save another file: what this one
+        // gave is said first.
         if (g_sourceFileCount != 1) {
+            hide();
+            std::vector<std::wstring> lines = CompletionLines(m_totals);
+            if (!m_totals.sources.empty())
+                lines.insert(lines.begin(), m_totals.sources.front().source.path + L":");
+            ShowSummary(lines);
             EndDialog(platform::IDCANCEL);
             return;
         }

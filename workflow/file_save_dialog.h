@@ -44,6 +44,8 @@ public:
     // The worker's last call, with the totals of the pass: the next paint
     // completes it.
     void SignalFinished(const PassTotals& totals);
+    // What a stop left saved, shown before the program ends.
+    PassTotals m_stoppedTotals;
 
 protected:
     bool OnInitDialog() override;
@@ -62,6 +64,8 @@ private:
     Answer AskToAbort(const wchar_t* text);
     void WaitForWorkerEnd();
     void Complete();
+    // What a pass gave, one line each, in a message box.
+    void ShowSummary(const std::vector<std::wstring>& lines);
 
     QTimer m_timer;
     // True while Stop, Esc or close asks: the completion waits for the answer.

@@ -47,6 +47,12 @@ struct SourceTotals {
     // the saving pass, whose verdicts are counted in `verdicts`.
     std::uint64_t found = 0;
     VerdictTally verdicts;
+    // Saving: entries whose file the destination refused (they are counted
+    // among the verdicts too), by cause.
+    std::uint64_t destinationFull = 0;
+    std::uint64_t destinationUnwritable = 0;
+    // Saving: the user gave no password for its encrypted entries.
+    bool passwordSkipped = false;
 
     // Gone, or could not be opened or read.
     bool Unreadable() const {

@@ -69,7 +69,9 @@ void CPasswordDlg::ClearEdit() {
 }
 
 bool AskPasswordOnDesktop(QWidget* owner, const std::wstring& archive, bool again, Password& answer,
-                          bool& forAll) {
+                          bool& forAll, bool* skipped) {
+    if (skipped != nullptr)
+        *skipped = false;
     if (again) {
         const std::wstring text = L"The password does not fit \"" + archive +
                                   L"\".\r\nDo you want to try another password? No leaves its "
@@ -79,5 +81,8 @@ bool AskPasswordOnDesktop(QWidget* owner, const std::wstring& archive, bool agai
             return false;
     }
     CPasswordDlg dialog(archive, owner);
-    return dialog.Ask(answer, forAll);
+    const bool given = dialog.Ask(answer, forAll);
+    if (skipped != nullptr)
+        *skipped = !given;
+    return given;
 }

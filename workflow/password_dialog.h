@@ -32,6 +32,7 @@ private:
 
 // The saving pass's question on the desktop: after a password that did not
 // fit (`again`), a message box first asks whether to try another; then the
-// dialog. False leaves the archive's encrypted entries unsaved.
+// dialog. False leaves the archive's encrypted entries unsaved; `skipped`
+// then says whether the dialog's Skip did so.
 bool AskPasswordOnDesktop(QWidget* owner, const std::wstring& archive, bool again, Password& answer,
-                          bool& forAll);
+                          bool& forAll, bool* skipped = nullptr);

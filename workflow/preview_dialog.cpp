@@ -2,10 +2,12 @@
 
 #include "controls/about_menu_item.h"
 #include "controls/transparent_static.h"
+#include "engine/entry_decoder.h"
 #include "identity/app_question.h"
 #include "log/activity_log.h"
 #include "platform/folder_browser_qt.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "platform/worker_halt_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
@@ -17,6 +19,7 @@
 #include "workflow/repair_state.h"
 #include "workflow/saving_dialog_runner.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -58,6 +61,8 @@ std::vector<QStringList> WidestTexts() {
     }
     keep(columnRatio, FormatRatioText(9999, 1));
     keep(columnCrc, FormatCrcText(0xFFFFFFFFu));
+    for (std::uint16_t method = 0; method < 100; ++method)
+        keep(columnMethod, platform::FromUtf8(MethodLabel(method)));
     // Day 28 of every month of 2088 at 23:58:58: the widest digits and names.
     for (int month = 0; month < 12; ++month) {
         std::tm parts{};
@@ -136,6 +141,7 @@ void CPreview::CreateColumns() {
     insert(3, "Compression Ratio", 115);
     insert(5, "CRC 32", 100);
     insert(4, "Modified Time", 100);
+    insert(6, "Method", 80);
 
     QStringList headings;
     for (const auto& column : columns)
@@ -162,7 +168,10 @@ void CPreview::CreateColumns() {
         }
         m_entryList->setColumnWidth(i, width);
     }
-    m_entryList->FitNameColumn(columns[columnFileName].second);
+    // The names give up room before the CRC goes out of sight: they are
+    // shortened in the middle and shown whole in their tips.
+    constexpr int kLeastNameWidth = 110;
+    m_entryList->FitNameColumn(kLeastNameWidth);
 }
 
 void CPreview::EnableButtons(std::initializer_list<int> ids, bool enabled) {
@@ -209,10 +218,9 @@ void CPreview::OnPaint(QPainter&) {
     }
     if (g_skipPreview == 1 && g_pendingSaveAllNotice == 1) {
         g_pendingSaveAllNotice = 0;
-        PostAfterPaint([this] {
-            Tell(this, L"Analysis completed, click on save all button to continue",
-                 platform::MB_SYSTEMMODAL);
-        });
+        // Nothing to preview: straight on to the folder choice and saving.
+        // Cancelled, the step stays with Back and Save All.
+        PostAfterPaint([this] { OnSaveAll(); });
     }
 }
 
@@ -258,10 +266,20 @@ void CPreview::OnBack() {
     EndDialog(platform::IDCANCEL);
 }
 
+QString CPreview::DestinationStart() {
+    // The last destination of the run, else the first archive's folder.
+    for (const std::wstring* last : {&g_saveCurrentFolder, &g_saveAllFolder})
+        if (!last->empty())
+            return QString::fromStdWString(*last);
+    if (g_sourceFiles != nullptr)
+        return QFileInfo(QString::fromStdWString(g_sourceFiles->path)).absolutePath();
+    return {};
+}
+
 bool CPreview::ChooseDestination(std::wstring& folder) {
     for (;;) {
-        const std::optional<std::wstring> chosen =
-            platform::BrowseForFolder(this, QStringLiteral("Select the Destination Path"));
+        const std::optional<std::wstring> chosen = platform::BrowseForFolder(
+            this, QStringLiteral("Select the Destination Path"), DestinationStart());
         if (!chosen)
             return false;
         folder = *chosen;

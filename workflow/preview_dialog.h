@@ -65,6 +65,8 @@ private:
     void ReapAnalysisWorker();
     // Asks for the destination into `folder`; false when saving must not start.
     bool ChooseDestination(std::wstring& folder);
+    // Where the folder browser starts.
+    static QString DestinationStart();
     void RunSaving(bool hidePreview);
     void EnableButtons(std::initializer_list<int> ids, bool enabled);
 

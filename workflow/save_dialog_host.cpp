@@ -59,10 +59,14 @@ bool SaveDialogHost::AskPassword(const std::wstring& archive, bool again, Passwo
     bool given = false;
     RunOnGuiThread([&] {
         m_dialog.StopTimer();
-        given = AskPasswordOnDesktop(&m_dialog, archive, again, answer, forAll);
+        given = AskPasswordOnDesktop(&m_dialog, archive, again, answer, forAll, &m_passwordSkipped);
         m_dialog.StartTimer();
     });
     return given;
+}
+
+void SaveDialogHost::PassStopped(const PassTotals& soFar) {
+    RunOnGuiThread([&] { m_dialog.m_stoppedTotals = soFar; });
 }
 
 void SaveDialogHost::PassDone(const PassTotals& totals) {

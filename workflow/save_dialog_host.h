@@ -21,6 +21,9 @@ public:
     // Runs the password prompt modally with timer 1 stopped.
     bool AskPassword(const std::wstring& archive, bool again, Password& answer,
                      bool& forAll) override;
+    bool PasswordSkipped() const override { return m_passwordSkipped; }
+    // What was saved before a stop, for the dialog to show.
+    void PassStopped(const PassTotals& soFar) override;
     void EntrySaved(const ExtractReport&) override {}
     void SourceDone(const SourceTotals&) override {}
     // Keeps the totals for the completion, which comes at the next paint.
@@ -28,4 +31,5 @@ public:
 
 private:
     CFileSave& m_dialog;
+    bool m_passwordSkipped = false;
 };

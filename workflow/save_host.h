@@ -19,6 +19,8 @@ public:
     virtual void AskOverwrite() = 0;
     // One entry of the current source was extracted, or not.
     virtual void EntrySaved(const ExtractReport& report) = 0;
+    // A stop ends the pass: what was saved before it.
+    virtual void PassStopped(const PassTotals& /*soFar*/) {}
     // The threads that decode and write entries; 0: one per core. One by
     // default: with more, entries are written ahead of the one shown, so a
     // pause would no longer hold the pass right after the entry on screen.
@@ -27,6 +29,9 @@ public:
     // fit them: asks for one (`again` after one that did not fit). False
     // leaves those entries unsaved; `forAll` keeps the answer for the
     // sources after this one. A host that cannot ask leaves them unsaved.
+    // The last AskPassword that gave none was the user's Skip (not a
+    // password that did not fit, nor a host that cannot ask).
+    virtual bool PasswordSkipped() const { return false; }
     virtual bool AskPassword(const std::wstring& /*archive*/, bool /*again*/, Password& /*answer*/,
                              bool& /*forAll*/) {
         return false;

@@ -22,10 +22,29 @@ std::wstring FileName(const std::wstring& path) {
     return name;
 }
 
+// Files the destination refused, by cause.
+void AddDestinationLines(std::uint64_t full, std::uint64_t unwritable,
+                         std::vector<std::wstring>& lines) {
+    if (full > 0)
+        lines.push_back(Count(full, L"file", L"files") +
+                        L" not written whole: the destination is full");
+    if (unwritable > 0)
+        lines.push_back(Count(unwritable, L"file", L"files") +
+                        L" not written: the destination cannot be written");
+}
+
+// An archive that had entries and gave not one of them.
+bool GaveNothing(const SourceTotals& source) {
+    return source.problem == SourceProblem::none && source.found > 0 &&
+           source.verdicts.Saved() == 0 && source.verdicts.folders == 0;
+}
+
 // An archive the completion names: why it yielded nothing, or what cut its
 // reading short.
 std::wstring SourceNote(const SourceTotals& source) {
     std::wstring note = SourceProblemText(source.problem);
+    if (GaveNothing(source) && source.error.empty())
+        return source.passwordSkipped ? L"not saved: skipped, no password" : L"nothing saved";
     if (source.problem == SourceProblem::none || source.problem == SourceProblem::unreadable) {
         if (source.error.empty())
             return note;
@@ -77,10 +96,18 @@ std::vector<std::wstring> CompletionLines(const PassTotals& totals) {
     if (totals.Clean())
         return {L"Saving Completed Successfully"};
     std::vector<std::wstring> lines = {SavedFilesText(totals.verdicts)};
+    // One cause that stopped files is said once, not file by file.
+    std::uint64_t full = 0;
+    std::uint64_t unwritable = 0;
+    for (const SourceTotals& source : totals.sources) {
+        full += source.destinationFull;
+        unwritable += source.destinationUnwritable;
+    }
+    AddDestinationLines(full, unwritable, lines);
     std::size_t named = 0;
     std::size_t unnamed = 0;
     for (const SourceTotals& source : totals.sources) {
-        if (source.problem == SourceProblem::none && source.error.empty())
+        if (source.problem == SourceProblem::none && source.error.empty() && !GaveNothing(source))
             continue;
         if (named == kNamedSources) {
             ++unnamed;
@@ -94,12 +121,25 @@ std::vector<std::wstring> CompletionLines(const PassTotals& totals) {
     return lines;
 }
 
+std::vector<std::wstring> StoppedLines(const PassTotals& totals) {
+    std::vector<std::wstring> lines = {L"Saving stopped.", SavedFilesText(totals.verdicts)};
+    if (totals.verdicts.Saved() > 0 || totals.verdicts.folders > 0)
+        lines.push_back(L"What was saved is in " + totals.repairFolder);
+    return lines;
+}
+
 void LogSourceTotals(const SourceTotals& totals, const std::vector<EntryProblem>& problems) {
     WriteActivityLog(L"\r\n");
     WriteActivityLog(SourceSummaryText(totals));
     if (totals.problem == SourceProblem::none && !totals.error.empty()) {
         WriteActivityLog(L"\r\n");
         WriteActivityLog(L"Read only in part: " + totals.error);
+    }
+    std::vector<std::wstring> causes;
+    AddDestinationLines(totals.destinationFull, totals.destinationUnwritable, causes);
+    for (const std::wstring& line : causes) {
+        WriteActivityLog(L"\r\n");
+        WriteActivityLog(line);
     }
     // One write for the name and one for the verdict: a log write keeps at
     // most 200 bytes, and a long name must not cost the verdict.

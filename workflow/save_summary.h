@@ -24,6 +24,9 @@ std::wstring SourceSummaryText(const SourceTotals& totals);
 // line for each archive that yielded nothing or was read only in part.
 std::vector<std::wstring> CompletionLines(const PassTotals& totals);
 
+// A pass the user stopped: what was saved before the stop, and where.
+std::vector<std::wstring> StoppedLines(const PassTotals& totals);
+
 // An entry that is not verified, as the log names it.
 struct EntryProblem {
     std::wstring name;

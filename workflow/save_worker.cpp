@@ -19,6 +19,11 @@
 #include "workflow/save_summary.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,10 +36,18 @@ constexpr std::uint32_t kChunkSize = 65535;
 // the bar too.
 constexpr std::uint64_t kEntryWeight = 512;
 
+std::uint64_t FileSize(const std::wstring& path) {
+    struct stat st {};
+    if (::stat(platform::EncodeLocal(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 // The bars of a pass. The Current bar runs from 0 to 100 over one archive
-// and never moves back within it; the Overall bar spreads the archives'
-// Current bars over its whole width and never moves back at all. Neither
-// reads 100 before the last entry is written.
+// and never moves back within it; the Overall bar gives each archive a
+// share of its width by the archive's size and never moves back at all.
+// Neither reads 100 before the last entry is written. The threads that
+// write entries move the bars too, between chunks of a large entry.
 struct SaveRun : PassRun {
     SaveRun(SaveHost& host, platform::WorkerGate& gate)
         : PassRun(gate), host(host), current([this](int) { ShowProgress(); }),
@@ -42,37 +55,79 @@ struct SaveRun : PassRun {
 
     void ShowProgress() { host.Progress({current.Get(), overall.Get()}); }
 
-    // Archive `index` of `count` (the Overall bar's share) begins.
-    void StartFile(int index, int count) {
+    // The archives' shares of the Overall bar, in pass order: their sizes
+    // (an unreadable one counts as a byte).
+    void ShareBy(const std::vector<std::wstring>& paths) {
+        shares.clear();
+        for (const std::wstring& path : paths)
+            shares.push_back(std::max<std::uint64_t>(FileSize(path), 1));
+        sharesTotal = 0;
+        for (const std::uint64_t share : shares)
+            sharesTotal += share;
+    }
+    // Archive `index` of the shares begins.
+    void StartFile(int index) {
+        std::lock_guard<std::mutex> held(barLock);
         fileIndex = index;
-        fileCount = count > 0 ? count : 1;
+        shareBefore = 0;
+        for (int i = 0; i < index && i < static_cast<int>(shares.size()); ++i)
+            shareBefore += shares[static_cast<std::size_t>(i)];
         scanPercent = 0;
         current.Set(0);
     }
     void Advance(int position) {
+        std::lock_guard<std::mutex> held(barLock);
         current.Raise(position);
-        overall.Raise((fileIndex * 100 + current.Get()) / fileCount);
+        overall.Raise(OverallAt(static_cast<std::uint64_t>(current.Get())));
     }
     void Scanned(int percent) override {
         scanPercent = percent;
         Advance(ScanSharePosition(percent));
     }
     // The archive is done with, saved or passed over.
-    void FinishFile() { overall.Raise((fileIndex + 1) * 100 / fileCount); }
+    void FinishFile() {
+        std::lock_guard<std::mutex> held(barLock);
+        overall.Raise(OverallAt(100));
+    }
+
+    // The Overall bar with the current archive at `percent`.
+    int OverallAt(std::uint64_t percent) const {
+        if (sharesTotal == 0 || static_cast<std::size_t>(fileIndex) >= shares.size())
+            return 0;
+        const std::uint64_t share = shares[static_cast<std::size_t>(fileIndex)];
+        return static_cast<int>((shareBefore * 100 + percent * share) / sharesTotal);
+    }
 
     SaveHost& host;
     BarPosition current;
     BarPosition overall;
+    // Guards the bars: entry threads move them between chunks.
+    std::mutex barLock;
     int fileIndex = 0;
-    int fileCount = 1;
+    std::vector<std::uint64_t> shares;
+    std::uint64_t sharesTotal = 0;
+    std::uint64_t shareBefore = 0;
     // With `source`, the one place where the pass counts: the entries of
     // the source that the log will name, and the pass so far.
     std::vector<EntryProblem> problems;
     PassTotals pass;
+    // `source` is begun and not yet counted in `pass`.
+    bool sourceOpen = false;
     ExtractSafeguards safeguards;
+    // The output folders of this pass: a second archive of the same name
+    // gets a numbered one instead of writing into the first one's.
+    std::set<std::wstring> outputFolders;
 };
 
 SaveRun* g_saveRun = nullptr;
+
+// The entry a thread writes, and the weight of what it has written of it.
+struct ChunkProgress {
+    std::size_t index = SIZE_MAX;
+    std::uint64_t chunks = 0;
+    std::uint64_t weight = 0;
+};
+thread_local ChunkProgress t_chunkProgress;
 
 // The saving bar holds at 98 while the scan runs, like the probe, and
 // creeps at half the analysis pace: both passes get the same reports, and
@@ -97,6 +152,7 @@ void MakeFolder(const SaveRun& run, const std::wstring& path) {
 // output folder is), and how to stop inside a large entry.
 void PrepareSafeguards(SaveRun& run) {
     run.safeguards.destination = g_saveCurrentOnly == 1 ? g_saveCurrentFolder : g_saveAllFolder;
+    run.safeguards.keepLinksAsFiles = g_keepLinksAsFiles != 0;
     for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
         if (const std::optional<FileIdentity> identity = IdentifyFile(node->path))
             run.safeguards.sources.push_back(*identity);
@@ -119,6 +175,7 @@ void BeginSource(SaveRun& run, int number, int count) {
     run.source = SourceTotals();
     run.source.source = {number, count, g_saveSourcePath, g_saveOutputFolder};
     run.problems.clear();
+    run.sourceOpen = true;
     run.host.SourceStarted(run.source.source);
 }
 
@@ -133,10 +190,17 @@ void EndSource(SaveRun& run, bool logged) {
     if (logged)
         LogSourceTotals(source, run.problems);
     run.pass.Add(source);
+    run.sourceOpen = false;
     run.host.SourceDone(source);
 }
 
-void CountEntry(SaveRun& run, const ExtractReport& report) {
+void CountEntry(SaveRun& run, ExtractReport& report) {
+    if (run.source.passwordSkipped && report.encrypted && report.verdict == Verdict::notSaved)
+        report.reason = "skipped, no password";
+    if (report.destination == ExtractReport::Destination::full)
+        ++run.source.destinationFull;
+    else if (report.destination == ExtractReport::Destination::unwritable)
+        ++run.source.destinationUnwritable;
     run.source.verdicts.Add(report);
     if (!report.IsDebris())
         ++run.source.found;
@@ -151,38 +215,79 @@ void CountEntry(SaveRun& run, const ExtractReport& report) {
 void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
     // A file that cannot be read has no entries: the loops below pass over it.
     ScanSource(run, g_savingArchive, g_saveSourcePath, g_savingScanActive);
+    bool skipped = false;
     ChoosePassword(g_savingArchive, g_runPassword,
-                   [&run](bool again, Password& answer, bool& forAll) {
-                       return run.host.AskPassword(g_saveSourcePath, again, answer, forAll);
+                   [&run, &skipped](bool again, Password& answer, bool& forAll) {
+                       const bool given =
+                           run.host.AskPassword(g_saveSourcePath, again, answer, forAll);
+                       skipped = !given && run.host.PasswordSkipped();
+                       return given;
                    });
+    if (skipped) {
+        // No password was given: nothing is decrypted with one that did
+        // not fit, and the entries say they were skipped.
+        g_savingArchive.SetPassword(Password());
+        run.source.passwordSkipped = true;
+    }
     // A size claimed past the end of the file counts as the rest of the file.
+    const CEntryTable& table = g_savingArchive.m_centralDir.Entries();
     std::vector<std::uint64_t> weights;
     std::uint64_t totalWeight = 0;
     for (int k = 0; k < g_entryCount; ++k) {
-        const std::uint64_t size =
-            g_savingArchive.m_centralDir.Entries().GetCompressedSize(static_cast<std::size_t>(k));
+        const std::uint64_t size = table.GetCompressedSize(static_cast<std::size_t>(k));
         weights.push_back(std::min(size, archiveLength) + kEntryWeight);
         totalWeight += weights.back();
     }
+    // The weight of the entries done, and of what is written of those
+    // under way.
+    std::atomic<std::uint64_t> doneWeight = 0;
+    std::atomic<std::uint64_t> writtenWeight = 0;
+    const auto showWeights = [&] {
+        run.Advance(EntriesPosition(doneWeight + writtenWeight, totalWeight, false));
+    };
+    // Between two chunks of an entry, on the thread that writes it: the
+    // bars move with the bytes, short of the entry's whole weight.
+    ExtractSafeguards safeguards = run.safeguards;
+    safeguards.stopRequested = [&] {
+        ChunkProgress& entry = t_chunkProgress;
+        if (entry.index < weights.size()) {
+            ++entry.chunks;
+            const std::uint64_t size = std::max<std::uint64_t>(
+                table.GetUncompressedSize(entry.index), table.GetCompressedSize(entry.index));
+            const std::uint64_t bytes = std::min<std::uint64_t>(entry.chunks * kChunkSize, size);
+            const std::uint64_t weight =
+                size == 0 ? 0
+                          : static_cast<std::uint64_t>(static_cast<unsigned __int128>(bytes) *
+                                                       (weights[entry.index] - 1) / size);
+            writtenWeight += weight - entry.weight;
+            entry.weight = weight;
+            showWeights();
+        }
+        return run.safeguards.StopRequested();
+    };
     // Entries are saved on several threads; they are counted, shown and
     // logged here, on the pass's thread, in entry order.
-    const auto save = [&run](CZipArchive& reader, std::size_t k) {
+    const auto save = [&](CZipArchive& reader, std::size_t k) {
         ExtractReport report;
+        t_chunkProgress = {k, 0, 0};
         try {
-            reader.ExtractEntryTo(k, g_saveOutputFolder, kChunkSize, &report, &run.safeguards);
+            reader.ExtractEntryTo(k, g_saveOutputFolder, kChunkSize, &report, &safeguards);
         } catch (const CException&) {
             // The engine has released the entry and filled the report in;
             // what was written stays.
         }
+        writtenWeight -= t_chunkProgress.weight;
+        t_chunkProgress = {};
         return report;
     };
-    std::uint64_t doneWeight = 0;
-    const auto count = [&run, &weights, &totalWeight, &doneWeight](std::size_t k,
-                                                                   ExtractReport& report) {
+    const auto count = [&](std::size_t k, ExtractReport& report) {
         CountEntry(run, report);
         if (k < weights.size())
             doneWeight += weights[k];
-        run.Advance(EntriesPosition(doneWeight, totalWeight, k + 1 >= weights.size()));
+        if (k + 1 >= weights.size())
+            run.Advance(100);
+        else
+            showWeights();
     };
     // A pause holds every thread before its next entry (and inside large
     // ones, between chunks); a stop begins no further entry.
@@ -202,8 +307,14 @@ void SaveSource(SaveRun& run) {
     CFile source;
     const ProbedSource probe =
         ProbeSource(run, source, g_saveSourcePath, CFile::shareDenyNone, g_saveSignatureFound);
-    if (probe.outcome == ProbeOutcome::found)
-        ExtractAll(run, probe.length);
+    if (probe.outcome != ProbeOutcome::found)
+        return;
+    // Made only for a file that holds ZIP data: any other leaves no folder,
+    // nor does one of which nothing was saved.
+    MakeFolder(run, g_saveOutputFolder);
+    ExtractAll(run, probe.length);
+    if (run.source.verdicts.Saved() == 0 && run.source.verdicts.folders == 0)
+        ::rmdir(platform::EncodeLocal(g_saveOutputFolder).c_str());
 }
 
 // Saves the source into its folder, logged already. A source that has
@@ -229,7 +340,6 @@ void SaveOrKeep(SaveRun& run, bool save) {
     if (save) {
         Log(L"\r\n");
         Log(g_saveOutputFolder);
-        MakeFolder(run, g_saveOutputFolder);
         SaveIfPresent(run);
     } else {
         run.source.problem = SourceProblem::folderKept;
@@ -237,9 +347,19 @@ void SaveOrKeep(SaveRun& run, bool save) {
     EndSource(run, save);
 }
 
+// `folder`, or when an earlier archive of the pass has it, the first of
+// "folder (2)", "folder (3)", ... that none has.
+std::wstring UnclaimedFolder(SaveRun& run, const std::wstring& folder) {
+    std::wstring candidate = folder;
+    for (int number = 2; !run.outputFolders.insert(candidate).second; ++number)
+        candidate = folder + L" (" + std::to_wstring(number) + L")";
+    return candidate;
+}
+
 void SaveCurrentFile(SaveRun& run) {
-    run.StartFile(0, 1);
     g_saveSourcePath = GetSourcePath(run.host.CurrentFileNumber() - 1);
+    run.ShareBy({g_saveSourcePath});
+    run.StartFile(0);
     g_saveOutputFolder = OutputFolderFor(g_saveCurrentFolder, g_saveSourcePath);
     BeginSource(run, 1, 1);
 
@@ -251,14 +371,19 @@ void SaveCurrentFile(SaveRun& run) {
 void SaveAllFiles(SaveRun& run) {
     const wchar_t sep = platform::kNativeSeparator;
     g_saveFileIndex = 0;
+    std::vector<std::wstring> paths;
+    for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next)
+        paths.push_back(node->path);
+    run.ShareBy(paths);
     for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
         run.gate.Checkpoint();
         const int i = g_saveFileIndex;
-        run.StartFile(i, g_sourceFileCount);
+        run.StartFile(i);
         g_saveSourcePath = node->path;
         g_saveOutputFolder = g_saveAllFolder + sep + L"Repair" + sep;
         MakeFolder(run, g_saveOutputFolder);
-        g_saveOutputFolder += ArchiveBaseName(g_saveSourcePath);
+        g_saveOutputFolder =
+            UnclaimedFolder(run, g_saveOutputFolder + ArchiveBaseName(g_saveSourcePath));
         BeginSource(run, i + 1, g_sourceFileCount);
 
         if ((g_overwriteChoice == OverwriteNotAsked || g_overwriteChoice == OverwriteYes ||
@@ -286,17 +411,24 @@ unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
     run.overall.Set(0);
 
     const wchar_t sep = platform::kNativeSeparator;
-    if (g_saveCurrentOnly == 1) {
-        run.pass.repairFolder = g_saveCurrentFolder + sep + L"Repair";
-        SaveCurrentFile(run);
-    } else {
-        run.pass.repairFolder = g_saveAllFolder + sep + L"Repair";
-        SaveAllFiles(run);
+    try {
+        if (g_saveCurrentOnly == 1) {
+            run.pass.repairFolder = g_saveCurrentFolder + sep + L"Repair";
+            SaveCurrentFile(run);
+        } else {
+            run.pass.repairFolder = g_saveAllFolder + sep + L"Repair";
+            SaveAllFiles(run);
+        }
+        // A stop that ended the last entry early ends the pass here, not as
+        // completed.
+        gate.Checkpoint();
+    } catch (const platform::WorkerStopped&) {
+        // What was saved before the stop, for the user to see.
+        if (run.sourceOpen)
+            run.pass.Add(run.source);
+        host.PassStopped(run.pass);
+        throw;
     }
-
-    // A stop that ended the last entry early ends the pass here, not as
-    // completed.
-    gate.Checkpoint();
     host.PassDone(run.pass);
     return 1;
 }

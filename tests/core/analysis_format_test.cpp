@@ -18,19 +18,21 @@ struct SizeCase {
 
 class SizeText : public ::testing::TestWithParam<SizeCase> {};
 
-TEST_P(SizeText, TruncatesToItsUnitWithThreeBlanks) {
+TEST_P(SizeText, RoundsToItsUnitWithThreeBlanks) {
     EXPECT_EQ(FormatSizeText(GetParam().value), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, SizeText,
     ::testing::Values(SizeCase{0, L"0   Bytes"}, SizeCase{1023, L"1023   Bytes"},
-                      SizeCase{1024, L"1   KB"}, SizeCase{2047, L"1   KB"},
-                      SizeCase{1048575, L"1023   KB"}, SizeCase{1048576, L"1   MB"},
-                      SizeCase{1073741823, L"1023   MB"}, SizeCase{1073741824, L"1   GB"},
-                      SizeCase{4294967295u, L"3   GB"},
+                      SizeCase{1024, L"1.0   KB"}, SizeCase{2047, L"2.0   KB"},
+                      SizeCase{5000, L"4.9   KB"}, SizeCase{10188, L"9.9   KB"},
+                      SizeCase{10189, L"10   KB"}, SizeCase{1048063, L"1023   KB"},
+                      // Rounding up to 1024 of a unit gives one of the next.
+                      SizeCase{1048575, L"1.0   MB"}, SizeCase{1073741824, L"1.0   GB"},
+                      SizeCase{4294967295u, L"4.0   GB"},
                       // Zip64 sizes stay in GB and are not cut to 32 bits.
-                      SizeCase{5368709120ull, L"5   GB"},
+                      SizeCase{5368709120ull, L"5.0   GB"},
                       SizeCase{1099511627776ull, L"1024   GB"}));
 
 struct RatioCase {
@@ -73,7 +75,7 @@ TEST(TimeText, IsEmptyWhenTheMomentCannotBeBrokenDown) {
     EXPECT_EQ(FormatModifiedTimeText(INT64_MAX), L"");
 }
 
-TEST(EntryRowTexts, HoldTheSixColumnsAndTheirRawValues) {
+TEST(EntryRowTexts, HoldTheSevenColumnsAndTheirRawValues) {
     CFileHeader header;
     header.name = L"docs/report.txt";
     header.uncompressedSize = 120000000;
@@ -85,7 +87,8 @@ TEST(EntryRowTexts, HoldTheSixColumnsAndTheirRawValues) {
     EXPECT_EQ(row.texts[columnCompressedSize], L"57   MB");
     EXPECT_EQ(row.texts[columnRatio], L"50%");
     EXPECT_EQ(row.texts[columnModifiedTime], FormatModifiedTimeText(header.GetModifiedTime()));
-    EXPECT_EQ(row.texts[columnCrc], L"3421780262");
+    EXPECT_EQ(row.texts[columnCrc], L"cbf43926");
+    EXPECT_EQ(row.texts[columnMethod], L"deflated");
     EXPECT_EQ(row.ratio, 50u);
     EXPECT_EQ(row.crc, 0xCBF43926u);
 }

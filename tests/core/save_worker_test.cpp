@@ -92,6 +92,21 @@ bool Holds(const std::vector<int>& values, int value) {
     return std::find(values.begin(), values.end(), value) != values.end();
 }
 
+namespace {
+
+// The Overall bar once `done` of `all` are saved: their share of the sizes.
+int ShareOf(const std::vector<fs::path>& done, const std::vector<fs::path>& all) {
+    std::uintmax_t part = 0;
+    std::uintmax_t whole = 0;
+    for (const fs::path& path : done)
+        part += fs::file_size(path);
+    for (const fs::path& path : all)
+        whole += fs::file_size(path);
+    return static_cast<int>(part * 100 / whole);
+}
+
+} // namespace
+
 TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
     ZipWriter deflated;
     deflated.Add({.name = "docs/readme.txt", .content = std::string(5000, 'r'), .method = 8});
@@ -119,10 +134,10 @@ TEST_F(SaveWorkerTest, SaveAllWritesEveryArchiveUnderRepairAndLogsEachFolder) {
     EXPECT_EQ(g_saveFileIndex, 2);
     EXPECT_EQ(g_entryCount, 0);
     EXPECT_EQ(g_savingScanActive, 0);
-    // Over both archives, the first done at the middle.
+    // Over both archives, each weighing its size: the first done at its share.
     const std::vector<int> overall = host.Bar("overall");
     EXPECT_TRUE(Rises(overall));
-    EXPECT_TRUE(Holds(overall, 50));
+    EXPECT_TRUE(Holds(overall, ShareOf({first}, {first, second})));
     EXPECT_EQ(overall.back(), 100);
     // Each source starts with its number, path and folder, and ends with
     // its totals.
@@ -416,29 +431,33 @@ TEST_F(SaveBars, ManyEmptyEntriesStillMoveTheBarStepByStep) {
     EXPECT_TRUE(Rises(host.Bar("current")));
 }
 
-// With several sources the Overall bar moves inside each archive too; a
-// source with nothing to save still counts as done.
+// With several sources the Overall bar moves inside each archive too, each
+// archive weighing its size; a source with nothing to save still counts as
+// done.
 TEST_F(SaveBars, SeveralSourcesShareTheOverallBar) {
-    const auto small = Archive("small.zip", FillerOf(100));
-    const auto scanned = Archive("scanned.zip", FillerOf(101));
+    const auto small = Archive("small.zip", FillerOf(1000));
+    const auto scanned = Archive("scanned.zip", FillerOf(2001));
     const auto good = Archive("good.zip", EntriesOfSizes({4000, 4000, 4000}));
     UseSaveAll({small, scanned, good});
     RecordingSaveHost host;
     ASSERT_TRUE(RunSave(host));
     const std::vector<int> overall = host.Bar("overall");
+    const int before = ShareOf({small, scanned}, {small, scanned, good});
     EXPECT_TRUE(Rises(overall));
-    EXPECT_TRUE(Holds(overall, 33));
-    EXPECT_TRUE(Holds(overall, 66));
+    EXPECT_TRUE(Holds(overall, ShareOf({small}, {small, scanned, good})));
+    EXPECT_TRUE(Holds(overall, before));
     EXPECT_EQ(overall.back(), 100);
     // Inside the last archive, between its start and its end.
-    EXPECT_GT(
-        std::count_if(overall.begin(), overall.end(), [](int v) { return v > 66 && v < 100; }), 1);
+    EXPECT_GT(std::count_if(overall.begin(), overall.end(),
+                            [before](int v) { return v > before && v < 100; }),
+              1);
     // Neither filler holds ZIP data, and the log says so.
     EXPECT_EQ(LogText(), kStartLines +
                              FolderLine(Repair() / "small", "Nothing saved: no ZIP data found") +
                              FolderLine(Repair() / "scanned", "Nothing saved: no ZIP data found") +
                              FolderLine(Repair() / "good"));
-    EXPECT_TRUE(fs::is_directory(Repair() / "small"));
+    // No folder is made for a file without ZIP data.
+    EXPECT_FALSE(fs::exists(Repair() / "small"));
     EXPECT_EQ(Read(Repair() / "good" / "e1.bin"), std::string(4000, 'd'));
 }
 
@@ -551,7 +570,20 @@ private:
     void (*m_signal)(int);
 };
 
-TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
+// A destination that takes a file only up to `limit` bytes, as a full disk
+// does: what was written of an entry stays as a partial file, an entry of
+// which nothing could be written leaves no file, and the cause is counted.
+struct FullCase {
+    const char* label;
+    rlim_t limit;
+    std::uint64_t firstOnDisk;
+    Verdict firstVerdict;
+    std::uint64_t stoppedByFullDestination;
+};
+
+class FullDestination : public SaveWorkerTest, public ::testing::WithParamInterface<FullCase> {};
+
+TEST_P(FullDestination, KeepsWhatWasWrittenRemovesWhatWasNotAndNamesTheCause) {
     ZipWriter zip;
     zip.Add({.name = "one.txt", .content = kvtest::NoiseBytes(20000, 2)});
     for (const char* name : {"two.txt", "three.txt"})
@@ -560,23 +592,33 @@ TEST_F(SaveWorkerTest, AnEntryThatFailsToWriteIsGivenUpAndTheNextOnesSaved) {
     UseSaveAll({source});
     RecordingSaveHost host;
     {
-        // Writing the first entry fails as on a full disk, after 4096 bytes.
-        FileSizeLimit limit(4096);
+        FileSizeLimit limit(GetParam().limit);
         ASSERT_TRUE(RunSave(host));
     }
     ASSERT_EQ(host.entries.size(), 3u);
     EXPECT_EQ(host.entries[0].outcome, ExtractReport::failed);
-    EXPECT_EQ(host.entries[0].bytesWritten, 4096u);
-    // The write failed with an error, which the pass took for that entry
-    // only; the bytes on disk are kept, so the file is partial.
-    EXPECT_EQ(host.entries[0].verdict, Verdict::partial);
+    EXPECT_EQ(host.entries[0].bytesWritten, GetParam().firstOnDisk);
+    EXPECT_EQ(host.entries[0].verdict, GetParam().firstVerdict);
     EXPECT_NE(host.entries[0].reason, "");
-    EXPECT_EQ(host.entries[1].verdict, Verdict::verified);
-    EXPECT_EQ(Read(Repair() / "full" / "two.txt"), Content("two.txt"));
-    EXPECT_EQ(Read(Repair() / "full" / "three.txt"), Content("three.txt"));
+    EXPECT_EQ(fs::exists(Repair() / "full" / "one.txt"), GetParam().firstOnDisk > 0);
+    if (GetParam().limit > 0) {
+        EXPECT_EQ(host.entries[1].verdict, Verdict::verified);
+        EXPECT_EQ(Read(Repair() / "full" / "two.txt"), Content("two.txt"));
+        EXPECT_EQ(Read(Repair() / "full" / "three.txt"), Content("three.txt"));
+    } else {
+        EXPECT_FALSE(fs::exists(Repair() / "full" / "two.txt"));
+    }
+    ASSERT_EQ(host.sources.size(), 1u);
+    EXPECT_EQ(host.sources[0].destinationFull, GetParam().stoppedByFullDestination);
     EXPECT_TRUE(host.finished);
     EXPECT_EQ(g_entryCount, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Limits, FullDestination,
+                         ::testing::Values(FullCase{"partOfTheFirstEntry", 4096, 4096,
+                                                    Verdict::partial, 1},
+                                           FullCase{"nothingAtAll", 0, 0, Verdict::notSaved, 3}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     const auto gone = Root() / "gone.zip";

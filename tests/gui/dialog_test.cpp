@@ -192,7 +192,7 @@ TEST(Dialog, MenuItemsEnableAndSendCommands) {
           res::ID_OPTION_SKIPPREVIEW, res::ID_OPTION_VIEWLOG, res::ID_OPTION_CLEARLOG,
           res::ID_HELP_ABOUT, res::ID_HELP_CONTENTS})
         EXPECT_TRUE(dialog.IsMenuItemEnabled(id)) << id;
-    EXPECT_EQ(dialog.MenuAction(res::ID_FILE_SAVEALL)->text(), "Save All");
+    EXPECT_EQ(dialog.MenuAction(res::ID_FILE_SAVEALL)->text(), "Save &All");
     EXPECT_TRUE(dialog.EnableMenuItem(res::ID_FILE_SAVEALL, false));
     EXPECT_FALSE(dialog.IsMenuItemEnabled(res::ID_FILE_SAVEALL));
     EXPECT_FALSE(dialog.EnableMenuItem(4242, false));

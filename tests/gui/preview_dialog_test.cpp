@@ -5,6 +5,7 @@
 #include "res/resource_ids.h"
 #include "tests/gui/analysis_fixture.h"
 #include "tests/support/scripted_message_box.h"
+#include "workflow/analysis_format.h"
 #include "workflow/entry_list_view.h"
 #include "workflow/main_dialog_commands.h"
 #include "workflow/preview_dialog.h"
@@ -30,7 +31,6 @@ using kvtest::AnalysisSandbox;
 
 namespace {
 
-const std::wstring kNotice = L"Analysis completed, click on save all button to continue";
 const std::wstring kNoPath = L"Saving path doesn't exist, select another path for saving ";
 
 // The main dialog's side of the shared menu, recorded.
@@ -136,27 +136,32 @@ bool SendKey(CPreview& preview, int key, Qt::KeyboardModifiers modifiers = Qt::N
 
 } // namespace
 
-TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWideEnoughForTheirTexts) {
+TEST_F(PreviewTest, ListHasTheSevenColumnsInOrderWideEnoughForTheirTexts) {
     sandbox.SetSources(Archives(1));
     CPreview preview;
     preview.CreateFromTemplate();
-    const char* const headings[] = {
-        "File Name",         "UnCompressed File Size", "Compressed File Size",
-        "Compression Ratio", "Modified Time",          "CRC 32"};
-    const int widths[] = {200, 135, 125, 115, 100, 100};
+    const char* const headings[] = {"File Name",
+                                    "UnCompressed File Size",
+                                    "Compressed File Size",
+                                    "Compression Ratio",
+                                    "Modified Time",
+                                    "CRC 32",
+                                    "Method"};
+    // The names give up room first, so that the CRC stays in view.
+    const int widths[] = {110, 135, 125, 115, 100, 100, 80};
     CEntryListView* list = preview.m_entryList;
-    ASSERT_EQ(list->model()->columnCount(), 6);
-    for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(list->model()->columnCount(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(list->model()->headerData(i, Qt::Horizontal).toString(),
                   QString::fromUtf8(headings[i]));
         EXPECT_GE(list->columnWidth(i), widths[i]) << i;
     }
-    // The longest time, size and CRC texts are shown whole.
+    // The longest time, size, CRC and method texts are shown whole.
     EntryRow row;
-    row.texts = {L"a/b.txt", L"1023   Bytes",          L"1023   Bytes",
-                 L"100%",    L"28 Sep 2088, 23:58:58", L"4294967295"};
+    row.texts = {L"a/b.txt",    L"1023   Bytes", L"1023   Bytes", L"100%", L"28 Sep 2088, 23:58:58",
+                 L"4294967295", L"Zstandard"};
     preview.AppendEntryRows({row});
-    for (int i = 1; i < 6; ++i) {
+    for (int i = 1; i < 7; ++i) {
         const QModelIndex cell = list->model()->index(0, i);
         const QString shown = list->model()->data(cell).toString();
         EXPECT_LE(list->fontMetrics().horizontalAdvance(shown) + 8, list->columnWidth(i)) << i;
@@ -171,6 +176,31 @@ TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWideEnoughForTheirTexts) {
     EXPECT_FALSE(list->model()->data(locked, Qt::DecorationRole).value<QIcon>().isNull());
     EXPECT_EQ(list->model()->data(locked, Qt::ToolTipRole).toString(),
               QStringLiteral("a/b.txt\nEncrypted: its password is asked before saving"));
+    // A click on a heading sorts by the values shown, a second one turns
+    // the order.
+    preview.DeleteAllEntryRows();
+    std::vector<EntryRow> rows(3);
+    const std::uint64_t sizes[] = {5000, 20, 1100000};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].uncompressedSize = sizes[i];
+        rows[i].texts = {L"f" + std::to_wstring(i), FormatSizeText(sizes[i])};
+    }
+    preview.AppendEntryRows(std::move(rows));
+    const auto names = [list] {
+        QStringList shown;
+        for (int r = 0; r < list->model()->rowCount(); ++r)
+            shown << list->model()->data(list->model()->index(r, columnFileName)).toString();
+        return shown;
+    };
+    // The heading turns its own mark on a click; the list follows the mark.
+    QHeaderView* header = list->horizontalHeader();
+    EXPECT_EQ(
+        list->model()->headerData(columnUncompressedSize, Qt::Horizontal, Qt::InitialSortOrderRole),
+        QVariant::fromValue(Qt::AscendingOrder));
+    header->setSortIndicator(columnUncompressedSize, Qt::AscendingOrder);
+    EXPECT_EQ(names(), (QStringList{"f1", "f0", "f2"}));
+    header->setSortIndicator(columnUncompressedSize, Qt::DescendingOrder);
+    EXPECT_EQ(names(), (QStringList{"f2", "f0", "f1"}));
     preview.DeleteAllEntryRows();
     EXPECT_EQ(preview.m_entryList->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(preview.m_entryList->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -277,30 +307,38 @@ TEST_F(PreviewTest, SaveCurrentWithSeveralSourcesKeepsThePreviewShown) {
     EXPECT_TRUE(preview.isVisible());
 }
 
-TEST_F(PreviewTest, SkipPreviewOffersOnlySaveAllAndTellsOnce) {
+// Nothing to preview: the folder choice comes at once and Save All runs;
+// cancelled, the step stays with only Back and Save All.
+TEST_F(PreviewTest, SkipPreviewGoesStraightToTheFolderChoiceAndSaving) {
     g_skipPreview = 1;
     sandbox.SetSources(Archives(3));
-    ScriptedMessageBox boxes({platform::IDOK});
-    CPreview preview;
-    preview.CreateFromTemplate();
-    preview.show();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes.AskedTexts().empty(); }));
-    preview.repaint();
-    QApplication::processEvents();
-    EXPECT_EQ(boxes.AskedTexts(), std::vector<std::wstring>{kNotice});
-    EXPECT_EQ(boxes.AskedBoxes()[0].style,
-              platform::MB_OK | platform::MB_ICONINFORMATION | platform::MB_SYSTEMMODAL);
-    EXPECT_EQ(preview.GetDlgItemText(res::IDC_FILE_NUMBER), QStringLiteral("3"));
-    EXPECT_EQ(preview.GetDlgItemText(res::IDC_FILE_COUNT), QStringLiteral("3"));
-    EXPECT_EQ(preview.m_currentFileNumber, 0);
-    EXPECT_EQ(preview.m_entryList->RowCount(), 0);
-    EXPECT_TRUE(Enabled(preview, res::IDC_BACK));
-    EXPECT_TRUE(Enabled(preview, res::IDC_SAVE_ALL));
-    for (int id : {res::IDC_SAVE_CURRENT, res::IDC_BACK_FILE, res::IDC_NEXT_FILE,
-                   res::IDC_SOURCE_PATH_LABEL, res::IDC_ENTRY_COUNT_LABEL})
-        EXPECT_FALSE(Enabled(preview, id)) << id;
-    EXPECT_FALSE(preview.IsMenuItemEnabled(res::ID_FILE_SAVECURRENTFILE));
-    EXPECT_EQ(sandbox.LogText().find("File Number"), std::string::npos);
+    for (const bool cancel : {false, true}) {
+        ScriptedMessageBox boxes;
+        browserTitles.clear();
+        savingRuns = 0;
+        if (cancel)
+            folder.reset();
+        else
+            folder = platform::DecodeLocal(sandbox.Dir().Path().string());
+        CPreview preview;
+        preview.CreateFromTemplate();
+        preview.show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !browserTitles.empty(); }));
+        QApplication::processEvents();
+        EXPECT_EQ(savingRuns, cancel ? 0 : 1);
+        EXPECT_TRUE(boxes.AskedTexts().empty());
+        EXPECT_EQ(preview.GetDlgItemText(res::IDC_FILE_NUMBER), QStringLiteral("3"));
+        EXPECT_EQ(preview.GetDlgItemText(res::IDC_FILE_COUNT), QStringLiteral("3"));
+        EXPECT_EQ(preview.m_currentFileNumber, 0);
+        EXPECT_EQ(preview.m_entryList->RowCount(), 0);
+        EXPECT_TRUE(Enabled(preview, res::IDC_BACK));
+        EXPECT_TRUE(Enabled(preview, res::IDC_SAVE_ALL));
+        for (int id : {res::IDC_SAVE_CURRENT, res::IDC_BACK_FILE, res::IDC_NEXT_FILE,
+                       res::IDC_SOURCE_PATH_LABEL, res::IDC_ENTRY_COUNT_LABEL})
+            EXPECT_FALSE(Enabled(preview, id)) << id;
+        EXPECT_FALSE(preview.IsMenuItemEnabled(res::ID_FILE_SAVECURRENTFILE));
+        EXPECT_EQ(sandbox.LogText().find("File Number"), std::string::npos);
+    }
     g_skipPreview = 0;
 }
 

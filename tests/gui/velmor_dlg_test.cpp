@@ -173,19 +173,32 @@ TEST_F(MainDialogTest, InitialisationSetsUpTheWindowAndWritesTheStartBanner) {
             << "leading zero in " << match[group].str();
 }
 
-TEST_F(MainDialogTest, SameArchiveTwiceEvenInOtherCaseGivesOneRow) {
+// One archive is one row whatever name reaches it; names that differ in
+// case are two archives. What is not added is said, with the reason.
+TEST_F(MainDialogTest, AnArchiveIsListedOnceUnderAnyNameAndWhatIsNotAddedIsSaid) {
+    ScriptedMessageBox boxes;
     CVelmorDlg dialog;
     dialog.CreateFromTemplate();
     const QString first = Archive(QStringLiteral("photos.zip"));
     const QString upper = Archive(QStringLiteral("PHOTOS.ZIP"));
     const QString other = Archive(QStringLiteral("mail.zip"));
-    m_choice = {first, QString(), m_dir.filePath(QStringLiteral("gone.zip")), first, other};
+    const QString link = m_dir.filePath(QStringLiteral("link.zip"));
+    QFile::link(first, link);
+    const QString gone = m_dir.filePath(QStringLiteral("gone.zip"));
+    m_choice = {first, QString(), gone, first, other};
     dialog.SendCommand(res::IDC_BROWSE);
-    m_choice = {upper, other};
+    m_choice = {upper, link, other};
     dialog.SendCommand(res::ID_FILE_SELECTFILE);
-    EXPECT_EQ(Rows(dialog), (QStringList{"1 photos.zip", "2 mail.zip"}));
+    EXPECT_EQ(Rows(dialog), (QStringList{"1 photos.zip", "2 mail.zip", "3 PHOTOS.ZIP"}));
+    QCoreApplication::processEvents();
     EXPECT_TRUE(dialog.m_clearAllButton->isEnabled());
     EXPECT_TRUE(dialog.m_clearSelectedButton->isEnabled());
+    EXPECT_EQ(boxes.AskedTexts(),
+              (std::vector<std::wstring>{
+                  L"Not added:\r\n" + gone.toStdWString() + L": file missing\r\n" +
+                      first.toStdWString() + L": already listed",
+                  L"Not added:\r\n" + link.toStdWString() + L": already listed\r\n" +
+                      other.toStdWString() + L": already listed"}));
 }
 
 TEST_F(MainDialogTest, RemovingTheMiddleRowRenumbersAndTheNextGetsThree) {
@@ -652,4 +665,26 @@ TEST_F(MainDialogTest, OneClaimWinsEvenAtTheSameMomentAndTheWinnerStaysReachable
     CSingleInstance survivor;
     ASSERT_TRUE(survivor.Claim());
     EXPECT_TRUE(reachable());
+}
+
+// Starts on two displays of one user are two programs: each display has an
+// instance of its own, while screens of one display share it.
+TEST(SingleInstance, IsOnePerUserAndDisplay) {
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    const auto nameOn = [](const char* value) {
+        qputenv("DISPLAY", value);
+        return CSingleInstance::ServerName();
+    };
+    CSingleInstance::SetServerName(QString());
+    EXPECT_NE(nameOn(":93"), nameOn(":95"));
+    EXPECT_EQ(nameOn(":93"), nameOn(":93.0"));
+    EXPECT_EQ(nameOn("host:93.1"), nameOn("host:93"));
+    if (display.isNull())
+        qunsetenv("DISPLAY");
+    else
+        qputenv("DISPLAY", display);
+    if (!wayland.isEmpty())
+        qputenv("WAYLAND_DISPLAY", wayland);
 }

@@ -110,8 +110,12 @@ TEST_F(ViewLogTest, SaysWhatThePassCameToAndOpensTheOutputFolder) {
     EXPECT_EQ(m_hooks.Opened(), std::vector<std::wstring>{totals.repairFolder});
     EXPECT_EQ(clean.GetDlgItemText(res::IDC_COMPLETION_TEXT),
               QStringLiteral("Saving Completed Successfully"));
-    // The banner stays the same whatever the pass came to.
-    EXPECT_TRUE(LogTestFolder::Read(LogFile()).ends_with(kCompletionBanner));
+    // The log's closing line says it too: the clean one's banner first,
+    // then this one's.
+    EXPECT_TRUE(LogTestFolder::Read(LogFile()).ends_with(kCompletionBanner +
+                                                         "\r\n\r\n******************* Repairing "
+                                                         "Completed with problems"
+                                                         "***********************************"));
 }
 
 TEST_F(ViewLogTest, EnterPressesOk) {

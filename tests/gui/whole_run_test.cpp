@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -52,8 +53,7 @@ protected:
         g_skipPreview = 0;
         g_startupSplashWait = std::chrono::milliseconds(0);
         CSingleInstance::SetServerName(QStringLiteral("kvzip-whole-run-%1").arg(::getpid()));
-        kvtest::WriteFileBytes(First(), ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
-        kvtest::WriteFileBytes(Second(), ArchiveOf({{"c.txt", "charlie"}}));
+        WriteArchives("letters.zip", "photos.zip");
         m_previousEnd = platform::SetEndProcessHook([this](int code) { m_ended.push_back(code); });
         m_previousBrowser =
             platform::SetFolderBrowserHook([this](const QString&) -> std::optional<std::wstring> {
@@ -72,8 +72,17 @@ protected:
 
     fs::path Install() const { return m_root / "install"; }
     fs::path Destination() const { return m_root / "out"; }
-    fs::path First() const { return m_root / "letters.zip"; }
-    fs::path Second() const { return m_root / "photos.zip"; }
+    // The two archives, a sound one of two files and one of a single file.
+    void WriteArchives(const char* first, const char* second) {
+        m_first = m_root / first;
+        m_second = m_root / second;
+        fs::create_directories(m_first.parent_path());
+        fs::create_directories(m_second.parent_path());
+        kvtest::WriteFileBytes(First(), ArchiveOf({{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}}));
+        kvtest::WriteFileBytes(Second(), ArchiveOf({{"c.txt", "charlie"}}));
+    }
+    fs::path First() const { return m_first; }
+    fs::path Second() const { return m_second; }
     static QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
     std::string Log() const {
         return kvtest::ReadFileBytes(Install() / "Activity Log.txt").value_or("");
@@ -92,16 +101,26 @@ protected:
 private:
     QTemporaryDir m_dir;
     fs::path m_root;
+    fs::path m_first;
+    fs::path m_second;
     platform::EndProcessHook m_previousEnd;
     platform::FolderBrowserHook m_previousBrowser;
 };
 
-// Two archives, sound or not, and what the completion and the log say.
+// Two archives, sound or not, what the completion and the log say, and
+// what is on disk: nothing is claimed that is not there, and no archive's
+// files take the place of another's.
 struct RunCase {
     const char* label;
+    const char* first;
+    const char* second;
     bool damaged;
     QStringList completion;
     std::vector<const char*> logMarks; // after step 3, in order
+    // Below Repair: a file and its bytes, or a folder that must not be there
+    // (no bytes).
+    std::vector<std::pair<const char*, std::optional<std::string>>> onDisk;
+    const char* closing;
 };
 
 class WholeRuns : public WholeRun, public ::testing::WithParamInterface<RunCase> {};
@@ -109,6 +128,7 @@ class WholeRuns : public WholeRun, public ::testing::WithParamInterface<RunCase>
 } // namespace
 
 TEST_P(WholeRuns, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
+    WriteArchives(GetParam().first, GetParam().second);
     if (GetParam().damaged) {
         // A stored entry with a byte turned, and a file that is no archive.
         kvtest::ZipWriter zip;
@@ -164,21 +184,20 @@ TEST_P(WholeRuns, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
     EXPECT_TRUE(boxes.AskedTexts().empty());
     EXPECT_EQ(completionText, GetParam().completion);
     // Salvage keeps every byte, whatever the verdict.
-    EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "letters" / "a.txt"),
-              GetParam().damaged ? "Alpha" : "alpha");
-    EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "letters" / "dir" / "b.txt"),
-              "bravo");
-    if (!GetParam().damaged) {
-        EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / "photos" / "c.txt"), "charlie");
+    for (const auto& [path, bytes] : GetParam().onDisk) {
+        if (bytes)
+            EXPECT_EQ(kvtest::ReadFileBytes(Destination() / "Repair" / path), *bytes) << path;
+        else
+            EXPECT_FALSE(fs::exists(Destination() / "Repair" / path)) << path;
     }
 
     // The log tells the whole run in order.
     const std::string log = Log();
     std::size_t at = 0;
     for (const char* mark :
-         {"Start Log File", "Step 1 :- Source Files Selection", "Source Files :", "letters.zip",
-          "photos.zip", "Quick Repair", "Step 2 :- Analysis Of Files", "Total Files Count :    2",
-          "Step 3 :- Files Saving"}) {
+         {"Start Log File", "Step 1 :- Source Files Selection", "Source Files :", GetParam().first,
+          GetParam().second, "Quick Repair", "Step 2 :- Analysis Of Files",
+          "Total Files Count :    2", "Step 3 :- Files Saving"}) {
         const std::size_t found = log.find(mark, at);
         ASSERT_NE(found, std::string::npos) << mark << " after offset " << at << " in\n" << log;
         at = found;
@@ -188,8 +207,7 @@ TEST_P(WholeRuns, FromTheMainWindowThroughPreviewAndSavingToTheCompletion) {
         ASSERT_NE(found, std::string::npos) << mark << " after offset " << at << " in\n" << log;
         at = found;
     }
-    EXPECT_TRUE(log.ends_with("Repairing Completed successfully"
-                              "***********************************"));
+    EXPECT_TRUE(log.ends_with(GetParam().closing)) << log;
 }
 
 // The main window runs its own modal loop, as the program runs it: Back in
@@ -261,16 +279,35 @@ TEST_F(WholeRun, BackFromThePreviewReturnsToTheMainWindowReadyForAnotherRepair) 
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, WholeRuns,
-    ::testing::Values(RunCase{"clean",
-                              false,
-                              {QStringLiteral("Saving Completed Successfully")},
-                              {"letters\r\nSaved 2 files: 2 verified",
-                               "photos\r\nSaved 1 file: 1 verified"}},
-                      RunCase{"withProblems",
-                              true,
-                              {QStringLiteral("Saved 2 files: 1 verified, 1 damaged"),
-                               QStringLiteral("photos.zip: no ZIP data found")},
-                              {"letters\r\nSaved 2 files: 1 verified, 1 damaged",
-                               "\r\na.txt : damaged: its CRC-32 differs from the stored one",
-                               "photos\r\nNothing saved: no ZIP data found"}}),
+    ::testing::Values(
+        RunCase{"clean",
+                "letters.zip",
+                "photos.zip",
+                false,
+                {QStringLiteral("Saving Completed Successfully")},
+                {"letters\r\nSaved 2 files: 2 verified", "photos\r\nSaved 1 file: 1 verified"},
+                {{"letters/a.txt", "alpha"},
+                 {"letters/dir/b.txt", "bravo"},
+                 {"photos/c.txt", "charlie"}},
+                "Repairing Completed successfully***********************************"},
+        RunCase{"withProblems",
+                "letters.zip",
+                "photos.zip",
+                true,
+                {QStringLiteral("Saved 2 files: 1 verified, 1 damaged"),
+                 QStringLiteral("photos.zip: no ZIP data found")},
+                {"letters\r\nSaved 2 files: 1 verified, 1 damaged",
+                 "\r\na.txt : damaged: its CRC-32 differs from the stored one",
+                 "photos\r\nNothing saved: no ZIP data found"},
+                // No folder for an archive without ZIP data.
+                {{"letters/a.txt", "Alpha"}, {"letters/dir/b.txt", "bravo"}, {"photos", {}}},
+                "Repairing Completed with problems***********************************"},
+        RunCase{"sameNameInTwoFolders",
+                "d1/a.zip",
+                "d2/a.zip",
+                false,
+                {QStringLiteral("Saving Completed Successfully")},
+                {"a\r\nSaved 2 files: 2 verified", "a (2)\r\nSaved 1 file: 1 verified"},
+                {{"a/a.txt", "alpha"}, {"a (2)/c.txt", "charlie"}, {"a/c.txt", {}}},
+                "Repairing Completed successfully***********************************"}),
     [](const auto& info) { return std::string(info.param.label); });
