@@ -1,7 +1,8 @@
 // Reading one entry's data: stored bytes are copied, deflated bytes inflated
 // as a raw stream. Nothing is verified; a bad stream ends the entry early.
 // Sound deflated entries of known size take the fast decoder; all else, and
-// whatever it turns down, takes zlib.
+// whatever it turns down, takes zlib (from the entry's start when a large
+// entry turns out unsound only after some of it was handed out).
 #include "engine/fast_inflate.h"
 #include "engine/file_stamp.h"
 #include "engine/scan_state.h"
@@ -25,20 +26,10 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     m_entryDeflated = entry.IsDeflated();
     // Encrypted data is deciphered on its way to zlib.
     const bool fast = g_fastInflate && m_entryDeflated && !entry.openEnded && !IsEncrypted(entry) &&
-                      m_fastInflate.Decode(m_storage, m_storage.GetPosition(), entry.compressedSize,
-                                           entry.uncompressedSize, entry.storedCrc);
-    if (m_entryDeflated && !fast) {
-        stream = z_stream{};
-        stream.zalloc = ZipAllocate;
-        stream.zfree = ZipFree;
-        stream.opaque = m_trackZlibMemory ? &m_zlibBlocks : nullptr;
-        // Negative window bits: raw deflate, no zlib header or trailer.
-        const int result =
-            inflateInit2_(&stream, -MAX_WBITS, ZLIB_VERSION, static_cast<int>(sizeof(z_stream)));
-        if (result != Z_OK && result != Z_NEED_DICT)
-            ThrowZipError(result, std::wstring());
-        m_streamActive = true;
-    }
+                      m_fastInflate.Begin(m_storage, m_storage.GetPosition(), entry.compressedSize,
+                                          entry.uncompressedSize, entry.storedCrc);
+    if (m_entryDeflated && !fast)
+        StartInflate();
     m_entryOpenEnded = entry.openEnded;
     m_dataStart = m_storage.GetPosition();
     m_endingDescriptor.reset();
@@ -86,8 +77,39 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     m_info.m_crc = 0;
     stream.total_out = 0;
     stream.avail_in = 0;
+    m_restarted = false;
     m_readState = readEntry;
     return true;
+}
+
+void CZipArchive::StartInflate() {
+    z_stream& stream = m_info.m_stream;
+    stream = z_stream{};
+    stream.zalloc = ZipAllocate;
+    stream.zfree = ZipFree;
+    stream.opaque = m_trackZlibMemory ? &m_zlibBlocks : nullptr;
+    // Negative window bits: raw deflate, no zlib header or trailer.
+    const int result =
+        inflateInit2_(&stream, -MAX_WBITS, ZLIB_VERSION, static_cast<int>(sizeof(z_stream)));
+    if (result != Z_OK && result != Z_NEED_DICT)
+        ThrowZipError(result, std::wstring());
+    m_streamActive = true;
+}
+
+void CZipArchive::RestartWithZlib() {
+    // Only plain entries with sizes take the fast decoder: their data is
+    // exactly the stored compressed size, right at the data start.
+    const CFileHeader& entry = *m_centralDir.m_currentEntry;
+    m_fastInflate.Reset();
+    StartInflate();
+    m_storage.Seek(m_dataStart);
+    m_info.m_compressedLeft = entry.compressedSize;
+    m_info.m_uncompressedLeft = entry.uncompressedSize;
+    m_info.m_crc = 0;
+    m_info.m_stream.total_out = 0;
+    m_info.m_stream.avail_in = 0;
+    --m_fastEntries;
+    m_restarted = true;
 }
 
 std::optional<DataDescriptor> CZipArchive::DescriptorAfter(std::uint64_t dataStart,
@@ -121,10 +143,16 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     auto* out = static_cast<unsigned char*>(buffer);
     if (m_fastInflate.Serving()) {
         const std::uint32_t n = m_fastInflate.Serve(out, static_cast<std::uint32_t>(room));
-        m_info.m_crc = Crc32(m_info.m_crc, out, n);
+        if (m_fastInflate.Refused()) {
+            RestartWithZlib();
+            return 0;
+        }
+        m_info.m_crc = m_fastInflate.ServedCrc();
         m_info.m_uncompressedLeft -= n;
         return n;
     }
+    if (!deflated && m_traditional == nullptr && m_aes == nullptr)
+        return ReadStoredData(out, static_cast<std::uint32_t>(room));
     std::uint32_t produced = 0;
 
     while (room > 0) {
@@ -186,6 +214,23 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
         }
     }
     return produced;
+}
+
+std::uint32_t CZipArchive::ReadStoredData(unsigned char* out, std::uint32_t room) {
+    // Straight from the archive into the caller's buffer, in one read.
+    const auto ask =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(room, m_info.m_compressedLeft));
+    if (ask == 0)
+        return 0;
+    // A short read raises g_truncationFlag; one that finds nothing at all
+    // is cut short just the same.
+    const std::uint32_t got = m_storage.ReadBytes(out, ask, false);
+    if (got == 0)
+        g_truncationFlag = 1;
+    m_info.m_compressedLeft = got < ask ? 0 : m_info.m_compressedLeft - got;
+    m_info.m_crc = Crc32(m_info.m_crc, out, got);
+    m_info.m_uncompressedLeft -= got;
+    return got;
 }
 
 bool CZipArchive::EndEntryRead(CFile* target) {

@@ -8,11 +8,11 @@ set -euo pipefail
 # dpkg-dev (shlibdeps), appstream, groff-base, bash-completion, zsh and
 # desktop-file-utils: building and checking the package, its manual pages,
 # completions and metadata.
-build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
+build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev libisal-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils
     dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
-bench_packages=(unzip zip libarchive-tools p7zip-full hyperfine python3 time)
+bench_packages=(unzip zip libarchive-tools p7zip-full 7zip hyperfine python3 time)
 
 wanted=()
 [ $# -eq 0 ] && set -- build
