@@ -19,10 +19,10 @@ public:
     virtual void AskOverwrite() = 0;
     // One entry of the current source was extracted, or not.
     virtual void EntrySaved(const ExtractReport& report) = 0;
-    // The threads that decode and write entries; 0: one per core. One by
-    // default: with more, entries are written ahead of the one shown, so a
-    // pause would no longer hold the pass right after the entry on screen.
-    virtual unsigned DecodingThreads() { return 1; }
+    // The threads that decode and write entries; 0: one per core. Entries
+    // are shown in their order once written, so with more than one thread
+    // some may be on disk ahead of the one shown.
+    virtual unsigned DecodingThreads() { return 0; }
     // The source holds encrypted entries and the run's password does not
     // fit them: asks for one (`again` after one that did not fit). False
     // leaves those entries unsaved; `forAll` keeps the answer for the
