@@ -8,6 +8,8 @@ CFileSource::CFileSource(const std::wstring& path) {
     CFileException error(CFileException::none, 0, path);
     if (!m_file.Open(path, CFile::modeRead | CFile::shareDenyWrite, &error))
         m_openError = error;
+    else
+        m_identity = m_file.GetIdentity();
 }
 
 void CFileSource::EnsureOpen() const {

@@ -36,7 +36,7 @@ public:
 
     std::uint64_t GetLength() const override;
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const override;
-    std::optional<FileIdentity> GetIdentity() const override { return m_file.GetIdentity(); }
+    std::optional<FileIdentity> GetIdentity() const override { return m_identity; }
 
     const CBigFile& GetFile() const { return m_file; }
 
@@ -45,6 +45,8 @@ private:
 
     CBigFile m_file;
     std::optional<CFileException> m_openError;
+    // Asked once: every output file is checked against it.
+    std::optional<FileIdentity> m_identity;
 };
 
 // Bytes that stay alive, unchanged, for as long as the source is used.

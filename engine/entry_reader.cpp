@@ -1,7 +1,9 @@
 // Reading one entry's data: stored bytes are copied, compressed bytes go
 // through the decoder of their method. Nothing is verified; a bad stream
 // ends the entry early. Sound deflated entries of known size take the fast
-// decoder; all else, and whatever it turns down, takes the streaming one.
+// decoder; all else, and whatever it turns down, takes the streaming one
+// (from the entry's start when a large entry turns out unsound only after
+// some of it was handed out).
 #include "engine/entry_decoder.h"
 #include "engine/fast_inflate.h"
 #include "engine/file_stamp.h"
@@ -24,8 +26,8 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     const std::uint16_t method = entry.DataMethod();
     // Encrypted data is deciphered on its way to the decoder.
     const bool fast = g_fastInflate && method == 8 && !entry.openEnded && !IsEncrypted(entry) &&
-                      m_fastInflate.Decode(m_storage, m_storage.GetPosition(), entry.compressedSize,
-                                           entry.uncompressedSize, entry.storedCrc);
+                      m_fastInflate.Begin(m_storage, m_storage.GetPosition(), entry.compressedSize,
+                                          entry.uncompressedSize, entry.storedCrc);
     m_decoder = method != 0 && !fast
                     ? MakeEntryDecoder(method, m_trackZlibMemory ? &m_zlibBlocks : nullptr)
                     : nullptr;
@@ -76,8 +78,25 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     m_info.m_crc = 0;
     m_info.m_availIn = 0;
     m_info.m_totalIn = 0;
+    m_restarted = false;
     m_readState = readEntry;
     return true;
+}
+
+void CZipArchive::RestartWithZlib() {
+    // Only plain entries with sizes take the fast decoder: their data is
+    // exactly the stored compressed size, right at the data start.
+    const CFileHeader& entry = *m_centralDir.m_currentEntry;
+    m_fastInflate.Reset();
+    m_decoder = MakeEntryDecoder(8, m_trackZlibMemory ? &m_zlibBlocks : nullptr);
+    m_storage.Seek(m_dataStart);
+    m_info.m_compressedLeft = entry.compressedSize;
+    m_info.m_uncompressedLeft = entry.uncompressedSize;
+    m_info.m_crc = 0;
+    m_info.m_availIn = 0;
+    m_info.m_totalIn = 0;
+    --m_fastEntries;
+    m_restarted = true;
 }
 
 std::optional<DataDescriptor> CZipArchive::DescriptorAfter(std::uint64_t dataStart,
@@ -109,10 +128,16 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     auto* out = static_cast<unsigned char*>(buffer);
     if (m_fastInflate.Serving()) {
         const std::uint32_t n = m_fastInflate.Serve(out, static_cast<std::uint32_t>(room));
-        m_info.m_crc = Crc32(m_info.m_crc, out, n);
+        if (m_fastInflate.Refused()) {
+            RestartWithZlib();
+            return 0;
+        }
+        m_info.m_crc = m_fastInflate.ServedCrc();
         m_info.m_uncompressedLeft -= n;
         return n;
     }
+    if (!m_decoder && m_traditional == nullptr && m_aes == nullptr)
+        return ReadStoredData(out, static_cast<std::uint32_t>(room));
     std::uint32_t produced = 0;
 
     while (room > 0) {
@@ -173,6 +198,23 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
         }
     }
     return produced;
+}
+
+std::uint32_t CZipArchive::ReadStoredData(unsigned char* out, std::uint32_t room) {
+    // Straight from the archive into the caller's buffer, in one read.
+    const auto ask =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(room, m_info.m_compressedLeft));
+    if (ask == 0)
+        return 0;
+    // A short read raises g_truncationFlag; one that finds nothing at all
+    // is cut short just the same.
+    const std::uint32_t got = m_storage.ReadBytes(out, ask, false);
+    if (got == 0)
+        g_truncationFlag = 1;
+    m_info.m_compressedLeft = got < ask ? 0 : m_info.m_compressedLeft - got;
+    m_info.m_crc = Crc32(m_info.m_crc, out, got);
+    m_info.m_uncompressedLeft -= got;
+    return got;
 }
 
 bool CZipArchive::EndEntryRead(CFile* target) {

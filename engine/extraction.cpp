@@ -436,6 +436,16 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
     };
     for (;;) {
         const std::uint32_t n = ReadEntryData(chunk, chunkSize);
+        if (m_restarted) {
+            // The fast decoder's bytes were not the entry: zlib's replace them.
+            m_restarted = false;
+            if (file != nullptr) {
+                file->SetLength(0);
+                file->Seek(0, CFile::begin);
+            }
+            result.bytesWritten = 0;
+            continue;
+        }
         if (n > 0 && file != nullptr)
             file->Write(chunk, n);
         if (n > 0 && collected != nullptr)

@@ -236,22 +236,29 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
     if (const OutputStatus result = OpenParentFolder(destination, below, folders, folder, name);
         result != OutputStatus::opened)
         return result;
-    const OutputStatus result = CheckInTheWay(folder, name, sources);
-    if (result != OutputStatus::opened)
-        return result;
 
     // Not truncated on opening: whatever it is, it is looked at first. Not
     // blocking, so that a FIFO put there meanwhile cannot hang the run (on
     // the regular file it turns out to be, the flag does nothing).
     constexpr int kFlags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    // A file made here is no source, even when it gets the inode of a
-    // source deleted since the run began.
+    // A file made here is a regular file of its own and no source, even
+    // when it gets the inode of a source deleted since the run began: only
+    // what stood there already is looked at.
     Descriptor output(::openat(folder, name.c_str(), kFlags | O_EXCL, 0666));
     bool made = output.Get() >= 0;
     if (!made && errno == EEXIST && keepExisting)
         return OutputStatus::kept;
-    if (!made && errno == EEXIST)
-        output.Reset(::openat(folder, name.c_str(), kFlags, 0666));
+    OutputStatus result = OutputStatus::opened;
+    if (!made) {
+        const int error = errno;
+        result = CheckInTheWay(folder, name, sources);
+        if (result != OutputStatus::opened)
+            return result;
+        if (error == EEXIST)
+            output.Reset(::openat(folder, name.c_str(), kFlags, 0666));
+        else
+            errno = error;
+    }
     for (int attempt = 0;; ++attempt) {
         if (output.Get() < 0) {
             const int error = errno;
@@ -261,14 +268,16 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
             errno = error;
             return error == ENXIO ? OutputStatus::notAFile : OutputStatus::systemError;
         }
+        if (made)
+            break;
         struct stat st {};
         if (::fstat(output.Get(), &st) != 0)
             return OutputStatus::systemError;
         if (!S_ISREG(st.st_mode))
             return OutputStatus::notAFile;
-        if (!made && IsSource(st, sources))
+        if (IsSource(st, sources))
             return OutputStatus::sourceInTheWay;
-        if (made || st.st_nlink <= 1 || attempt > 0)
+        if (st.st_nlink <= 1 || attempt > 0)
             break;
         // A hard link: writing through it would change the file under its
         // other names too. A file of its own takes its place.

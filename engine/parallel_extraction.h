@@ -38,12 +38,15 @@ unsigned ExtractionJobs(unsigned wanted);
 // grow with the archive. `writes` false: `extract` only decodes, so no two
 // entries can touch. Returns how many entries were reported: fewer than
 // the archive holds only after a stop. Whatever `report` throws ends the
-// run once the threads have finished their entries.
+// run once the threads have finished their entries. `helper(true)` and
+// `helper(false)`, when given, are called on each thread started here as
+// it begins and as it ends, so that a pause can tell when all are held.
 template <typename Result>
 std::size_t ExtractInEntryOrder(CZipArchive& archive, unsigned jobs,
                                 const std::function<Result(CZipArchive&, std::size_t)>& extract,
                                 const std::function<void(std::size_t, Result&)>& report,
-                                const std::function<bool()>& stop, bool writes = true) {
+                                const std::function<bool()>& stop, bool writes = true,
+                                const std::function<void(bool)>& helper = {}) {
     const std::size_t count = archive.GetEntryCount();
     if (jobs <= 1 || count < 2 || (writes && !OutputsAreIndependent(archive))) {
         std::size_t i = 0;
@@ -63,13 +66,19 @@ std::size_t ExtractInEntryOrder(CZipArchive& archive, unsigned jobs,
     bool halted = false;      // stop() said so, or the run ends: begin nothing more
 
     auto work = [&](CZipArchive& reader) {
+        if (helper)
+            helper(true);
+        const auto ended = [&helper] {
+            if (helper)
+                helper(false);
+        };
         for (;;) {
             {
                 std::unique_lock<std::mutex> held(lock);
                 changed.wait(held,
                              [&] { return halted || next >= count || next < reported + window; });
                 if (halted || next >= count)
-                    return;
+                    return ended();
             }
             // Asked outside the lock: it may hold this thread for a pause.
             const bool stopped = stop();
@@ -80,7 +89,7 @@ std::size_t ExtractInEntryOrder(CZipArchive& archive, unsigned jobs,
                     halted = true;
                 if (halted || next >= count) {
                     changed.notify_all();
-                    return;
+                    return ended();
                 }
                 // Others may have filled the window while the lock was free:
                 // an entry past it would take the slot of one not yet reported.

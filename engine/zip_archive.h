@@ -140,6 +140,9 @@ public:
     bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report,
                    const ExtractSafeguards* safeguards = nullptr);
     bool BeginEntryRead(std::size_t index);
+    // The next bytes of the entry; 0 at its end, or when the fast decoder
+    // turned it down after handing out some of it (m_restarted): the bytes
+    // so far do not count, and the entry is read again from its start.
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
     // Ends the entry: stamps `target`, its output file still open, when
     // given, and checks a descriptor.
@@ -159,6 +162,8 @@ public:
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
 
     int m_decodeError = 0;
+    // Set by ReadEntryData when the entry is to be read again from its start.
+    bool m_restarted = false;
     // Entries of this archive that the fast decoder read (see fast_inflate.h).
     std::uint64_t m_fastEntries = 0;
     bool m_convertSlashes = true;
@@ -238,6 +243,12 @@ private:
     // signed or not, whose compressed size says so.
     std::optional<DataDescriptor> DescriptorAfter(std::uint64_t dataStart,
                                                   std::uint64_t compressed);
+    // The fast decoder turned the entry down after handing out some of it:
+    // zlib reads it again from its start, and m_restarted tells the caller
+    // that the bytes it had do not count.
+    void RestartWithZlib();
+    // Plain stored data, read straight into `out`.
+    std::uint32_t ReadStoredData(unsigned char* out, std::uint32_t room);
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
     // Makes the folder or the empty file of an entry that holds no data.

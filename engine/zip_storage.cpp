@@ -3,7 +3,9 @@
 #include "engine/scan_state.h"
 #include "engine/zip_exception.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 void CZipStorage::OpenStorage(const std::wstring& path, int /*mode*/) {
     OpenStorage(std::make_shared<CFileSource>(path), path);
@@ -13,11 +15,13 @@ void CZipStorage::OpenStorage(std::shared_ptr<const CByteSource> source, const s
     m_source = std::move(source);
     m_path = path;
     m_position = 0;
+    m_aheadSize = 0;
 }
 
 void CZipStorage::CloseStorage() {
     m_source.reset();
     m_position = 0;
+    m_aheadSize = 0;
     m_currentVolume = -1;
 }
 
@@ -38,7 +42,20 @@ std::uint32_t CZipStorage::ReadBytes(void* buffer, std::uint32_t count, bool who
 }
 
 std::uint32_t CZipStorage::ReadPlain(void* buffer, std::uint32_t count) {
-    const auto read = static_cast<std::uint32_t>(Source().ReadAt(m_position, buffer, count));
+    if (count > kReadAhead / 4) {
+        const auto read = static_cast<std::uint32_t>(Source().ReadAt(m_position, buffer, count));
+        m_position += read;
+        return read;
+    }
+    if (m_position < m_aheadStart || m_position + count > m_aheadStart + m_aheadSize) {
+        // Fewer bytes only at the end of the source: then what is there is all.
+        m_aheadSize = Source().ReadAt(m_position, m_ahead.data(), m_ahead.size());
+        m_aheadStart = m_position;
+    }
+    const std::size_t offset = m_position - m_aheadStart;
+    const auto read = static_cast<std::uint32_t>(
+        std::min<std::size_t>(count, m_aheadSize > offset ? m_aheadSize - offset : 0));
+    std::memcpy(buffer, m_ahead.data() + offset, read);
     m_position += read;
     return read;
 }

@@ -4,6 +4,7 @@
 
 #include "engine/byte_source.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -49,5 +50,11 @@ private:
     std::wstring m_path;
     // The storage keeps its own position: the source only has positioned reads.
     std::uint64_t m_position = 0;
+    // The bytes after a small read: a local header's name and extra field
+    // come from here instead of system calls of their own.
+    static constexpr std::size_t kReadAhead = 512;
+    std::array<unsigned char, kReadAhead> m_ahead{};
+    std::uint64_t m_aheadStart = 0;
+    std::size_t m_aheadSize = 0;
     int m_currentVolume = -1;
 };

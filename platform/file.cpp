@@ -244,3 +244,11 @@ std::uint64_t CFile::GetLength() const {
         ThrowLastError();
     return static_cast<std::uint64_t>(st.st_size);
 }
+
+void CFile::SetLength(std::uint64_t length) {
+    if (m_fd < 0)
+        ThrowLastError();
+    while (::ftruncate(m_fd, static_cast<off_t>(length)) != 0)
+        if (errno != EINTR)
+            ThrowLastError();
+}

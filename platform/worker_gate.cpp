@@ -2,19 +2,46 @@
 
 namespace platform {
 
+namespace {
+
+// Set on the threads that work for a worker (see HelperStarted).
+thread_local bool t_helper = false;
+
+} // namespace
+
 void WorkerGate::Checkpoint() {
     if (!m_attention.load(std::memory_order_acquire))
         return;
     std::unique_lock<std::mutex> lock(m_lock);
     if (!m_stop && HaltWanted()) {
-        m_halted = true;
+        if (t_helper)
+            ++m_haltedHelpers;
+        else
+            m_halted = true;
         m_changed.notify_all();
         while (!m_stop && HaltWanted())
             m_changed.wait(lock);
-        m_halted = false;
+        if (t_helper)
+            --m_haltedHelpers;
+        else
+            m_halted = false;
     }
     if (m_stop)
         throw WorkerStopped{};
+}
+
+void WorkerGate::HelperStarted() {
+    t_helper = true;
+    std::lock_guard<std::mutex> lock(m_lock);
+    ++m_helpers;
+    m_changed.notify_all();
+}
+
+void WorkerGate::HelperEnded() {
+    t_helper = false;
+    std::lock_guard<std::mutex> lock(m_lock);
+    --m_helpers;
+    m_changed.notify_all();
 }
 
 void WorkerGate::Pause() {
@@ -67,7 +94,8 @@ GateState WorkerGate::WaitUntilHalted() {
         // A stopping worker unwinds instead of halting: wait for its end.
         if (!HaltWanted() && !m_stop)
             return GateState::Running;
-        if (m_halted && !m_stop)
+        // The worker's helpers, while there are any, do all its work.
+        if ((m_helpers > 0 ? m_haltedHelpers == m_helpers : m_halted) && !m_stop)
             return GateState::Halted;
         m_changed.wait(lock);
     }

@@ -41,6 +41,13 @@ public:
     // so that it can hand over what it holds first. One atomic load.
     bool AttentionWanted() const { return m_attention.load(std::memory_order_acquire); }
 
+    // Helper side: a thread that does the worker's work while the worker
+    // only waits for it and reports what it finished calls HelperStarted()
+    // as it begins and HelperEnded() as it ends. While helpers run, the
+    // worker counts as halted once every one of them sits in a checkpoint.
+    void HelperStarted();
+    void HelperEnded();
+
     // Makes the worker unwind at its next checkpoint, even if it is halted.
     void Stop();
 
@@ -66,6 +73,8 @@ private:
     int m_holds = 0;
     bool m_stop = false;
     bool m_halted = false;
+    int m_helpers = 0;
+    int m_haltedHelpers = 0;
     WorkerEnding m_ending = WorkerEnding::NotStarted;
     // Set while a halt or a stop is wanted: a checkpoint with nothing to do
     // costs one load, since the scan passes one every 100 bytes.

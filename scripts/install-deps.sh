@@ -12,7 +12,7 @@ set -euo pipefail
 # dpkg-dev (shlibdeps), appstream, groff-base, bash-completion, zsh and
 # desktop-file-utils: building and checking the package, its manual pages,
 # completions and metadata.
-build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
+build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev libisal-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils
     dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils
     zip unzip libarchive-tools p7zip-full)

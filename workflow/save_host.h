@@ -21,10 +21,10 @@ public:
     virtual void EntrySaved(const ExtractReport& report) = 0;
     // A stop ends the pass: what was saved before it.
     virtual void PassStopped(const PassTotals& /*soFar*/) {}
-    // The threads that decode and write entries; 0: one per core. One by
-    // default: with more, entries are written ahead of the one shown, so a
-    // pause would no longer hold the pass right after the entry on screen.
-    virtual unsigned DecodingThreads() { return 1; }
+    // The threads that decode and write entries; 0: one per core. Entries
+    // are shown in their order once written, so with more than one thread
+    // some may be on disk ahead of the one shown.
+    virtual unsigned DecodingThreads() { return 0; }
     // The source holds encrypted entries and the run's password does not
     // fit them: asks for one (`again` after one that did not fit). False
     // leaves those entries unsaved; `forAll` keeps the answer for the

@@ -290,10 +290,13 @@ void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
             showWeights();
     };
     // A pause holds every thread before its next entry (and inside large
-    // ones, between chunks); a stop begins no further entry.
+    // ones, between chunks), and counts as done once all are held; a stop
+    // begins no further entry.
+    platform::WorkerGate& gate = run.gate;
     const std::size_t saved = ExtractInEntryOrder<ExtractReport>(
         g_savingArchive, ExtractionJobs(run.host.DecodingThreads()), save, count,
-        [&run] { return run.safeguards.StopRequested(); });
+        [&run] { return run.safeguards.StopRequested(); }, true,
+        [&gate](bool begins) { begins ? gate.HelperStarted() : gate.HelperEnded(); });
     if (saved < g_savingArchive.GetEntryCount())
         run.gate.Checkpoint(); // stopped: unwinds the pass
     g_entryCount = 0;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 using platform::GateHold;
 using platform::GateState;
@@ -160,4 +161,44 @@ TEST(WorkerThread, DestructionStopsAHaltedWorker) {
         ASSERT_EQ(worker.Gate().WaitUntilHalted(), GateState::Halted);
     }
     EXPECT_TRUE(unwound);
+}
+
+// A worker that hands its work to two threads and only waits for them: a
+// pause is reached once both are held, the slow one too, and then neither
+// takes a step; a stop unwinds both.
+TEST(WorkerThread, APauseHoldsEveryHelperBeforeItCountsAsHalted) {
+    std::atomic<long> steps[2] = {0, 0};
+    WorkerThread worker;
+    ASSERT_TRUE(worker.Start([&](WorkerGate& gate) {
+        std::vector<std::thread> helpers;
+        for (int i = 0; i < 2; ++i)
+            helpers.emplace_back([&gate, &steps, i] {
+                gate.HelperStarted();
+                try {
+                    while (true) {
+                        gate.Checkpoint();
+                        ++steps[i];
+                        std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 0 : 40));
+                    }
+                } catch (const platform::WorkerStopped&) {
+                }
+                gate.HelperEnded();
+            });
+        for (std::thread& helper : helpers)
+            helper.join();
+        gate.Checkpoint();
+        return 0;
+    }));
+    while (steps[0] == 0 || steps[1] == 0)
+        std::this_thread::yield();
+    worker.Gate().Pause();
+    ASSERT_EQ(worker.Gate().WaitUntilHalted(), GateState::Halted);
+    const long before[2] = {steps[0], steps[1]};
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(steps[0], before[0]);
+    EXPECT_EQ(steps[1], before[1]);
+    worker.Gate().Resume();
+    while (steps[1] == before[1])
+        std::this_thread::yield();
+    EXPECT_EQ(worker.StopAndJoin(), WorkerEnding::Stopped);
 }
