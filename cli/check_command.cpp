@@ -14,7 +14,8 @@ namespace {
 
 const char kCheckUsage[] =
     "Usage: kvzip check [--advanced] [--json] [--verbose] [--jobs N]\n"
-    "                   [--name-encoding NAME] [--password-file FILE] ARCHIVE...\n"
+    "                   [--name-encoding NAME] [--password-file FILE]\n"
+    "                   [--no-resync] ARCHIVE...\n"
     "\n"
     "Rebuilds the entry table of each ARCHIVE by scanning it byte by byte and\n"
     "decodes every entry without writing anything, to tell which entries\n"
@@ -39,6 +40,8 @@ const char kCheckUsage[] =
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
+    "  --no-resync           judge deflated entries as read up to damage in\n"
+    "                        their data, without the blocks after it\n"
     "  --help                show this text\n"
     "\n"
     "Exit codes: 0 every entry found is verified, 3 an entry is damaged,\n"
@@ -63,6 +66,8 @@ int RunCheck(const std::vector<std::string>& words) {
         json.BeginObject()
             .String("mode", options.advanced ? "advanced" : "quick")
             .BeginArray("archives");
+    ExtractSafeguards safeguards;
+    safeguards.resync = !options.noResync;
     VerdictTally total;
     bool unreadable = false;
     bool problems = false;
@@ -73,7 +78,7 @@ int RunCheck(const std::vector<std::string>& words) {
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
         const ArchiveVerdicts result = WalkArchive(
-            path, nullptr, options.advanced, options.jobCount, nullptr, passwords,
+            path, nullptr, options.advanced, options.jobCount, &safeguards, passwords,
             [&](std::size_t i, const ExtractReport& r) {
                 if (options.json) {
                     json.BeginObject()

@@ -15,7 +15,8 @@ namespace {
 
 const char kExtractUsage[] =
     "Usage: kvzip extract [--advanced] [--json] [--verbose] [--jobs N]\n"
-    "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
+    "                     [--name-encoding NAME] [--password-file FILE]\n"
+    "                     [--no-resync] ARCHIVE DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
     "writes every entry that can still be read below DIR, under its stored\n"
@@ -33,6 +34,8 @@ const char kExtractUsage[] =
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
+    "  --no-resync           stop a deflated entry at damage in its data instead\n"
+    "                        of decoding the blocks after it\n"
     "  --help                show this text\n"
     "\n"
     "Every entry gets a verdict: verified (whole, and its CRC-32 matches the\n"
@@ -78,6 +81,7 @@ int RunExtract(const std::vector<std::string>& words) {
     InterruptWatch interrupt([] {});
     ExtractSafeguards safeguards;
     safeguards.destination = folder;
+    safeguards.resync = !options.noResync;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(

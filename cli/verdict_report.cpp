@@ -28,10 +28,11 @@ std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(std::size_t count),
                                        CommandOptions& options, PasswordInput& passwords) {
-    std::string usageError = ParseCommandOptions(
-        words,
-        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
-        options);
+    std::string usageError =
+        ParseCommandOptions(words,
+                            {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding",
+                             "--password-file", "--no-resync"},
+                            options);
     if (const char* error = operandsError(options.operands.size());
         usageError.empty() && error != nullptr)
         usageError = error;
@@ -93,6 +94,27 @@ void WriteVerdictJson(JsonWriter& json, const ExtractReport& report) {
         json.Number("expectedCrc", report.expectedCrc);
     else
         json.Null("expectedCrc");
+    if (!report.resync)
+        return;
+    // Decoded past damage: which bytes came back and which are zeros.
+    const ResyncOutcome& resync = *report.resync;
+    const auto ranges = [&json](std::string_view key, const std::vector<ByteRange>& list) {
+        json.BeginArray(key);
+        for (const ByteRange& range : list)
+            json.BeginObject()
+                .Number("offset", range.offset)
+                .Number("length", range.length)
+                .EndObject();
+        json.EndArray();
+    };
+    json.Key("resync")
+        .BeginObject()
+        .Number("recovered", resync.recovered)
+        .Number("unknownBytes", resync.unknownBytes)
+        .Bool("estimated", resync.estimated);
+    ranges("lost", resync.lost);
+    ranges("unknown", resync.unknown);
+    json.EndObject();
 }
 
 void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& tally) {
@@ -123,7 +145,7 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
             if (folder != nullptr)
                 reader.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
             else
-                reader.TestEntry(i, kChunkSize, report);
+                reader.TestEntry(i, kChunkSize, report, safeguards);
         } catch (...) {
             // The engine filled the report in before it threw; whatever was
             // written before the error stays on disk.

@@ -77,6 +77,7 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         m_info.m_compressedLeft = withoutOverhead(entry.compressedSize);
         m_info.m_uncompressedLeft = entry.uncompressedSize;
     }
+    m_dataSize = m_info.m_compressedLeft;
     if (fast) {
         // Where zlib would have left it, all data read: a descriptor follows.
         m_storage.SeekRelative(static_cast<std::int64_t>(entry.compressedSize));
@@ -84,6 +85,7 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         ++m_fastEntries;
     }
     m_info.m_crc = 0;
+    m_blockStarts.assign(1, BlockStart{});
     stream.total_out = 0;
     stream.avail_in = 0;
     m_readState = readEntry;
@@ -163,8 +165,18 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
         stream.next_out = out + produced;
         stream.avail_out = static_cast<uInt>(room);
         const uLong before = stream.total_out;
-        const int result = inflate(&stream, Z_SYNC_FLUSH);
+        // Z_BLOCK returns at each block boundary: where the last block began
+        // is where a search past damage starts.
+        const int result = inflate(&stream, Z_BLOCK);
         const auto n = static_cast<std::uint32_t>(stream.total_out - before);
+        if ((stream.data_type & 128) != 0) {
+            // A few are kept: damage may have made blocks of its own.
+            constexpr std::size_t kKept = 8;
+            if (m_blockStarts.size() == kKept)
+                m_blockStarts.erase(m_blockStarts.begin());
+            m_blockStarts.push_back(
+                {std::uint64_t{stream.total_in} * 8 - (stream.data_type & 7), stream.total_out});
+        }
         // Bytes inflated before an error are good data: they are kept.
         m_info.m_crc = Crc32(m_info.m_crc, out + produced, n);
         m_info.m_uncompressedLeft -= n;

@@ -153,8 +153,9 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     return SalvageEntry(index, &folder, chunkSize, report != nullptr ? *report : local, safeguards);
 }
 
-bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report) {
-    return SalvageEntry(index, nullptr, chunkSize, report, nullptr);
+bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report,
+                            const ExtractSafeguards* safeguards) {
+    return SalvageEntry(index, nullptr, chunkSize, report, safeguards);
 }
 
 bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
@@ -287,9 +288,25 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         if (m_decodeError == 1) {
             // Kept as it is, without the stored time: it is not whole.
             m_decodeError = 0;
+            result.resync = DecodePastDamage(entry, file, safeguards, result);
             ReleaseEntry();
             g_truncationFlag = 0;
-            cutShort("the compressed data is damaged or ends early");
+            if (!result.resync) {
+                cutShort("the compressed data is damaged or ends early");
+                return;
+            }
+            const bool sound = crcStored && result.crc == entry.storedCrc && !m_entryOpenEnded &&
+                               result.bytesWritten == entry.uncompressedSize;
+            if (sound) {
+                // What decoded past the damage made the whole entry after all.
+                result.outcome = ExtractReport::written;
+                result.verdict = Verdict::verified;
+                return;
+            }
+            cutShort("");
+            result.reason = ResyncReason(*result.resync,
+                                         m_entryOpenEnded ? std::nullopt
+                                                          : std::optional(entry.uncompressedSize));
             return;
         }
         if (g_truncationFlag == 1) {
@@ -336,6 +353,15 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
 
     const AuthCheck auth = CheckAuthCode();
     const bool crcMatches = !crcStored || result.crc == entry.storedCrc;
+    if (!crcMatches) {
+        result.resync = DecodePastSilentDamage(entry, file, safeguards, result);
+        if (result.resync) {
+            ReleaseEntry();
+            cutShort("");
+            result.reason = ResyncReason(*result.resync, entry.uncompressedSize);
+            return;
+        }
+    }
     const bool authentic = auth == AuthCheck::none || auth == AuthCheck::matches;
     const bool whole = result.bytesWritten >= entry.uncompressedSize;
     try {

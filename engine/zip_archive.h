@@ -3,6 +3,7 @@
 
 #include "engine/central_dir.h"
 #include "engine/central_size_index.h"
+#include "engine/deflate_resync.h"
 #include "engine/descriptor_index.h"
 #include "engine/entry_verdict.h"
 #include "engine/fast_inflate.h"
@@ -61,6 +62,8 @@ struct ExtractReport {
     // verifier says so), and it was not saved.
     bool encrypted = false;
     bool wrongPassword = false;
+    // Decoding went on past damage: what came back, what was lost.
+    std::optional<ResyncOutcome> resync;
 
     bool IsDebris() const { return outcome == skipped; }
 };
@@ -83,6 +86,9 @@ struct ExtractSafeguards {
     std::vector<FileIdentity> sources;
     // Asked between chunks; true ends the entry there as a partial file.
     std::function<bool()> stopRequested;
+    // Deflated data that fails or whose CRC-32 differs is searched for the
+    // blocks after the damage.
+    bool resync = true;
 
     bool StopRequested() const { return stopRequested && stopRequested(); }
 };
@@ -123,7 +129,8 @@ public:
                         const ExtractSafeguards* safeguards = nullptr);
     // Decodes entry `index` as ExtractEntryTo would and judges it, writing
     // nothing.
-    bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report);
+    bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report,
+                   const ExtractSafeguards* safeguards = nullptr);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
     // Ends the entry: stamps `target`, its output file still open, when
@@ -215,6 +222,24 @@ private:
     // signed or not, whose compressed size says so.
     std::optional<DataDescriptor> DescriptorAfter(std::uint64_t dataStart,
                                                   std::uint64_t compressed);
+    // After the straight decoding of `entry` failed: decodes the blocks after
+    // the damage into `file` (none: nothing is written), counted in
+    // `result`. Nothing when resync is off or nothing after the damage
+    // decodes.
+    std::optional<ResyncOutcome> DecodePastDamage(const CFileHeader& entry, CFile* file,
+                                                  const ExtractSafeguards* safeguards,
+                                                  ExtractReport& result);
+    // After `entry` decoded to its end but its CRC-32 differs: when the
+    // damaged block can be found, rewrites from it on with the blocks after
+    // it at their offsets.
+    std::optional<ResyncOutcome> DecodePastSilentDamage(const CFileHeader& entry, CFile* file,
+                                                        const ExtractSafeguards* safeguards,
+                                                        ExtractReport& result);
+    bool MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const;
+    std::optional<ResyncOutcome> WritePastDamage(const DamageSite& site, CFile* file,
+                                                 const ExtractSafeguards* safeguards,
+                                                 ExtractReport& result,
+                                                 const std::function<void()>& found);
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
     // Makes the folder or the empty file of an entry that holds no data.
@@ -263,6 +288,10 @@ private:
     // data read open-ended.
     std::uint64_t m_dataStart = 0;
     std::optional<DataDescriptor> m_endingDescriptor;
+    // The compressed bytes given to the decoder, and where its last blocks
+    // began.
+    std::uint64_t m_dataSize = 0;
+    std::vector<BlockStart> m_blockStarts;
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
     std::unique_ptr<unsigned char[]> m_chunk;

@@ -96,6 +96,8 @@ public:
     std::uint64_t Seek(std::int64_t offset, SeekPosition from);
     std::uint64_t GetPosition() const;
     std::uint64_t GetLength() const;
+    // Cuts or extends the file to `length` bytes; the position stays.
+    void SetLength(std::uint64_t length);
 
     std::optional<FileIdentity> GetIdentity() const;
     int GetHandle() const { return m_fd; }
