@@ -39,12 +39,14 @@ struct CountSink {
 // the rhythm of a writer's blocks.
 struct SymbolSink : CountSink {
     std::uint64_t symbols = 0;
+    std::uint64_t copies = 0;
     bool Literal(unsigned char byte) {
         ++symbols;
         return CountSink::Literal(byte);
     }
     bool Copy(std::uint32_t distance, std::uint32_t length) {
         ++symbols;
+        ++copies;
         return CountSink::Copy(distance, length);
     }
 };
@@ -384,20 +386,23 @@ std::vector<std::uint64_t> PlaceSegments(const DamageSite& site,
     return places;
 }
 
-// Symbol counts at which writers close a block: a buffer of 16,384 or
-// 32,768 symbols less one, or a multiple of 4,096 where a writer checks
-// after every 4,096 whether a block is worth closing early; or the count
-// most blocks of the entry share, when there are enough to tell.
-bool InRhythm(std::uint64_t symbols, std::optional<std::uint64_t> usual) {
-    return symbols == usual || symbols % 4096 == 0 || symbols == 16383 || symbols == 32767;
-}
-
 struct BlockMark {
     std::uint64_t bit = 0;
     std::uint64_t out = 0;
     std::uint64_t symbols = 0;
+    std::uint64_t copies = 0;
     bool coded = false; // not stored: its symbols count
 };
+
+// Where writers close a block: when a buffer of 16,384 or 32,768 symbols
+// is full but one, or its 32,768 copies are; at a multiple of 4,096 symbols
+// where a writer checks whether a block is worth closing early; or at the
+// count most blocks of the entry share, when there are enough to tell.
+bool InRhythm(const BlockMark& block, std::optional<std::uint64_t> usual) {
+    const std::uint64_t symbols = block.symbols;
+    return symbols == usual || symbols % 4096 == 0 || symbols == 16383 || symbols == 32767 ||
+           block.copies == 32768;
+}
 
 // The block the damage is in, among the straight decoding's last blocks.
 // The block that failed is the damaged one when it gave bytes before it
@@ -438,11 +443,12 @@ std::optional<DamageSite> LocateSilentDamage(CZipStorage& storage, std::uint64_t
     for (;;) {
         if (std::chrono::steady_clock::now() > deadline)
             return std::nullopt;
-        BlockMark mark{bits.Position(), sink.count, sink.symbols, false};
+        BlockMark mark{bits.Position(), sink.count, sink.symbols, sink.copies, false};
         if (!ReadBlockHeader(bits, header) ||
             DecodeBlockBody(bits, header, sink) != BodyEnd::endOfBlock)
             return std::nullopt;
         mark.symbols = sink.symbols - mark.symbols;
+        mark.copies = sink.copies - mark.copies;
         mark.coded = header.type != 0;
         blocks.push_back(mark);
         if (header.final)
@@ -460,7 +466,7 @@ std::optional<DamageSite> LocateSilentDamage(CZipStorage& storage, std::uint64_t
     }
     std::optional<std::size_t> odd;
     for (std::size_t i = 0; i + 1 < blocks.size(); ++i) {
-        if (!blocks[i].coded || InRhythm(blocks[i].symbols, usual))
+        if (!blocks[i].coded || InRhythm(blocks[i], usual))
             continue;
         if (odd)
             return std::nullopt;
