@@ -108,7 +108,8 @@ const std::uint8_t DeflateTables::kDistanceExtra[30] = {0, 0, 0,  0,  1,  1,  2,
                                                         9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 DeflateBits::DeflateBits(CZipStorage& storage, std::uint64_t dataStart, std::uint64_t dataSize)
-    : m_storage(storage), m_start(dataStart), m_size(dataSize), m_buffer(kBufferSize) {
+    : m_storage(storage), m_start(dataStart), m_size(dataSize), m_declared(dataSize),
+      m_buffer(kBufferSize) {
     Seek(0);
 }
 

@@ -21,6 +21,8 @@ public:
     std::uint64_t Position() const { return m_next * 8 - m_count; }
     std::uint64_t SizeBits() const { return m_size * 8; }
     bool Overrun() const { return Position() > SizeBits(); }
+    // The archive ends before the data does.
+    bool Cut() const { return m_size < m_declared; }
 
     // The next `count` bits (at most 32) without taking them.
     std::uint32_t Peek(int count) {
@@ -48,6 +50,7 @@ private:
     CZipStorage& m_storage;
     std::uint64_t m_start;
     std::uint64_t m_size;
+    std::uint64_t m_declared;
     std::vector<unsigned char> m_buffer;
     std::uint64_t m_bufferAt = 0;
     std::size_t m_bufferLength = 0;

@@ -140,22 +140,27 @@ private:
                 return false;
             proven = proven || header.type == 0 ||
                      (header.type == 2 && sink.symbols - symbols >= kTrustSymbols);
+            // A dynamic header that is whole is rare in random bits.
             if (header.final)
-                return EndsWithData(proven);
+                return EndsWithData(proven || header.type != 1);
         }
         return false;
     }
 
     // The final block ends where the data does: in its last byte, or, when
     // the data's end was only guessed from the next header, before it and
-    // at most a descriptor's length from it.
+    // at most a descriptor's length from it. Garbage blocks end in the last
+    // byte often enough over many tries: a fixed-code block alone proves
+    // nothing, and data the archive cuts short has no end to meet.
     bool EndsWithData(bool proven) const {
         constexpr std::uint64_t kDescriptorRoom = 24;
         const std::uint64_t endByte = (m_bits.Position() + 7) / 8;
         const std::uint64_t size = m_bits.SizeBits() / 8;
+        if (!proven || m_bits.Cut())
+            return false;
         if (m_site.exactEnd)
             return endByte == size;
-        return endByte <= size && (proven || size - endByte <= kDescriptorRoom);
+        return endByte <= size && size - endByte <= kDescriptorRoom;
     }
 
     // Decodes from the segment's start until the final block ends or a
