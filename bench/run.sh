@@ -198,6 +198,7 @@ run resync-random 3 -i --prepare "rm -rf '$out'; mkdir -p '$out'" \
 rm -rf "$out"
 grep -A3 "Summary\|Time" "$results/resync-random.log" || true
 python3 "$here/resync_bench.py" "$kvzip"
+bash "$here/methods.sh" "$1"
 
 echo
 echo "The desktop program's dialogs on 100,000 entries (offscreen)..."

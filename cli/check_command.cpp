@@ -15,7 +15,7 @@ namespace {
 const char kCheckUsage[] =
     "Usage: kvzip check [--advanced] [--json] [--verbose] [--jobs N]\n"
     "                   [--name-encoding NAME] [--password-file FILE]\n"
-    "                   [--no-resync] ARCHIVE...\n"
+    "                   [--keep-links-as-files] [--no-resync] ARCHIVE...\n"
     "\n"
     "Rebuilds the entry table of each ARCHIVE by scanning it byte by byte and\n"
     "decodes every entry without writing anything, to tell which entries\n"
@@ -42,12 +42,15 @@ const char kCheckUsage[] =
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
     "  --no-resync           judge deflated entries as read up to damage in\n"
     "                        their data, without the blocks after it\n"
+    "  --keep-links-as-files judge symbolic links as kvzip extract does with\n"
+    "                        the same option: as files\n"
     "  --help                show this text\n"
     "\n"
     "Exit codes: 0 every entry found is verified, 3 an entry is damaged,\n"
     "partial or would not be saved (or an archive was read only in part),\n"
     "1 an archive cannot be read (missing, not readable, or no ZIP entries\n"
-    "in it), 2 usage.\n";
+    "in it), 2 usage. An empty archive (or an empty file) is said to be one,\n"
+    "with 0.\n";
 
 } // namespace
 
@@ -77,6 +80,8 @@ int RunCheck(const std::vector<std::string>& words) {
         if (options.json)
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
+        ExtractSafeguards safeguards;
+        safeguards.keepLinksAsFiles = options.keepLinksAsFiles;
         const ArchiveVerdicts result = WalkArchive(
             path, nullptr, options.advanced, options.jobCount, &safeguards, passwords,
             [&](std::size_t i, const ExtractReport& r) {
@@ -96,10 +101,14 @@ int RunCheck(const std::vector<std::string>& words) {
         total.Add(result.tally);
         // A file that is gone, unreadable or holds no entry at all is not
         // an archive that checks out, whatever its empty tally says.
+        // An empty archive or file holds no files and has lost none.
         std::string why;
+        const std::string empty = result.Unreadable() && !result.error && result.entryCount == 0
+                                      ? EmptyKind(path)
+                                      : std::string();
         if (GetPathKind(path) != PathKind::file)
             why = "file missing";
-        else if (result.Unreadable())
+        else if (result.Unreadable() && empty.empty())
             why = result.error              ? result.error->reason
                   : result.tally.debris > 0 ? "no readable entries found"
                                             : "no ZIP data found";
@@ -112,10 +121,16 @@ int RunCheck(const std::vector<std::string>& words) {
                 json.Null("unreadable");
             else
                 json.String("unreadable", why);
+            if (empty.empty())
+                json.Null("empty");
+            else
+                json.String("empty", empty);
             WriteTallyJson(json, "summary", result.tally);
             json.EndObject();
         } else if (!why.empty()) {
             std::printf("%s: cannot be read: %s\n", shown.c_str(), why.c_str());
+        } else if (!empty.empty()) {
+            std::printf("%s: %s\n", shown.c_str(), empty.c_str());
         } else {
             std::printf("%s: %s%s\n", shown.c_str(), VerdictSummary(result.tally).c_str(),
                         result.error ? ("; read only in part: " + result.error->reason).c_str()

@@ -82,6 +82,8 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.verbose = true;
         } else if (name == "--no-resync") {
             options.noResync = true;
+        } else if (name == "--keep-links-as-files") {
+            options.keepLinksAsFiles = true;
         }
     }
     if (!options.jobs.empty() && !ParseJobs(options.jobs, options.jobCount))

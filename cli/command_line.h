@@ -13,6 +13,7 @@ struct CommandOptions {
     bool help = false;
     bool verbose = false;
     bool noResync = false; // --no-resync: no decoding past damage
+    bool keepLinksAsFiles = false;
     std::string dest;
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";

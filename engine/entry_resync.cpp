@@ -8,7 +8,7 @@
 bool CZipArchive::MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const {
     // Encrypted data would have to be deciphered at every bit the search
     // tries; it is left as it is.
-    return (safeguards == nullptr || safeguards->resync) && m_entryDeflated && m_streamActive &&
+    return (safeguards == nullptr || safeguards->resync) && entry.DataMethod() == 8 && m_decoder &&
            !IsEncrypted(entry);
 }
 
@@ -34,16 +34,11 @@ std::optional<ResyncOutcome> CZipArchive::DecodePastDamage(const CFileHeader& en
                                                            ExtractReport& result) {
     if (!MayResync(entry, safeguards))
         return std::nullopt;
-    z_stream& stream = m_info.m_stream;
     DamageSite site;
-    site.recent = m_blockStarts;
-    site.failBit = std::uint64_t{stream.total_in} * 8;
+    if (!m_decoder->DescribeBlocks(site.recent, site.history))
+        return std::nullopt;
+    site.failBit = m_info.m_totalIn * 8;
     site.written = result.bytesWritten;
-    site.history.resize(32768);
-    uInt kept = static_cast<uInt>(site.history.size());
-    if (inflateGetDictionary(&stream, site.history.data(), &kept) != Z_OK)
-        kept = 0;
-    site.history.resize(kept);
     if (!m_entryOpenEnded)
         site.size = entry.uncompressedSize;
     site.exactEnd = !m_entryOpenEnded;

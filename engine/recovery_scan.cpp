@@ -2,6 +2,7 @@
 // takes every local header met as an entry and steps over its data by the
 // size it claims. Central headers are only a second opinion.
 #include "engine/entry_name.h"
+#include "engine/extra_times.h"
 #include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip64_field.h"
@@ -54,6 +55,38 @@ std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t 
     std::string bytes(length, '\0');
     bytes.resize(window.ReadAt(offset, bytes.data(), length));
     return bytes;
+}
+
+// Keeps what the central header `central` says that no local header holds.
+void NoteCentralAttributes(const CentralHeaderRecord& central, std::uint64_t localHeaderOffset,
+                           std::string storedName, std::string_view extra) {
+    g_scanState.centralAttributes.emplace(
+        localHeaderOffset, CentralAttributes{std::move(storedName), central.externalAttributes,
+                                             central.versionMadeBy, ExtraModifiedTime(extra)});
+}
+
+// The attributes and time that the directory gives the local header read
+// into `header`: from the central header that points at it under the same
+// stored name, else under a name of the same length (damaged in one of
+// them); the time only when it agrees with the local DOS time.
+void TakeCentralAttributes(CFileHeader& header, std::string_view storedName) {
+    const auto [first, last] = g_scanState.centralAttributes.equal_range(header.localHeaderOffset);
+    const CentralAttributes* found = nullptr;
+    for (auto it = first; it != last; ++it) {
+        if (it->second.storedName == storedName) {
+            found = &it->second;
+            break;
+        }
+        if (found == nullptr && it->second.storedName.size() == storedName.size())
+            found = &it->second;
+    }
+    if (found == nullptr)
+        return;
+    header.externalAttributes = found->externalAttributes;
+    header.versionMadeBy = found->versionMadeBy;
+    if (!header.exactModifiedTime && found->modified &&
+        AgreesWithDosTime(*found->modified, header.modDate, header.modTime))
+        header.exactModifiedTime = found->modified;
 }
 
 } // namespace
@@ -172,11 +205,6 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     header.extraLength = local.extraLength;
     header.localHeaderOffset = g_scanState.headerOffset;
 
-    if (header.nameLength > kMaxNameLength) {
-        // The last compressed size keeps its previous value on purpose.
-        g_scanState.lastNameLength = 0;
-        return;
-    }
     g_scanState.lastNameLength = header.nameLength;
     const std::uint64_t nameOffset = g_scanState.headerOffset + kLocalHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, header.nameLength);
@@ -190,6 +218,10 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
         extra = std::string_view(buffer, read);
     }
     header.name = DecodeEntryName(stored, header.flags, extra);
+    if (const std::optional<std::int64_t> moment = ExtraModifiedTime(extra);
+        moment && AgreesWithDosTime(*moment, header.modDate, header.modTime))
+        header.exactModifiedTime = moment;
+    TakeCentralAttributes(header, stored);
     LookBackForDescriptor(window, g_scanState.headerOffset);
     const LocalSizes sizes =
         ResolveLocalSizes(window, g_scanState.headerOffset, local, stored, extra);
@@ -257,10 +289,6 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     const CentralHeaderRecord central = ParseCentralHeader(raw);
     CentralRecord note;
     note.nameLength = central.nameLength;
-    if (note.nameLength > kMaxNameLength) {
-        g_scanState.lastNameLength = 0;
-        return false;
-    }
     g_scanState.lastNameLength = note.nameLength;
     // The flags and the extra field tell how the name is encoded; the
     // extra field also holds the Zip64 values.
@@ -271,6 +299,7 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     const Zip64Values values = CentralHeaderValues(central, extra);
     note.compressedSize = values.compressedSize;
     note.localHeaderOffset = values.localHeaderOffset;
+    NoteCentralAttributes(central, values.localHeaderOffset, stored, extra);
     LookBackForDescriptor(window, g_scanState.headerOffset);
     g_scanState.centralNotes.push_back(std::move(note));
     return true;
@@ -303,7 +332,7 @@ void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const LocalHeaderRecord local = ParseLocalHeader(raw);
-    g_scanState.lastNameLength = local.nameLength <= kMaxNameLength ? local.nameLength : 0;
+    g_scanState.lastNameLength = local.nameLength;
     const std::string extra = ReadStored(
         window, g_scanState.headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
     LookBackForDescriptor(window, g_scanState.headerOffset);
@@ -322,12 +351,15 @@ void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
     g_scanState.lastNameLength = central.nameLength;
-    // Read only for its Zip64 field: the step over a central header still
-    // ends at its name.
-    const std::string extra = ReadStored(
-        window, g_scanState.headerOffset + kCentralHeaderSize + g_scanState.lastNameLength,
-        central.extraLength);
-    g_scanState.centralOffsets.push_back(CentralHeaderValues(central, extra).localHeaderOffset);
+    // Read for its Zip64 field, attributes and time: the step over a central
+    // header still ends at its name.
+    const std::uint64_t nameOffset = g_scanState.headerOffset + kCentralHeaderSize;
+    const std::string extra =
+        ReadStored(window, nameOffset + g_scanState.lastNameLength, central.extraLength);
+    const std::uint64_t localHeaderOffset = CentralHeaderValues(central, extra).localHeaderOffset;
+    g_scanState.centralOffsets.push_back(localHeaderOffset);
+    NoteCentralAttributes(central, localHeaderOffset,
+                          ReadStored(window, nameOffset, central.nameLength), extra);
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {

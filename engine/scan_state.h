@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // What a central directory header told the quick scan about its entry.
@@ -13,6 +15,15 @@ struct CentralRecord {
     std::uint16_t nameLength = 0;
     std::uint64_t localHeaderOffset = 0;
     std::wstring name;
+};
+
+// What a central header says of its entry that no local header holds.
+struct CentralAttributes {
+    std::string storedName;
+    std::uint32_t externalAttributes = 0;
+    std::uint16_t versionMadeBy = 0;
+    // From its extra field; not yet held against the local DOS time.
+    std::optional<std::int64_t> modified;
 };
 
 // Entries in the table after the last scan; the workflow resets it to 0.
@@ -35,6 +46,8 @@ struct ScanState {
     // Position of the header being read.
     std::uint64_t headerOffset = 0;
     std::deque<CentralRecord> centralNotes;
+    // By the local header offset each central header gives.
+    std::unordered_multimap<std::uint64_t, CentralAttributes> centralAttributes;
     std::vector<std::uint64_t> localOffsets;
     std::vector<std::uint64_t> centralOffsets;
 };

@@ -38,18 +38,13 @@ public:
                 continue;
             }
             const std::uint32_t nameLength = Le16(pos + 28);
-            if (nameLength > 500) {
-                m_lastName = 0;
-            } else {
-                m_lastName = nameLength;
-                LookBack(pos);
-                std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20),
-                              offset = Le32(pos + 42);
-                ReadZip64(pos + 46 + nameLength, Le16(pos + 30), false, usize, size, offset);
-                m_notes.push_back({size, static_cast<std::uint16_t>(nameLength), offset,
-                                   DecodeEntryName(Stored(pos + 46, nameLength), Le16(pos + 8),
-                                                   Stored(pos + 46 + nameLength, Le16(pos + 30)))});
-            }
+            m_lastName = nameLength;
+            LookBack(pos);
+            std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20), offset = Le32(pos + 42);
+            ReadZip64(pos + 46 + nameLength, Le16(pos + 30), false, usize, size, offset);
+            m_notes.push_back({size, static_cast<std::uint16_t>(nameLength), offset,
+                               DecodeEntryName(Stored(pos + 46, nameLength), Le16(pos + 8),
+                                               Stored(pos + 46 + nameLength, Le16(pos + 30)))});
             if (!Step(pos, pos + 46 + m_lastName))
                 break;
         }
@@ -69,7 +64,7 @@ public:
                 continue;
             }
             const std::uint16_t nameLength = Le16(pos + 26);
-            m_lastName = nameLength <= 500 ? nameLength : 0;
+            m_lastName = nameLength;
             LookBack(pos);
             m_lastCompressed = Sizes(pos, Stored(pos + 30, m_lastName)).size;
             locals.push_back(pos);
@@ -144,10 +139,6 @@ private:
         h.nameLength = Le16(pos + 26);
         h.extraLength = Le16(pos + 28);
         h.localHeaderOffset = pos;
-        if (h.nameLength > 500) {
-            m_lastName = 0;
-            return h;
-        }
         m_lastName = h.nameLength;
         const std::string stored = Stored(pos + 30, h.nameLength);
         const std::string extra = Stored(pos + 30 + h.nameLength, h.extraLength);
@@ -395,7 +386,6 @@ std::string DescribeDifference(const CFileHeader& e, const CFileHeader& a) {
     check("nameLength", e.nameLength, a.nameLength);
     check("extraLength", e.extraLength, a.extraLength);
     check("localHeaderOffset", e.localHeaderOffset, a.localHeaderOffset);
-    check("externalAttributes", e.externalAttributes, a.externalAttributes);
     check("openEnded", e.openEnded, a.openEnded);
     if (e.name != a.name)
         out << "name differs (" << e.name.size() << " vs " << a.name.size() << " chars); ";
