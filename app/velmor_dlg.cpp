@@ -131,6 +131,7 @@ bool CVelmorDlg::OnInitDialog() {
 
     m_sourceList = GetDlgItemAs<QTreeWidget>(res::IDC_SOURCE_LIST);
     m_skipPreviewCheck = GetDlgItemAs<QCheckBox>(res::IDC_SKIP_PREVIEW);
+    m_pastDamageCheck = GetDlgItemAs<QCheckBox>(res::IDC_PAST_DAMAGE);
     m_repairButton = GetDlgItemAs<QPushButton>(res::IDC_REPAIR);
     m_clearAllButton = GetDlgItemAs<QPushButton>(res::IDC_CLEAR_ALL);
     m_clearSelectedButton = GetDlgItemAs<QPushButton>(res::IDC_CLEAR_SELECTED);
@@ -142,6 +143,7 @@ bool CVelmorDlg::OnInitDialog() {
     m_quickRepairRadio->setChecked(g_repairMode == 0);
     m_advanceRepairRadio->setChecked(g_repairMode == 1);
     m_skipPreviewCheck->setChecked(g_skipPreview != 0);
+    m_pastDamageCheck->setChecked(g_pastDamage != 0);
 
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -342,6 +344,10 @@ void CVelmorDlg::OnSkipPreviewCheck() {
     g_skipPreview = m_skipPreviewCheck->isChecked() ? 1 : 0;
 }
 
+void CVelmorDlg::OnPastDamageCheck() {
+    g_pastDamage = m_pastDamageCheck->isChecked() ? 1 : 0;
+}
+
 void CVelmorDlg::OnSkipPreviewMenu() {
     g_skipPreview = 1 - g_skipPreview;
     m_skipPreviewCheck->setChecked(g_skipPreview != 0);
@@ -416,6 +422,9 @@ bool CVelmorDlg::OnCommand(int id) {
         return true;
     case res::IDC_SKIP_PREVIEW:
         OnSkipPreviewCheck();
+        return true;
+    case res::IDC_PAST_DAMAGE:
+        OnPastDamageCheck();
         return true;
     case res::ID_FILE_EXIT:
         OnExitMenu();

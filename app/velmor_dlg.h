@@ -44,6 +44,7 @@ public:
     void OnQuickRepairMenu();
     void OnAdvanceRepairMenu();
     void OnSkipPreviewCheck();
+    void OnPastDamageCheck();
     void OnSkipPreviewMenu();
     void OnExitMenu();
     void OnAbout() override;
@@ -65,6 +66,7 @@ public:
     QIcon m_hIcon;
     QTreeWidget* m_sourceList = nullptr;
     QCheckBox* m_skipPreviewCheck = nullptr;
+    QCheckBox* m_pastDamageCheck = nullptr;
     QPushButton* m_repairButton = nullptr;
     QPushButton* m_clearAllButton = nullptr;
     QPushButton* m_clearSelectedButton = nullptr;

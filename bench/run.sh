@@ -194,6 +194,22 @@ fi
 
 python3 "$here/report.py" "$results" "$random_file" "$archive" $big_archive
 
+# Salvage past damage. Its search is bounded: a 1 GiB entry of random bytes
+# damaged at its start, where no block after the damage is found, costs
+# little more than stopping at the damage. Then the share of damaged text
+# that comes back, against peers.
+damaged_random="$scratch/random-1g-damaged.zip"
+if [ ! -s "$damaged_random" ]; then
+    echo "Writing the damaged archive of 1 GiB of random bytes..."
+    python3 "$here/resync_bench.py" --damaged-random "$random_file" "$damaged_random"
+fi
+cat "$damaged_random" >/dev/null
+run resync-random 3 -i --prepare "rm -rf '$out'; mkdir -p '$out'" \
+    -n "kvzip extract --no-resync" "'$kvzip' extract --no-resync '$damaged_random' '$out' >/dev/null" \
+    -n "kvzip extract" "'$kvzip' extract '$damaged_random' '$out' >/dev/null"
+rm -rf "$out"
+grep -A3 "Summary\|Time" "$results/resync-random.log" || true
+python3 "$here/resync_bench.py" "$kvzip"
 bash "$here/methods.sh" "$1"
 
 echo

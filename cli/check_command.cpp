@@ -15,7 +15,7 @@ namespace {
 const char kCheckUsage[] =
     "Usage: kvzip check [--advanced] [--json] [-q|-v] [-j N]\n"
     "                   [--name-encoding NAME] [--password-file FILE]\n"
-    "                   [--keep-links-as-files] ARCHIVE...\n"
+    "                   [--keep-links-as-files] [--no-resync] ARCHIVE...\n"
     "\n"
     "Rebuilds the entry table of each ARCHIVE by scanning it byte by byte and\n"
     "decodes every entry without writing anything, to tell which entries\n"
@@ -41,6 +41,8 @@ const char kCheckUsage[] =
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
+    "  --no-resync           judge deflated entries as read up to damage in\n"
+    "                        their data, without the blocks after it\n"
     "  --keep-links-as-files judge symbolic links as kvzip extract does with\n"
     "                        the same option: as files\n"
     "  --help                show this text\n"
@@ -71,6 +73,8 @@ int RunCheck(const std::vector<std::string>& words) {
         json.BeginDocument()
             .String("mode", options.advanced ? "advanced" : "quick")
             .BeginArray("archives");
+    ExtractSafeguards safeguards;
+    safeguards.resync = !options.noResync;
     VerdictTally total;
     bool unreadable = false;
     bool incomplete = false;

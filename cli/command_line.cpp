@@ -115,6 +115,8 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
         } else if (name == "--keep" || name == "--overwrite-files") {
             // The last one given holds, as with unzip's -n and -o.
             options.keep = name == "--keep";
+        } else if (name == "--no-resync") {
+            options.noResync = true;
         } else if (name == "--keep-links-as-files") {
             options.keepLinksAsFiles = true;
         }

@@ -12,8 +12,9 @@ struct CommandOptions {
     bool json = false;
     bool help = false;
     bool verbose = false;
-    bool quiet = false; // no summary
-    bool keep = false;  // extract: never write over an existing file
+    bool quiet = false;    // no summary
+    bool keep = false;     // extract: never write over an existing file
+    bool noResync = false; // --no-resync: no decoding past damage
     bool keepLinksAsFiles = false;
     std::string dest;
     std::string current; // 1-based archive number, as given

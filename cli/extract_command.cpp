@@ -16,7 +16,7 @@ namespace {
 const char kExtractUsage[] =
     "Usage: kvzip extract [--advanced] [--json] [-q|-v] [-n|-o] [-j N]\n"
     "                     [--name-encoding NAME] [--password-file FILE]\n"
-    "                     [--keep-links-as-files] ARCHIVE DIR\n"
+    "                     [--keep-links-as-files] [--no-resync] ARCHIVE DIR\n"
     "       kvzip extract [OPTIONS] ARCHIVE -d DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
@@ -40,6 +40,8 @@ const char kExtractUsage[] =
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
+    "  --no-resync           stop a deflated entry at damage in its data instead\n"
+    "                        of decoding the blocks after it\n"
     "  --keep-links-as-files write symbolic links as files holding the path\n"
     "                        they point to\n"
     "  --help                show this text\n"
@@ -98,6 +100,7 @@ int RunExtract(const std::vector<std::string>& words) {
     ExtractSafeguards safeguards;
     safeguards.destination = folder;
     safeguards.keepExisting = options.keep;
+    safeguards.resync = !options.noResync;
     safeguards.keepLinksAsFiles = options.keepLinksAsFiles;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     passwords.stopped = safeguards.stopRequested;

@@ -29,11 +29,12 @@ std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(const CommandOptions& options),
                                        CommandOptions& options, PasswordInput& passwords) {
-    std::string usageError = ParseCommandOptions(
-        words,
-        {"--advanced", "--json", "--verbose", "--quiet", "--jobs", "--name-encoding",
-         "--password-file", "--dest", "--keep", "--overwrite-files", "--keep-links-as-files"},
-        options);
+    std::string usageError =
+        ParseCommandOptions(words,
+                            {"--advanced", "--json", "--verbose", "--quiet", "--jobs",
+                             "--name-encoding", "--password-file", "--dest", "--keep",
+                             "--overwrite-files", "--keep-links-as-files", "--no-resync"},
+                            options);
     if (const char* error = operandsError(options); usageError.empty() && error != nullptr)
         usageError = error;
     if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError, usage))
@@ -100,6 +101,27 @@ void WriteVerdictJson(JsonWriter& json, const ExtractReport& report) {
         json.Number("expectedCrc", report.expectedCrc);
     else
         json.Null("expectedCrc");
+    if (!report.resync)
+        return;
+    // Decoded past damage: which bytes came back and which are zeros.
+    const ResyncOutcome& resync = *report.resync;
+    const auto ranges = [&json](std::string_view key, const std::vector<ByteRange>& list) {
+        json.BeginArray(key);
+        for (const ByteRange& range : list)
+            json.BeginObject()
+                .Number("offset", range.offset)
+                .Number("length", range.length)
+                .EndObject();
+        json.EndArray();
+    };
+    json.Key("resync")
+        .BeginObject()
+        .Number("recovered", resync.recovered)
+        .Number("unknownBytes", resync.unknownBytes)
+        .Bool("estimated", resync.estimated);
+    ranges("lost", resync.lost);
+    ranges("unknown", resync.unknown);
+    json.EndObject();
 }
 
 void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& tally) {

@@ -3,10 +3,13 @@
 // they decode, so every method is salvaged, cut short and judged alike.
 #pragma once
 
+#include "engine/deflate_resync.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CEntryDecoder {
 public:
@@ -23,6 +26,13 @@ public:
     // not come, so the data ends early.
     virtual Status Decode(const unsigned char* in, std::size_t inSize, std::size_t& taken,
                           unsigned char* out, std::size_t outSize, std::size_t& made) = 0;
+
+    // Deflated data: where the last blocks began and the last 32 KiB it
+    // gave, from which a search past damage starts. False for the others.
+    virtual bool DescribeBlocks(std::vector<BlockStart>& /*recent*/,
+                                std::vector<unsigned char>& /*history*/) {
+        return false;
+    }
 };
 
 // The name a compression method has in the ZIP format ("bzip2", "reduced",

@@ -69,6 +69,7 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         m_info.m_compressedLeft = withoutOverhead(entry.compressedSize);
         m_info.m_uncompressedLeft = entry.uncompressedSize;
     }
+    m_dataSize = m_info.m_compressedLeft;
     if (fast) {
         // Where zlib would have left it, all data read: a descriptor follows.
         m_storage.SeekRelative(static_cast<std::int64_t>(entry.compressedSize));

@@ -1,5 +1,6 @@
 #include "engine/entry_verdict.h"
 
+#include "engine/deflate_resync.h"
 #include "engine/entry_decoder.h"
 #include "engine/file_header.h"
 #include "engine/zip_archive.h"
@@ -26,6 +27,35 @@ std::string VerdictText(const ExtractReport& report) {
     if (!report.reason.empty() && report.verdict != Verdict::verified &&
         report.verdict != Verdict::folder)
         text += ": " + report.reason;
+    return text;
+}
+
+std::string GroupedDigits(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string ResyncReason(const ResyncOutcome& outcome, std::optional<std::uint64_t> size) {
+    std::string text = GroupedDigits(outcome.recovered);
+    if (size)
+        text += " of " + GroupedDigits(*size);
+    text += " bytes recovered";
+    std::uint64_t lost = 0;
+    std::string where;
+    for (const ByteRange& range : outcome.lost) {
+        lost += range.length;
+        where += (where.empty() ? " at " : ", ") + GroupedDigits(range.offset) + "\xE2\x80\x93" +
+                 GroupedDigits(range.offset + range.length - 1);
+    }
+    if (lost > 0)
+        text += "; " + GroupedDigits(lost) + " bytes lost" + where;
+    if (outcome.unknownBytes > 0)
+        text += "; " + GroupedDigits(outcome.unknownBytes) + " bytes unknown after " +
+                (lost > 0 ? "it" : "the damage");
+    if (outcome.estimated)
+        text += "; where the bytes after the damage belong is estimated";
     return text;
 }
 

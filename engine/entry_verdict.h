@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CFileHeader;
@@ -19,6 +20,15 @@ enum class Verdict {
 const char* VerdictName(Verdict verdict);
 
 struct ExtractReport;
+struct ResyncOutcome;
+
+// "1,204,113": digits in groups of three.
+std::string GroupedDigits(std::uint64_t value);
+
+// What decoding past damage came to, for a partial verdict: "1,204,113 of
+// 1,310,720 bytes recovered; 84,992 bytes lost at 512,000–596,991; 21,615
+// bytes unknown after it". `size` is the entry's, when known.
+std::string ResyncReason(const ResyncOutcome& outcome, std::optional<std::uint64_t> size);
 
 // The verdict with its reason: "verified", "partial: the archive ends
 // inside its data", "not saved: wrong password".

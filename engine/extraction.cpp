@@ -455,9 +455,25 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         if (m_decodeError == 1) {
             // Kept as it is, without the stored time: it is not whole.
             m_decodeError = 0;
+            result.resync = DecodePastDamage(entry, file, safeguards, result);
             ReleaseEntry();
             g_truncationFlag = 0;
-            cutShort("the compressed data is damaged or ends early");
+            if (!result.resync) {
+                cutShort("the compressed data is damaged or ends early");
+                return;
+            }
+            const bool sound = crcStored && result.crc == entry.storedCrc && !m_entryOpenEnded &&
+                               result.bytesWritten == entry.uncompressedSize;
+            if (sound) {
+                // What decoded past the damage made the whole entry after all.
+                result.outcome = ExtractReport::written;
+                result.verdict = Verdict::verified;
+                return;
+            }
+            cutShort("");
+            result.reason = ResyncReason(*result.resync,
+                                         m_entryOpenEnded ? std::nullopt
+                                                          : std::optional(entry.uncompressedSize));
             return;
         }
         // The short read that raised the flag may have left data in the
@@ -507,6 +523,15 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
 
     const AuthCheck auth = CheckAuthCode();
     const bool crcMatches = !crcStored || result.crc == entry.storedCrc;
+    if (!crcMatches) {
+        result.resync = DecodePastSilentDamage(entry, file, safeguards, result);
+        if (result.resync) {
+            ReleaseEntry();
+            cutShort("");
+            result.reason = ResyncReason(*result.resync, entry.uncompressedSize);
+            return;
+        }
+    }
     const bool authentic = auth == AuthCheck::none || auth == AuthCheck::matches;
     const bool whole = result.bytesWritten >= entry.uncompressedSize;
     try {

@@ -28,9 +28,19 @@ public:
         m_stream.avail_in = static_cast<uInt>(inSize);
         m_stream.next_out = out;
         m_stream.avail_out = static_cast<uInt>(outSize);
-        const int result = inflate(&m_stream, Z_SYNC_FLUSH);
+        // Z_BLOCK returns at each block boundary: where the last blocks began
+        // is where a search past damage starts.
+        const int result = inflate(&m_stream, Z_BLOCK);
         taken = inSize - m_stream.avail_in;
         made = outSize - m_stream.avail_out;
+        if ((m_stream.data_type & 128) != 0) {
+            // A few are kept: damage may have made blocks of its own.
+            constexpr std::size_t kKept = 8;
+            if (m_blocks.size() == kKept)
+                m_blocks.erase(m_blocks.begin());
+            m_blocks.push_back({std::uint64_t{m_stream.total_in} * 8 - (m_stream.data_type & 7),
+                                m_stream.total_out});
+        }
         if (result == Z_STREAM_END)
             return Status::end;
         // Z_DATA_ERROR, Z_MEM_ERROR, Z_BUF_ERROR (out of input) and anything
@@ -38,8 +48,20 @@ public:
         return result == Z_OK || result == Z_NEED_DICT ? Status::more : Status::error;
     }
 
+    bool DescribeBlocks(std::vector<BlockStart>& recent,
+                        std::vector<unsigned char>& history) override {
+        recent = m_blocks;
+        history.resize(32768);
+        uInt kept = static_cast<uInt>(history.size());
+        if (inflateGetDictionary(&m_stream, history.data(), &kept) != Z_OK)
+            kept = 0;
+        history.resize(kept);
+        return true;
+    }
+
 private:
     z_stream m_stream{};
+    std::vector<BlockStart> m_blocks{BlockStart{}};
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "engine/central_dir.h"
 #include "engine/central_size_index.h"
+#include "engine/deflate_resync.h"
 #include "engine/descriptor_index.h"
 #include "engine/entry_decoder.h"
 #include "engine/entry_verdict.h"
@@ -62,6 +63,8 @@ struct ExtractReport {
     // verifier says so), and it was not saved.
     bool encrypted = false;
     bool wrongPassword = false;
+    // Decoding went on past damage: what came back, what was lost.
+    std::optional<ResyncOutcome> resync;
     // A symbolic link was made (by TestEntry: would be made) for the entry.
     bool link = false;
     // Said of an entry saved all the same, whatever its verdict: "kept as
@@ -95,6 +98,9 @@ struct ExtractSafeguards {
     std::function<bool()> stopRequested;
     // A file that exists already is not written over: the entry is not saved.
     bool keepExisting = false;
+    // Deflated data that fails or whose CRC-32 differs is searched for the
+    // blocks after the damage.
+    bool resync = true;
     // Links are written as files holding their target's path.
     bool keepLinksAsFiles = false;
 
@@ -249,6 +255,24 @@ private:
     void RestartWithZlib();
     // Plain stored data, read straight into `out`.
     std::uint32_t ReadStoredData(unsigned char* out, std::uint32_t room);
+    // After the straight decoding of `entry` failed: decodes the blocks after
+    // the damage into `file` (none: nothing is written), counted in
+    // `result`. Nothing when resync is off or nothing after the damage
+    // decodes.
+    std::optional<ResyncOutcome> DecodePastDamage(const CFileHeader& entry, CFile* file,
+                                                  const ExtractSafeguards* safeguards,
+                                                  ExtractReport& result);
+    // After `entry` decoded to its end but its CRC-32 differs: when the
+    // damaged block can be found, rewrites from it on with the blocks after
+    // it at their offsets.
+    std::optional<ResyncOutcome> DecodePastSilentDamage(const CFileHeader& entry, CFile* file,
+                                                        const ExtractSafeguards* safeguards,
+                                                        ExtractReport& result);
+    bool MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const;
+    std::optional<ResyncOutcome> WritePastDamage(const DamageSite& site, CFile* file,
+                                                 const ExtractSafeguards* safeguards,
+                                                 ExtractReport& result,
+                                                 const std::function<void()>& found);
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
     // Makes the folder or the empty file of an entry that holds no data.
@@ -300,6 +324,8 @@ private:
     // data read open-ended.
     std::uint64_t m_dataStart = 0;
     std::optional<DataDescriptor> m_endingDescriptor;
+    // The compressed bytes given to the decoder.
+    std::uint64_t m_dataSize = 0;
     // Output paths of this opening and the stored name that took each.
     std::unordered_map<std::wstring, std::wstring> m_claimedPaths;
     std::unique_ptr<unsigned char[]> m_chunk;

@@ -96,7 +96,8 @@ public:
     std::uint64_t Seek(std::int64_t offset, SeekPosition from);
     std::uint64_t GetPosition() const;
     std::uint64_t GetLength() const;
-    // Cuts the file to `length` bytes (or extends it with zeros).
+    // Cuts the file to `length` bytes or extends it with zeros; the
+    // position stays.
     void SetLength(std::uint64_t length);
 
     std::optional<FileIdentity> GetIdentity() const;

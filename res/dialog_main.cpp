@@ -29,6 +29,10 @@ const ControlTemplate kControls[] = {
     {ControlKind::CheckBox, IDC_SKIP_PREVIEW, "", 92, 241, 10, 10, CS_NONE, 0, AN_BOTTOM},
     {ControlKind::Static, IDC_STATIC, "Recommended  for  multiple files repairing", 106, 242, 180,
      8, CS_NONE, 0, AN_BOTTOM},
+    {ControlKind::Static, IDC_STATIC, "Past Damage      :", 14, 264, 76, 8, CS_NONE, 0, AN_BOTTOM},
+    {ControlKind::CheckBox, IDC_PAST_DAMAGE, "", 92, 263, 10, 10, CS_NONE, 0, AN_BOTTOM},
+    {ControlKind::Static, IDC_STATIC, "Recover the data that follows damage inside a file", 106,
+     264, 200, 8, CS_NONE, 0, AN_BOTTOM},
     // The default button: Enter runs Repair. Kept so, since the alternative,
     // the dialog's OK on Enter, would end the program without a question.
     {ControlKind::DefPushButton, IDC_REPAIR, "Repair", 414, 266, 60, 16, CS_NONE, 0,

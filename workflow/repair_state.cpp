@@ -8,6 +8,7 @@ SourceFileNode* g_sourceFiles = nullptr;
 SourceFileNode* g_sourceCursor = nullptr;
 int g_sourceFileCount = 0;
 int g_skipPreview = 0;
+int g_pastDamage = 1;
 
 platform::WorkerThread g_analysisThread;
 

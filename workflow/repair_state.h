@@ -29,6 +29,9 @@ extern SourceFileNode* g_sourceCursor;
 extern int g_sourceFileCount;
 // 1 with "Skip Preview": the preview runs no analysis and offers only Save All.
 extern int g_skipPreview;
+// 1 (the default): deflated data is decoded on past damage in it; 0 keeps a
+// damaged file only up to the damage.
+extern int g_pastDamage;
 
 // Appends a copy of `path` at the tail of g_sourceFiles.
 void AppendSourceFile(const std::wstring& path);
