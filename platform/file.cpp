@@ -236,11 +236,6 @@ std::uint64_t CFile::GetPosition() const {
     return static_cast<std::uint64_t>(pos);
 }
 
-void CFile::SetLength(std::uint64_t length) {
-    if (m_fd < 0 || ::ftruncate(m_fd, static_cast<off_t>(length)) != 0)
-        ThrowLastError();
-}
-
 std::uint64_t CFile::GetLength() const {
     if (m_fd < 0)
         ThrowLastError();
