@@ -63,6 +63,7 @@ struct ListedEntry {
     std::uint64_t compressedSize = 0;
     std::int64_t modifiedTime = 0;
     std::uint32_t crc = 0;
+    std::string method; // its label, short enough to need no memory of its own
 
     EntryRow Row() const {
         EntryRow row;
@@ -78,6 +79,7 @@ struct ListedEntry {
         row.texts[columnRatio] = FormatRatioText(compressedSize, uncompressedSize);
         row.texts[columnModifiedTime] = FormatModifiedTimeText(modifiedTime);
         row.texts[columnCrc] = FormatCrcText(crc);
+        row.texts[columnMethod] = platform::FromUtf8(method);
         return row;
     }
 };
@@ -96,7 +98,8 @@ public:
         try {
             for (const EntryRow& row : listed)
                 rows.push_back({platform::ToUtf8(row.name), row.uncompressedSize,
-                                row.compressedSize, row.modifiedTime, row.crc});
+                                row.compressedSize, row.modifiedTime, row.crc,
+                                platform::ToUtf8(row.texts[columnMethod])});
         } catch (const std::bad_alloc&) {
             // The rows kept so far are printed; the rest are said to be missing.
             outOfMemory = true;

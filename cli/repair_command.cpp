@@ -344,9 +344,10 @@ int RunRepair(const std::vector<std::string>& words) {
     // A source with nothing in it to save could not be read, like a missing one.
     bool unreadable = false;
     for (const SourceTotals& source : host.soFar.sources)
-        unreadable = unreadable || source.Unreadable() ||
-                     source.problem == SourceProblem::noZipData ||
-                     source.problem == SourceProblem::noEntries;
+        unreadable =
+            unreadable || source.Unreadable() ||
+            (source.problem == SourceProblem::noZipData && EmptyKind(source.source.path).empty()) ||
+            source.problem == SourceProblem::noEntries;
     bool incomplete = false;
     for (const SourceTotals& source : host.soFar.sources)
         incomplete = incomplete || !source.error.empty();

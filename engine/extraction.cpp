@@ -210,9 +210,9 @@ std::vector<FileIdentity> CZipArchive::OutputSources(const ExtractSafeguards* sa
 
 bool CZipArchive::OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards,
                              CFile& file, ExtractReport& result) {
-    const OutputStatus status = OpenOutputFile(target.destination, target.below,
-                                               OutputSources(safeguards), m_outputFolders, file,
-                                               safeguards != nullptr && safeguards->keepExisting);
+    const OutputStatus status =
+        OpenOutputFile(target.destination, target.below, OutputSources(safeguards), m_outputFolders,
+                       file, safeguards != nullptr && safeguards->keepExisting);
     if (status == OutputStatus::opened)
         return true;
     if (status == OutputStatus::systemError)
