@@ -63,6 +63,10 @@ void CEntryTable::Store(Record& record, const CFileHeader& header) {
         record.state |= stateOpenEnded;
     if (header.externalAttributes == 0)
         record.state |= stateNoAttributes;
+    if (header.listed)
+        record.state |= stateListed;
+    if (header.fromDirectory)
+        record.state |= stateFromDirectory;
     record.textOffset = StoreText(text);
     record.compressedSize = header.compressedSize;
     record.uncompressedSize = header.uncompressedSize;
@@ -79,6 +83,10 @@ void CEntryTable::Store(Record& record, const CFileHeader& header) {
 
 const CEntryTable::Record& CEntryTable::At(std::size_t index) const {
     return m_records[index / kRecordsPerBlock][index % kRecordsPerBlock];
+}
+
+void CEntryTable::MarkListed(std::size_t index) {
+    m_records[index / kRecordsPerBlock][index % kRecordsPerBlock].state |= stateListed;
 }
 
 const char* CEntryTable::TextOf(const Record& record) const {
@@ -110,6 +118,8 @@ void CEntryTable::Fetch(std::size_t index, CFileHeader& header) const {
     header.openEnded = (record.state & stateOpenEnded) != 0;
     if ((record.state & stateNoAttributes) != 0)
         header.externalAttributes = 0;
+    header.listed = (record.state & stateListed) != 0;
+    header.fromDirectory = (record.state & stateFromDirectory) != 0;
     header.compressedSize = record.compressedSize;
     header.uncompressedSize = record.uncompressedSize;
     header.localHeaderOffset = record.localHeaderOffset;

@@ -77,4 +77,10 @@ public:
     // Declares a descriptor but holds no sizes, and its own descriptor was not
     // found: its data runs to the next local header or the end of the file.
     bool openEnded = false;
+    // The central directory lists this entry.
+    bool listed = false;
+    // Its local header is gone: every field comes from its central record,
+    // and its data starts 30 + nameLength + extraLength past
+    // localHeaderOffset.
+    bool fromDirectory = false;
 };

@@ -5,14 +5,27 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
-// What a central directory header told the quick scan about its entry.
+// What a central directory header says of its entry: a second opinion on
+// the local header at its offset, and the whole entry where that is gone.
 struct CentralRecord {
     std::uint64_t compressedSize = 0;
     std::uint16_t nameLength = 0;
     std::uint64_t localHeaderOffset = 0;
     std::wstring name;
+    std::string storedName;
+    std::uint64_t uncompressedSize = 0;
+    std::uint32_t crc = 0;
+    std::uint16_t versionNeeded = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint16_t modTime = 0;
+    std::uint16_t modDate = 0;
+    std::uint16_t extraLength = 0;
+    // An entry of the table stands for it.
+    bool paired = false;
 };
 
 // Entries in the table after the last scan; the workflow resets it to 0.
@@ -32,9 +45,15 @@ struct ScanState {
     std::uint32_t lastNameLength = 0;
     // Compressed size of the last local header read.
     std::uint64_t lastCompressedSize = 0;
+    // What the step over the last header leaves to the walk: a local
+    // header's extra field, a central header's extra field and comment.
+    std::uint32_t lastTailLength = 0;
     // Position of the header being read.
     std::uint64_t headerOffset = 0;
     std::deque<CentralRecord> centralNotes;
+    // Indexes of the central notes by local header offset, for the local
+    // passes that come after the central one.
+    std::vector<std::pair<std::uint64_t, std::size_t>> listedOffsets;
     std::vector<std::uint64_t> localOffsets;
     std::vector<std::uint64_t> centralOffsets;
 };
