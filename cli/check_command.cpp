@@ -41,8 +41,13 @@ const char kCheckUsage[] =
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
     "  --help                show this text\n"
     "\n"
+    "An entry whose local header is gone is read from the central directory's\n"
+    "record of it; the summary says how many entries the directory lists when\n"
+    "fewer of them came back verified.\n"
+    "\n"
     "Exit codes: 0 every entry found is verified, 3 an entry is damaged,\n"
-    "partial or would not be saved (or an archive was read only in part),\n"
+    "partial or would not be saved, or one the directory lists did not come\n"
+    "back verified (or an archive was read only in part),\n"
     "1 an archive cannot be read (missing, not readable, or no ZIP entries\n"
     "in it), 2 usage.\n";
 

@@ -83,6 +83,9 @@ bool CZipArchive::StepChecked(CScanWindow& window, std::uint64_t& pos, std::uint
     // lists, and ends where a record begins (the tail it leaves to the walk,
     // and a descriptor, come first). Otherwise the walk goes on byte by byte.
     const std::uint64_t length = window.FileLength();
+    if (target < length)
+        window.Cover(target,
+                     g_scanState.lastTailLength + 2 * kSignatureSize + kWideDescriptorFieldsSize);
     const bool sound = target <= length && !ListsOffsetWithin(headerOffset, target) &&
                        window.RecordFollows(target + g_scanState.lastTailLength);
     return StepOver(pos, sound ? target : headerOffset + 1, length);
@@ -95,12 +98,20 @@ bool CZipArchive::ListsOffsetWithin(std::uint64_t from, std::uint64_t to) {
 }
 
 CentralRecord* CZipArchive::NoteAt(std::uint64_t localHeaderOffset) {
-    auto& listed = g_scanState.listedOffsets;
-    auto it = std::lower_bound(listed.begin(), listed.end(),
-                               std::make_pair(localHeaderOffset, std::size_t{0}));
-    if (it == listed.end() || it->first != localHeaderOffset)
+    const auto& listed = g_scanState.listedOffsets;
+    // The walk asks in ascending order: the search starts where the last
+    // one ended, unless it is already past.
+    std::size_t& next = g_scanState.nextListed;
+    if (next > listed.size() || (next > 0 && listed[next - 1].first >= localHeaderOffset))
+        next = static_cast<std::size_t>(
+            std::lower_bound(listed.begin(), listed.end(),
+                             std::make_pair(localHeaderOffset, std::size_t{0})) -
+            listed.begin());
+    while (next < listed.size() && listed[next].first < localHeaderOffset)
+        ++next;
+    if (next == listed.size() || listed[next].first != localHeaderOffset)
         return nullptr;
-    return &g_scanState.centralNotes[it->second];
+    return &g_scanState.centralNotes[listed[next].second];
 }
 
 void CZipArchive::IndexCentralNotes() {
@@ -109,6 +120,7 @@ void CZipArchive::IndexCentralNotes() {
     for (std::size_t i = 0; i < g_scanState.centralNotes.size(); ++i)
         listed.emplace_back(g_scanState.centralNotes[i].localHeaderOffset, i);
     std::sort(listed.begin(), listed.end());
+    g_scanState.nextListed = 0;
 }
 
 void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset) {

@@ -54,6 +54,7 @@ struct ScanState {
     // Indexes of the central notes by local header offset, for the local
     // passes that come after the central one.
     std::vector<std::pair<std::uint64_t, std::size_t>> listedOffsets;
+    std::size_t nextListed = 0;
     std::vector<std::uint64_t> localOffsets;
     std::vector<std::uint64_t> centralOffsets;
 };

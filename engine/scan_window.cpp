@@ -55,6 +55,11 @@ std::size_t CScanWindow::ReadAt(std::uint64_t offset, void* buffer, std::size_t 
     return m_storage.ReadAt(offset, buffer, count);
 }
 
+void CScanWindow::Cover(std::uint64_t offset, std::size_t count) {
+    if ((offset < m_start || offset + count > m_start + m_filled) && offset < m_fileLength)
+        Fill(offset);
+}
+
 bool CScanWindow::RecordBeginsAt(std::uint64_t offset) {
     if (offset == m_fileLength)
         return true;
