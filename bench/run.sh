@@ -182,6 +182,8 @@ fi
 
 python3 "$here/report.py" "$results" "$random_file" "$archive" $big_archive
 
+bash "$here/methods.sh" "$1"
+
 echo
 echo "The desktop program's dialogs on 100,000 entries (offscreen)..."
 python3 "$here/gui_compare.py" "$1" "$scratch" 5

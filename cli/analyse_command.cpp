@@ -120,6 +120,7 @@ void WriteRowJson(JsonWriter& json, const EntryRow& row) {
         .String("modifiedTimeText", row.texts[columnModifiedTime])
         .Number("crc", row.crc)
         .String("crcText", row.texts[columnCrc])
+        .String("methodText", row.texts[columnMethod])
         .EndObject();
 }
 

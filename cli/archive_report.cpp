@@ -2,13 +2,16 @@
 
 #include "cli/json_writer.h"
 #include "engine/debris.h"
+#include "engine/entry_decoder.h"
 #include "engine/scan_state.h"
 #include "engine/zip_exception.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 #include <ctime>
 #include <exception>
 #include <new>
+#include <vector>
 
 std::optional<ReportedError> OpenWithScan(CZipArchive& archive, const std::wstring& path,
                                           bool advanced) {
@@ -33,14 +36,6 @@ ReportedError DescribeCurrentException() {
     } catch (const std::exception& e) {
         return {0, e.what(), e.what()};
     }
-}
-
-std::string MethodName(unsigned method) {
-    if (method == 0)
-        return "stored";
-    if (method == 8)
-        return "deflated";
-    return "method " + std::to_string(method);
 }
 
 std::string LocalTimeText(const CFileHeader& header) {
@@ -68,6 +63,7 @@ void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& head
         .String("name", header.name)
         .Number("flags", header.flags)
         .Number("method", header.method)
+        .String("methodName", MethodLabel(header.DataMethod()))
         .Number("modTime", header.modTime)
         .Number("modDate", header.modDate)
         .Number("storedCrc", header.storedCrc)
@@ -77,7 +73,12 @@ void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& head
         .Number("extraLength", header.extraLength)
         .Number("localHeaderOffset", header.localHeaderOffset)
         .Bool("openEnded", header.openEnded)
-        .Bool("encrypted", IsEncrypted(header));
+        .Bool("encrypted", IsEncrypted(header))
+        .Bool("folder", header.IsFolder())
+        .Bool("link", header.IsLink())
+        .Number("externalAttributes", header.externalAttributes)
+        .Number("versionMadeBy", header.versionMadeBy)
+        .Number("modified", header.GetModifiedTime());
     if (const Debris debris = FindDebris(header); debris != Debris::none)
         json.String("debris", DebrisReason(debris));
     else
@@ -95,4 +96,25 @@ void WriteErrorJson(JsonWriter& json, const std::optional<ReportedError>& error)
         .Number("cause", error->cause)
         .String("message", error->message)
         .EndObject();
+}
+
+std::string EmptyKind(const std::wstring& path) {
+    CFile file;
+    try {
+        if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
+            return {};
+        const std::uint64_t length = file.GetLength();
+        if (length == 0)
+            return "an empty file (0 bytes): there is nothing in it to salvage";
+        if (length > kEndRecordSize + 0xFFFF)
+            return {};
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
+        if (file.ReadAt(0, bytes.data(), bytes.size()) != bytes.size())
+            return {};
+        return IsEmptyArchive(bytes.data(), bytes.size())
+                   ? "an empty archive: it holds no files, and nothing is damaged"
+                   : "";
+    } catch (const CException&) {
+        return {};
+    }
 }

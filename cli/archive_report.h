@@ -25,12 +25,16 @@ std::optional<ReportedError> OpenWithScan(CZipArchive& archive, const std::wstri
 // Describes the exception being handled (call inside a catch block).
 ReportedError DescribeCurrentException();
 
-std::string MethodName(unsigned method);
 // The entry's time as local time, "YYYY-MM-DD HH:MM:SS".
 std::string LocalTimeText(const CFileHeader& header);
 // Text for messages: the wide string in the terminal's charset, control
 // characters shown as '?'.
 std::string Printable(const std::wstring& text);
+
+// What a file that yields no entry is when that is no damage: "an empty
+// archive: ..." (nothing but an end record listing no entries) or "an
+// empty file (0 bytes): ..."; empty for anything else.
+std::string EmptyKind(const std::wstring& path);
 
 void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header);
 void WriteErrorJson(JsonWriter& json, const std::optional<ReportedError>& error);

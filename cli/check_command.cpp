@@ -14,7 +14,8 @@ namespace {
 
 const char kCheckUsage[] =
     "Usage: kvzip check [--advanced] [--json] [--verbose] [--jobs N]\n"
-    "                   [--name-encoding NAME] [--password-file FILE] ARCHIVE...\n"
+    "                   [--name-encoding NAME] [--password-file FILE]\n"
+    "                   [--keep-links-as-files] ARCHIVE...\n"
     "\n"
     "Rebuilds the entry table of each ARCHIVE by scanning it byte by byte and\n"
     "decodes every entry without writing anything, to tell which entries\n"
@@ -39,6 +40,8 @@ const char kCheckUsage[] =
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
+    "  --keep-links-as-files judge symbolic links as kvzip extract does with\n"
+    "                        the same option: as files\n"
     "  --help                show this text\n"
     "\n"
     "An entry whose local header is gone is read from the central directory's\n"
@@ -49,7 +52,8 @@ const char kCheckUsage[] =
     "partial or would not be saved, or one the directory lists did not come\n"
     "back verified (or an archive was read only in part),\n"
     "1 an archive cannot be read (missing, not readable, or no ZIP entries\n"
-    "in it), 2 usage.\n";
+    "in it), 2 usage. An empty archive (or an empty file) is said to be one,\n"
+    "with 0.\n";
 
 } // namespace
 
@@ -77,8 +81,10 @@ int RunCheck(const std::vector<std::string>& words) {
         if (options.json)
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
+        ExtractSafeguards safeguards;
+        safeguards.keepLinksAsFiles = options.keepLinksAsFiles;
         const ArchiveVerdicts result = WalkArchive(
-            path, nullptr, options.advanced, options.jobCount, nullptr, passwords,
+            path, nullptr, options.advanced, options.jobCount, &safeguards, passwords,
             [&](std::size_t i, const ExtractReport& r) {
                 if (options.json) {
                     json.BeginObject()
@@ -96,10 +102,14 @@ int RunCheck(const std::vector<std::string>& words) {
         total.Add(result.tally);
         // A file that is gone, unreadable or holds no entry at all is not
         // an archive that checks out, whatever its empty tally says.
+        // An empty archive or file holds no files and has lost none.
         std::string why;
+        const std::string empty = result.Unreadable() && !result.error && result.entryCount == 0
+                                      ? EmptyKind(path)
+                                      : std::string();
         if (GetPathKind(path) != PathKind::file)
             why = "file missing";
-        else if (result.Unreadable())
+        else if (result.Unreadable() && empty.empty())
             why = result.error              ? result.error->reason
                   : result.tally.debris > 0 ? "no readable entries found"
                                             : "no ZIP data found";
@@ -112,10 +122,16 @@ int RunCheck(const std::vector<std::string>& words) {
                 json.Null("unreadable");
             else
                 json.String("unreadable", why);
+            if (empty.empty())
+                json.Null("empty");
+            else
+                json.String("empty", empty);
             WriteTallyJson(json, "summary", result.tally);
             json.EndObject();
         } else if (!why.empty()) {
             std::printf("%s: cannot be read: %s\n", shown.c_str(), why.c_str());
+        } else if (!empty.empty()) {
+            std::printf("%s: %s\n", shown.c_str(), empty.c_str());
         } else {
             std::printf("%s: %s%s\n", shown.c_str(), VerdictSummary(result.tally).c_str(),
                         result.error ? ("; read only in part: " + result.error->reason).c_str()

@@ -80,6 +80,8 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             options.json = true;
         } else if (name == "--verbose") {
             options.verbose = true;
+        } else if (name == "--keep-links-as-files") {
+            options.keepLinksAsFiles = true;
         }
     }
     if (!options.jobs.empty() && !ParseJobs(options.jobs, options.jobCount))

@@ -12,6 +12,7 @@ struct CommandOptions {
     bool json = false;
     bool help = false;
     bool verbose = false;
+    bool keepLinksAsFiles = false;
     std::string dest;
     std::string current; // 1-based archive number, as given
     std::string overwrite = "ask";

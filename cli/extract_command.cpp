@@ -15,7 +15,8 @@ namespace {
 
 const char kExtractUsage[] =
     "Usage: kvzip extract [--advanced] [--json] [--verbose] [--jobs N]\n"
-    "                     [--name-encoding NAME] [--password-file FILE] ARCHIVE DIR\n"
+    "                     [--name-encoding NAME] [--password-file FILE]\n"
+    "                     [--keep-links-as-files] ARCHIVE DIR\n"
     "\n"
     "Rebuilds the entry table of ARCHIVE by scanning it byte by byte and\n"
     "writes every entry that can still be read below DIR, under its stored\n"
@@ -33,8 +34,14 @@ const char kExtractUsage[] =
     "  --password-file FILE  the password of encrypted entries: the first line\n"
     "                        of FILE ('-': standard input); else the variable\n"
     "                        KVZIP_PASSWORD, else it is asked on the terminal\n"
+    "  --keep-links-as-files write symbolic links as files holding the path\n"
+    "                        they point to\n"
     "  --help                show this text\n"
     "\n"
+    "Symbolic links are made as links, never followed afterwards; a link\n"
+    "that would point outside DIR (an absolute target, or one that climbs\n"
+    "out) is not made. Unix permissions (read, write, run) and the most\n"
+    "exact time an entry holds are given to what is made.\n"
     "Every entry gets a verdict: verified (whole, and its CRC-32 matches the\n"
     "stored one), damaged (whole length, but the CRC-32 differs), partial\n"
     "(cut short or the data turned bad; the bytes decoded are kept), not\n"
@@ -78,6 +85,7 @@ int RunExtract(const std::vector<std::string>& words) {
     InterruptWatch interrupt([] {});
     ExtractSafeguards safeguards;
     safeguards.destination = folder;
+    safeguards.keepLinksAsFiles = options.keepLinksAsFiles;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(
@@ -112,6 +120,9 @@ int RunExtract(const std::vector<std::string>& words) {
             .EndObject();
         std::printf("%s\n", json.Text().c_str());
     } else {
+        if (!result.error && result.entryCount == 0)
+            if (const std::string empty = EmptyKind(path); !empty.empty())
+                std::printf("%s\n", empty.c_str());
         std::printf("%s; %llu bytes written to %s%s\n", VerdictSummary(result.tally).c_str(),
                     static_cast<unsigned long long>(bytes), options.operands[1].c_str(),
                     interrupted ? " (interrupted)" : "");

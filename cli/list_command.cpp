@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "engine/debris.h"
+#include "engine/entry_decoder.h"
 #include "engine/scan_state.h"
 #include "platform/text.h"
 
@@ -43,13 +44,16 @@ void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& arch
     for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
         archive.FetchEntryInfo(header, i);
         const Debris debris = FindDebris(header);
-        std::printf("%6zu %12llu %12llu %-9s %08x   %-19s %10llu  %s%s%s%s%s%s\n", i,
+        const bool folderByAttributes = header.IsFolder() && !header.name.empty() &&
+                                        header.name.back() != platform::kNativeSeparator;
+        std::printf("%6zu %12llu %12llu %-9s %08x   %-19s %10llu  %s%s%s%s%s%s%s%s\n", i,
                     static_cast<unsigned long long>(header.uncompressedSize),
                     static_cast<unsigned long long>(header.compressedSize),
-                    MethodName(header.DataMethod()).c_str(), header.storedCrc,
+                    MethodLabel(header.DataMethod()).c_str(), header.storedCrc,
                     LocalTimeText(header).c_str(),
                     static_cast<unsigned long long>(header.localHeaderOffset),
-                    Printable(header.name).c_str(), header.openEnded ? "  (no sizes)" : "",
+                    Printable(header.name).c_str(), folderByAttributes ? "  (folder)" : "",
+                    header.IsLink() ? "  (link)" : "", header.openEnded ? "  (no sizes)" : "",
                     IsEncrypted(header) ? "  (encrypted)" : "", debris != Debris::none ? "  (" : "",
                     DebrisReason(debris), debris != Debris::none ? ")" : "");
     }
@@ -92,6 +96,10 @@ int RunList(const std::vector<std::string>& words) {
     else
         PrintTable(path, options.advanced, archive);
     archive.CloseArchive(true);
+    if (!error && archive.GetEntryCount() == 0 && !options.json) {
+        if (const std::string empty = EmptyKind(path); !empty.empty())
+            std::printf("%s\n", empty.c_str());
+    }
     if (error) {
         std::fprintf(stderr, "kvzip: %s: %s\n", options.operands[0].c_str(), error->reason.c_str());
         return exitUnreadable;

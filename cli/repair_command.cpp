@@ -20,6 +20,7 @@
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_host.h"
+#include "workflow/save_state.h"
 #include "workflow/save_worker.h"
 
 #include <array>
@@ -35,7 +36,7 @@ const char kRepairUsage[] =
     "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
     "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
     "                    [--verbose] [--jobs N] [--name-encoding NAME]\n"
-    "                    [--password-file FILE] ARCHIVE...\n"
+    "                    [--password-file FILE] [--keep-links-as-files] ARCHIVE...\n"
     "\n"
     "Runs the saving pass of the desktop program: every entry that can still be\n"
     "read from each ARCHIVE is written to DIR/Repair/<archive name>/ (the name\n"
@@ -61,6 +62,9 @@ const char kRepairUsage[] =
     "                     FILE ('-': standard input); else the variable\n"
     "                     KVZIP_PASSWORD, else it is asked on the terminal, once\n"
     "                     for all archives it fits\n"
+    "  --keep-links-as-files\n"
+    "                     write symbolic links as files holding the path they\n"
+    "                     point to (see kvzip extract --help)\n"
     "  --help             show this text\n"
     "\n"
     "Progress goes to stderr, with a line for each entry that is not verified\n"
@@ -220,11 +224,11 @@ std::wstring WithoutTrailingSeparators(std::wstring folder) {
 
 int RunRepair(const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError =
-        ParseCommandOptions(words,
-                            {"--advanced", "--dest", "--current", "--overwrite", "--log",
-                             "--verbose", "--jobs", "--name-encoding", "--password-file"},
-                            options);
+    std::string usageError = ParseCommandOptions(
+        words,
+        {"--advanced", "--dest", "--current", "--overwrite", "--log", "--verbose", "--jobs",
+         "--name-encoding", "--password-file", "--keep-links-as-files"},
+        options);
     Policy policy = Policy::ask;
     int current = 0;
     if (usageError.empty() && options.operands.empty())
@@ -264,6 +268,7 @@ int RunRepair(const std::vector<std::string>& words) {
     }
     const std::vector<std::wstring> paths = StartDesktopRun(options);
     g_saveCurrentOnly = current > 0 ? 1 : 0;
+    g_keepLinksAsFiles = options.keepLinksAsFiles ? 1 : 0;
     (current > 0 ? g_saveCurrentFolder : g_saveAllFolder) = destination;
     g_overwriteChoice = policy == Policy::yesToAll  ? OverwriteYesToAll
                         : policy == Policy::noToAll ? OverwriteNoToAll

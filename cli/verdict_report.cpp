@@ -28,10 +28,11 @@ std::optional<int> StartVerdictCommand(const char* command, const char* usage,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(std::size_t count),
                                        CommandOptions& options, PasswordInput& passwords) {
-    std::string usageError = ParseCommandOptions(
-        words,
-        {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding", "--password-file"},
-        options);
+    std::string usageError =
+        ParseCommandOptions(words,
+                            {"--advanced", "--json", "--verbose", "--jobs", "--name-encoding",
+                             "--password-file", "--keep-links-as-files"},
+                            options);
     if (const char* error = operandsError(options.operands.size());
         usageError.empty() && error != nullptr)
         usageError = error;
@@ -46,6 +47,10 @@ std::string VerdictLine(const ExtractReport& report) {
     std::string line = head + Printable(report.name);
     if (!report.reason.empty() && report.verdict != Verdict::verified)
         line += ": " + report.reason;
+    if (report.link)
+        line += " (a link)";
+    if (!report.note.empty())
+        line += "; " + report.note;
     // AE-2 entries store no CRC: a damaged one has nothing to show here.
     if (report.verdict == Verdict::partial ||
         (report.verdict == Verdict::damaged && report.crcExpected)) {
@@ -67,7 +72,7 @@ bool ShowsLine(const ExtractReport& report, bool verbose) {
         return true;
     if (report.IsDebris())
         return false;
-    return report.renamed ||
+    return report.renamed || !report.note.empty() ||
            (report.verdict != Verdict::verified && report.verdict != Verdict::folder);
 }
 
@@ -91,6 +96,8 @@ void WriteVerdictJson(JsonWriter& json, const ExtractReport& report) {
     json.String("verdict", VerdictName(report.verdict))
         .String("reason", report.reason)
         .Bool("debris", report.IsDebris())
+        .Bool("link", report.link)
+        .String("note", report.note)
         .Number("crc", report.crc);
     if (report.crcExpected)
         json.Number("expectedCrc", report.expectedCrc);
@@ -128,7 +135,7 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
             if (folder != nullptr)
                 reader.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
             else
-                reader.TestEntry(i, kChunkSize, report);
+                reader.TestEntry(i, kChunkSize, report, safeguards);
         } catch (...) {
             // The engine filled the report in before it threw; whatever was
             // written before the error stays on disk.

@@ -7,7 +7,7 @@ class CFileHeader;
 
 enum class Debris {
     none,
-    // No name was read: empty, or longer than the 500 bytes that are read.
+    // No name: the header's name field is empty.
     noName,
     // Control bytes: a header read out of other data, or a name that ran
     // into the next record.

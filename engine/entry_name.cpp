@@ -15,14 +15,17 @@ namespace {
 constexpr std::uint16_t kUnicodePathTag = 0x7075;
 
 std::optional<std::string_view> UnicodePath(std::string_view stored, std::string_view extra) {
-    const std::optional<std::string_view> block = FindExtraBlock(extra, kUnicodePathTag);
-    const auto* p = reinterpret_cast<const unsigned char*>(block ? block->data() : nullptr);
-    if (!block || block->size() < 5 || p[0] != 1)
-        return std::nullopt;
     const auto crc = static_cast<std::uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(stored.data()), static_cast<uInt>(stored.size())));
-    // A name changed after the field was written no longer matches.
-    if (ReadLe32(p + 1) != crc)
+    // A name changed after the field was written no longer matches; a field
+    // that is short or broken gives way to a later one that is sound.
+    const std::optional<std::string_view> block =
+        FindExtraBlock(extra, kUnicodePathTag, [crc](std::string_view candidate) {
+            const auto* p = reinterpret_cast<const unsigned char*>(candidate.data());
+            return IsWholeExtraBlock(candidate) && candidate.size() >= 5 && p[0] == 1 &&
+                   ReadLe32(p + 1) == crc && platform::IsValidUtf8(candidate.substr(5));
+        });
+    if (!block)
         return std::nullopt;
     return block->substr(5);
 }
@@ -41,8 +44,7 @@ std::wstring DecodeEntryName(std::string_view stored, std::uint16_t flags, std::
     if ((flags & kFlagUtf8Name) != 0 && utf8)
         return platform::FromUtf8(stored);
     if (!extra.empty()) {
-        const std::optional<std::string_view> unicode = UnicodePath(stored, extra);
-        if (unicode && platform::IsValidUtf8(*unicode))
+        if (const std::optional<std::string_view> unicode = UnicodePath(stored, extra))
             return platform::FromUtf8(*unicode);
     }
     if (utf8)

@@ -1,14 +1,14 @@
-// Reading one entry's data: stored bytes are copied, deflated bytes inflated
-// as a raw stream. Nothing is verified; a bad stream ends the entry early.
-// Sound deflated entries of known size take the fast decoder; all else, and
-// whatever it turns down, takes zlib.
+// Reading one entry's data: stored bytes are copied, compressed bytes go
+// through the decoder of their method. Nothing is verified; a bad stream
+// ends the entry early. Sound deflated entries of known size take the fast
+// decoder; all else, and whatever it turns down, takes the streaming one.
+#include "engine/entry_decoder.h"
 #include "engine/fast_inflate.h"
 #include "engine/file_stamp.h"
 #include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
-#include "engine/zlib_memory.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,24 +24,14 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         m_centralDir.PositionAtEntry(index);
     const CFileHeader& entry = *m_centralDir.m_currentEntry;
 
-    z_stream& stream = m_info.m_stream;
-    m_entryDeflated = entry.IsDeflated();
-    // Encrypted data is deciphered on its way to zlib.
-    const bool fast = g_fastInflate && m_entryDeflated && !entry.openEnded && !IsEncrypted(entry) &&
+    const std::uint16_t method = entry.DataMethod();
+    // Encrypted data is deciphered on its way to the decoder.
+    const bool fast = g_fastInflate && method == 8 && !entry.openEnded && !IsEncrypted(entry) &&
                       m_fastInflate.Decode(m_storage, m_storage.GetPosition(), entry.compressedSize,
                                            entry.uncompressedSize, entry.storedCrc);
-    if (m_entryDeflated && !fast) {
-        stream = z_stream{};
-        stream.zalloc = ZipAllocate;
-        stream.zfree = ZipFree;
-        stream.opaque = m_trackZlibMemory ? &m_zlibBlocks : nullptr;
-        // Negative window bits: raw deflate, no zlib header or trailer.
-        const int result =
-            inflateInit2_(&stream, -MAX_WBITS, ZLIB_VERSION, static_cast<int>(sizeof(z_stream)));
-        if (result != Z_OK && result != Z_NEED_DICT)
-            ThrowZipError(result, std::wstring());
-        m_streamActive = true;
-    }
+    m_decoder = method != 0 && !fast
+                    ? MakeEntryDecoder(method, m_trackZlibMemory ? &m_zlibBlocks : nullptr)
+                    : nullptr;
     m_entryOpenEnded = entry.openEnded;
     m_dataStart = m_storage.GetPosition();
     m_endingDescriptor.reset();
@@ -51,7 +41,7 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         // Stored data has no end of its own: a descriptor at the end of
         // the run, signed (16 bytes) or not (12), whose compressed size is
         // the bytes before it, ends it there.
-        if (!entry.IsDeflated()) {
+        if (method == 0) {
             for (const std::uint64_t tail : {std::uint64_t{16}, std::uint64_t{12}}) {
                 if (run < tail)
                     continue;
@@ -87,8 +77,8 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
         ++m_fastEntries;
     }
     m_info.m_crc = 0;
-    stream.total_out = 0;
-    stream.avail_in = 0;
+    m_info.m_availIn = 0;
+    m_info.m_totalIn = 0;
     m_readState = readEntry;
     return true;
 }
@@ -119,8 +109,6 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     std::uint64_t room = std::min<std::uint64_t>(size, m_info.m_uncompressedLeft);
     if (room == 0)
         return 0;
-    const bool deflated = m_entryDeflated;
-    z_stream& stream = m_info.m_stream;
     auto* out = static_cast<unsigned char*>(buffer);
     if (m_fastInflate.Serving()) {
         const std::uint32_t n = m_fastInflate.Serve(out, static_cast<std::uint32_t>(room));
@@ -131,7 +119,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     std::uint32_t produced = 0;
 
     while (room > 0) {
-        if (stream.avail_in == 0 && m_info.m_compressedLeft > 0) {
+        if (m_info.m_availIn == 0 && m_info.m_compressedLeft > 0) {
             const auto ask = static_cast<std::uint32_t>(
                 std::min<std::uint64_t>(m_info.m_bufferSize, m_info.m_compressedLeft));
             m_info.m_compressedLeft -= ask;
@@ -144,46 +132,45 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
                 g_truncationFlag = 1;
             }
             DecryptRead(got);
-            stream.next_in = reinterpret_cast<Bytef*>(m_info.m_readBuffer.GetBuffer());
-            stream.avail_in = got;
+            m_info.m_nextIn =
+                reinterpret_cast<const unsigned char*>(m_info.m_readBuffer.GetBuffer());
+            m_info.m_availIn = got;
         }
 
-        if (!deflated) {
-            const auto n =
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(room, stream.avail_in));
-            if (n == 0)
+        std::size_t taken = 0;
+        std::size_t made = 0;
+        CEntryDecoder::Status status = CEntryDecoder::Status::more;
+        if (m_decoder) {
+            status = m_decoder->Decode(m_info.m_nextIn, m_info.m_availIn, taken, out + produced,
+                                       static_cast<std::size_t>(room), made);
+        } else {
+            made = taken =
+                static_cast<std::size_t>(std::min<std::uint64_t>(room, m_info.m_availIn));
+            // Stored data ends where its input does.
+            if (made == 0)
                 return produced;
-            std::memcpy(out + produced, stream.next_in, n);
-            m_info.m_crc = Crc32(m_info.m_crc, out + produced, n);
-            stream.next_in += n;
-            stream.avail_in -= n;
-            m_info.m_uncompressedLeft -= n;
-            room -= n;
-            produced += n;
-            continue;
+            std::memcpy(out + produced, m_info.m_nextIn, made);
         }
-
-        stream.next_out = out + produced;
-        stream.avail_out = static_cast<uInt>(room);
-        const uLong before = stream.total_out;
-        const int result = inflate(&stream, Z_SYNC_FLUSH);
-        const auto n = static_cast<std::uint32_t>(stream.total_out - before);
-        // Bytes inflated before an error are good data: they are kept.
+        m_info.m_nextIn += taken;
+        m_info.m_availIn -= static_cast<std::uint32_t>(taken);
+        m_info.m_totalIn += taken;
+        // Bytes decoded before an error are good data: they are kept.
+        const auto n = static_cast<std::uint32_t>(made);
         m_info.m_crc = Crc32(m_info.m_crc, out + produced, n);
         m_info.m_uncompressedLeft -= n;
         room -= n;
         produced += n;
-        if (result == Z_STREAM_END) {
+        if (status == CEntryDecoder::Status::end) {
             // Data read open-ended may be followed by the descriptor that
             // tells what it should have been.
             if (m_entryOpenEnded)
                 m_endingDescriptor = DescriptorAfter(
-                    m_dataStart, stream.total_in + CipherHeaderSize() + CipherTrailerSize());
+                    m_dataStart, m_info.m_totalIn + CipherHeaderSize() + CipherTrailerSize());
             return produced;
         }
-        if (result != Z_OK && result != Z_NEED_DICT) {
-            // Z_DATA_ERROR, Z_MEM_ERROR, Z_BUF_ERROR (out of input) and
-            // anything else zlib refuses end the entry as a decoding error.
+        // A decoder that can neither take nor make anything needs input
+        // that is not there: the data ends early.
+        if (status == CEntryDecoder::Status::error || (taken == 0 && made == 0)) {
             m_decodeError = 1;
             return produced;
         }
@@ -194,16 +181,14 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
 bool CZipArchive::EndEntryRead(CFile* target) {
     if (m_readState != readEntry)
         return false;
-    if (m_streamActive) {
-        inflateEnd(&m_info.m_stream);
-        m_streamActive = false;
-    }
+    m_decoder.reset();
     m_fastInflate.Reset();
     bool result = true;
     if (target != nullptr && m_centralDir.m_currentEntry != nullptr) {
         const CFileHeader& entry = *m_centralDir.m_currentEntry;
         try {
-            result = StampOutputFile(*target, entry.GetModifiedTime(), entry.externalAttributes);
+            result = StampOutputFile(*target, entry.GetModifiedTime(), entry.externalAttributes,
+                                     entry.UnixMode());
         } catch (const CException&) {
             result = false;
         }
@@ -216,10 +201,7 @@ bool CZipArchive::EndEntryRead(CFile* target) {
 }
 
 void CZipArchive::ReleaseEntry() {
-    if (m_streamActive) {
-        inflateEnd(&m_info.m_stream);
-        m_streamActive = false;
-    }
+    m_decoder.reset();
     m_fastInflate.Reset();
     CloseCipher();
     m_info.ReleaseBuffer();

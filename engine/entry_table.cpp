@@ -61,12 +61,15 @@ void CEntryTable::Store(Record& record, const CFileHeader& header) {
     }
     if (header.openEnded)
         record.state |= stateOpenEnded;
-    if (header.externalAttributes == 0)
-        record.state |= stateNoAttributes;
     if (header.listed)
         record.state |= stateListed;
     if (header.fromDirectory)
         record.state |= stateFromDirectory;
+    if (header.exactModifiedTime)
+        record.state |= stateExactTime;
+    record.exactModifiedTime = header.exactModifiedTime.value_or(0);
+    record.externalAttributes = header.externalAttributes;
+    record.versionMadeBy = header.versionMadeBy;
     record.textOffset = StoreText(text);
     record.compressedSize = header.compressedSize;
     record.uncompressedSize = header.uncompressedSize;
@@ -116,10 +119,12 @@ void CEntryTable::Fetch(std::size_t index, CFileHeader& header) const {
     else
         header.signature = kLocalHeaderSignature;
     header.openEnded = (record.state & stateOpenEnded) != 0;
-    if ((record.state & stateNoAttributes) != 0)
-        header.externalAttributes = 0;
     header.listed = (record.state & stateListed) != 0;
     header.fromDirectory = (record.state & stateFromDirectory) != 0;
+    if ((record.state & stateExactTime) != 0)
+        header.exactModifiedTime = record.exactModifiedTime;
+    header.externalAttributes = record.externalAttributes;
+    header.versionMadeBy = record.versionMadeBy;
     header.compressedSize = record.compressedSize;
     header.uncompressedSize = record.uncompressedSize;
     header.localHeaderOffset = record.localHeaderOffset;

@@ -37,14 +37,18 @@ public:
     std::uint64_t MemoryUsed() const;
 
 private:
-    // 56 bytes: sizes and offsets in 64 bits, the rest as the header has them.
+    // 72 bytes: sizes, offsets and times in 64 bits, the rest as the header
+    // has them.
     struct Record {
         std::uint64_t compressedSize;
         std::uint64_t uncompressedSize;
         std::uint64_t localHeaderOffset;
         std::uint64_t textOffset; // name, extra bytes, then the signature if unusual
+        std::int64_t exactModifiedTime;
         std::uint32_t storedCrc;
         std::uint32_t nameBytes;
+        std::uint32_t externalAttributes;
+        std::uint16_t versionMadeBy;
         std::uint16_t flags;
         std::uint16_t method;
         std::uint16_t modTime;
@@ -56,7 +60,7 @@ private:
     };
     enum : std::uint8_t {
         stateOpenEnded = 1,
-        stateNoAttributes = 2, // made by ClearAll: no attributes, no method
+        stateExactTime = 2,    // exactModifiedTime holds the entry's time
         stateOwnSignature = 4, // the signature bytes are not a local header's
         stateExtraBytes = 8,   // the extra field's bytes were read
         stateListed = 16,

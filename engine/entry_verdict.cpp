@@ -1,5 +1,6 @@
 #include "engine/entry_verdict.h"
 
+#include "engine/entry_decoder.h"
 #include "engine/file_header.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_crypto.h"
@@ -28,50 +29,17 @@ std::string VerdictText(const ExtractReport& report) {
     return text;
 }
 
-namespace {
-
-// The methods that ZIP writers use besides stored and deflated, by the
-// numbers the format gives them.
-const char* MethodName(std::uint16_t method) {
-    switch (method) {
-    case 1:
-        return "shrunk";
-    case 6:
-        return "imploded";
-    case 9:
-        return "deflate64";
-    case 12:
-        return "bzip2";
-    case 14:
-        return "LZMA";
-    case 93:
-        return "Zstandard";
-    case 95:
-        return "xz";
-    case 96:
-        return "JPEG";
-    case 97:
-        return "WavPack";
-    case 98:
-        return "PPMd";
-    case 99:
-        return "AES";
-    default:
-        return "method";
-    }
-}
-
-} // namespace
-
 bool IsEncrypted(const CFileHeader& entry) {
-    return (entry.flags & kFlagEncrypted) != 0 || entry.method == kMethodAes;
+    return (entry.flags & (kFlagEncrypted | kFlagMaskedHeader)) != 0 || entry.method == kMethodAes;
 }
 
 std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {
     if (IsEncrypted(entry)) {
         // Decoding encrypted bytes as plain data would only make garbage files.
-        if ((entry.flags & kFlagStrongEncryption) != 0)
-            return "encrypted with strong encryption (flag bit 6), which is not supported";
+        // Strong encryption, whose format is not open; its central
+        // directory encryption masks the local headers too.
+        if ((entry.flags & (kFlagStrongEncryption | kFlagMaskedHeader)) != 0)
+            return "encrypted with a method this program cannot decrypt";
         if (entry.method == kMethodAes) {
             const std::optional<AesField> aes =
                 FindAesField({entry.extraField.GetBuffer(), entry.extraField.GetSize()});
@@ -85,9 +53,13 @@ std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {
             return "encrypted, and no password was given";
     }
     const std::uint16_t method = entry.DataMethod();
-    if (method != 0 && method != 8)
-        return "method not supported: " + std::string(MethodName(method)) + " (" +
+    if (!MethodKnown(method)) {
+        const char* name = CompressionMethodName(method);
+        return "method not supported: " + std::string(name != nullptr ? name : "method") + " (" +
                std::to_string(method) + ")";
+    }
+    if (!MethodBuilt(method))
+        return "this build has no " + std::string(CompressionMethodName(method)) + " decoder";
     return {};
 }
 

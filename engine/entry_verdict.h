@@ -25,9 +25,10 @@ struct ExtractReport;
 std::string VerdictText(const ExtractReport& report);
 
 // Why an entry's data cannot be decoded here ("encrypted, and no password
-// was given", "method not supported: bzip2 (12)"); empty when it can.
-// Stored and deflated data is all this engine decodes, plain or encrypted
-// with the traditional cipher or AES when a password is at hand.
+// was given", "method not supported: reduced (3)", "this build has no
+// bzip2 decoder"); empty when it can. Any method this build decodes is
+// decoded plain or encrypted with the traditional cipher or AES when a
+// password is at hand.
 std::string UndecodableReason(const CFileHeader& entry, bool havePassword);
 
 // The entry's data is encrypted (flag bit 0, or the AES method).

@@ -143,7 +143,7 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
         return SalvageReading(index, reading, folder, chunkSize, result, safeguards);
     };
 
-    if (!entry.fromDirectory && !contradicted) {
+    if (IsDebris(entry) || (!entry.fromDirectory && !contradicted)) {
         // Where the readings agree this is all there is to it.
         bool written = false;
         std::exception_ptr failure;

@@ -9,6 +9,7 @@
 #include "engine/zip_exception.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -47,9 +48,40 @@ void ReportNoOutput(OutputStatus status, const char* cannotMake, ExtractReport& 
         result.reason = "something other than a file stands in its way";
         break;
     case OutputStatus::systemError:
+    case OutputStatus::noLinks:
         result.reason = cannotMake;
         break;
     }
+}
+
+// A link's target stays inside the destination when it is relative and
+// climbs, by leading ".." parts only, no higher than the folders above the
+// link (`relative`, its path below the destination). The folders it climbs
+// are real ones, made without following links, and every link made obeys
+// the same rule: so no chain of links leads out either.
+bool LinkStaysInside(const std::wstring& relative, std::string_view target) {
+    if (target.empty() || target.front() == '/' || target.find('\0') != std::string_view::npos)
+        return false;
+    std::size_t depth = 0;
+    for (const wchar_t c : relative)
+        depth += c == kSep ? 1 : 0;
+    bool named = false;
+    std::size_t start = 0;
+    while (start <= target.size()) {
+        std::size_t end = target.find('/', start);
+        if (end == std::string_view::npos)
+            end = target.size();
+        const std::string_view part = target.substr(start, end - start);
+        if (part == "..") {
+            if (named || depth == 0)
+                return false;
+            --depth;
+        } else if (!part.empty() && part != ".") {
+            named = true;
+        }
+        start = end + 1;
+    }
+    return true;
 }
 
 // Where the file or folder at `outputPath`, below `base`, is made: below
@@ -104,7 +136,7 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& t
         }
         // Stamped when the archive is closed: files written into it later
         // would change its time.
-        m_madeFolders.push_back({target, entry.GetModifiedTime()});
+        m_madeFolders.push_back({target, entry.GetModifiedTime(), entry.UnixMode()});
         result.outcome = ExtractReport::folder;
         result.verdict = Verdict::folder;
         return true;
@@ -112,7 +144,7 @@ bool CZipArchive::MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& t
     CFile file;
     if (!OpenOutput(target, safeguards, file, result))
         return false;
-    StampOutputFile(file, entry.GetModifiedTime(), entry.externalAttributes);
+    StampOutputFile(file, entry.GetModifiedTime(), entry.externalAttributes, entry.UnixMode());
     file.Close();
     result.outcome = ExtractReport::written;
     result.verdict = Verdict::verified;
@@ -125,21 +157,25 @@ void CZipArchive::StampMadeFolders() {
         CFile folder;
         if (OpenFolderBelow(made.target.destination, made.target.below, FolderMaking::none,
                             folder) == OutputStatus::opened)
-            StampOutputFile(folder, made.modified, kDefaultAttributes);
+            StampOutputFile(folder, made.modified, kDefaultAttributes, made.unixMode);
     }
     m_madeFolders.clear();
 }
 
-bool CZipArchive::OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards,
-                             CFile& file, ExtractReport& result) {
+std::vector<FileIdentity> CZipArchive::OutputSources(const ExtractSafeguards* safeguards) const {
     std::vector<FileIdentity> sources;
     if (safeguards != nullptr)
         sources = safeguards->sources;
     if (const auto& source = m_storage.GetSource())
         if (const std::optional<FileIdentity> own = source->GetIdentity())
             sources.push_back(*own);
-    const OutputStatus status =
-        OpenOutputFile(target.destination, target.below, sources, m_outputFolders, file);
+    return sources;
+}
+
+bool CZipArchive::OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards,
+                             CFile& file, ExtractReport& result) {
+    const OutputStatus status = OpenOutputFile(target.destination, target.below,
+                                               OutputSources(safeguards), m_outputFolders, file);
     if (status == OutputStatus::opened)
         return true;
     ReportNoOutput(status, "the output file cannot be created", result);
@@ -153,8 +189,9 @@ bool CZipArchive::ExtractEntryTo(std::size_t index, const std::wstring& folder,
     return SalvageEntry(index, &folder, chunkSize, report != nullptr ? *report : local, safeguards);
 }
 
-bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report) {
-    return SalvageEntry(index, nullptr, chunkSize, report, nullptr);
+bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report,
+                            const ExtractSafeguards* safeguards) {
+    return SalvageEntry(index, nullptr, chunkSize, report, safeguards);
 }
 
 bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
@@ -189,8 +226,14 @@ bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
         result.reason = "unsafe path: a part of it is longer than 255 bytes";
         return false;
     }
-    // A name ending in a separator is a folder: it holds no data of its own.
-    const bool isFolder = outputPath.back() == kSep;
+    // A folder holds no data of its own. One marked by its attributes alone
+    // gets the separator its name lacks, so that no file is made instead.
+    const bool isFolder = entry.IsFolder();
+    if (isFolder && outputPath.back() != kSep) {
+        outputPath += kSep;
+        if (folder != nullptr)
+            result.outputPath = outputPath;
+    }
     // No CRC and no sizes, and not read open-ended: an empty file.
     const bool isEmpty = !entry.openEnded && entry.storedCrc == 0 && entry.uncompressedSize == 0 &&
                          entry.compressedSize == 0;
@@ -213,6 +256,13 @@ bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
         return false;
     }
 
+    // A link's data is the path it points to: read whole, judged, and only
+    // then made, when it is sound and stays inside the destination.
+    const bool asLink = entry.IsLink() && !entry.openEnded &&
+                        entry.uncompressedSize <= kMaxLinkTarget &&
+                        !(safeguards != nullptr && safeguards->keepLinksAsFiles);
+    std::string linkTarget;
+
     result.outcome = ExtractReport::failed;
     CFile file;
     try {
@@ -232,12 +282,19 @@ bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
                                                  : "the archive ends inside its encryption header";
             return false;
         }
-        if (folder != nullptr &&
+        if (folder != nullptr && !asLink &&
             !OpenOutput(TargetOf(base, outputPath, safeguards), safeguards, file, result)) {
             ReleaseEntry();
             return false;
         }
-        ReadAndJudge(entry, folder != nullptr ? &file : nullptr, chunkSize, safeguards, result);
+        ReadAndJudge(entry, folder != nullptr && !asLink ? &file : nullptr, chunkSize, safeguards,
+                     result, asLink ? &linkTarget : nullptr);
+        if (asLink)
+            return FinishLink(entry, linkTarget, *relative,
+                              folder != nullptr
+                                  ? std::optional(TargetOf(base, outputPath, safeguards))
+                                  : std::nullopt,
+                              safeguards, result);
         return true;
     } catch (const CException& e) {
         // The file written so far stays; the next entries can still be read.
@@ -257,8 +314,65 @@ bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
     }
 }
 
+bool CZipArchive::FinishLink(const CFileHeader& entry, const std::string& linkTarget,
+                             const std::wstring& relative,
+                             const std::optional<OutputTarget>& target,
+                             const ExtractSafeguards* safeguards, ExtractReport& result) {
+    const std::int64_t modified = entry.GetModifiedTime();
+    // Bytes that are not what was stored point nowhere reliable: they are
+    // kept as a file, as a file's would be.
+    auto writeAsFile = [&] {
+        if (!target)
+            return true;
+        CFile file;
+        if (!OpenOutput(*target, safeguards, file, result)) {
+            result.verdict = Verdict::notSaved;
+            result.bytesWritten = 0;
+            return false;
+        }
+        file.Write(linkTarget.data(), static_cast<std::uint32_t>(linkTarget.size()));
+        if (result.verdict == Verdict::verified)
+            StampOutputFile(file, modified, entry.externalAttributes, std::nullopt);
+        file.Close();
+        return true;
+    };
+    // Nor is a path with control bytes in it (a line end, binary data):
+    // those are a file's contents under a mode that a damaged record set.
+    const bool pathLike = std::none_of(linkTarget.begin(), linkTarget.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    if (result.verdict != Verdict::verified || !pathLike)
+        return writeAsFile();
+    if (!LinkStaysInside(relative, linkTarget)) {
+        result.outcome = ExtractReport::refused;
+        result.verdict = Verdict::notSaved;
+        result.reason = "the link would point outside the destination";
+        result.bytesWritten = 0;
+        return false;
+    }
+    result.link = true;
+    if (!target)
+        return true;
+    const OutputStatus status = MakeLinkBelow(target->destination, target->below, linkTarget,
+                                              modified, OutputSources(safeguards), m_outputFolders);
+    if (status == OutputStatus::noLinks) {
+        result.link = false;
+        result.note = "kept as a text file: the file system cannot hold links";
+        return writeAsFile();
+    }
+    if (status != OutputStatus::opened) {
+        result.link = false;
+        ReportNoOutput(status, "the link cannot be created", result);
+        result.verdict = Verdict::notSaved;
+        result.bytesWritten = 0;
+        return false;
+    }
+    return true;
+}
+
 void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint32_t chunkSize,
-                               const ExtractSafeguards* safeguards, ExtractReport& result) {
+                               const ExtractSafeguards* safeguards, ExtractReport& result,
+                               std::string* collected) {
     // With sizes known, the header (or the descriptor the scan took them
     // from) says what the CRC-32 should be, also of data cut short.
     // AE-2 entries store no CRC: their authentication code vouches instead.
@@ -284,6 +398,8 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         const std::uint32_t n = ReadEntryData(chunk, chunkSize);
         if (n > 0 && file != nullptr)
             file->Write(chunk, n);
+        if (n > 0 && collected != nullptr)
+            collected->append(reinterpret_cast<const char*>(chunk), n);
         result.bytesWritten += n;
         result.crc = m_info.m_crc;
         if (m_decodeError == 1) {
@@ -330,7 +446,8 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
             return;
         }
         if (file != nullptr)
-            StampOutputFile(*file, entry.GetModifiedTime(), entry.externalAttributes);
+            StampOutputFile(*file, entry.GetModifiedTime(), entry.externalAttributes,
+                            entry.UnixMode());
         result.outcome = ExtractReport::written;
         result.verdict = Verdict::verified;
         return;

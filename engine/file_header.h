@@ -7,20 +7,26 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CZipStorage;
 
-// Names longer than this are not read; the entry keeps an empty name.
-inline constexpr std::uint32_t kMaxNameLength = 500;
 // General purpose flag bit 3: CRC and sizes follow the data in a descriptor.
 inline constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
 // General purpose flag bit 0: the data is encrypted; bit 6: with the strong
 // encryption method, whose format is not open.
 inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
 inline constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
-// The attribute word the scan leaves on every entry (archive).
+// General purpose flag bit 13: the central directory is encrypted, and the
+// local header's values are masked.
+inline constexpr std::uint16_t kFlagMaskedHeader = 0x2000;
+// The attribute word of an entry whose central record was not found (archive).
 inline constexpr std::uint32_t kDefaultAttributes = 0x20;
+// The folder bit of the DOS attributes in the low byte of the attribute word.
+inline constexpr std::uint32_t kFolderAttribute = 0x10;
+// Link targets longer than this are no link's: such an entry is a file.
+inline constexpr std::uint64_t kMaxLinkTarget = 4096;
 
 class CFileHeader {
 public:
@@ -32,9 +38,19 @@ public:
     // Every field zero and the name empty: what an offset past the end yields.
     void ClearAll();
 
-    // Modification moment in seconds since 1970 UTC, from the DOS date and
-    // time taken as local time (out-of-range parts carry over).
+    // Modification moment in seconds since 1970 UTC: the exact one an extra
+    // field gave, else the DOS date and time taken as local time
+    // (out-of-range parts carry over).
     std::int64_t GetModifiedTime() const;
+
+    // The Unix mode in the upper half of the attribute word, when the system
+    // that made the entry keeps one there.
+    std::optional<std::uint32_t> UnixMode() const;
+    // A folder: its name ends in a separator, or its attributes say so and
+    // it holds no data.
+    bool IsFolder() const;
+    // A symbolic link by its Unix mode, whose data is the target's path.
+    bool IsLink() const;
 
     // The descriptor bytes after the optional signature (`available` of
     // them): CRC-32, compressed size, uncompressed size, all three equal to
@@ -43,7 +59,7 @@ public:
     bool MatchesDescriptor(const unsigned char* descriptor, std::size_t available) const;
 
     // Re-reads the local header at the current position before extraction.
-    // Returns false when the entry's method is neither stored nor deflated;
+    // Returns false when this build has no decoder for the entry's method;
     // otherwise leaves the file on the local extra field.
     bool CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtraLength,
                           bool& hasDescriptor) const;
@@ -51,7 +67,6 @@ public:
     // The method of the data itself: for AES (method 99) the one its 0x9901
     // field names; 99 when that field is missing.
     std::uint16_t DataMethod() const;
-    bool IsDeflated() const { return DataMethod() == 8; }
 
     std::array<unsigned char, 4> signature{};
     std::uint16_t versionMadeBy = 0;
@@ -83,4 +98,7 @@ public:
     // and its data starts 30 + nameLength + extraLength past
     // localHeaderOffset.
     bool fromDirectory = false;
+    // The modification moment an extended timestamp or NTFS field gives;
+    // nothing where the DOS date and time are all there is.
+    std::optional<std::int64_t> exactModifiedTime;
 };

@@ -166,9 +166,13 @@ void COutputFolderCache::Clear() {
     m_descriptor = -1;
 }
 
-OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring& below,
-                            const std::vector<FileIdentity>& sources, COutputFolderCache& folders,
-                            CFile& file) {
+namespace {
+
+// The folder of the last part of `below`, made with its parents when
+// missing: from `folders` when it is the one kept there. The last part's
+// name in `name`.
+OutputStatus OpenParentFolder(const std::wstring& destination, const std::wstring& below,
+                              COutputFolderCache& folders, int& folder, std::string& name) {
     bool leaves = false;
     const std::vector<std::string> parts = PartsOf(below, leaves);
     if (leaves)
@@ -179,7 +183,7 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
     const std::size_t nameAt = below.rfind(kSep);
     const std::wstring folderPart =
         nameAt == std::wstring::npos ? std::wstring() : below.substr(0, nameAt);
-    int folder = folders.Find(destination, folderPart);
+    folder = folders.Find(destination, folderPart);
     if (folder < 0) {
         Descriptor walked;
         const OutputStatus result = WalkFolders(destination, parts, parts.size() - 1, true, walked);
@@ -188,7 +192,49 @@ OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring&
         folder = walked.Get();
         folders.Keep(destination, folderPart, walked.Release());
     }
-    const std::string& name = parts.back();
+    name = parts.back();
+    return OutputStatus::opened;
+}
+
+} // namespace
+
+OutputStatus MakeLinkBelow(const std::wstring& destination, const std::wstring& below,
+                           const std::string& linkTarget, std::int64_t modified,
+                           const std::vector<FileIdentity>& sources, COutputFolderCache& folders) {
+    int folder = -1;
+    std::string name;
+    if (const OutputStatus result = OpenParentFolder(destination, below, folders, folder, name);
+        result != OutputStatus::opened)
+        return result;
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (IsSource(st, sources))
+            return OutputStatus::sourceInTheWay;
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            return OutputStatus::notAFile;
+        if (::unlinkat(folder, name.c_str(), 0) != 0)
+            return OutputStatus::systemError;
+    }
+    if (::symlinkat(linkTarget.c_str(), folder, name.c_str()) != 0)
+        return errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS ? OutputStatus::noLinks
+                                                                        : OutputStatus::systemError;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_NOW;
+    times[1].tv_sec = static_cast<time_t>(modified);
+    times[1].tv_nsec = 0;
+    ::utimensat(folder, name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    return OutputStatus::opened;
+}
+
+OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring& below,
+                            const std::vector<FileIdentity>& sources, COutputFolderCache& folders,
+                            CFile& file) {
+    int folder = -1;
+    std::string name;
+    if (const OutputStatus result = OpenParentFolder(destination, below, folders, folder, name);
+        result != OutputStatus::opened)
+        return result;
     const OutputStatus result = CheckInTheWay(folder, name, sources);
     if (result != OutputStatus::opened)
         return result;

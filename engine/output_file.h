@@ -6,6 +6,7 @@
 
 #include "platform/file.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ enum class OutputStatus {
     notAFile,       // a device, FIFO or socket stands where the file should be
     outside,        // a ".." part would leave the destination
     systemError,    // the system refused (no room, no right, a file where a folder goes)
+    noLinks,        // the file system cannot hold symbolic links
 };
 
 // Which missing folders OpenFolderBelow makes.
@@ -60,6 +62,14 @@ private:
 OutputStatus OpenOutputFile(const std::wstring& destination, const std::wstring& below,
                             const std::vector<FileIdentity>& sources, COutputFolderCache& folders,
                             CFile& file);
+
+// Makes the missing folders of `below` as OpenOutputFile does and a
+// symbolic link to `linkTarget` at its last part, with the time `modified`.
+// A file or link already there (an earlier run's) gives way; a source, a
+// folder or anything else does not.
+OutputStatus MakeLinkBelow(const std::wstring& destination, const std::wstring& below,
+                           const std::string& linkTarget, std::int64_t modified,
+                           const std::vector<FileIdentity>& sources, COutputFolderCache& folders);
 
 // Where an output goes: the destination, and the path below it.
 struct OutputTarget {

@@ -21,7 +21,7 @@ bool OutputsAreIndependent(const CZipArchive& archive) {
         if (!relative)
             continue; // refused: nothing is made for it
         std::wstring_view path = *relative;
-        const bool folder = !path.empty() && path.back() == kSep;
+        const bool folder = header.IsFolder();
         while (!path.empty() && path.back() == kSep)
             path.remove_suffix(1);
         const std::size_t key = hash(path);

@@ -5,6 +5,7 @@
 // that header is gone.
 #include "engine/debris.h"
 #include "engine/entry_name.h"
+#include "engine/extra_times.h"
 #include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip64_field.h"
@@ -58,6 +59,38 @@ std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t 
     std::string bytes(length, '\0');
     bytes.resize(window.ReadAt(offset, bytes.data(), length));
     return bytes;
+}
+
+// Keeps what the central header `central` says that no local header holds.
+void NoteCentralAttributes(const CentralHeaderRecord& central, std::uint64_t localHeaderOffset,
+                           std::string storedName, std::string_view extra) {
+    g_scanState.centralAttributes.emplace(
+        localHeaderOffset, CentralAttributes{std::move(storedName), central.externalAttributes,
+                                             central.versionMadeBy, ExtraModifiedTime(extra)});
+}
+
+// The attributes and time that the directory gives the local header read
+// into `header`: from the central header that points at it under the same
+// stored name, else under a name of the same length (damaged in one of
+// them); the time only when it agrees with the local DOS time.
+void TakeCentralAttributes(CFileHeader& header, std::string_view storedName) {
+    const auto [first, last] = g_scanState.centralAttributes.equal_range(header.localHeaderOffset);
+    const CentralAttributes* found = nullptr;
+    for (auto it = first; it != last; ++it) {
+        if (it->second.storedName == storedName) {
+            found = &it->second;
+            break;
+        }
+        if (found == nullptr && it->second.storedName.size() == storedName.size())
+            found = &it->second;
+    }
+    if (found == nullptr)
+        return;
+    header.externalAttributes = found->externalAttributes;
+    header.versionMadeBy = found->versionMadeBy;
+    if (!header.exactModifiedTime && found->modified &&
+        AgreesWithDosTime(*found->modified, header.modDate, header.modTime))
+        header.exactModifiedTime = found->modified;
 }
 
 } // namespace
@@ -236,11 +269,6 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header) {
     header.extraLength = local.extraLength;
     header.localHeaderOffset = g_scanState.headerOffset;
 
-    if (header.nameLength > kMaxNameLength) {
-        // The last compressed size keeps its previous value on purpose.
-        g_scanState.lastNameLength = 0;
-        return;
-    }
     g_scanState.lastNameLength = header.nameLength;
     const std::uint64_t nameOffset = g_scanState.headerOffset + kLocalHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, header.nameLength);
@@ -254,6 +282,10 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header) {
         extra = std::string_view(buffer, read);
     }
     header.name = DecodeEntryName(stored, header.flags, extra);
+    if (const std::optional<std::int64_t> moment = ExtraModifiedTime(extra);
+        moment && AgreesWithDosTime(*moment, header.modDate, header.modTime))
+        header.exactModifiedTime = moment;
+    TakeCentralAttributes(header, stored);
     LookBackForDescriptor(window, g_scanState.headerOffset);
     const LocalSizes sizes =
         ResolveLocalSizes(window, g_scanState.headerOffset, local, stored, extra);
@@ -317,10 +349,6 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
     g_scanState.lastTailLength = central.extraLength + central.commentLength;
-    if (central.nameLength > kMaxNameLength) {
-        g_scanState.lastNameLength = 0;
-        return false;
-    }
     g_scanState.lastNameLength = central.nameLength;
     g_scanState.centralNotes.push_back(ReadCentralNote(window, central));
     LookBackForDescriptor(window, g_scanState.headerOffset);
@@ -348,6 +376,7 @@ CentralRecord CZipArchive::ReadCentralNote(CScanWindow& window,
     note.modTime = central.modTime;
     note.modDate = central.modDate;
     note.extraLength = central.extraLength;
+    NoteCentralAttributes(central, values.localHeaderOffset, note.storedName, extra);
     return note;
 }
 
@@ -393,7 +422,7 @@ void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const LocalHeaderRecord local = ParseLocalHeader(raw);
-    g_scanState.lastNameLength = local.nameLength <= kMaxNameLength ? local.nameLength : 0;
+    g_scanState.lastNameLength = local.nameLength;
     g_scanState.lastTailLength = local.extraLength;
     const std::string extra = ReadStored(
         window, g_scanState.headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
@@ -416,8 +445,7 @@ void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     g_scanState.lastTailLength = central.extraLength + central.commentLength;
     CentralRecord note = ReadCentralNote(window, central);
     g_scanState.centralOffsets.push_back(note.localHeaderOffset);
-    if (note.nameLength <= kMaxNameLength)
-        g_scanState.centralNotes.push_back(std::move(note));
+    g_scanState.centralNotes.push_back(std::move(note));
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {
@@ -542,6 +570,7 @@ CFileHeader CZipArchive::DirectoryEntry(CScanWindow& window, const CentralRecord
     entry.localHeaderOffset = offset;
     entry.listed = true;
     entry.fromDirectory = true;
+    TakeCentralAttributes(entry, note.storedName);
     // The local extra field may differ from the directory's: the length
     // after which the data ends where a record begins is the one taken.
     const LocalHeaderRecord fields = ParseLocalHeader(raw);

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,6 +28,15 @@ struct CentralRecord {
     std::uint16_t extraLength = 0;
     // An entry of the table stands for it.
     bool paired = false;
+};
+
+// What a central header says of its entry that no local header holds.
+struct CentralAttributes {
+    std::string storedName;
+    std::uint32_t externalAttributes = 0;
+    std::uint16_t versionMadeBy = 0;
+    // From its extra field; not yet held against the local DOS time.
+    std::optional<std::int64_t> modified;
 };
 
 // Entries in the table after the last scan; the workflow resets it to 0.
@@ -55,6 +66,8 @@ struct ScanState {
     // passes that come after the central one.
     std::vector<std::pair<std::uint64_t, std::size_t>> listedOffsets;
     std::size_t nextListed = 0;
+    // By the local header offset each central header gives.
+    std::unordered_multimap<std::uint64_t, CentralAttributes> centralAttributes;
     std::vector<std::uint64_t> localOffsets;
     std::vector<std::uint64_t> centralOffsets;
 };

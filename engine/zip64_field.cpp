@@ -1,24 +1,18 @@
 #include "engine/zip64_field.h"
 
-#include <algorithm>
+#include "engine/extra_field.h"
 
-Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool localHeader,
-                            Zip64Values& values) {
+#include <optional>
+#include <utility>
+
+namespace {
+
+// The values of one Zip64 block; see ApplyZip64Field.
+Zip64Result ApplyZip64Block(std::string_view block, bool localHeader, Zip64Values& values) {
     Zip64Result result;
-    const unsigned char* data = nullptr;
-    std::size_t length = 0;
-    for (std::size_t at = 0; at + 4 <= size;) {
-        const std::uint16_t tag = ReadLe16(extra + at);
-        const std::size_t claimed = ReadLe16(extra + at + 2);
-        if (tag == kZip64FieldTag) {
-            data = extra + at + 4;
-            length = std::min(claimed, size - at - 4);
-            result.present = true;
-            break;
-        }
-        at += 4 + claimed;
-    }
-
+    result.present = true;
+    const auto* data = reinterpret_cast<const unsigned char*>(block.data());
+    const std::size_t length = block.size();
     std::size_t used = 0;
     auto take = [&](std::uint64_t& value, std::size_t at) {
         if (value != kZip64Marker)
@@ -40,6 +34,37 @@ Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool l
     if (!localHeader)
         result.offsetUnknown = !take(values.localHeaderOffset, used);
     return result;
+}
+
+} // namespace
+
+Zip64Result ApplyZip64Field(const unsigned char* extra, std::size_t size, bool localHeader,
+                            Zip64Values& values) {
+    // The first block that gives every value the header sends there; when
+    // none does, what the first one holds.
+    std::optional<std::pair<Zip64Result, Zip64Values>> first;
+    std::optional<std::pair<Zip64Result, Zip64Values>> sound;
+    FindExtraBlock({reinterpret_cast<const char*>(extra), size}, kZip64FieldTag,
+                   [&](std::string_view block) {
+                       Zip64Values tried = values;
+                       const Zip64Result result = ApplyZip64Block(block, localHeader, tried);
+                       if (!first)
+                           first.emplace(result, tried);
+                       if (result.sizeUnknown || result.offsetUnknown)
+                           return false;
+                       sound.emplace(result, tried);
+                       return true;
+                   });
+    if (!sound)
+        sound = first;
+    if (!sound) {
+        // Values sent to a field that is not there are unknown.
+        Zip64Result none = ApplyZip64Block({}, localHeader, values);
+        none.present = false;
+        return none;
+    }
+    values = sound->second;
+    return sound->first;
 }
 
 Zip64Values CentralHeaderValues(const CentralHeaderRecord& header, std::string_view extra,

@@ -12,6 +12,8 @@
 CZipArchive::CZipArchive() : m_centralDir(m_storage) {}
 
 CZipArchive::~CZipArchive() {
+    // An entry still open ends its decoder first: it frees its own blocks.
+    m_decoder.reset();
     // Blocks the decompressor left behind when an entry was abandoned.
     for (void* block : m_zlibBlocks)
         std::free(block);
@@ -51,6 +53,7 @@ void CZipArchive::ScanEntries() {
     g_scanState.listedOffsets.clear();
     g_scanState.localOffsets.clear();
     g_scanState.centralOffsets.clear();
+    g_scanState.centralAttributes.clear();
     m_descriptors.Reset();
     m_centralSizes.Reset();
     m_centralDir.ClearEntries();

@@ -4,6 +4,7 @@
 #include "engine/central_dir.h"
 #include "engine/central_size_index.h"
 #include "engine/descriptor_index.h"
+#include "engine/entry_decoder.h"
 #include "engine/entry_verdict.h"
 #include "engine/fast_inflate.h"
 #include "engine/file_header.h"
@@ -64,6 +65,11 @@ struct ExtractReport {
     bool wrongPassword = false;
     // The central directory lists the entry.
     bool listed = false;
+    // A symbolic link was made (by TestEntry: would be made) for the entry.
+    bool link = false;
+    // Said of an entry saved all the same, whatever its verdict: "kept as
+    // a text file: the file system cannot hold links".
+    std::string note;
 
     bool IsDebris() const { return outcome == skipped; }
 };
@@ -86,6 +92,8 @@ struct ExtractSafeguards {
     std::vector<FileIdentity> sources;
     // Asked between chunks; true ends the entry there as a partial file.
     std::function<bool()> stopRequested;
+    // Links are written as files holding their target's path.
+    bool keepLinksAsFiles = false;
 
     bool StopRequested() const { return stopRequested && stopRequested(); }
 };
@@ -126,7 +134,8 @@ public:
                         const ExtractSafeguards* safeguards = nullptr);
     // Decodes entry `index` as ExtractEntryTo would and judges it, writing
     // nothing.
-    bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report);
+    bool TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractReport& report,
+                   const ExtractSafeguards* safeguards = nullptr);
     bool BeginEntryRead(std::size_t index);
     std::uint32_t ReadEntryData(void* buffer, std::uint32_t size);
     // Ends the entry: stamps `target`, its output file still open, when
@@ -248,8 +257,16 @@ private:
     bool EmptyContradicted(const CFileHeader& entry);
     // Reads the entry that BeginEntryRead opened into `file` (none: nothing
     // is written) and judges it.
+    // The bytes read are also appended to `collected` when given.
     void ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint32_t chunkSize,
-                      const ExtractSafeguards* safeguards, ExtractReport& result);
+                      const ExtractSafeguards* safeguards, ExtractReport& result,
+                      std::string* collected = nullptr);
+    // Makes the link that a judged link entry's `linkTarget` names at
+    // `target` (none: nothing is written), or says why not; bytes that are
+    // not verified are kept as a file.
+    bool FinishLink(const CFileHeader& entry, const std::string& linkTarget,
+                    const std::wstring& relative, const std::optional<OutputTarget>& target,
+                    const ExtractSafeguards* safeguards, ExtractReport& result);
     // The descriptor right after `compressed` bytes of data at `dataStart`,
     // signed or not, whose compressed size says so.
     std::optional<DataDescriptor> DescriptorAfter(std::uint64_t dataStart,
@@ -263,6 +280,8 @@ private:
     // reason in `result`, when there is no safe one.
     bool OpenOutput(const OutputTarget& target, const ExtractSafeguards* safeguards, CFile& file,
                     ExtractReport& result);
+    // The files no output may be written over: the run's sources and this archive.
+    std::vector<FileIdentity> OutputSources(const ExtractSafeguards* safeguards) const;
     // `path`, or "path (2)"... when an entry of another stored name has it.
     std::wstring ClaimOutputPath(const std::wstring& path, const std::wstring& storedName,
                                  bool& renamed);
@@ -285,7 +304,6 @@ private:
     void DecryptRead(std::uint32_t size);
 
     Password m_password;
-    bool m_entryDeflated = false;
     std::unique_ptr<TraditionalCipher> m_traditional;
     std::unique_ptr<AesCipher> m_aes;
     std::uint32_t m_aesSaltSize = 0;
@@ -300,6 +318,9 @@ private:
     bool m_streamActive = false;
     // The reading BeginEntryRead takes instead of the table's entry.
     const CFileHeader* m_reading = nullptr;
+    // The decoder of the entry being read; none for stored data and for
+    // data the fast decoder has already decoded.
+    std::unique_ptr<CEntryDecoder> m_decoder;
     // Where the entry being read has its data, and the descriptor that ends
     // data read open-ended.
     std::uint64_t m_dataStart = 0;
@@ -311,6 +332,7 @@ private:
     struct MadeFolder {
         OutputTarget target;
         std::int64_t modified;
+        std::optional<std::uint32_t> unixMode;
     };
     std::vector<MadeFolder> m_madeFolders;
 };

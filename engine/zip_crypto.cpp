@@ -9,9 +9,12 @@
 #include <zlib.h>
 
 std::optional<AesField> FindAesField(std::string_view extra) {
-    const std::optional<std::string_view> block = FindExtraBlock(extra, kAesExtraTag);
     // Vendor version, "AE", strength, method.
-    if (!block || block->size() < 7 || block->substr(2, 2) != "AE")
+    const std::optional<std::string_view> block =
+        FindExtraBlock(extra, kAesExtraTag, [](std::string_view candidate) {
+            return candidate.size() >= 7 && candidate.substr(2, 2) == "AE";
+        });
+    if (!block)
         return std::nullopt;
     const auto* p = reinterpret_cast<const unsigned char*>(block->data());
     return AesField{ReadLe16(p), p[4], ReadLe16(p + 5)};

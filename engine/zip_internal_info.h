@@ -4,7 +4,6 @@
 #include "engine/auto_buffer.h"
 
 #include <cstdint>
-#include <zlib.h>
 
 struct CZipInternalInfo {
     CZipInternalInfo() = default;
@@ -16,7 +15,11 @@ struct CZipInternalInfo {
     void ReleaseBuffer() { m_readBuffer.Release(); }
 
     int m_bufferSize = 0x4000;
-    z_stream m_stream{};
+    // The part of the read buffer not handed to the decoder yet, and all
+    // it has taken of the entry's data.
+    const unsigned char* m_nextIn = nullptr;
+    std::uint32_t m_availIn = 0;
+    std::uint64_t m_totalIn = 0;
     // 64 bits wide so that an entry without sizes can run unbounded.
     std::uint64_t m_uncompressedLeft = 0;
     std::uint64_t m_compressedLeft = 0;

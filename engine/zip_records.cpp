@@ -1,5 +1,7 @@
 #include "engine/zip_records.h"
 
+#include <algorithm>
+
 namespace {
 
 // `fields`: the first shared field, the version needed.
@@ -45,4 +47,15 @@ DataDescriptor ParseDescriptor(const unsigned char* fields, bool wide) {
                 ReadLe64(fields + kWideUncompressedSize)};
     return {ReadLe32(fields + kCrc), ReadLe32(fields + kCompressedSize),
             ReadLe32(fields + kUncompressedSize)};
+}
+
+bool IsEmptyArchive(const unsigned char* bytes, std::size_t size) {
+    // Disk numbers, entry counts, directory size and offset all 0.
+    constexpr std::size_t kCountsAt = 4;
+    constexpr std::size_t kCommentLengthAt = 20;
+    return size >= kEndRecordSize &&
+           std::equal(kEndRecordSignature.begin(), kEndRecordSignature.end(), bytes) &&
+           std::all_of(bytes + kCountsAt, bytes + kCommentLengthAt,
+                       [](unsigned char b) { return b == 0; }) &&
+           ReadLe16(bytes + kCommentLengthAt) == size - kEndRecordSize;
 }

@@ -106,3 +106,12 @@ struct DataDescriptor {
 // `fields`: the bytes after the signature, if any: kDescriptorFieldsSize of
 // them, or kWideDescriptorFieldsSize when `wide` (8-byte sizes).
 DataDescriptor ParseDescriptor(const unsigned char* fields, bool wide);
+
+// End of central directory record: 22 bytes, the last 2 the length of the
+// comment that follows. An archive of this record alone, listing no
+// entries, is an empty archive: it holds no files, and nothing is damaged.
+inline constexpr std::size_t kEndRecordSize = 22;
+inline constexpr std::array<unsigned char, kSignatureSize> kEndRecordSignature = {0x50, 0x4B, 0x05,
+                                                                                  0x06};
+// `bytes`: the whole file.
+bool IsEmptyArchive(const unsigned char* bytes, std::size_t size);

@@ -4,9 +4,13 @@
 Usage: make_corpus.py DIR
 """
 import io
+import lzma
 import os
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 import zipfile
 import zlib
 
@@ -84,6 +88,61 @@ def zip64_directory(entries):
     return bytes(out)
 
 
+def raw_method(entries, method, pack):
+    """Stored-like local headers of `method` around the streams `pack` makes,
+    as writers of methods zipfile lacks lay them out (no central directory)."""
+    out = bytearray()
+    for name, data in entries:
+        packed = pack(data)
+        out += struct.pack("<4sHHHHHIIIHH", b"PK\x03\x04", 63, 0, method, 0, 0x5A21,
+                           zlib.crc32(data), len(packed), len(data), len(name), 0)
+        out += name.encode() + packed
+    return bytes(out)
+
+
+def zstd(data):
+    return subprocess.run(["zstd", "-q", "-c"], input=data, capture_output=True,
+                          check=True).stdout
+
+
+def seven_zip(entries, method):
+    """An archive of 7-Zip's with -mm=`method`."""
+    with tempfile.TemporaryDirectory() as folder:
+        for name, data in entries:
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+        subprocess.run(["7zz", "a", "-tzip", "-mm=" + method, "seeds.zip"] +
+                       [name for name, _ in entries], cwd=folder, check=True,
+                       capture_output=True)
+        with open(os.path.join(folder, "seeds.zip"), "rb") as f:
+            return f.read()
+
+
+def method_seeds():
+    """Each decoder's seeds: whole, cut in its data and with bytes turned.
+    Methods whose writer is not installed are left out."""
+    files = [("a.txt", payload("text", 3000)), ("b.bin", payload("noise", 300))]
+    made = {
+        "bzip2": archive(files, zipfile.ZIP_BZIP2),
+        "lzma": archive(files, zipfile.ZIP_LZMA),
+        "xz": raw_method(files, 95, lambda d: lzma.compress(d, format=lzma.FORMAT_XZ)),
+    }
+    if shutil.which("zstd"):
+        made["zstd"] = raw_method(files, 93, zstd)
+    if shutil.which("7zz"):
+        made["deflate64"] = seven_zip(files, "Deflate64")
+        made["ppmd"] = seven_zip(files, "PPMd")
+    seeds = {}
+    for method, whole in made.items():
+        seeds[method + "-method"] = whole
+        seeds[method + "-cut"] = whole[:len(whole) // 3]
+        turned = bytearray(whole)
+        for i in range(70, len(turned) // 2, 41):
+            turned[i] ^= 0x24
+        seeds[method + "-turned"] = bytes(turned)
+    return seeds
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -100,8 +159,8 @@ def main():
                                  ("a/./../b.txt", b"b")], zipfile.ZIP_STORED),
         "long-name": archive([("n" * 300 + "/f.txt", b"long")], zipfile.ZIP_STORED),
         "pk-in-name": archive([("PK.txt", b"debris")], zipfile.ZIP_STORED),
-        "bzip2-method": archive([("b.txt", payload("text", 400))], zipfile.ZIP_BZIP2),
     }
+    seeds.update(method_seeds())
     whole = seeds["deflated"]
     streamed = seeds["deflated-descriptors"]
     seeds["cut-in-data"] = whole[:len(whole) // 3]

@@ -5,14 +5,15 @@
 set -euo pipefail
 
 # nettle-dev: AES, SHA-1, HMAC and PBKDF2 for encrypted archives.
+# libbz2-dev, liblzma-dev, libzstd-dev: bzip2, LZMA, xz and Zstandard entries.
 # dpkg-dev (shlibdeps), appstream, groff-base, bash-completion, zsh and
 # desktop-file-utils: building and checking the package, its manual pages,
 # completions and metadata.
-build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
+build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils
     dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
-bench_packages=(unzip zip libarchive-tools p7zip-full hyperfine python3 time)
+bench_packages=(unzip zip libarchive-tools p7zip-full 7zip xz-utils zstd bzip2 hyperfine python3 time)
 
 wanted=()
 [ $# -eq 0 ] && set -- build

@@ -1,7 +1,9 @@
 #include "workflow/analysis_format.h"
 
+#include "engine/entry_decoder.h"
 #include "engine/entry_verdict.h"
 #include "engine/file_header.h"
+#include "platform/text.h"
 #include "workflow/entry_row.h"
 
 #include <ctime>
@@ -69,5 +71,6 @@ EntryRow MakeEntryRow(const CFileHeader& header) {
     row.texts[columnRatio] = FormatRatioText(header.compressedSize, header.uncompressedSize);
     row.texts[columnModifiedTime] = FormatModifiedTimeText(row.modifiedTime);
     row.texts[columnCrc] = FormatCrcText(header.storedCrc);
+    row.texts[columnMethod] = platform::FromUtf8(MethodLabel(header.DataMethod()));
     return row;
 }

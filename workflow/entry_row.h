@@ -1,4 +1,4 @@
-// One row of the preview's entry list: the six texts and the values they
+// One row of the preview's entry list: the seven texts and the values they
 // were made from.
 #pragma once
 
@@ -15,6 +15,7 @@ enum EntryColumn {
     columnRatio,
     columnModifiedTime,
     columnCrc,
+    columnMethod,
     entryColumnCount
 };
 

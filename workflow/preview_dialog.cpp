@@ -2,10 +2,12 @@
 
 #include "controls/about_menu_item.h"
 #include "controls/transparent_static.h"
+#include "engine/entry_decoder.h"
 #include "identity/app_question.h"
 #include "log/activity_log.h"
 #include "platform/folder_browser_qt.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "platform/worker_halt_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
@@ -58,6 +60,8 @@ std::vector<QStringList> WidestTexts() {
     }
     keep(columnRatio, FormatRatioText(9999, 1));
     keep(columnCrc, FormatCrcText(0xFFFFFFFFu));
+    for (std::uint16_t method = 0; method < 100; ++method)
+        keep(columnMethod, platform::FromUtf8(MethodLabel(method)));
     // Day 28 of every month of 2088 at 23:58:58: the widest digits and names.
     for (int month = 0; month < 12; ++month) {
         std::tm parts{};
@@ -136,6 +140,7 @@ void CPreview::CreateColumns() {
     insert(3, "Compression Ratio", 115);
     insert(5, "CRC 32", 100);
     insert(4, "Modified Time", 100);
+    insert(6, "Method", 80);
 
     QStringList headings;
     for (const auto& column : columns)

@@ -10,6 +10,7 @@ std::wstring g_saveOutputFolder;
 int g_saveFileIndex = 0;
 int g_saveSignatureFound = 0;
 int g_saveProgressCreepCount = 0;
+int g_keepLinksAsFiles = 0;
 int g_overwriteChoice = OverwriteNotAsked;
 
 std::wstring ArchiveBaseName(const std::wstring& sourcePath) {

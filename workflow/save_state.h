@@ -19,6 +19,8 @@ extern int g_saveFileIndex;
 extern int g_saveSignatureFound;
 // Counter of ReportSaveProgress's 4000 rule.
 extern int g_saveProgressCreepCount;
+// 1: symbolic links are saved as files holding their target's path.
+extern int g_keepLinksAsFiles;
 
 // The base name of an archive: its file name cut before the last '.';
 // empty when the name has no '.'.

@@ -97,6 +97,7 @@ void MakeFolder(const SaveRun& run, const std::wstring& path) {
 // output folder is), and how to stop inside a large entry.
 void PrepareSafeguards(SaveRun& run) {
     run.safeguards.destination = g_saveCurrentOnly == 1 ? g_saveCurrentFolder : g_saveAllFolder;
+    run.safeguards.keepLinksAsFiles = g_keepLinksAsFiles != 0;
     for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next) {
         if (const std::optional<FileIdentity> identity = IdentifyFile(node->path))
             run.safeguards.sources.push_back(*identity);

@@ -1059,3 +1059,238 @@ TEST_F(CliTest, SecondInterruptEndsTheCommandAtOnce) {
 }
 
 } // namespace
+
+namespace {
+
+// Hand-made entries as real writers make them: attributes and times in
+// the central record and the extra fields, links, long names.
+std::string ExtraBlock(std::uint16_t tag, const std::string& bytes) {
+    std::string out;
+    kvtest::PutLe16(out, tag);
+    kvtest::PutLe16(out, static_cast<std::uint16_t>(bytes.size()));
+    return out + bytes;
+}
+std::string UnicodePathBlock(const std::string& stored, const std::string& utf8) {
+    std::string body = "\x01";
+    kvtest::PutLe32(body, kvtest::Crc32(stored));
+    return ExtraBlock(0x7075, body + utf8);
+}
+std::string TimestampBlock(std::int32_t seconds) {
+    std::string body = "\x01";
+    kvtest::PutLe32(body, static_cast<std::uint32_t>(seconds));
+    return ExtraBlock(0x5455, body);
+}
+std::string NtfsBlock(std::int64_t seconds) {
+    std::string body(4, '\0');
+    kvtest::PutLe16(body, 1);
+    kvtest::PutLe16(body, 24);
+    for (int i = 0; i < 3; ++i)
+        kvtest::PutLe64(body, static_cast<std::uint64_t>((seconds + 11644473600) * 10000000));
+    return ExtraBlock(0x000a, body);
+}
+
+constexpr std::uint16_t kMadeOnUnix = 0x031E;
+constexpr std::uint16_t kMadeOnNtfs = 0x0B14;
+constexpr std::uint32_t UnixAttributes(std::uint32_t mode) {
+    return mode << 16;
+}
+
+struct HandMade {
+    const char* label;
+    std::vector<kvtest::EntrySpec> entries;
+    // "name=verdict" of each entry that check and extract report, in order.
+    std::string verdicts;
+    // Checks on what extract made below the given folder.
+    std::function<void(const fs::path&)> onDisk;
+    int checkExit = 0;
+};
+
+mode_t Umask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+std::int64_t ModifiedSeconds(const fs::path& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st.st_mtim.tv_sec;
+}
+
+const std::string kLongFolders =
+    std::string(250, 'a') + "/" + std::string(250, 'b') + "/" + std::string(250, 'c') + "/";
+
+const HandMade kHandMade[] = {
+    {"unicodeNameAfterABrokenField",
+     {{.name = "caf\x82.txt",
+       .content = "menu",
+       .extra = ExtraBlock(0x7075, "\x01\x02") + UnicodePathBlock("caf\x82.txt", "caf\xC3\xA9.txt"),
+       .centralExtra = UnicodePathBlock("caf\x82.txt", "caf\xC3\xA9.txt")}},
+     "caf\xC3\xA9.txt=verified\n",
+     [](const fs::path& out) {
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "caf\xC3\xA9.txt"), "menu");
+     }},
+    {"foldersByAttribute",
+     {{.name = "dos", .versionMadeBy = 0x0014, .externalAttributes = 0x10},
+      {.name = "dos/inner.txt", .content = "in a DOS folder"},
+      {.name = "ntfs", .versionMadeBy = kMadeOnNtfs, .externalAttributes = 0x30},
+      {.name = "unix",
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(040750),
+       .centralExtra = TimestampBlock(86400 * 365)},
+      {.name = "unix/inner.txt", .content = "in a Unix folder"},
+      // Attributes say folder, but there is data: kept as a file.
+      {.name = "notafolder", .content = "data", .versionMadeBy = 0, .externalAttributes = 0x10}},
+     "dos=folder\ndos/inner.txt=verified\nntfs=folder\nunix=folder\nunix/inner.txt=verified\n"
+     "notafolder=verified\n",
+     [](const fs::path& out) {
+         EXPECT_TRUE(fs::is_directory(out / "dos"));
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "dos" / "inner.txt"), "in a DOS folder");
+         EXPECT_TRUE(fs::is_directory(out / "ntfs"));
+         EXPECT_TRUE(fs::is_directory(out / "unix"));
+         EXPECT_EQ(fs::status(out / "unix").permissions(),
+                   static_cast<fs::perms>((0750 & ~Umask()) | 0700));
+         EXPECT_EQ(ModifiedSeconds(out / "unix"), 86400 * 365);
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "notafolder"), "data");
+     }},
+    {"linksInsideAreMade",
+     {{.name = "bin/tool", .content = "#!/bin/sh\n"},
+      {.name = "bin/alias",
+       .content = "tool",
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0120777)},
+      {.name = "lib/up",
+       .content = "../bin/tool",
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0120777)},
+      // A mode a damaged record gave a file's contents: kept as the file.
+      {.name = "notes",
+       .content = "line one\nline two\n",
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0120777)}},
+     "bin/tool=verified\nbin/alias=verified\nlib/up=verified\nnotes=verified\n",
+     [](const fs::path& out) {
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "notes"), "line one\nline two\n");
+         ASSERT_TRUE(fs::is_symlink(out / "bin" / "alias"));
+         EXPECT_EQ(fs::read_symlink(out / "bin" / "alias"), "tool");
+         EXPECT_EQ(fs::read_symlink(out / "lib" / "up"), "../bin/tool");
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "lib" / "up"), "#!/bin/sh\n");
+     }},
+    // A link that would lead out is not made, so the entries after it that
+    // go through its name land in a real folder inside.
+    {"linksOutsideAreNotMade",
+     {{.name = "d",
+       .content = "..",
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0120777)},
+      {.name = "d/x", .content = "stays inside"},
+      {.name = "e",
+       .content = "/tmp",
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0120777)},
+      {.name = "e/y", .content = "stays inside too"},
+      {.name = "f/g",
+       .content = "../../x",
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0120777)}},
+     "d=not saved: the link would point outside the destination\nd/x=verified\n"
+     "e=not saved: the link would point outside the destination\ne/y=verified\n"
+     "f/g=not saved: the link would point outside the destination\n",
+     [](const fs::path& out) {
+         EXPECT_FALSE(fs::is_symlink(out / "d"));
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "d" / "x"), "stays inside");
+         EXPECT_EQ(kvtest::ReadFileBytes(out / "e" / "y"), "stays inside too");
+         EXPECT_FALSE(fs::exists(out.parent_path() / "x"));
+         EXPECT_FALSE(fs::exists(out / "f" / "g"));
+     },
+     3},
+    {"permissionsAndTimes",
+     {{.name = "run.sh",
+       .content = "#!/bin/sh\n",
+       .extra = ExtraBlock(0x5455, "\x01") + TimestampBlock(-300000000),
+       .versionMadeBy = kMadeOnUnix,
+       .externalAttributes = UnixAttributes(0106777)},
+      {.name = "later.txt",
+       .content = "from 2150",
+       .versionMadeBy = kMadeOnNtfs,
+       .externalAttributes = 0x21,
+       .centralExtra = NtfsBlock(5680281600)},
+      // DOS time 2020-06-01 12:00 and a timestamp decades off: damage.
+      {.name = "dos.txt",
+       .content = "dos",
+       .modTime = 12 << 11,
+       .modDate = ((2020 - 1980) << 9) | (6 << 5) | 1,
+       .extra = TimestampBlock(1000)}},
+     "run.sh=verified\nlater.txt=verified\ndos.txt=verified\n",
+     [](const fs::path& out) {
+         EXPECT_EQ(fs::status(out / "run.sh").permissions(),
+                   static_cast<fs::perms>(0777 & ~Umask()));
+         EXPECT_EQ(ModifiedSeconds(out / "run.sh"), -300000000);
+         EXPECT_EQ(ModifiedSeconds(out / "later.txt"), 5680281600);
+         EXPECT_EQ(fs::status(out / "later.txt").permissions() & fs::perms::owner_write,
+                   fs::perms::none);
+         EXPECT_NEAR(static_cast<double>(ModifiedSeconds(out / "dos.txt")), 1590969600.0, 86400.0);
+     }},
+    {"longNames",
+     {{.name = kLongFolders + "deep.txt", .content = "deep"},
+      {.name = std::string(300, 'p') + ".txt", .content = "too long for a file name"}},
+     kLongFolders + "deep.txt=verified\n" + std::string(300, 'p') +
+         ".txt=not saved: unsafe path: a part of it is longer than 255 bytes\n",
+     [](const fs::path& out) {
+         EXPECT_EQ(kvtest::ReadFileBytes(out / (kLongFolders + "deep.txt")), "deep");
+     },
+     3},
+    // An end record and nothing else: no files, nothing damaged.
+    {"emptyArchive", {}, "", [](const fs::path& out) { EXPECT_TRUE(fs::is_empty(out)); }},
+    {"strongEncryption",
+     {{.name = "secret.bin", .content = "ciphertext", .flags = 0x41}},
+     "secret.bin=not saved: encrypted with a method this program cannot decrypt\n",
+     [](const fs::path& out) { EXPECT_FALSE(fs::exists(out / "secret.bin")); },
+     3},
+};
+
+class MadeByHand : public CliTest, public ::testing::WithParamInterface<HandMade> {};
+
+TEST_P(MadeByHand, IsListedSavedAndJudgedAsItsWriterMadeIt) {
+    ZipWriter zip;
+    for (const kvtest::EntrySpec& entry : GetParam().entries)
+        zip.Add(entry);
+    zip.AddCentralDirectory();
+    const fs::path archive = Archive("made.zip", zip.Bytes());
+    const RunResult list = Kvzip({"list", "--json", archive.string()});
+    const RunResult check = Kvzip({"check", "--json", archive.string()});
+    const RunResult extract = Kvzip({"extract", "--json", archive.string(), Dest().string()});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(check.exitCode, GetParam().checkExit) << check.out;
+    const std::string verdicts = ReadJson(
+        {&check, &extract},
+        "for e in d[0]['archives'][0]['entries']: print(e['name'] + '=' + e['verdict'] + "
+        "(': ' + e['reason'] if e['reason'] else ''))\n"
+        "assert [(e['verdict'], e['reason'], e['link']) for e in d[0]['archives'][0]['entries']]"
+        " == [(e['verdict'], e['reason'], e['link']) for e in d[1]['entries']]\n");
+    EXPECT_EQ(verdicts, GetParam().verdicts);
+    if (GetParam().entries.empty())
+        EXPECT_NE(
+            Kvzip({"check", archive.string()}).out.find("an empty archive: it holds no files"),
+            std::string::npos);
+    GetParam().onDisk(Dest());
+
+    // Links kept as the files they were before links were made.
+    const fs::path asFiles = Root() / "as-files";
+    fs::create_directory(asFiles);
+    Kvzip({"extract", "--keep-links-as-files", archive.string(), asFiles.string()});
+    for (const auto& item : fs::recursive_directory_iterator(asFiles))
+        EXPECT_FALSE(item.is_symlink()) << item.path();
+
+    const fs::path again = Root() / "again";
+    fs::create_directory(again);
+    const RunResult repair = Kvzip({"repair", "--dest", again.string(), "--overwrite", "yes",
+                                    "--log", CliLog().string(), archive.string()});
+    EXPECT_EQ(repair.exitCode, 0) << repair.err;
+    GetParam().onDisk(again / "Repair" / "made");
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, MadeByHand, ::testing::ValuesIn(kHandMade),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+} // namespace

@@ -73,7 +73,7 @@ TEST(TimeText, IsEmptyWhenTheMomentCannotBeBrokenDown) {
     EXPECT_EQ(FormatModifiedTimeText(INT64_MAX), L"");
 }
 
-TEST(EntryRowTexts, HoldTheSixColumnsAndTheirRawValues) {
+TEST(EntryRowTexts, HoldTheSevenColumnsAndTheirRawValues) {
     CFileHeader header;
     header.name = L"docs/report.txt";
     header.uncompressedSize = 120000000;
@@ -86,6 +86,7 @@ TEST(EntryRowTexts, HoldTheSixColumnsAndTheirRawValues) {
     EXPECT_EQ(row.texts[columnRatio], L"50%");
     EXPECT_EQ(row.texts[columnModifiedTime], FormatModifiedTimeText(header.GetModifiedTime()));
     EXPECT_EQ(row.texts[columnCrc], L"3421780262");
+    EXPECT_EQ(row.texts[columnMethod], L"deflated");
     EXPECT_EQ(row.ratio, 50u);
     EXPECT_EQ(row.crc, 0xCBF43926u);
 }

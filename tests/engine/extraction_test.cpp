@@ -274,7 +274,7 @@ TEST_F(Extraction, DifferentNamesForOnePathAreNumberedAndTheSameNameOverwrites) 
 
 TEST_F(Extraction, EmptyNameIsSkipped) {
     ZipWriter zip;
-    zip.Add({.name = std::string(501, 'x'), .content = "data"});
+    zip.Add({.name = "", .content = "data"});
     Open(zip.Bytes());
     ExtractReport report;
     EXPECT_TRUE(Extract(0, &report));
@@ -554,9 +554,9 @@ INSTANTIATE_TEST_SUITE_P(
                     .reason = "damaged or ends early",
                     .password = "pw"},
         VerdictCase{.label = "methodNotSupported",
-                    .method = 12,
+                    .method = 3,
                     .verdict = Verdict::notSaved,
-                    .reason = "method not supported: bzip2 (12)"},
+                    .reason = "method not supported: reduced (3)"},
         // Only the descriptor that ends data read open-ended can vouch for it.
         VerdictCase{.label = "openEndedWithItsDescriptor", .method = 8, .openEnded = true},
         VerdictCase{.label = "openEndedWithAWrongDescriptor",

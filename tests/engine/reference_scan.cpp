@@ -43,13 +43,9 @@ public:
                 continue;
             }
             const std::uint32_t nameLength = Le16(pos + 28);
-            if (nameLength > 500) {
-                m_lastName = 0;
-            } else {
-                m_lastName = nameLength;
-                m_notes.push_back(NoteOf(pos));
-                LookBack(pos);
-            }
+            m_lastName = nameLength;
+            m_notes.push_back(NoteOf(pos));
+            LookBack(pos);
             if (!CentralStep(pos))
                 break;
         }
@@ -70,7 +66,7 @@ public:
                 continue;
             }
             const std::uint16_t nameLength = Le16(pos + 26);
-            m_lastName = nameLength <= 500 ? nameLength : 0;
+            m_lastName = nameLength;
             LookBack(pos);
             m_lastCompressed = Sizes(pos, Le16(pos + 26), Stored(pos + 30, m_lastName)).size;
             locals.push_back(pos);
@@ -88,8 +84,7 @@ public:
             m_lastName = Le16(pos + 28);
             const Note note = NoteOf(pos);
             centrals.push_back(note.localHeaderOffset);
-            if (m_lastName <= 500)
-                m_notes.push_back(note);
+            m_notes.push_back(note);
             if (!CentralStep(pos))
                 break;
         }
@@ -158,10 +153,6 @@ private:
             h.nameLength = note->nameLength;
         h.extraLength = Le16(pos + 28);
         h.localHeaderOffset = pos;
-        if (h.nameLength > 500) {
-            m_lastName = 0;
-            return h;
-        }
         m_lastName = h.nameLength;
         const std::string stored = Stored(pos + 30, h.nameLength);
         const std::string extra = Stored(pos + 30 + h.nameLength, h.extraLength);
@@ -519,7 +510,6 @@ std::string DescribeDifference(const CFileHeader& e, const CFileHeader& a) {
     check("nameLength", e.nameLength, a.nameLength);
     check("extraLength", e.extraLength, a.extraLength);
     check("localHeaderOffset", e.localHeaderOffset, a.localHeaderOffset);
-    check("externalAttributes", e.externalAttributes, a.externalAttributes);
     check("openEnded", e.openEnded, a.openEnded);
     check("listed", e.listed, a.listed);
     check("fromDirectory", e.fromDirectory, a.fromDirectory);

@@ -141,7 +141,8 @@ class SalvagePaths : public EngineTest {};
 
 TEST_F(SalvagePaths, AllAgreeOnEveryKeptArchive) {
     std::vector<fs::path> archives;
-    for (const char* folder : {"fuzz/corpus", "tests/data/fuzz", "tests/data/zip64"})
+    for (const char* folder :
+         {"fuzz/corpus", "tests/data/fuzz", "tests/data/zip64", "tests/data/methods"})
         for (const fs::path& path : ArchivesIn(kSourceRoot / folder))
             archives.push_back(path);
     archives.push_back(kSourceRoot / "samples" / "damaged-backup.zip");

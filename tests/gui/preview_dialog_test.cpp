@@ -136,27 +136,31 @@ bool SendKey(CPreview& preview, int key, Qt::KeyboardModifiers modifiers = Qt::N
 
 } // namespace
 
-TEST_F(PreviewTest, ListHasTheSixColumnsInOrderWideEnoughForTheirTexts) {
+TEST_F(PreviewTest, ListHasTheSevenColumnsInOrderWideEnoughForTheirTexts) {
     sandbox.SetSources(Archives(1));
     CPreview preview;
     preview.CreateFromTemplate();
-    const char* const headings[] = {
-        "File Name",         "UnCompressed File Size", "Compressed File Size",
-        "Compression Ratio", "Modified Time",          "CRC 32"};
-    const int widths[] = {200, 135, 125, 115, 100, 100};
+    const char* const headings[] = {"File Name",
+                                    "UnCompressed File Size",
+                                    "Compressed File Size",
+                                    "Compression Ratio",
+                                    "Modified Time",
+                                    "CRC 32",
+                                    "Method"};
+    const int widths[] = {200, 135, 125, 115, 100, 100, 80};
     CEntryListView* list = preview.m_entryList;
-    ASSERT_EQ(list->model()->columnCount(), 6);
-    for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(list->model()->columnCount(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(list->model()->headerData(i, Qt::Horizontal).toString(),
                   QString::fromUtf8(headings[i]));
         EXPECT_GE(list->columnWidth(i), widths[i]) << i;
     }
-    // The longest time, size and CRC texts are shown whole.
+    // The longest time, size, CRC and method texts are shown whole.
     EntryRow row;
-    row.texts = {L"a/b.txt", L"1023   Bytes",          L"1023   Bytes",
-                 L"100%",    L"28 Sep 2088, 23:58:58", L"4294967295"};
+    row.texts = {L"a/b.txt",    L"1023   Bytes", L"1023   Bytes", L"100%", L"28 Sep 2088, 23:58:58",
+                 L"4294967295", L"Zstandard"};
     preview.AppendEntryRows({row});
-    for (int i = 1; i < 6; ++i) {
+    for (int i = 1; i < 7; ++i) {
         const QModelIndex cell = list->model()->index(0, i);
         const QString shown = list->model()->data(cell).toString();
         EXPECT_LE(list->fontMetrics().horizontalAdvance(shown) + 8, list->columnWidth(i)) << i;

@@ -131,7 +131,7 @@ std::string CentralHeaderBytes(const CentralSpec& wanted) {
                                         wanted.extra
                                   : wanted.extra;
     std::string out = "PK\x01\x02";
-    PutLe16(out, 20); // made by
+    PutLe16(out, wanted.versionMadeBy);
     PutLe16(out, 20); // needed
     PutLe16(out, wanted.flags);
     PutLe16(out, wanted.method);
@@ -145,7 +145,7 @@ std::string CentralHeaderBytes(const CentralSpec& wanted) {
     PutLe16(out, static_cast<std::uint16_t>(wanted.comment.size()));
     PutLe16(out, 0); // disk
     PutLe16(out, 0); // internal attributes
-    PutLe32(out, 0); // external attributes
+    PutLe32(out, wanted.externalAttributes);
     PutLe32(out, wanted.zip64 ? marker : static_cast<std::uint32_t>(wanted.localHeaderOffset));
     out += wanted.name;
     out += extra;
@@ -228,6 +228,9 @@ std::size_t ZipWriter::Add(const EntrySpec& wanted) {
     const std::uint16_t flags =
         static_cast<std::uint16_t>(wanted.flags | encrypted | (descriptor ? 0x0008 : 0));
     written.zip64 = wanted.zip64;
+    written.versionMadeBy = wanted.versionMadeBy;
+    written.externalAttributes = wanted.externalAttributes;
+    written.centralExtra = wanted.centralExtra;
     const std::uint32_t marker = 0xFFFFFFFF;
     if (wanted.zip64)
         extra = Zip64FieldBytes(
@@ -275,6 +278,9 @@ void ZipWriter::AddCentralDirectory() {
         wanted.crc = entry.crc;
         wanted.method = entry.method;
         wanted.zip64 = entry.zip64;
+        wanted.versionMadeBy = entry.versionMadeBy;
+        wanted.externalAttributes = entry.externalAttributes;
+        wanted.extra = entry.centralExtra;
         AddCentral(wanted);
     }
     const std::uint32_t size = Size() - start;

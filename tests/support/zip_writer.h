@@ -47,6 +47,10 @@ struct EntrySpec {
     std::string password;
     int aesStrength = 0;
     std::uint16_t aesVersion = 2;
+    // What AddCentralDirectory writes in its central header.
+    std::uint16_t versionMadeBy = 20;
+    std::uint32_t externalAttributes = 0;
+    std::string centralExtra;
 };
 
 // Where an added entry landed and what it truly holds.
@@ -60,6 +64,9 @@ struct WrittenEntry {
     std::uint16_t method = 0;
     std::uint32_t descriptorOffset = 0; // 0 when there is none
     bool zip64 = false;
+    std::uint16_t versionMadeBy = 20;
+    std::uint32_t externalAttributes = 0;
+    std::string centralExtra;
 };
 
 struct CentralSpec {
@@ -73,6 +80,8 @@ struct CentralSpec {
     std::optional<std::uint16_t> nameLength;
     std::string extra;
     std::string comment;
+    std::uint16_t versionMadeBy = 20;
+    std::uint32_t externalAttributes = 0;
     // Sizes and offset as 0xFFFFFFFF, their values in a Zip64 field first in
     // the extra bytes.
     bool zip64 = false;
