@@ -47,11 +47,16 @@ const char kCheckUsage[] =
     "                        the same option: as files\n"
     "  --help                show this text\n"
     "\n"
+    "An entry whose local header is gone is read from the central directory's\n"
+    "record of it; the summary says how many entries the directory lists when\n"
+    "fewer of them came back verified.\n"
+    "\n"
     "Exit codes: 0 every entry found is verified, 3 an entry is damaged,\n"
-    "partial or would not be saved (or an archive was read only in part),\n"
-    "1 nothing could be read (an archive missing, not readable, or no ZIP\n"
-    "entries in it), 2 usage, 130 interrupted. An empty archive (or an empty\n"
-    "file) is said to be one, with 0.\n";
+    "partial or would not be saved, or one the directory lists did not come\n"
+    "back verified (or an archive was read only in part), 1 nothing could be\n"
+    "read (an archive missing, not readable, or no ZIP entries in it),\n"
+    "2 usage, 130 interrupted. An empty archive (or an empty file) is said to\n"
+    "be one, with 0.\n";
 
 } // namespace
 

@@ -87,6 +87,9 @@ std::string VerdictSummary(const VerdictTally& tally) {
         text += "; " + Plural(tally.folders, "folder", "folders");
     if (tally.debris > 0)
         text += "; " + std::to_string(tally.debris) + " debris left out";
+    if (tally.listedBack != tally.listed)
+        text += "; the directory lists " + Plural(tally.listed, "entry", "entries") + ", " +
+                std::to_string(tally.listedBack) + " came back verified";
     return text;
 }
 
@@ -134,6 +137,8 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
         .Number("notSaved", static_cast<std::int64_t>(tally.notSaved))
         .Number("folders", static_cast<std::int64_t>(tally.folders))
         .Number("debris", static_cast<std::int64_t>(tally.debris))
+        .Number("directoryListed", static_cast<std::int64_t>(tally.listed))
+        .Number("directoryBack", static_cast<std::int64_t>(tally.listedBack))
         .EndObject();
 }
 

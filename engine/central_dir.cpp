@@ -7,13 +7,27 @@
 
 void CCentralDir::PositionAtEntry(std::size_t index) {
     m_table->Fetch(index, m_current);
+    PositionAt(m_current);
+}
+
+void CCentralDir::PositionAt(const CFileHeader& reading) {
+    if (&reading != &m_current)
+        m_current = reading;
     m_currentEntry = &m_current;
     CFileHeader& entry = m_current;
-    m_storage.Seek(entry.localHeaderOffset);
     std::uint16_t localExtra = 0;
     bool hasDescriptor = false;
-    if (!entry.CheckLocalHeader(m_storage, localExtra, hasDescriptor))
-        ThrowZipError(CZipException::codeBadZipFile, m_storage.GetPath());
+    if (entry.fromDirectory) {
+        // No local header to re-read: the scan chose where the data starts.
+        if (const std::uint16_t data = entry.DataMethod(); data != 0 && data != 8)
+            ThrowZipError(CZipException::codeBadZipFile, m_storage.GetPath());
+        m_storage.Seek(entry.localHeaderOffset + kLocalHeaderSize + entry.nameLength);
+        localExtra = entry.extraLength;
+    } else {
+        m_storage.Seek(entry.localHeaderOffset);
+        if (!entry.CheckLocalHeader(m_storage, localExtra, hasDescriptor))
+            ThrowZipError(CZipException::codeBadZipFile, m_storage.GetPath());
+    }
     entry.localExtraLength = localExtra;
     // An entry whose descriptor was never found has nothing to check against.
     m_hasDescriptor = hasDescriptor && !entry.openEnded;

@@ -19,6 +19,8 @@ public:
     // Seeks to the entry's local header, re-reads it and its extra field and
     // leaves the file on the entry's data. Throws cause 10 on a bad header.
     void PositionAtEntry(std::size_t index);
+    // The same for a reading of an entry other than the table's.
+    void PositionAt(const CFileHeader& entry);
     // Ends the entry: checks its data descriptor when it declares one.
     void FinishEntry();
     // Forgets the current entry without reading anything more.

@@ -34,7 +34,9 @@ void CentralSizeIndex::Build(CScanWindow& window) {
             if (whole && !zip64.sizeUnknown && !zip64.offsetUnknown)
                 m_items.push_back({values.localHeaderOffset,
                                    std::move(name),
-                                   {header.crc, values.compressedSize, values.uncompressedSize}});
+                                   {header.crc, values.compressedSize, values.uncompressedSize},
+                                   header.flags,
+                                   header.method});
         }
         ++pos;
     }
@@ -43,14 +45,28 @@ void CentralSizeIndex::Build(CScanWindow& window) {
     });
 }
 
-bool CentralSizeIndex::Find(CScanWindow& window, std::uint64_t localHeaderOffset,
-                            std::string_view storedName, DataDescriptor& found) {
+std::vector<CentralSizeIndex::Item>::const_iterator
+CentralSizeIndex::FirstAt(CScanWindow& window, std::uint64_t localHeaderOffset) {
     if (!m_built)
         Build(window);
-    auto it = std::lower_bound(
-        m_items.begin(), m_items.end(), localHeaderOffset,
+    return std::lower_bound(
+        m_items.cbegin(), m_items.cend(), localHeaderOffset,
         [](const Item& item, std::uint64_t offset) { return item.localHeaderOffset < offset; });
-    for (; it != m_items.end() && it->localHeaderOffset == localHeaderOffset; ++it) {
+}
+
+std::vector<CentralSizeIndex::Item> CentralSizeIndex::ItemsAt(CScanWindow& window,
+                                                              std::uint64_t localHeaderOffset) {
+    std::vector<Item> items;
+    for (auto it = FirstAt(window, localHeaderOffset);
+         it != m_items.end() && it->localHeaderOffset == localHeaderOffset; ++it)
+        items.push_back(*it);
+    return items;
+}
+
+bool CentralSizeIndex::Find(CScanWindow& window, std::uint64_t localHeaderOffset,
+                            std::string_view storedName, DataDescriptor& found) {
+    for (auto it = FirstAt(window, localHeaderOffset);
+         it != m_items.end() && it->localHeaderOffset == localHeaderOffset; ++it) {
         // A different name is another entry's record, or a false header.
         if (it->name == storedName) {
             found = it->values;

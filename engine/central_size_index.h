@@ -21,14 +21,22 @@ public:
     bool Find(CScanWindow& window, std::uint64_t localHeaderOffset, std::string_view storedName,
               DataDescriptor& found);
 
-private:
-    void Build(CScanWindow& window);
-
+    // What a central header says of the entry it points at.
     struct Item {
         std::uint64_t localHeaderOffset;
         std::string name;
         DataDescriptor values;
+        std::uint16_t flags;
+        std::uint16_t method;
     };
+    // Every central header in the file that points at `localHeaderOffset`,
+    // in file order.
+    std::vector<Item> ItemsAt(CScanWindow& window, std::uint64_t localHeaderOffset);
+
+private:
+    void Build(CScanWindow& window);
+    std::vector<Item>::const_iterator FirstAt(CScanWindow& window, std::uint64_t localHeaderOffset);
+
     bool m_built = false;
     std::vector<Item> m_items; // by local header offset, then file order
 };

@@ -26,7 +26,7 @@ Debris FindDebris(const CFileHeader& entry) {
     }
     if (!hasPart)
         return Debris::noPathPart;
-    if (entry.method > 20 && (entry.method < 93 || entry.method > 99))
+    if (!IsDefinedMethod(entry.method))
         return Debris::unknownMethod;
     return Debris::none;
 }

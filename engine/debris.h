@@ -21,6 +21,11 @@ enum class Debris {
 
 Debris FindDebris(const CFileHeader& entry);
 
+// The ZIP format defines methods 0-20 and 93-99.
+inline bool IsDefinedMethod(unsigned method) {
+    return method <= 20 || (method >= 93 && method <= 99);
+}
+
 inline bool IsDebris(const CFileHeader& entry) {
     return FindDebris(entry) != Debris::none;
 }

@@ -11,22 +11,6 @@ namespace {
 constexpr std::uint64_t kNarrowSize = kSignatureSize + kDescriptorFieldsSize;
 constexpr std::uint64_t kWideSize = kSignatureSize + kWideDescriptorFieldsSize;
 
-// The end of the file, or the signature of a record that can follow an
-// entry: local or central header, descriptor, the end records and the
-// archive's own extra data or signature.
-bool RecordBeginsAt(CScanWindow& window, std::uint64_t offset) {
-    if (offset == window.FileLength())
-        return true;
-    unsigned char raw[4];
-    if (window.ReadAt(offset, raw, 4) != 4 || raw[0] != 'P' || raw[1] != 'K')
-        return false;
-    static const unsigned char kKinds[][2] = {{1, 2}, {3, 4}, {5, 5}, {5, 6},
-                                              {6, 6}, {6, 7}, {6, 8}, {7, 8}};
-    return std::any_of(std::begin(kKinds), std::end(kKinds), [&raw](const unsigned char* kind) {
-        return raw[2] == kind[0] && raw[3] == kind[1];
-    });
-}
-
 } // namespace
 
 void DescriptorIndex::Reset() {
@@ -78,8 +62,8 @@ bool DescriptorIndex::Find(CScanWindow& window, std::uint64_t dataStart, bool zi
         return true;
     }
     // Both readings fit: `it` is the narrow one, `next` the wide one.
-    const bool narrowEnds = RecordBeginsAt(window, it->position + kNarrowSize);
-    const bool wideEnds = RecordBeginsAt(window, it->position + kWideSize);
+    const bool narrowEnds = window.RecordBeginsAt(it->position + kNarrowSize);
+    const bool wideEnds = window.RecordBeginsAt(it->position + kWideSize);
     const bool wide = narrowEnds != wideEnds ? wideEnds : zip64;
     found = wide ? next->values : it->values;
     return true;

@@ -20,7 +20,10 @@ bool CZipArchive::BeginEntryRead(std::size_t index) {
     if (index >= m_centralDir.GetCount() || m_readState != readNone)
         return false;
     m_info.AllocateBuffer();
-    m_centralDir.PositionAtEntry(index);
+    if (m_reading != nullptr)
+        m_centralDir.PositionAt(*m_reading);
+    else
+        m_centralDir.PositionAtEntry(index);
     const CFileHeader& entry = *m_centralDir.m_currentEntry;
 
     const std::uint16_t method = entry.DataMethod();

@@ -61,6 +61,10 @@ void CEntryTable::Store(Record& record, const CFileHeader& header) {
     }
     if (header.openEnded)
         record.state |= stateOpenEnded;
+    if (header.listed)
+        record.state |= stateListed;
+    if (header.fromDirectory)
+        record.state |= stateFromDirectory;
     if (header.exactModifiedTime)
         record.state |= stateExactTime;
     record.exactModifiedTime = header.exactModifiedTime.value_or(0);
@@ -82,6 +86,10 @@ void CEntryTable::Store(Record& record, const CFileHeader& header) {
 
 const CEntryTable::Record& CEntryTable::At(std::size_t index) const {
     return m_records[index / kRecordsPerBlock][index % kRecordsPerBlock];
+}
+
+void CEntryTable::MarkListed(std::size_t index) {
+    m_records[index / kRecordsPerBlock][index % kRecordsPerBlock].state |= stateListed;
 }
 
 const char* CEntryTable::TextOf(const Record& record) const {
@@ -111,6 +119,8 @@ void CEntryTable::Fetch(std::size_t index, CFileHeader& header) const {
     else
         header.signature = kLocalHeaderSignature;
     header.openEnded = (record.state & stateOpenEnded) != 0;
+    header.listed = (record.state & stateListed) != 0;
+    header.fromDirectory = (record.state & stateFromDirectory) != 0;
     if ((record.state & stateExactTime) != 0)
         header.exactModifiedTime = record.exactModifiedTime;
     header.externalAttributes = record.externalAttributes;

@@ -31,6 +31,9 @@ public:
         return At(index).uncompressedSize;
     }
     std::size_t GetCount() const { return m_count; }
+    bool IsListed(std::size_t index) const { return (At(index).state & stateListed) != 0; }
+    // The directory turned out to list the entry after all.
+    void MarkListed(std::size_t index);
     void Clear();
 
     // Bytes the records and the text pool take.
@@ -63,6 +66,8 @@ private:
         stateExactTime = 2,    // exactModifiedTime holds the entry's time
         stateOwnSignature = 4, // the signature bytes are not a local header's
         stateExtraBytes = 8,   // the extra field's bytes were read
+        stateListed = 16,
+        stateFromDirectory = 32,
     };
     static constexpr std::size_t kRecordsPerBlock = 4096;
     static constexpr std::size_t kTextBlockSize = 1 << 20;

@@ -94,6 +94,11 @@ std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {
 }
 
 void VerdictTally::Add(const ExtractReport& report) {
+    if (report.listed) {
+        ++listed;
+        if (report.verdict == Verdict::verified || report.verdict == Verdict::folder)
+            listedBack += report.IsDebris() ? 0 : 1;
+    }
     if (report.IsDebris()) {
         ++debris;
         return;
@@ -124,4 +129,6 @@ void VerdictTally::Add(const VerdictTally& other) {
     notSaved += other.notSaved;
     folders += other.folders;
     debris += other.debris;
+    listed += other.listed;
+    listedBack += other.listedBack;
 }

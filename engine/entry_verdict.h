@@ -54,11 +54,15 @@ struct VerdictTally {
     std::uint64_t notSaved = 0;
     std::uint64_t folders = 0;
     std::uint64_t debris = 0;
+    // Entries the central directory lists, and those of them that came back
+    // verified (or as the folder made).
+    std::uint64_t listed = 0;
+    std::uint64_t listedBack = 0;
 
     void Add(const ExtractReport& report);
     void Add(const VerdictTally& other);
     // verified + damaged + partial + not saved.
     std::uint64_t Files() const { return verified + damaged + partial + notSaved; }
     std::uint64_t Saved() const { return verified + damaged + partial; }
-    bool AllVerified() const { return damaged + partial + notSaved == 0; }
+    bool AllVerified() const { return damaged + partial + notSaved == 0 && listedBack == listed; }
 };

@@ -233,18 +233,17 @@ bool CZipArchive::TestEntry(std::size_t index, std::uint32_t chunkSize, ExtractR
     return SalvageEntry(index, nullptr, chunkSize, report, safeguards);
 }
 
-bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
-                               std::uint32_t chunkSize, ExtractReport& result,
-                               const ExtractSafeguards* safeguards) {
+bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
+                                 const std::wstring* folder, std::uint32_t chunkSize,
+                                 ExtractReport& result, const ExtractSafeguards* safeguards) {
     result = ExtractReport();
     if (chunkSize == 0) {
         result.reason = "no chunk size";
         return false;
     }
 
-    CFileHeader entry;
-    FetchEntryInfo(entry, index);
     result.name = entry.name;
+    result.listed = entry.listed;
     const std::optional<std::wstring> relative = GetEntryRelativePath(entry.name);
     std::wstring outputPath = relative.value_or(entry.name);
     std::wstring base;
@@ -306,7 +305,10 @@ bool CZipArchive::SalvageEntry(std::size_t index, const std::wstring* folder,
     result.outcome = ExtractReport::failed;
     CFile file;
     try {
-        if (!BeginEntryRead(index)) {
+        m_reading = &entry;
+        const bool begun = BeginEntryRead(index);
+        m_reading = nullptr;
+        if (!begun) {
             result.reason = "no such entry, or another entry is still open";
             return false;
         }

@@ -92,6 +92,12 @@ public:
     // Declares a descriptor but holds no sizes, and its own descriptor was not
     // found: its data runs to the next local header or the end of the file.
     bool openEnded = false;
+    // The central directory lists this entry.
+    bool listed = false;
+    // Its local header is gone: every field comes from its central record,
+    // and its data starts 30 + nameLength + extraLength past
+    // localHeaderOffset.
+    bool fromDirectory = false;
     // The modification moment an extended timestamp or NTFS field gives;
     // nothing where the DOS date and time are all there is.
     std::optional<std::int64_t> exactModifiedTime;

@@ -1,6 +1,9 @@
 // The recovery scan: walks the file as if reading four bytes at every offset,
 // takes every local header met as an entry and steps over its data by the
-// size it claims. Central headers are only a second opinion.
+// size it claims where that step is sound. Central headers are a second
+// opinion on the local header at their offset, and the whole entry where
+// that header is gone.
+#include "engine/debris.h"
 #include "engine/entry_name.h"
 #include "engine/extra_times.h"
 #include "engine/scan_state.h"
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -105,6 +109,53 @@ bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64
     return target < length;
 }
 
+bool CZipArchive::StepChecked(CScanWindow& window, std::uint64_t& pos, std::uint64_t headerOffset,
+                              std::uint64_t target) {
+    // A step by a damaged size would jump over whole entries: it is taken
+    // only when it stays in the file, passes no local header the directory
+    // lists, and ends where a record begins (the tail it leaves to the walk,
+    // and a descriptor, come first). Otherwise the walk goes on byte by byte.
+    const std::uint64_t length = window.FileLength();
+    if (target < length)
+        window.Cover(target,
+                     g_scanState.lastTailLength + 2 * kSignatureSize + kWideDescriptorFieldsSize);
+    const bool sound = target <= length && !ListsOffsetWithin(headerOffset, target) &&
+                       window.RecordFollows(target + g_scanState.lastTailLength);
+    return StepOver(pos, sound ? target : headerOffset + 1, length);
+}
+
+bool CZipArchive::ListsOffsetWithin(std::uint64_t from, std::uint64_t to) {
+    const auto& listed = g_scanState.listedOffsets;
+    const auto it = std::upper_bound(listed.begin(), listed.end(), std::make_pair(from, SIZE_MAX));
+    return it != listed.end() && it->first < to;
+}
+
+CentralRecord* CZipArchive::NoteAt(std::uint64_t localHeaderOffset) {
+    const auto& listed = g_scanState.listedOffsets;
+    // The walk asks in ascending order: the search starts where the last
+    // one ended, unless it is already past.
+    std::size_t& next = g_scanState.nextListed;
+    if (next > listed.size() || (next > 0 && listed[next - 1].first >= localHeaderOffset))
+        next = static_cast<std::size_t>(
+            std::lower_bound(listed.begin(), listed.end(),
+                             std::make_pair(localHeaderOffset, std::size_t{0})) -
+            listed.begin());
+    while (next < listed.size() && listed[next].first < localHeaderOffset)
+        ++next;
+    if (next == listed.size() || listed[next].first != localHeaderOffset)
+        return nullptr;
+    return &g_scanState.centralNotes[listed[next].second];
+}
+
+void CZipArchive::IndexCentralNotes() {
+    auto& listed = g_scanState.listedOffsets;
+    listed.clear();
+    for (std::size_t i = 0; i < g_scanState.centralNotes.size(); ++i)
+        listed.emplace_back(g_scanState.centralNotes[i].localHeaderOffset, i);
+    std::sort(listed.begin(), listed.end());
+    g_scanState.nextListed = 0;
+}
+
 void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset) {
     if (headerOffset < kDescriptorSize)
         return;
@@ -187,11 +238,24 @@ bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOff
            take(kDescriptorFieldsSize, 0, false);
 }
 
-void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching) {
+void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header) {
     const std::wstring& path = m_storage.GetPath();
     unsigned char raw[kLocalHeaderSize];
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, path);
-    const LocalHeaderRecord local = ParseLocalHeader(raw);
+    LocalHeaderRecord local = ParseLocalHeader(raw);
+    g_scanState.lastTailLength = local.extraLength;
+    CentralRecord* note = NoteAt(g_scanState.headerOffset);
+    if (note != nullptr) {
+        // Fields the directory contradicts where the local bytes side with
+        // it: a name length whose name is the directory's, and a method no
+        // writer uses.
+        if (note->nameLength != local.nameLength &&
+            ReadStored(window, g_scanState.headerOffset + kLocalHeaderSize, note->nameLength) ==
+                note->storedName)
+            local.nameLength = note->nameLength;
+        if (!IsDefinedMethod(local.method) && IsDefinedMethod(note->method))
+            local.method = note->method;
+    }
     std::copy(raw, raw + kSignatureSize, header.signature.begin());
     header.versionNeeded = local.versionNeeded;
     header.flags = local.flags;
@@ -231,21 +295,19 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool 
     header.openEnded = sizes.openEnded;
     g_scanState.lastCompressedSize = header.compressedSize;
 
-    if (matching && !g_scanState.centralNotes.empty()) {
-        // One note per local header, in order: a lost header shifts the rest.
-        const CentralRecord& note = g_scanState.centralNotes.front();
-        if (note.localHeaderOffset == header.localHeaderOffset &&
-            note.compressedSize == header.compressedSize && note.nameLength == header.nameLength &&
-            note.name != header.name)
-            header.name = note.name;
-        g_scanState.centralNotes.pop_front();
+    if (note != nullptr) {
+        note->paired = true;
+        header.listed = true;
+        if (note->compressedSize == header.compressedSize &&
+            note->nameLength == header.nameLength && note->name != header.name)
+            header.name = note->name;
     }
 }
 
-void CZipArchive::AppendQuickLocal(CScanWindow& window, bool matching) {
+void CZipArchive::AppendQuickLocal(CScanWindow& window) {
     CFileHeader read;
     try {
-        ReadQuickLocal(window, read, matching);
+        ReadQuickLocal(window, read);
     } catch (...) {
         // Counted already: it stays in the table, empty.
         m_centralDir.Entries().Append(CFileHeader());
@@ -274,11 +336,10 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
         }
         ++g_entryCount;
         g_scanState.headerOffset = hit;
-        AppendQuickLocal(window, matching);
-        if (!StepOver(pos,
-                      PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
-                                 g_scanState.lastCompressedSize),
-                      length))
+        AppendQuickLocal(window);
+        if (!StepChecked(window, pos, hit,
+                         PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
+                                    g_scanState.lastCompressedSize)))
             break;
     }
 }
@@ -287,22 +348,62 @@ bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
+    g_scanState.lastTailLength = central.extraLength + central.commentLength;
+    g_scanState.lastNameLength = central.nameLength;
+    g_scanState.centralNotes.push_back(ReadCentralNote(window, central));
+    LookBackForDescriptor(window, g_scanState.headerOffset);
+    return true;
+}
+
+CentralRecord CZipArchive::ReadCentralNote(CScanWindow& window,
+                                           const CentralHeaderRecord& central) {
     CentralRecord note;
     note.nameLength = central.nameLength;
-    g_scanState.lastNameLength = note.nameLength;
     // The flags and the extra field tell how the name is encoded; the
     // extra field also holds the Zip64 values.
     const std::uint64_t nameOffset = g_scanState.headerOffset + kCentralHeaderSize;
-    const std::string stored = ReadStored(window, nameOffset, note.nameLength);
+    note.storedName = ReadStored(window, nameOffset, note.nameLength);
     const std::string extra = ReadStored(window, nameOffset + note.nameLength, central.extraLength);
-    note.name = DecodeEntryName(stored, central.flags, extra);
+    note.name = DecodeEntryName(note.storedName, central.flags, extra);
     const Zip64Values values = CentralHeaderValues(central, extra);
     note.compressedSize = values.compressedSize;
+    note.uncompressedSize = values.uncompressedSize;
     note.localHeaderOffset = values.localHeaderOffset;
-    NoteCentralAttributes(central, values.localHeaderOffset, stored, extra);
-    LookBackForDescriptor(window, g_scanState.headerOffset);
-    g_scanState.centralNotes.push_back(std::move(note));
-    return true;
+    note.crc = central.crc;
+    note.versionNeeded = central.versionNeeded;
+    note.flags = central.flags;
+    note.method = central.method;
+    note.modTime = central.modTime;
+    note.modDate = central.modDate;
+    note.extraLength = central.extraLength;
+    NoteCentralAttributes(central, values.localHeaderOffset, note.storedName, extra);
+    return note;
+}
+
+void CZipArchive::CentralPass(CScanWindow& window, bool advanced) {
+    ReportClock clock;
+    const std::uint64_t length = window.FileLength();
+    const std::uint64_t limit = CentralLimit(length);
+    std::uint64_t pos = g_scanState.resumeOffset;
+    while (pos < limit) {
+        const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
+        if (advanced)
+            clock.Visit(pos, std::min<std::uint64_t>(hit, limit - 1),
+                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
+        if (hit >= limit)
+            break;
+        g_scanState.headerOffset = hit;
+        if (advanced)
+            ReadAdvancedCentral(window);
+        else
+            ReadQuickCentral(window);
+        // A damaged name length would jump over the next central headers.
+        const std::uint64_t target = hit + kCentralHeaderSize + g_scanState.lastNameLength;
+        const bool sound = window.RecordBeginsAt(target + g_scanState.lastTailLength);
+        if (!StepOver(pos, sound ? target : hit + 1, length))
+            break;
+    }
+    IndexCentralNotes();
 }
 
 void CZipArchive::QuickScan(CScanWindow& window) {
@@ -310,22 +411,11 @@ void CZipArchive::QuickScan(CScanWindow& window) {
     ScanLocalHeaders(window, false);
     m_centralDir.ClearEntries();
     g_entryCount = 0;
-
-    const std::uint64_t length = window.FileLength();
-    const std::uint64_t limit = CentralLimit(length);
-    std::uint64_t pos = g_scanState.resumeOffset;
-    while (pos < limit) {
-        const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
-        if (hit >= limit)
-            break;
-        g_scanState.headerOffset = hit;
-        ReadQuickCentral(window);
-        if (!StepOver(pos, hit + kCentralHeaderSize + g_scanState.lastNameLength, length))
-            break;
-    }
-
+    CentralPass(window, false);
     ScanLocalHeaders(window, true);
+    PlaceUnpairedNotes(window);
     g_scanState.centralNotes.clear();
+    g_scanState.listedOffsets.clear();
 }
 
 void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
@@ -333,6 +423,7 @@ void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const LocalHeaderRecord local = ParseLocalHeader(raw);
     g_scanState.lastNameLength = local.nameLength;
+    g_scanState.lastTailLength = local.extraLength;
     const std::string extra = ReadStored(
         window, g_scanState.headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
     LookBackForDescriptor(window, g_scanState.headerOffset);
@@ -351,15 +442,10 @@ void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
     g_scanState.lastNameLength = central.nameLength;
-    // Read for its Zip64 field, attributes and time: the step over a central
-    // header still ends at its name.
-    const std::uint64_t nameOffset = g_scanState.headerOffset + kCentralHeaderSize;
-    const std::string extra =
-        ReadStored(window, nameOffset + g_scanState.lastNameLength, central.extraLength);
-    const std::uint64_t localHeaderOffset = CentralHeaderValues(central, extra).localHeaderOffset;
-    g_scanState.centralOffsets.push_back(localHeaderOffset);
-    NoteCentralAttributes(central, localHeaderOffset,
-                          ReadStored(window, nameOffset, central.nameLength), extra);
+    g_scanState.lastTailLength = central.extraLength + central.commentLength;
+    CentralRecord note = ReadCentralNote(window, central);
+    g_scanState.centralOffsets.push_back(note.localHeaderOffset);
+    g_scanState.centralNotes.push_back(std::move(note));
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {
@@ -381,31 +467,15 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
             }
             g_scanState.headerOffset = hit;
             ReadAdvancedLocal(window);
-            if (!StepOver(pos,
-                          PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
-                                     g_scanState.lastCompressedSize),
-                          length))
+            if (!StepChecked(window, pos, hit,
+                             PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
+                                        g_scanState.lastCompressedSize)))
                 break;
         }
     }
 
     // Central offset pass, from where the local entries end.
-    {
-        ReportClock clock;
-        const std::uint64_t limit = CentralLimit(length);
-        std::uint64_t pos = g_scanState.resumeOffset;
-        while (pos < limit) {
-            const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
-            clock.Visit(pos, std::min<std::uint64_t>(hit, limit - 1),
-                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
-            if (hit >= limit)
-                break;
-            g_scanState.headerOffset = hit;
-            ReadAdvancedCentral(window);
-            if (!StepOver(pos, hit + kCentralHeaderSize + g_scanState.lastNameLength, length))
-                break;
-        }
-    }
+    CentralPass(window, true);
 
     // Local finds first, in file order, then offsets only the directory knew,
     // each once. The local offsets ascend (the pass only moves forward), so
@@ -421,7 +491,12 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
     g_scanState.centralOffsets.clear();
 
     g_entryCount = 0;
-    for (std::uint64_t offset : g_scanState.localOffsets) {
+    for (std::size_t i = 0; i < g_scanState.localOffsets.size(); ++i) {
+        const std::uint64_t offset = g_scanState.localOffsets[i];
+        // Where the directory's offset holds no local header, its record is
+        // the entry (made once every local header is read).
+        if (i >= localCount && NoteAt(offset) != nullptr && !LocalHeaderAt(window, offset))
+            continue;
         if (offset >= length) {
             // Nothing there to read: counted, never listed or extracted.
             ++g_entryCount;
@@ -434,7 +509,87 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
             continue;
         ++g_entryCount;
         g_scanState.headerOffset = offset;
-        AppendQuickLocal(window, false);
+        AppendQuickLocal(window);
     }
     g_scanState.localOffsets.clear();
+    PlaceUnpairedNotes(window);
+    g_scanState.centralNotes.clear();
+    g_scanState.listedOffsets.clear();
+}
+
+bool CZipArchive::LocalHeaderAt(CScanWindow& window, std::uint64_t offset) {
+    unsigned char raw[kSignatureSize];
+    return window.ReadAt(offset, raw, sizeof raw) == sizeof raw &&
+           std::equal(kLocalHeaderSignature.begin(), kLocalHeaderSignature.end(), raw);
+}
+
+void CZipArchive::PlaceUnpairedNotes(CScanWindow& window) {
+    // Entries the walk found that no record lists, by name: a record whose
+    // offset field is damaged still names its entry.
+    std::unordered_map<std::wstring, std::size_t> unlisted;
+    bool indexed = false;
+    CEntryTable& table = m_centralDir.Entries();
+    std::unordered_set<std::uint64_t> placed;
+    for (CentralRecord& note : g_scanState.centralNotes) {
+        if (note.paired || !placed.insert(note.localHeaderOffset).second)
+            continue;
+        if (!indexed) {
+            indexed = true;
+            for (std::size_t i = 0; i < table.GetCount(); ++i)
+                if (!table.IsListed(i))
+                    unlisted.emplace(table.GetName(i), i);
+        }
+        if (const auto it = unlisted.find(note.name); it != unlisted.end()) {
+            table.MarkListed(it->second);
+            unlisted.erase(it);
+            continue;
+        }
+        ++g_entryCount;
+        table.Append(DirectoryEntry(window, note));
+    }
+}
+
+CFileHeader CZipArchive::DirectoryEntry(CScanWindow& window, const CentralRecord& note) {
+    CFileHeader entry;
+    const std::uint64_t offset = note.localHeaderOffset;
+    unsigned char raw[kLocalHeaderSize] = {};
+    const bool local = window.ReadAt(offset, raw, sizeof raw) == sizeof raw;
+    if (!local)
+        std::fill(raw, raw + sizeof raw, 0);
+    std::copy(raw, raw + kSignatureSize, entry.signature.begin());
+    entry.versionNeeded = note.versionNeeded;
+    entry.flags = note.flags;
+    entry.method = note.method;
+    entry.modTime = note.modTime;
+    entry.modDate = note.modDate;
+    entry.storedCrc = note.crc;
+    entry.compressedSize = note.compressedSize;
+    entry.uncompressedSize = note.uncompressedSize;
+    entry.nameLength = note.nameLength;
+    entry.name = note.name;
+    entry.localHeaderOffset = offset;
+    entry.listed = true;
+    entry.fromDirectory = true;
+    TakeCentralAttributes(entry, note.storedName);
+    // The local extra field may differ from the directory's: the length
+    // after which the data ends where a record begins is the one taken.
+    const LocalHeaderRecord fields = ParseLocalHeader(raw);
+    const std::uint64_t dataStart = offset + kLocalHeaderSize + note.nameLength;
+    auto endsOnRecord = [&](std::uint16_t extra) {
+        return window.RecordFollows(
+            PastHeader(offset, kLocalHeaderSize, note.nameLength + extra, note.compressedSize));
+    };
+    const bool localFits = local && fields.nameLength == note.nameLength;
+    entry.extraLength = note.extraLength;
+    if (local && endsOnRecord(fields.extraLength))
+        entry.extraLength = fields.extraLength;
+    else if (!endsOnRecord(note.extraLength) && localFits)
+        entry.extraLength = fields.extraLength;
+    if (entry.extraLength != 0) {
+        entry.extraField.Allocate(entry.extraLength);
+        char* buffer = entry.extraField.GetBuffer();
+        std::fill(buffer + window.ReadAt(dataStart, buffer, entry.extraLength),
+                  buffer + entry.extraLength, 0);
+    }
+    return entry;
 }

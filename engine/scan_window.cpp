@@ -54,3 +54,29 @@ std::size_t CScanWindow::ReadAt(std::uint64_t offset, void* buffer, std::size_t 
         return 0;
     return m_storage.ReadAt(offset, buffer, count);
 }
+
+void CScanWindow::Cover(std::uint64_t offset, std::size_t count) {
+    if ((offset < m_start || offset + count > m_start + m_filled) && offset < m_fileLength)
+        Fill(offset);
+}
+
+bool CScanWindow::RecordBeginsAt(std::uint64_t offset) {
+    if (offset == m_fileLength)
+        return true;
+    unsigned char raw[4];
+    if (ReadAt(offset, raw, 4) != 4 || raw[0] != 'P' || raw[1] != 'K')
+        return false;
+    static const unsigned char kKinds[][2] = {{1, 2}, {3, 4}, {5, 5}, {5, 6},
+                                              {6, 6}, {6, 7}, {6, 8}, {7, 8}};
+    return std::any_of(std::begin(kKinds), std::end(kKinds), [&raw](const unsigned char* kind) {
+        return raw[2] == kind[0] && raw[3] == kind[1];
+    });
+}
+
+bool CScanWindow::RecordFollows(std::uint64_t end) {
+    for (const std::uint64_t descriptor : {0, 12, 16, 20, 24})
+        if (end <= m_fileLength && descriptor <= m_fileLength - end &&
+            RecordBeginsAt(end + descriptor))
+            return true;
+    return false;
+}

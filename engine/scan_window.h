@@ -23,6 +23,18 @@ public:
     // Up to `count` bytes at `offset`; fewer at the end of the file.
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
 
+    // Moves the window, if need be, so that it holds the `count` bytes at
+    // `offset`: where a step lands, the walk goes on reading.
+    void Cover(std::uint64_t offset, std::size_t count);
+
+    // The end of the file, or the signature of a record that can follow an
+    // entry: local or central header, descriptor, the end records and the
+    // archive's own extra data or signature.
+    bool RecordBeginsAt(std::uint64_t offset);
+    // A record begins where data ending at `end` does, or after the
+    // descriptor (12 to 24 bytes) that may follow it.
+    bool RecordFollows(std::uint64_t end);
+
 private:
     // Makes the window start at `offset`.
     void Fill(std::uint64_t offset);

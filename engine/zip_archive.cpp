@@ -42,12 +42,15 @@ void CZipArchive::ReadEntriesOf(const CZipArchive& scanned) {
     m_storage.OpenStorage(scanned.m_storage.GetSource(), scanned.GetArchivePath());
     m_centralDir.ClearEntries();
     m_centralDir.ReadTableOf(scanned.m_centralDir);
+    m_descriptors.Reset();
+    m_centralSizes.Reset();
     m_password = scanned.m_password;
 }
 
 void CZipArchive::ScanEntries() {
     // A scan that was stopped half-way may have left these filled.
     g_scanState.centralNotes.clear();
+    g_scanState.listedOffsets.clear();
     g_scanState.localOffsets.clear();
     g_scanState.centralOffsets.clear();
     g_scanState.centralAttributes.clear();

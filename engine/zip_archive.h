@@ -11,6 +11,7 @@
 #include "engine/file_header.h"
 #include "engine/output_file.h"
 #include "engine/password.h"
+#include "engine/scan_state.h"
 #include "engine/zip64_field.h"
 #include "engine/zip_crypto.h"
 #include "engine/zip_internal_info.h"
@@ -65,6 +66,8 @@ struct ExtractReport {
     bool wrongPassword = false;
     // Decoding went on past damage: what came back, what was lost.
     std::optional<ResyncOutcome> resync;
+    // The central directory lists the entry.
+    bool listed = false;
     // A symbolic link was made (by TestEntry: would be made) for the entry.
     bool link = false;
     // Said of an entry saved all the same, whatever its verdict: "kept as
@@ -189,13 +192,30 @@ private:
     void ScanLocalHeaders(CScanWindow& window, bool matching);
     void AdvancedScan(CScanWindow& window);
 
-    // The readings of a header found at g_scanState.headerOffset.
-    void ReadQuickLocal(CScanWindow& window, CFileHeader& header, bool matching);
+    // The readings of a header found at g_scanState.headerOffset. A local
+    // reading takes the central note for its offset, if any, as a second
+    // opinion.
+    void ReadQuickLocal(CScanWindow& window, CFileHeader& header);
     // Reads the header at g_scanState.headerOffset into a new entry at the table's end.
-    void AppendQuickLocal(CScanWindow& window, bool matching);
+    void AppendQuickLocal(CScanWindow& window);
     bool ReadQuickCentral(CScanWindow& window);
     void ReadAdvancedLocal(CScanWindow& window);
     void ReadAdvancedCentral(CScanWindow& window);
+    CentralRecord ReadCentralNote(CScanWindow& window, const CentralHeaderRecord& central);
+    // The central headers from the resume offset on, as notes indexed by
+    // the offsets they list.
+    void CentralPass(CScanWindow& window, bool advanced);
+    static void IndexCentralNotes();
+    static CentralRecord* NoteAt(std::uint64_t localHeaderOffset);
+    // Some note lists a local header offset after `from` and before `to`.
+    static bool ListsOffsetWithin(std::uint64_t from, std::uint64_t to);
+    static bool LocalHeaderAt(CScanWindow& window, std::uint64_t offset);
+    // Each note no entry stands for becomes an entry of its own, unless an
+    // entry the directory does not list has its name.
+    void PlaceUnpairedNotes(CScanWindow& window);
+    // The entry a note describes, read from the note where its local header
+    // is gone.
+    CFileHeader DirectoryEntry(CScanWindow& window, const CentralRecord& note);
     void LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset);
 
     // What an entry is read with.
@@ -229,10 +249,29 @@ private:
                                     std::uint32_t nameLength, std::uint64_t dataSize);
     // Moves `pos` past a header; false ends the pass.
     static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
+    // StepOver to `target`, past the data of the local header at
+    // `headerOffset`, where that step is sound; else one byte on.
+    static bool StepChecked(CScanWindow& window, std::uint64_t& pos, std::uint64_t headerOffset,
+                            std::uint64_t target);
 
-    // ExtractEntryTo with `folder`, TestEntry without.
+    // ExtractEntryTo with `folder`, TestEntry without: the entry as the scan
+    // read it, or, where that does not verify, the first other reading of
+    // it whose bytes do.
     bool SalvageEntry(std::size_t index, const std::wstring* folder, std::uint32_t chunkSize,
                       ExtractReport& result, const ExtractSafeguards* safeguards);
+    // SalvageEntry with one reading of the entry.
+    bool SalvageReading(std::size_t index, const CFileHeader& reading, const std::wstring* folder,
+                        std::uint32_t chunkSize, ExtractReport& result,
+                        const ExtractSafeguards* safeguards);
+    // What else may be true of the entry, first to last: its central record,
+    // its descriptor, then sizes the data itself may bear out (stored data
+    // as long as it is, deflated data to the end of its stream). Where its
+    // header says it is empty and something contradicts that, also the data
+    // up to the next header.
+    std::vector<CFileHeader> OtherReadings(const CFileHeader& entry, bool emptyContradicted);
+    // The entry's header says it holds nothing, and its central record or
+    // the bytes after its header say otherwise.
+    bool EmptyContradicted(const CFileHeader& entry);
     // Reads the entry that BeginEntryRead opened into `file` (none: nothing
     // is written) and judges it.
     // The bytes read are also appended to `collected` when given.
@@ -317,6 +356,9 @@ private:
     CFastInflate m_fastInflate;
     COutputFolderCache m_outputFolders;
     bool m_entryOpenEnded = false;
+    bool m_streamActive = false;
+    // The reading BeginEntryRead takes instead of the table's entry.
+    const CFileHeader* m_reading = nullptr;
     // The decoder of the entry being read; none for stored data and for
     // data the fast decoder has already decoded.
     std::unique_ptr<CEntryDecoder> m_decoder;

@@ -83,6 +83,9 @@ std::wstring SavedFilesText(const VerdictTally& verdicts) {
         text += L": " + parts;
     if (verdicts.notSaved > 0)
         text += L"; " + GroupedNumber(verdicts.notSaved) + L" not saved";
+    if (verdicts.listedBack != verdicts.listed)
+        text += L"; the directory lists " + Count(verdicts.listed, L"entry", L"entries") + L", " +
+                GroupedNumber(verdicts.listedBack) + L" came back verified";
     return text;
 }
 

@@ -17,6 +17,11 @@ struct Note {
     std::uint16_t nameLength;
     std::uint64_t localHeaderOffset;
     std::wstring name;
+    std::string stored;
+    std::uint64_t pos; // of the central header
+    std::uint64_t usize = 0;
+    std::uint16_t method = 0;
+    bool paired = false;
 };
 
 class Walker {
@@ -39,16 +44,13 @@ public:
             }
             const std::uint32_t nameLength = Le16(pos + 28);
             m_lastName = nameLength;
+            m_notes.push_back(NoteOf(pos));
             LookBack(pos);
-            std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20), offset = Le32(pos + 42);
-            ReadZip64(pos + 46 + nameLength, Le16(pos + 30), false, usize, size, offset);
-            m_notes.push_back({size, static_cast<std::uint16_t>(nameLength), offset,
-                               DecodeEntryName(Stored(pos + 46, nameLength), Le16(pos + 8),
-                                               Stored(pos + 46 + nameLength, Le16(pos + 30)))});
-            if (!Step(pos, pos + 46 + m_lastName))
+            if (!CentralStep(pos))
                 break;
         }
         LocalPass(true);
+        PlaceNotes();
         return m_result;
     }
 
@@ -66,9 +68,9 @@ public:
             const std::uint16_t nameLength = Le16(pos + 26);
             m_lastName = nameLength;
             LookBack(pos);
-            m_lastCompressed = Sizes(pos, Stored(pos + 30, m_lastName)).size;
+            m_lastCompressed = Sizes(pos, Le16(pos + 26), Stored(pos + 30, m_lastName)).size;
             locals.push_back(pos);
-            if (!Step(pos, Past(pos + 30 + m_lastName, m_lastCompressed)))
+            if (!CheckedStep(pos, Past(pos + 30 + m_lastName, m_lastCompressed), Le16(pos + 28)))
                 break;
         }
         pos = m_resume;
@@ -80,17 +82,21 @@ public:
                 continue;
             }
             m_lastName = Le16(pos + 28);
-            std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20), offset = Le32(pos + 42);
-            ReadZip64(pos + 46 + m_lastName, Le16(pos + 30), false, usize, size, offset);
-            centrals.push_back(offset);
-            if (!Step(pos, pos + 46 + m_lastName))
+            const Note note = NoteOf(pos);
+            centrals.push_back(note.localHeaderOffset);
+            m_notes.push_back(note);
+            if (!CentralStep(pos))
                 break;
         }
+        const std::size_t localCount = locals.size();
         for (std::uint64_t offset : centrals) {
             if (std::find(locals.begin(), locals.end(), offset) == locals.end())
                 locals.push_back(offset);
         }
-        for (std::uint64_t offset : locals) {
+        for (std::size_t i = 0; i < locals.size(); ++i) {
+            const std::uint64_t offset = locals[i];
+            if (i >= localCount && NoteFor(offset) != nullptr && !SignatureAt(offset, 3, 4))
+                continue;
             if (offset >= m_size) {
                 ++m_result.entryCount;
                 CFileHeader empty;
@@ -101,8 +107,9 @@ public:
             if (m_size - offset < 30)
                 continue;
             ++m_result.entryCount;
-            m_result.entries.push_back(ReadLocal(offset, false));
+            m_result.entries.push_back(ReadLocal(offset));
         }
+        PlaceNotes();
         return m_result;
     }
 
@@ -119,24 +126,31 @@ private:
                 continue;
             }
             ++m_result.entryCount;
-            m_result.entries.push_back(ReadLocal(pos, matching));
-            if (!Step(pos, Past(pos + 30 + m_lastName, m_lastCompressed)))
+            m_result.entries.push_back(ReadLocal(pos));
+            if (!CheckedStep(pos, Past(pos + 30 + m_lastName, m_lastCompressed), Le16(pos + 28)))
                 break;
         }
     }
 
-    CFileHeader ReadLocal(std::uint64_t pos, bool matching) {
+    CFileHeader ReadLocal(std::uint64_t pos) {
         CFileHeader h;
+        Note* note = NoteFor(pos);
         std::memcpy(h.signature.data(), m_file.data() + pos, 4);
         h.versionNeeded = Le16(pos + 4);
         h.flags = Le16(pos + 6);
         h.method = Le16(pos + 8);
+        if (note != nullptr && (h.method > 20 && (h.method < 93 || h.method > 99)) &&
+            (note->method <= 20 || (note->method >= 93 && note->method <= 99)))
+            h.method = note->method;
         h.modTime = Le16(pos + 10);
         h.modDate = Le16(pos + 12);
         h.storedCrc = Le32(pos + 14);
         h.compressedSize = Le32(pos + 18);
         h.uncompressedSize = Le32(pos + 22);
         h.nameLength = Le16(pos + 26);
+        if (note != nullptr && note->nameLength != h.nameLength &&
+            Stored(pos + 30, note->nameLength) == note->stored)
+            h.nameLength = note->nameLength;
         h.extraLength = Le16(pos + 28);
         h.localHeaderOffset = pos;
         m_lastName = h.nameLength;
@@ -144,19 +158,18 @@ private:
         const std::string extra = Stored(pos + 30 + h.nameLength, h.extraLength);
         h.name = DecodeEntryName(stored, h.flags, extra);
         LookBack(pos);
-        const EntrySizes sizes = Sizes(pos, stored);
+        const EntrySizes sizes = Sizes(pos, h.nameLength, stored);
         h.storedCrc = sizes.crc;
         h.compressedSize = sizes.size;
         h.uncompressedSize = sizes.usize;
         h.openEnded = sizes.openEnded;
         m_lastCompressed = h.compressedSize;
-        if (matching && !m_notes.empty()) {
-            const Note& note = m_notes.front();
-            if (note.localHeaderOffset == h.localHeaderOffset &&
-                note.compressedSize == h.compressedSize && note.nameLength == h.nameLength &&
-                note.name != h.name)
-                h.name = note.name;
-            m_notes.pop_front();
+        if (note != nullptr) {
+            note->paired = true;
+            h.listed = true;
+            if (note->compressedSize == h.compressedSize && note->nameLength == h.nameLength &&
+                note->name != h.name)
+                h.name = note->name;
         }
         h.name = platform::ToNativeSeparators(h.name);
         if (h.extraLength != 0) {
@@ -177,8 +190,8 @@ private:
     // The CRC and sizes of the local header at `pos`: its fields and its
     // Zip64 field, or with flag bit 3 its trailing sizes; unknown sizes make
     // it open-ended.
-    EntrySizes Sizes(std::uint64_t pos, const std::string& stored) const {
-        const std::uint16_t nameLength = Le16(pos + 26), extraLength = Le16(pos + 28);
+    EntrySizes Sizes(std::uint64_t pos, std::uint16_t nameLength, const std::string& stored) const {
+        const std::uint16_t extraLength = Le16(pos + 28);
         EntrySizes s{Le32(pos + 14), Le32(pos + 18), Le32(pos + 22), false};
         std::uint64_t offset = 0;
         const Zip64 z =
@@ -309,6 +322,117 @@ private:
         return false;
     }
 
+    Note NoteOf(std::uint64_t pos) const {
+        const std::uint16_t nameLength = Le16(pos + 28);
+        std::uint64_t usize = Le32(pos + 24), size = Le32(pos + 20), offset = Le32(pos + 42);
+        ReadZip64(pos + 46 + nameLength, Le16(pos + 30), false, usize, size, offset);
+        Note note{size,
+                  nameLength,
+                  offset,
+                  DecodeEntryName(Stored(pos + 46, nameLength), Le16(pos + 8),
+                                  Stored(pos + 46 + nameLength, Le16(pos + 30))),
+                  Stored(pos + 46, nameLength),
+                  pos};
+        note.usize = usize;
+        note.method = Le16(pos + 10);
+        return note;
+    }
+
+    // The first note listing `offset`.
+    Note* NoteFor(std::uint64_t offset) {
+        for (Note& note : m_notes)
+            if (note.localHeaderOffset == offset)
+                return &note;
+        return nullptr;
+    }
+
+    bool Listed(std::uint64_t from, std::uint64_t to) const {
+        for (const Note& note : m_notes)
+            if (note.localHeaderOffset > from && note.localHeaderOffset < to)
+                return true;
+        return false;
+    }
+
+    bool RecordAfter(std::uint64_t end) const {
+        for (std::uint64_t d : {0, 12, 16, 20, 24})
+            if (end <= m_size && d <= m_size - end && RecordAt(end + d))
+                return true;
+        return false;
+    }
+
+    bool CheckedStep(std::uint64_t& pos, std::uint64_t target, std::uint16_t tail) {
+        const bool sound = target <= m_size && !Listed(pos, target) && RecordAfter(target + tail);
+        return Step(pos, sound ? target : pos + 1);
+    }
+
+    bool CentralStep(std::uint64_t& pos) {
+        const std::uint64_t target = pos + 46 + m_lastName;
+        return Step(pos, RecordAt(target + Le16(pos + 30) + Le16(pos + 32)) ? target : pos + 1);
+    }
+
+    // Notes no entry stands for: an unlisted entry of the same name, or an
+    // entry of their own.
+    void PlaceNotes() {
+        std::vector<std::uint64_t> placed;
+        std::vector<std::wstring> taken; // each name pairs once
+        for (Note& note : m_notes) {
+            if (note.paired ||
+                std::find(placed.begin(), placed.end(), note.localHeaderOffset) != placed.end())
+                continue;
+            placed.push_back(note.localHeaderOffset);
+            const std::wstring name = platform::ToNativeSeparators(note.name);
+            auto same =
+                std::find_if(m_result.entries.begin(), m_result.entries.end(),
+                             [&](const CFileHeader& h) { return !h.listed && h.name == name; });
+            if (same != m_result.entries.end() &&
+                std::find(taken.begin(), taken.end(), name) == taken.end()) {
+                same->listed = true;
+                taken.push_back(name);
+                continue;
+            }
+            ++m_result.entryCount;
+            m_result.entries.push_back(FromNote(note));
+        }
+    }
+
+    CFileHeader FromNote(const Note& note) const {
+        const std::uint64_t c = note.pos, o = note.localHeaderOffset;
+        CFileHeader h;
+        if (o + 30 <= m_size)
+            std::memcpy(h.signature.data(), m_file.data() + o, 4);
+        h.versionNeeded = Le16(c + 6);
+        h.flags = Le16(c + 8);
+        h.method = Le16(c + 10);
+        h.modTime = Le16(c + 12);
+        h.modDate = Le16(c + 14);
+        h.storedCrc = Le32(c + 16);
+        h.compressedSize = note.compressedSize;
+        h.uncompressedSize = note.usize;
+        h.nameLength = note.nameLength;
+        h.name = platform::ToNativeSeparators(note.name);
+        h.localHeaderOffset = o;
+        h.listed = true;
+        h.fromDirectory = true;
+        const std::uint16_t centralExtra = Le16(c + 30);
+        const bool local = o + 30 <= m_size;
+        const std::uint16_t localExtra = local ? Le16(o + 28) : 0;
+        auto ends = [&](std::uint16_t extra) {
+            return RecordAfter(Past(o + 30 + note.nameLength + extra, note.compressedSize));
+        };
+        h.extraLength = centralExtra;
+        if (local && ends(localExtra))
+            h.extraLength = localExtra;
+        else if (!ends(centralExtra) && local && Le16(o + 26) == note.nameLength)
+            h.extraLength = localExtra;
+        if (h.extraLength != 0) {
+            const std::string bytes = Stored(o + 30 + note.nameLength, h.extraLength);
+            h.extraField.Allocate(h.extraLength);
+            std::fill(h.extraField.GetBuffer(), h.extraField.GetBuffer() + h.extraLength, 0);
+            std::copy(bytes.begin(), bytes.end(), h.extraField.GetBuffer());
+        }
+        return h;
+    }
+
     static std::uint64_t Past(std::uint64_t dataStart, std::uint64_t size) {
         return size > UINT64_MAX - dataStart ? UINT64_MAX : dataStart + size;
     }
@@ -358,7 +482,7 @@ private:
     std::uint64_t m_resume;
     std::uint64_t m_lastCompressed;
     std::uint32_t m_lastName = 0;
-    std::deque<Note> m_notes;
+    std::vector<Note> m_notes;
     ReferenceResult m_result;
 };
 
@@ -387,6 +511,8 @@ std::string DescribeDifference(const CFileHeader& e, const CFileHeader& a) {
     check("extraLength", e.extraLength, a.extraLength);
     check("localHeaderOffset", e.localHeaderOffset, a.localHeaderOffset);
     check("openEnded", e.openEnded, a.openEnded);
+    check("listed", e.listed, a.listed);
+    check("fromDirectory", e.fromDirectory, a.fromDirectory);
     if (e.name != a.name)
         out << "name differs (" << e.name.size() << " vs " << a.name.size() << " chars); ";
     const bool sameExtra = e.extraField.GetSize() == a.extraField.GetSize() &&

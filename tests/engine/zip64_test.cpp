@@ -210,8 +210,9 @@ INSTANTIATE_TEST_SUITE_P(
                     2},
         DamagedCase{
             "no marker", Zip64FieldBytes({999, 999}), 100, 100, {}, ExtractReport::written, 100, 2},
-        // A giant size steps past the end (nothing wraps); the data is read
-        // in pieces to the end of the file.
+        // A giant size would step past the end: the walk goes on byte by
+        // byte and finds the next entry; the data is read in pieces to the
+        // end of the file.
         DamagedCase{"giant sizes",
                     Zip64FieldBytes({std::uint64_t{1} << 62, std::uint64_t{1} << 62}),
                     kMarker,
@@ -219,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     ExtractReport::partial,
                     100 + 30 + 1 + 2,
-                    1}),
+                    2}),
     [](const auto& info) {
         std::string name = info.param.what;
         for (char& ch : name)
@@ -357,9 +358,8 @@ TEST_F(SixGibibytes, EveryEntryIsFoundWithItsSixtyFourBitValuesAndSalvaged) {
         const std::vector<CFileHeader> entries = FetchAll(*m_archive);
         ASSERT_EQ(entries.size(), 5u);
         EXPECT_EQ(g_entryCount, 5);
-        const std::vector<std::wstring> names = {
-            L"first.txt", mode == 0 ? L"STREAM.BIN" : L"stream.bin", L"middle.txt", L"filler.bin",
-            mode == 0 ? L"LAST.TXT" : L"last.txt"};
+        const std::vector<std::wstring> names = {L"first.txt", L"STREAM.BIN", L"middle.txt",
+                                                 L"filler.bin", L"LAST.TXT"};
         const std::vector<std::uint64_t> sizes = {archive.first.size(), archive.streamSize,
                                                   archive.middle.size(), archive.fillerSize,
                                                   archive.lastCompressed};
