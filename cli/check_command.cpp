@@ -78,13 +78,13 @@ int RunCheck(const std::vector<std::string>& words) {
         json.BeginDocument()
             .String("mode", options.advanced ? "advanced" : "quick")
             .BeginArray("archives");
-    ExtractSafeguards safeguards;
-    safeguards.resync = !options.noResync;
     VerdictTally total;
     bool unreadable = false;
     bool incomplete = false;
     InterruptWatch interrupt([] {});
     ExtractSafeguards safeguards;
+    safeguards.resync = !options.noResync;
+    safeguards.keepLinksAsFiles = options.keepLinksAsFiles;
     safeguards.stopRequested = [&interrupt] { return interrupt.Interrupted(); };
     passwords.stopped = safeguards.stopRequested;
     std::size_t checked = 0;
@@ -97,8 +97,6 @@ int RunCheck(const std::vector<std::string>& words) {
         if (options.json)
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
-        ExtractSafeguards safeguards;
-        safeguards.keepLinksAsFiles = options.keepLinksAsFiles;
         const ArchiveVerdicts result = WalkArchive(
             path, nullptr, options.advanced, options.jobCount, &safeguards, passwords,
             [&](std::size_t i, const ExtractReport& r) {
