@@ -232,7 +232,7 @@ TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
         "  for r in a['rows']:\n"
         "    print('|'.join([r['fileName'], r['uncompressedSizeText'],\n"
         "      r['compressedSizeText'], r['ratioText'], r['modifiedTimeText'], r['crcText'],\n"
-        "      str(r['crc']), str(r['uncompressedSize'])]))\n");
+        "      r['methodText'], str(r['crc']), str(r['uncompressedSize'])]))\n");
     std::string expected;
     for (std::size_t i = 0; i < hosts.size(); ++i) {
         expected += std::to_string(i + 1) + " " + std::to_string(hosts[i].rows.size()) + " False\n";
