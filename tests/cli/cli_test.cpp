@@ -1421,10 +1421,11 @@ TEST_P(MadeByHand, IsListedSavedAndJudgedAsItsWriterMadeIt) {
         "assert [(e['verdict'], e['reason'], e['link']) for e in d[0]['archives'][0]['entries']]"
         " == [(e['verdict'], e['reason'], e['link']) for e in d[1]['entries']]\n");
     EXPECT_EQ(verdicts, GetParam().verdicts);
-    if (GetParam().entries.empty())
+    if (GetParam().entries.empty()) {
         EXPECT_NE(
             Kvzip({"check", archive.string()}).out.find("an empty archive: it holds no files"),
             std::string::npos);
+    }
     GetParam().onDisk(Dest());
 
     // Links kept as the files they were before links were made.
