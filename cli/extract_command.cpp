@@ -27,7 +27,7 @@ const char kExtractUsage[] =
     "\n"
     "  -d, --dest DIR        the destination, made when missing (or the operand)\n"
     "  -n, --keep            never write over a file that exists: such an entry\n"
-    "                        is not saved\n"
+    "                        is not saved, which is no failure\n"
     "  -o, --overwrite-files write over existing files (the default)\n"
     "  --advanced            use the advanced scan (see kvzip list --help)\n"
     "  --json                print one JSON object: every entry with its\n"

@@ -99,17 +99,24 @@ int RunList(const std::vector<std::string>& words) {
         std::fprintf(stderr, "kvzip list: interrupted\n");
         return exitInterrupted;
     }
-    // An archive that could not be opened has no table to head: stdout
-    // stays empty and the error says why.
+    // An empty archive lists as empty; any other file without entries is
+    // not an archive that lists (as check and extract say), and an archive
+    // that could not be opened has no table to head: stdout stays empty
+    // and the error says why.
+    const bool noEntries = archive.GetEntryCount() == 0;
+    const std::string empty = noEntries && !error ? EmptyKind(path) : std::string();
+    if (!error && noEntries && empty.empty()) {
+        archive.CloseArchive(true);
+        std::fprintf(stderr, "kvzip list: %s: no ZIP data found\n", Printable(path).c_str());
+        return exitUnreadable;
+    }
     if (options.json)
         PrintJson(path, options.advanced, archive, error);
-    else if (!error || archive.GetEntryCount() > 0)
+    else if (!noEntries || !error)
         PrintTable(path, options.advanced, archive);
     archive.CloseArchive(true);
-    if (!error && archive.GetEntryCount() == 0 && !options.json) {
-        if (const std::string empty = EmptyKind(path); !empty.empty())
-            std::printf("%s\n", empty.c_str());
-    }
+    if (!empty.empty() && !options.json)
+        std::printf("%s\n", empty.c_str());
     if (error) {
         std::fprintf(stderr, "kvzip list: %s: %s\n", Printable(path).c_str(),
                      error->reason.c_str());

@@ -335,8 +335,13 @@ int RunRepair(const std::vector<std::string>& words) {
     if (host.finished && !stopped) {
         // With several sources, Save Current File returns to the preview and
         // the run goes on: the completion comes only when the pass ends it.
-        if (!(g_saveCurrentOnly == 1 && g_sourceFileCount != 1))
-            WriteCompletionBanner();
+        if (!(g_saveCurrentOnly == 1 && g_sourceFileCount != 1)) {
+            // As the wizard's completion: successful only when all was saved and verified.
+            if (host.soFar.Clean() && host.failed == 0)
+                WriteCompletionBanner();
+            else
+                WriteProblemsBanner();
+        }
         g_saveCurrentOnly = 0;
     }
     const double seconds =

@@ -87,6 +87,8 @@ std::string VerdictSummary(const VerdictTally& tally) {
         text += "; " + Plural(tally.folders, "folder", "folders");
     if (tally.debris > 0)
         text += "; " + std::to_string(tally.debris) + " debris left out";
+    if (tally.kept > 0)
+        text += "; " + Plural(tally.kept, "existing file", "existing files") + " kept";
     if (tally.listedBack != tally.listed)
         text += "; the directory lists " + Plural(tally.listed, "entry", "entries") + ", " +
                 std::to_string(tally.listedBack) + " came back verified";
@@ -137,6 +139,7 @@ void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& 
         .Number("notSaved", static_cast<std::int64_t>(tally.notSaved))
         .Number("folders", static_cast<std::int64_t>(tally.folders))
         .Number("debris", static_cast<std::int64_t>(tally.debris))
+        .Number("kept", static_cast<std::int64_t>(tally.kept))
         .Number("directoryListed", static_cast<std::int64_t>(tally.listed))
         .Number("directoryBack", static_cast<std::int64_t>(tally.listedBack))
         .EndObject();

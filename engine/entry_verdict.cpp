@@ -94,6 +94,10 @@ std::string UndecodableReason(const CFileHeader& entry, bool havePassword) {
 }
 
 void VerdictTally::Add(const ExtractReport& report) {
+    if (report.keptExisting) {
+        ++kept;
+        return;
+    }
     if (report.listed) {
         ++listed;
         if (report.verdict == Verdict::verified || report.verdict == Verdict::folder)
@@ -129,6 +133,7 @@ void VerdictTally::Add(const VerdictTally& other) {
     notSaved += other.notSaved;
     folders += other.folders;
     debris += other.debris;
+    kept += other.kept;
     listed += other.listed;
     listedBack += other.listedBack;
 }

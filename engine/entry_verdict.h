@@ -54,6 +54,9 @@ struct VerdictTally {
     std::uint64_t notSaved = 0;
     std::uint64_t folders = 0;
     std::uint64_t debris = 0;
+    // Entries not saved because the user keeps the files of their names;
+    // counted apart, as what the user asked for.
+    std::uint64_t kept = 0;
     // Entries the central directory lists, and those of them that came back
     // verified (or as the folder made).
     std::uint64_t listed = 0;

@@ -57,6 +57,7 @@ void ReportNoOutput(OutputStatus status, const char* cannotMake, ExtractReport& 
     case OutputStatus::kept:
         result.outcome = ExtractReport::refused;
         result.reason = "a file of that name exists and is kept";
+        result.keptExisting = true;
         break;
     }
 }

@@ -68,6 +68,8 @@ struct ExtractReport {
     std::optional<ResyncOutcome> resync;
     // The central directory lists the entry.
     bool listed = false;
+    // Not saved because a file of its name exists and was to be kept.
+    bool keptExisting = false;
     // A symbolic link was made (by TestEntry: would be made) for the entry.
     bool link = false;
     // Said of an entry saved all the same, whatever its verdict: "kept as

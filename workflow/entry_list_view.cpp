@@ -168,20 +168,50 @@ int CEntryListView::RowCount() const {
     return model() ? model()->rowCount() : 0;
 }
 
-void CEntryListView::FitNameColumn(int least) {
+void CEntryListView::FitColumns(std::vector<int> preferred, std::vector<int> fitting, int least) {
+    m_preferred = std::move(preferred);
+    m_fitting = std::move(fitting);
     m_leastNameWidth = least;
-    if (model() == nullptr || model()->columnCount() <= columnFileName)
+    FitNameColumn();
+}
+
+void CEntryListView::FitNameColumn() {
+    const int columns = model() == nullptr ? 0 : model()->columnCount();
+    if (columns <= columnFileName || m_preferred.size() < static_cast<std::size_t>(columns) ||
+        m_fitting.size() < static_cast<std::size_t>(columns))
         return;
+    int preferred = 0;
+    int fitting = 0;
+    for (int column = 0; column < columns; ++column)
+        if (column != columnFileName) {
+            preferred += m_preferred[static_cast<std::size_t>(column)];
+            fitting += m_fitting[static_cast<std::size_t>(column)];
+        }
+    // Too narrow for the preferred widths: each column gives up the same
+    // share of what it has beyond its widest text, before any goes out of
+    // sight.
+    const int room = viewport()->width() - m_leastNameWidth;
+    const int spare = preferred - fitting;
+    const int over = std::clamp(preferred - room, 0, spare);
     int others = 0;
-    for (int column = 0; column < model()->columnCount(); ++column)
-        if (column != columnFileName)
-            others += columnWidth(column);
-    setColumnWidth(columnFileName, std::max(least, viewport()->width() - others));
+    for (int column = 0; column < columns; ++column) {
+        if (column == columnFileName)
+            continue;
+        const int want = m_preferred[static_cast<std::size_t>(column)];
+        const int least = m_fitting[static_cast<std::size_t>(column)];
+        const int width =
+            spare == 0
+                ? want
+                : want - static_cast<int>(static_cast<long long>(want - least) * over / spare);
+        setColumnWidth(column, width);
+        others += width;
+    }
+    setColumnWidth(columnFileName, std::max(m_leastNameWidth, viewport()->width() - others));
 }
 
 void CEntryListView::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     // A list made wider first shows every column, then gives the names room.
     if (m_leastNameWidth > 0)
-        FitNameColumn(m_leastNameWidth);
+        FitNameColumn();
 }

@@ -53,13 +53,18 @@ public:
     // The rows as the list holds them; 0 without a model.
     int RowCount() const;
 
-    // The names take what the other columns leave of the list's width, at
-    // least `least` pixels.
-    void FitNameColumn(int least);
+    // The other columns at their `preferred` widths, or, where the list is
+    // too narrow for those, no narrower than their `fitting` ones (their
+    // widest text); the names take what is left, at least `least` pixels.
+    void FitColumns(std::vector<int> preferred, std::vector<int> fitting, int least);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void FitNameColumn();
+
     int m_leastNameWidth = 0;
+    std::vector<int> m_preferred;
+    std::vector<int> m_fitting;
 };

@@ -158,20 +158,20 @@ void CPreview::CreateColumns() {
     const QFontMetrics metrics = m_entryList->fontMetrics();
     const int margin = 2 * m_entryList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
     std::vector<QStringList> widest = WidestTexts();
+    std::vector<int> preferred;
+    std::vector<int> fitting;
     for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
         const auto& [heading, designed] = columns[static_cast<std::size_t>(i)];
-        int width = designed;
-        if (i != columnFileName) {
-            width = std::max(width, header->fontMetrics().horizontalAdvance(heading) + margin);
-            for (const QString& text : widest[static_cast<std::size_t>(i)])
-                width = std::max(width, metrics.horizontalAdvance(text) + margin);
-        }
-        m_entryList->setColumnWidth(i, width);
+        int width = header->fontMetrics().horizontalAdvance(heading) + margin;
+        for (const QString& text : widest[static_cast<std::size_t>(i)])
+            width = std::max(width, metrics.horizontalAdvance(text) + margin);
+        fitting.push_back(width);
+        preferred.push_back(std::max(width, designed));
     }
-    // The names give up room before the CRC goes out of sight: they are
-    // shortened in the middle and shown whole in their tips.
+    // The names give up room before the last column goes out of sight: they
+    // are shortened in the middle and shown whole in their tips.
     constexpr int kLeastNameWidth = 110;
-    m_entryList->FitNameColumn(kLeastNameWidth);
+    m_entryList->FitColumns(std::move(preferred), std::move(fitting), kLeastNameWidth);
 }
 
 void CPreview::EnableButtons(std::initializer_list<int> ids, bool enabled) {
