@@ -59,7 +59,7 @@ struct ArchiveVerdicts {
 
     // Nothing in it could be read: it cannot be opened, or holds no entry
     // that is not debris.
-    bool Unreadable() const { return tally.Files() + tally.folders == 0; }
+    bool Unreadable() const { return tally.Files() + tally.folders + tally.kept == 0; }
 };
 
 // Why the archive at `path` counts as unreadable ("file missing", "no ZIP

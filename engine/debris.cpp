@@ -31,6 +31,20 @@ Debris FindDebris(const CFileHeader& entry) {
     return Debris::none;
 }
 
+bool NamesTheDestination(const std::wstring& name) {
+    if (name.empty() || (name.back() != L'/' && name.back() != L'\\'))
+        return false;
+    bool dot = false;
+    for (const wchar_t c : name) {
+        if (c == L'.')
+            dot = true;
+        else if (c != L'/' && c != L'\\')
+            return false;
+    }
+    // Only single dots between the separators: ".." would climb.
+    return dot && name.find(L"..") == std::wstring::npos;
+}
+
 const char* DebrisReason(Debris kind) {
     switch (kind) {
     case Debris::noName:

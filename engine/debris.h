@@ -3,6 +3,8 @@
 // and saving writes, exactly the entries that are not debris.
 #pragma once
 
+#include <string>
+
 class CFileHeader;
 
 enum class Debris {
@@ -29,6 +31,11 @@ inline bool IsDefinedMethod(unsigned method) {
 inline bool IsDebris(const CFileHeader& entry) {
     return FindDebris(entry) != Debris::none;
 }
+
+// "./", ".\\" and the like: a folder entry that names the destination
+// itself (some writers list it first). Debris, as there is nothing to make,
+// yet nothing of the archive is lost with it.
+bool NamesTheDestination(const std::wstring& name);
 
 // Why the entry is debris, for reports: "no name", ...; "" for none.
 const char* DebrisReason(Debris kind);

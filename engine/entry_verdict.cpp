@@ -1,5 +1,6 @@
 #include "engine/entry_verdict.h"
 
+#include "engine/debris.h"
 #include "engine/deflate_resync.h"
 #include "engine/entry_decoder.h"
 #include "engine/file_header.h"
@@ -98,7 +99,8 @@ void VerdictTally::Add(const ExtractReport& report) {
         ++kept;
         return;
     }
-    if (report.listed) {
+    // A "./" the directory lists stands for the destination: it is not lost.
+    if (report.listed && !(report.IsDebris() && NamesTheDestination(report.name))) {
         ++listed;
         if (report.verdict == Verdict::verified || report.verdict == Verdict::folder)
             listedBack += report.IsDebris() ? 0 : 1;

@@ -707,7 +707,7 @@ TEST_F(SaveWorkerTest, APausedWorkerHaltsBetweenEntriesAndGoesOnWhenResumed) {
 }
 
 // On three threads the pass writes the same files and gives the same
-// events, bars and log as on one: a damaged archive, then one of many
+// events and log as on one: a damaged archive, then one of many
 // entries in folders, deflated and stored.
 TEST_F(SaveWorkerTest, ThreadsSaveWhatOneThreadSaves) {
     ZipWriter many;
@@ -730,7 +730,11 @@ TEST_F(SaveWorkerTest, ThreadsSaveWhatOneThreadSaves) {
         RecordingSaveHost host;
         host.threads = threads;
         ASSERT_TRUE(RunSave(host));
-        calls[threads > 1] = host.calls;
+        // Where the bars stand between entries depends on which thread
+        // reports first; every other event must be the same.
+        for (const std::string& call : host.calls)
+            if (!call.starts_with("current ") && !call.starts_with("overall "))
+                calls[threads > 1].push_back(call);
         logs[threads > 1] = LogText().substr(logged);
         for (int i = 0; i < 60; ++i)
             EXPECT_EQ(Read(Repair() / "many" / ("d" + std::to_string(i % 5)) /

@@ -54,11 +54,18 @@ TEST(Automation, RegistrationKeepsTheStoreAndUnregistrationRemovesOnlyItsEntries
 
 TEST(Automation, AStoreThatCannotBeWrittenIsLeftAlone) {
     QTemporaryDir dir;
+    // A first registration makes the store's folder; one below a file
+    // cannot be made, and nothing is.
+    const std::filesystem::path file = dir.filePath(QStringLiteral("a-file")).toStdString();
+    Write(file, "not a folder");
+    const std::filesystem::path belowAFile = file / "registry.ini";
+    EXPECT_FALSE(automation::RegisterServer(belowAFile, "/bin/true"));
+    EXPECT_FALSE(automation::RegisterServer({}, "/bin/true"));
+    EXPECT_EQ(Read(file), "not a folder");
     const std::filesystem::path missingFolder =
         dir.filePath(QStringLiteral("no/such/registry.ini")).toStdString();
-    EXPECT_FALSE(automation::RegisterServer(missingFolder, "/bin/true"));
-    EXPECT_FALSE(automation::RegisterServer({}, "/bin/true"));
-    EXPECT_FALSE(std::filesystem::exists(missingFolder));
+    EXPECT_TRUE(automation::RegisterServer(missingFolder, "/bin/true"));
+    EXPECT_TRUE(std::filesystem::exists(missingFolder));
 }
 
 TEST(Automation, AStoreThatIsALinkStaysALink) {

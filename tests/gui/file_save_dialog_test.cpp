@@ -248,9 +248,9 @@ TEST_F(FileSaveTest, SaveCurrentWithOneSourceCompletes) {
 
     EXPECT_EQ(m_saving->DoModal(), platform::IDOK);
 
-    // A name without an extension is saved into the Repair folder itself.
-    EXPECT_EQ(kvtest::ReadFileBytes(m_dest / "Repair" / "x.txt"), "x-ray");
-    EXPECT_EQ(Log(), kStep3 + "\r\n" + (m_dest / "Repair").string() + "/" +
+    // A name without an extension keeps its whole name as its folder.
+    EXPECT_EQ(kvtest::ReadFileBytes(m_dest / "Repair" / "only" / "x.txt"), "x-ray");
+    EXPECT_EQ(Log(), kStep3 + "\r\n" + (m_dest / "Repair" / "only").string() +
                          "\r\nSaved 1 file: 1 verified" + kCompletion);
     EXPECT_EQ(g_saveCurrentOnly, 0);
     EXPECT_EQ(driver.completions, 1);
