@@ -3,7 +3,7 @@
 // they decode, so every method is salvaged, cut short and judged alike.
 #pragma once
 
-#include "engine/deflate_resync.h"
+#include "engine/resync.h"
 
 #include <cstddef>
 #include <cstdint>

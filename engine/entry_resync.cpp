@@ -5,11 +5,21 @@
 #include "engine/fast_inflate.h"
 #include "engine/zip_archive.h"
 
+#include <limits>
+
 bool CZipArchive::MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const {
     // Encrypted data would have to be deciphered at every bit the search
     // tries; it is left as it is.
     return (safeguards == nullptr || safeguards->resync) && entry.DataMethod() == 8 && m_decoder &&
            !IsEncrypted(entry);
+}
+
+std::optional<std::uint64_t> CZipArchive::KnownSize(const CFileHeader& entry) const {
+    // A reading of data up to its stream's end has the largest size: no
+    // size at all, which a stretch past damage must not be placed against.
+    if (m_entryOpenEnded || entry.uncompressedSize == std::numeric_limits<std::uint64_t>::max())
+        return std::nullopt;
+    return entry.uncompressedSize;
 }
 
 std::optional<ResyncOutcome> CZipArchive::WritePastDamage(const DamageSite& site, CFile* file,
@@ -39,8 +49,7 @@ std::optional<ResyncOutcome> CZipArchive::DecodePastDamage(const CFileHeader& en
         return std::nullopt;
     site.failBit = m_info.m_totalIn * 8;
     site.written = result.bytesWritten;
-    if (!m_entryOpenEnded)
-        site.size = entry.uncompressedSize;
+    site.size = KnownSize(entry);
     site.exactEnd = !m_entryOpenEnded;
     return WritePastDamage(site, file, safeguards, result, nullptr);
 }
@@ -48,10 +57,11 @@ std::optional<ResyncOutcome> CZipArchive::DecodePastDamage(const CFileHeader& en
 std::optional<ResyncOutcome>
 CZipArchive::DecodePastSilentDamage(const CFileHeader& entry, CFile* file,
                                     const ExtractSafeguards* safeguards, ExtractReport& result) {
-    if (!MayResync(entry, safeguards) || m_entryOpenEnded)
+    const std::optional<std::uint64_t> size = KnownSize(entry);
+    if (!MayResync(entry, safeguards) || !size)
         return std::nullopt;
     const std::optional<DamageSite> site =
-        LocateSilentDamage(m_storage, m_dataStart, m_dataSize, entry.uncompressedSize);
+        LocateSilentDamage(m_storage, m_dataStart, m_dataSize, *size);
     if (!site)
         return std::nullopt;
     // What the straight decoding wrote after the damaged block stands at

@@ -310,6 +310,8 @@ private:
                                                         const ExtractSafeguards* safeguards,
                                                         ExtractReport& result);
     bool MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const;
+    // The uncompressed size of the entry being read, when a record gives one.
+    std::optional<std::uint64_t> KnownSize(const CFileHeader& entry) const;
     std::optional<ResyncOutcome> WritePastDamage(const DamageSite& site, CFile* file,
                                                  const ExtractSafeguards* safeguards,
                                                  ExtractReport& result,
