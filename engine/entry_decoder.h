@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CEntryDecoder {
@@ -34,6 +35,15 @@ public:
         return false;
     }
 };
+
+// Entries whose data is several streams one after the other (a parallel
+// writer's frames, files packed apart and joined): after one ended, the
+// `inSize` bytes at `in` begin another when they begin with `magic`, its
+// first byte masked by `firstMask` for numbers that come in a range. A
+// magic the read buffer's end cuts short is taken on trust; the stream's
+// decoder checks it whole. Anything else (a descriptor, junk) ends the data.
+bool BeginsStream(const unsigned char* in, std::size_t inSize, std::string_view magic,
+                  unsigned char firstMask = 0xFF);
 
 // The name a compression method has in the ZIP format ("bzip2", "reduced",
 // "AE-x"), or nullptr for a number it gives none.

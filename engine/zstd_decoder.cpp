@@ -1,9 +1,15 @@
-// Zstandard data (methods 93 and 20) through libzstd.
+// Zstandard data (methods 93 and 20) through libzstd: every frame, one
+// after the other, skippable ones included.
 #include "engine/entry_decoder.h"
 
 #include <zstd.h>
 
 namespace {
+
+// A frame's magic number, and that of a skippable frame (0x184D2A5?), as
+// they stand in the data.
+constexpr std::string_view kFrameMagic("\x28\xB5\x2F\xFD", 4);
+constexpr std::string_view kSkippableMagic("\x50\x2A\x4D\x18", 4);
 
 class CZstdDecoder final : public CEntryDecoder {
 public:
@@ -17,6 +23,12 @@ public:
         taken = made = 0;
         if (m_stream == nullptr)
             return Status::error;
+        if (m_betweenFrames) {
+            if (!BeginsStream(in, inSize, kFrameMagic) &&
+                !BeginsStream(in, inSize, kSkippableMagic, 0xF0))
+                return Status::end;
+            m_betweenFrames = false;
+        }
         ZSTD_inBuffer input{in, inSize, 0};
         ZSTD_outBuffer output{out, outSize, 0};
         const std::size_t result = ZSTD_decompressStream(m_stream, &output, &input);
@@ -24,12 +36,14 @@ public:
         made = output.pos;
         if (ZSTD_isError(result))
             return Status::error;
-        // 0: a frame ended and all it decoded is out.
-        return result == 0 ? Status::end : Status::more;
+        // 0: a frame ended and all it decoded is out; another may follow.
+        m_betweenFrames = result == 0;
+        return Status::more;
     }
 
 private:
     ZSTD_DStream* m_stream;
+    bool m_betweenFrames = false;
 };
 
 } // namespace
