@@ -2,6 +2,7 @@
 // one another (a parallel writer's), and where each block began, from which
 // a search past a damaged block starts.
 #include "engine/entry_decoder.h"
+#include "engine/fast_inflate.h"
 
 #include <algorithm>
 #include <bzlib.h>
@@ -44,7 +45,7 @@ public:
             // libbz2 reads whole bytes: the next block's marker begins in
             // the last one it took, or right after it.
             const std::uint64_t bit = m_totalIn * 8;
-            Begin({bit > 7 ? bit - 7 : 0, m_totalOut});
+            Begin({bit > 7 ? bit - 7 : 0, m_totalOut, m_crc});
             m_handingOut = false;
         }
         // Then input, with room for one byte: the block it completes is
@@ -69,7 +70,7 @@ private:
         m_ready = BZ2_bzDecompressInit(&m_stream, 0, 0) == BZ_OK;
         m_betweenStreams = false;
         m_handingOut = false;
-        Begin({m_totalIn * 8 + kStreamHeaderBits, m_totalOut});
+        Begin({m_totalIn * 8 + kStreamHeaderBits, m_totalOut, m_crc});
     }
 
     void Begin(const BlockStart& block) {
@@ -98,6 +99,7 @@ private:
         made += gave;
         m_totalIn += took;
         m_totalOut += gave;
+        m_crc = Crc32(m_crc, out, gave);
         return result;
     }
 
@@ -116,6 +118,8 @@ private:
     bool m_handingOut = false;
     std::uint64_t m_totalIn = 0;
     std::uint64_t m_totalOut = 0;
+    // Of all it gave: a block that fails is cut off where it began.
+    std::uint32_t m_crc = 0;
     std::vector<BlockStart> m_blocks;
 };
 

@@ -1,17 +1,25 @@
-// Decoding an entry on past damage in its deflated data: the archive's side
-// of the resync, which hands the search what the straight decoding left and
+// Decoding an entry on past damage in its deflated or bzip2 data: the
+// archive's side of the resync, which hands the search what the straight decoding left and
 // writes what it finds after the bytes already out.
+#include "engine/bzip2_resync.h"
 #include "engine/deflate_resync.h"
 #include "engine/fast_inflate.h"
 #include "engine/zip_archive.h"
 
 #include <limits>
 
+namespace {
+
+constexpr std::uint16_t kBzip2 = 12;
+
+} // namespace
+
 bool CZipArchive::MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const {
     // Encrypted data would have to be deciphered at every bit the search
     // tries; it is left as it is.
-    return (safeguards == nullptr || safeguards->resync) && entry.DataMethod() == 8 && m_decoder &&
-           !IsEncrypted(entry);
+    const std::uint16_t method = entry.DataMethod();
+    return (safeguards == nullptr || safeguards->resync) && (method == 8 || method == kBzip2) &&
+           m_decoder && !IsEncrypted(entry);
 }
 
 std::optional<std::uint64_t> CZipArchive::KnownSize(const CFileHeader& entry) const {
@@ -22,7 +30,19 @@ std::optional<std::uint64_t> CZipArchive::KnownSize(const CFileHeader& entry) co
     return entry.uncompressedSize;
 }
 
-std::optional<ResyncOutcome> CZipArchive::WritePastDamage(const DamageSite& site, CFile* file,
+void CZipArchive::RewindOutput(CFile* file, ExtractReport& result, std::uint64_t length,
+                               std::uint32_t crc) {
+    if (file != nullptr) {
+        file->SetLength(length);
+        file->Seek(static_cast<std::int64_t>(length), CFile::begin);
+    }
+    result.bytesWritten = length;
+    m_info.m_crc = crc;
+    result.crc = crc;
+}
+
+std::optional<ResyncOutcome> CZipArchive::WritePastDamage(const CFileHeader& entry,
+                                                          const DamageSite& site, CFile* file,
                                                           const ExtractSafeguards* safeguards,
                                                           ExtractReport& result,
                                                           const std::function<void()>& found) {
@@ -36,6 +56,10 @@ std::optional<ResyncOutcome> CZipArchive::WritePastDamage(const DamageSite& site
     std::function<bool()> stop;
     if (safeguards != nullptr)
         stop = [safeguards] { return safeguards->StopRequested(); };
+#ifdef KVZIP_HAVE_BZIP2
+    if (entry.DataMethod() == kBzip2)
+        return SalvageBzip2PastDamage(m_storage, m_dataStart, m_dataSize, site, write, found, stop);
+#endif
     return SalvagePastDamage(m_storage, m_dataStart, m_dataSize, site, write, found, stop);
 }
 
@@ -51,14 +75,27 @@ std::optional<ResyncOutcome> CZipArchive::DecodePastDamage(const CFileHeader& en
     site.written = result.bytesWritten;
     site.size = KnownSize(entry);
     site.exactEnd = !m_entryOpenEnded;
-    return WritePastDamage(site, file, safeguards, result, nullptr);
+    std::function<void()> found;
+    if (entry.DataMethod() == kBzip2 && !site.recent.empty()) {
+        // A bzip2 block that fails does so at its CRC, once all it gave is
+        // out: those bytes are wrong somewhere, and go once sound blocks
+        // after it are found. The lost stretch begins where it began.
+        const BlockStart damaged = site.recent.back();
+        site.written = std::min(site.written, damaged.out);
+        found = [this, file, &result, damaged] {
+            RewindOutput(file, result, damaged.out, damaged.crc);
+        };
+    }
+    return WritePastDamage(entry, site, file, safeguards, result, found);
 }
 
 std::optional<ResyncOutcome>
 CZipArchive::DecodePastSilentDamage(const CFileHeader& entry, CFile* file,
                                     const ExtractSafeguards* safeguards, ExtractReport& result) {
+    // A bzip2 block that decodes to the wrong bytes fails its own CRC: only
+    // deflated data decodes "validly" past damage.
     const std::optional<std::uint64_t> size = KnownSize(entry);
-    if (!MayResync(entry, safeguards) || !size)
+    if (!MayResync(entry, safeguards) || entry.DataMethod() != 8 || !size)
         return std::nullopt;
     const std::optional<DamageSite> site =
         LocateSilentDamage(m_storage, m_dataStart, m_dataSize, *size);
@@ -66,14 +103,6 @@ CZipArchive::DecodePastSilentDamage(const CFileHeader& entry, CFile* file,
         return std::nullopt;
     // What the straight decoding wrote after the damaged block stands at
     // the wrong offsets: it goes, once blocks after the damage are found.
-    const auto found = [&] {
-        if (file != nullptr) {
-            file->SetLength(site->written);
-            file->Seek(static_cast<std::int64_t>(site->written), CFile::begin);
-        }
-        result.bytesWritten = site->written;
-        m_info.m_crc = site->writtenCrc;
-        result.crc = m_info.m_crc;
-    };
-    return WritePastDamage(*site, file, safeguards, result, found);
+    const auto found = [&] { RewindOutput(file, result, site->written, site->writtenCrc); };
+    return WritePastDamage(entry, *site, file, safeguards, result, found);
 }

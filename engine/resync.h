@@ -40,6 +40,8 @@ struct ResyncOutcome {
 struct BlockStart {
     std::uint64_t bit = 0;
     std::uint64_t out = 0;
+    // The CRC-32 of the bytes out before it, where the decoder keeps it.
+    std::uint32_t crc = 0;
 };
 
 // Where the straight decoding of an entry failed, and what it wrote.
