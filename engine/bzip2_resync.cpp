@@ -182,7 +182,8 @@ public:
                          std::chrono::duration<double>(limits.seconds))) {}
 
     // Runs of sound blocks after the damage, each with its blocks.
-    std::vector<ResyncSegment> FindSegments(std::map<std::uint64_t, std::vector<Block>>& blocks) {
+    std::vector<ResyncSegment> FindSegments(std::map<std::uint64_t, std::vector<Block>>& blocks,
+                                            const std::function<bool()>& stop) {
         std::vector<ResyncSegment> segments;
         // The search starts at the damaged block, whose own marker may come
         // first: it fails again and is passed over.
@@ -192,7 +193,9 @@ public:
         std::uint64_t soundEnd = m_site.failBit;
         bool joined = false;
         for (;;) {
-            if (std::chrono::steady_clock::now() > m_deadline)
+            // The time bounds the search; sound blocks after sound ones are
+            // all decoded, as the straight decoding would.
+            if ((!joined && std::chrono::steady_clock::now() > m_deadline) || (stop && stop()))
                 break;
             // Past a failure the search is bounded; blocks that follow
             // sound ones are where those end.
@@ -274,9 +277,12 @@ SalvageBzip2PastDamage(CZipStorage& storage, std::uint64_t dataStart, std::uint6
         site.blockBit = site.recent.back().bit;
         site.sound = std::min(site.recent.back().out, site.written);
     }
+    // What the damaged block gave fails its CRC and goes: the stretch lost
+    // begins at its start, in bits as in bytes.
+    site.failBit = std::min(site.failBit, site.blockBit);
     std::map<std::uint64_t, std::vector<Block>> blocks;
     Searcher searcher(data, site, limits);
-    const std::vector<ResyncSegment> segments = searcher.FindSegments(blocks);
+    const std::vector<ResyncSegment> segments = searcher.FindSegments(blocks, stop);
     if (segments.empty())
         return std::nullopt;
     if (found)
