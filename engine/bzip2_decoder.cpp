@@ -45,7 +45,7 @@ public:
             // libbz2 reads whole bytes: the next block's marker begins in
             // the last one it took, or right after it.
             const std::uint64_t bit = m_totalIn * 8;
-            Begin({bit > 7 ? bit - 7 : 0, m_totalOut, m_crc});
+            m_blocks.Begin({bit > 7 ? bit - 7 : 0, m_totalOut, m_crc});
             m_handingOut = false;
         }
         // Then input, with room for one byte: the block it completes is
@@ -59,7 +59,7 @@ public:
 
     bool DescribeBlocks(std::vector<BlockStart>& recent,
                         std::vector<unsigned char>& history) override {
-        recent = m_blocks;
+        recent = m_blocks.Blocks();
         history.clear();
         return true;
     }
@@ -70,15 +70,7 @@ private:
         m_ready = BZ2_bzDecompressInit(&m_stream, 0, 0) == BZ_OK;
         m_betweenStreams = false;
         m_handingOut = false;
-        Begin({m_totalIn * 8 + kStreamHeaderBits, m_totalOut, m_crc});
-    }
-
-    void Begin(const BlockStart& block) {
-        // A few are kept: the search needs only the last.
-        constexpr std::size_t kKept = 4;
-        if (m_blocks.size() == kKept)
-            m_blocks.erase(m_blocks.begin());
-        m_blocks.push_back(block);
+        m_blocks.Begin({m_totalIn * 8 + kStreamHeaderBits, m_totalOut, m_crc});
     }
 
     int Step(const unsigned char* in, std::size_t inSize, unsigned char* out, std::size_t outSize,
@@ -120,7 +112,7 @@ private:
     std::uint64_t m_totalOut = 0;
     // Of all it gave: a block that fails is cut off where it began.
     std::uint32_t m_crc = 0;
-    std::vector<BlockStart> m_blocks;
+    CBlockLog m_blocks;
 };
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "engine/bzip2_resync.h"
 
-#include "engine/zip_storage.h"
-
 #include <algorithm>
 #include <array>
 #include <bzlib.h>
@@ -26,45 +24,13 @@ constexpr std::uint64_t kMostBlockBits = std::uint64_t{2} << 23;
 // Room for a descriptor between a stream's end and a guessed end of data.
 constexpr std::uint64_t kDescriptorRoom = 24;
 
-// The entry's compressed data, read through a buffer.
-class DataBytes {
-public:
-    // Only what the archive holds: a cut archive ends its data early.
-    DataBytes(CZipStorage& storage, std::uint64_t start, std::uint64_t size)
-        : m_storage(storage), m_start(start),
-          m_size(std::min(size, storage.GetLength() - std::min(start, storage.GetLength()))) {}
-
-    std::uint64_t Bits() const { return m_size * 8; }
-    // The byte at `offset`; zero past what the archive holds.
-    unsigned char At(std::uint64_t offset) {
-        if (offset < m_at || offset >= m_at + m_length) {
-            m_at = offset;
-            const auto ask =
-                static_cast<std::size_t>(std::min<std::uint64_t>(m_buffer.size(), m_size - offset));
-            m_length =
-                offset < m_size ? m_storage.ReadAt(m_start + offset, m_buffer.data(), ask) : 0;
-            if (m_length == 0)
-                return 0;
-        }
-        return m_buffer[offset - m_at];
-    }
-
-private:
-    CZipStorage& m_storage;
-    std::uint64_t m_start;
-    std::uint64_t m_size;
-    std::array<unsigned char, 1 << 16> m_buffer;
-    std::uint64_t m_at = 0;
-    std::size_t m_length = 0;
-};
-
 struct Marker {
     std::uint64_t bit = 0;
     bool end = false; // the stream's end, not a block
 };
 
 // The first block or end marker that begins in [from, bound).
-std::optional<Marker> NextMarker(DataBytes& data, std::uint64_t from, std::uint64_t bound) {
+std::optional<Marker> NextMarker(CompressedBytes& data, std::uint64_t from, std::uint64_t bound) {
     bound = std::min(bound, data.Bits());
     if (from >= bound)
         return std::nullopt;
@@ -102,7 +68,7 @@ public:
     }
     // The bits [from, to) of the data, whole bytes at a time while this
     // writer stands at a byte boundary.
-    void PutRange(DataBytes& data, std::uint64_t from, std::uint64_t to) {
+    void PutRange(CompressedBytes& data, std::uint64_t from, std::uint64_t to) {
         const unsigned shift = from % 8;
         while (m_count % 8 == 0 && to - from >= 8) {
             const unsigned high = data.At(from / 8);
@@ -140,7 +106,7 @@ struct Block {
 // ends. Each piece of output goes to `sink` as it comes; the block's length
 // when it is sound. Level 9 admits blocks of every level.
 template <typename Sink>
-std::optional<std::uint64_t> DecodeBlock(DataBytes& data, const Block& block, Sink&& sink) {
+std::optional<std::uint64_t> DecodeBlock(CompressedBytes& data, const Block& block, Sink&& sink) {
     MsbWriter stream;
     stream.PutBytes("BZh9", 4);
     stream.PutRange(data, block.startBit, block.endBit);
@@ -175,7 +141,7 @@ std::optional<std::uint64_t> DecodeBlock(DataBytes& data, const Block& block, Si
 
 class Searcher {
 public:
-    Searcher(DataBytes& data, const DamageSite& site, const ResyncLimits& limits)
+    Searcher(CompressedBytes& data, const DamageSite& site, const ResyncLimits& limits)
         : m_data(data), m_site(site), m_limits(limits),
           m_deadline(std::chrono::steady_clock::now() +
                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -256,7 +222,7 @@ private:
         return endByte <= size && size - endByte <= kDescriptorRoom;
     }
 
-    DataBytes& m_data;
+    CompressedBytes& m_data;
     const DamageSite& m_site;
     const ResyncLimits& m_limits;
     std::chrono::steady_clock::time_point m_deadline;
@@ -269,7 +235,7 @@ SalvageBzip2PastDamage(CZipStorage& storage, std::uint64_t dataStart, std::uint6
                        const DamageSite& damage, const ResyncWrite& write,
                        const std::function<void()>& found, const std::function<bool()>& stop,
                        const ResyncLimits& limits) {
-    DataBytes data(storage, dataStart, dataSize);
+    CompressedBytes data(storage, dataStart, dataSize);
     DamageSite site = damage;
     // Only the block that failed may be wrong: its start is where the
     // decoder last began one.

@@ -28,12 +28,33 @@ public:
     virtual Status Decode(const unsigned char* in, std::size_t inSize, std::size_t& taken,
                           unsigned char* out, std::size_t outSize, std::size_t& made) = 0;
 
-    // Deflated data: where the last blocks began and the last 32 KiB it
-    // gave, from which a search past damage starts. False for the others.
+    // Where the last blocks (frames) began, and for deflated data the last
+    // 32 KiB it gave, from which a search past damage starts. False where
+    // no search is made.
     virtual bool DescribeBlocks(std::vector<BlockStart>& /*recent*/,
                                 std::vector<unsigned char>& /*history*/) {
         return false;
     }
+
+    // Methods whose frames begin with a magic number at a byte boundary:
+    // whether one begins at `head` (8 bytes at hand).
+    virtual bool BeginsFrame(const unsigned char* /*head*/) const { return false; }
+};
+
+// Where a decoder's last blocks or frames began, as DescribeBlocks tells.
+class CBlockLog {
+public:
+    void Begin(const BlockStart& block) {
+        // A few are kept: a search needs only the last.
+        constexpr std::size_t kKept = 4;
+        if (m_blocks.size() == kKept)
+            m_blocks.erase(m_blocks.begin());
+        m_blocks.push_back(block);
+    }
+    const std::vector<BlockStart>& Blocks() const { return m_blocks; }
+
+private:
+    std::vector<BlockStart> m_blocks;
 };
 
 // Entries whose data is several streams one after the other (a parallel

@@ -1,9 +1,10 @@
-// Decoding an entry on past damage in its deflated or bzip2 data: the
-// archive's side of the resync, which hands the search what the straight decoding left and
-// writes what it finds after the bytes already out.
+// Decoding an entry on past damage in its deflated, bzip2, Zstandard or xz
+// data: the archive's side of the resync, which hands the search what the straight decoding left
+// and writes what it finds after the bytes already out.
 #include "engine/bzip2_resync.h"
 #include "engine/deflate_resync.h"
 #include "engine/fast_inflate.h"
+#include "engine/frame_resync.h"
 #include "engine/zip_archive.h"
 
 #include <limits>
@@ -12,14 +13,21 @@ namespace {
 
 constexpr std::uint16_t kBzip2 = 12;
 
+// Methods whose frames begin with a magic number: Zstandard (both numbers)
+// and xz.
+bool FramedMethod(std::uint16_t method) {
+    return method == 20 || method == 93 || method == 95;
+}
+
 } // namespace
 
 bool CZipArchive::MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const {
     // Encrypted data would have to be deciphered at every bit the search
     // tries; it is left as it is.
     const std::uint16_t method = entry.DataMethod();
-    return (safeguards == nullptr || safeguards->resync) && (method == 8 || method == kBzip2) &&
-           m_decoder && !IsEncrypted(entry);
+    return (safeguards == nullptr || safeguards->resync) &&
+           (method == 8 || method == kBzip2 || FramedMethod(method)) && m_decoder &&
+           !IsEncrypted(entry);
 }
 
 std::optional<std::uint64_t> CZipArchive::KnownSize(const CFileHeader& entry) const {
@@ -60,6 +68,9 @@ std::optional<ResyncOutcome> CZipArchive::WritePastDamage(const CFileHeader& ent
     if (entry.DataMethod() == kBzip2)
         return SalvageBzip2PastDamage(m_storage, m_dataStart, m_dataSize, site, write, found, stop);
 #endif
+    if (FramedMethod(entry.DataMethod()))
+        return SalvageFramesPastDamage(m_storage, m_dataStart, m_dataSize, entry.DataMethod(), site,
+                                       write, stop);
     return SalvagePastDamage(m_storage, m_dataStart, m_dataSize, site, write, found, stop);
 }
 

@@ -1,5 +1,7 @@
 #include "engine/resync.h"
 
+#include "engine/zip_storage.h"
+
 #include <algorithm>
 #include <array>
 
@@ -44,6 +46,26 @@ PlaceSegments(const DamageSite& site, const std::vector<ResyncSegment>& segments
 }
 
 } // namespace
+
+CompressedBytes::CompressedBytes(CZipStorage& storage, std::uint64_t start, std::uint64_t size)
+    : m_storage(storage), m_start(start),
+      m_size(std::min(size, storage.GetLength() - std::min(start, storage.GetLength()))) {}
+
+void CompressedBytes::Fill(std::uint64_t offset) {
+    m_at = offset;
+    m_length = 0;
+    if (offset < m_size)
+        m_length = m_storage.ReadAt(
+            m_start + offset, m_buffer.data(),
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_buffer.size(), m_size - offset)));
+}
+
+std::size_t CompressedBytes::Read(std::uint64_t offset, unsigned char* out, std::size_t count) {
+    if (offset >= m_size)
+        return 0;
+    const auto ask = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_size - offset));
+    return m_storage.ReadAt(m_start + offset, out, ask);
+}
 
 ResyncOutcome LayOutSegments(const DamageSite& site, const std::vector<ResyncSegment>& segments,
                              const ResyncWrite& write, const std::function<bool()>& stop,

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+class CZipStorage;
+
 struct ByteRange {
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
@@ -79,6 +81,34 @@ struct ResyncLimits {
 };
 
 using ResyncWrite = std::function<void(const unsigned char* data, std::size_t size)>;
+
+// An entry's compressed data, read through a buffer by the searches. Only
+// what the archive holds: a cut archive ends its data early.
+class CompressedBytes {
+public:
+    CompressedBytes(CZipStorage& storage, std::uint64_t start, std::uint64_t size);
+
+    std::uint64_t Size() const { return m_size; }
+    std::uint64_t Bits() const { return m_size * 8; }
+    // The byte at `offset`; zero past the data.
+    unsigned char At(std::uint64_t offset) {
+        if (offset < m_at || offset >= m_at + m_length)
+            Fill(offset);
+        return m_length == 0 ? 0 : m_buffer[offset - m_at];
+    }
+    // Up to `count` bytes from `offset` on: fewer at the data's end.
+    std::size_t Read(std::uint64_t offset, unsigned char* out, std::size_t count);
+
+private:
+    void Fill(std::uint64_t offset);
+
+    CZipStorage& m_storage;
+    std::uint64_t m_start;
+    std::uint64_t m_size;
+    std::vector<unsigned char> m_buffer = std::vector<unsigned char>(1 << 16);
+    std::uint64_t m_at = 0;
+    std::size_t m_length = 0;
+};
 
 // A run of blocks that decoded after a search.
 struct ResyncSegment {

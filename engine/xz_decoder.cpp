@@ -11,7 +11,10 @@ constexpr std::size_t kPaddingUnit = 4;
 
 class CXzDecoder final : public CEntryDecoder {
 public:
-    CXzDecoder() { Start(); }
+    CXzDecoder() {
+        Start();
+        m_streams.Begin({});
+    }
     ~CXzDecoder() override { lzma_end(&m_stream); }
 
     Status Decode(const unsigned char* in, std::size_t inSize, std::size_t& taken,
@@ -24,6 +27,7 @@ public:
             // Padding that the read buffer's end cuts off goes on in the next.
             if (zeros == inSize && zeros > 0) {
                 m_padding += zeros;
+                m_totalIn += zeros;
                 taken = zeros;
                 return Status::more;
             }
@@ -35,6 +39,7 @@ public:
             taken = zeros;
             m_betweenStreams = false;
             Start();
+            m_streams.Begin({(m_totalIn + taken) * 8, m_totalOut});
             in += taken;
             inSize -= taken;
         }
@@ -43,11 +48,24 @@ public:
         std::size_t rest = 0;
         const Status status = LiblzmaStep(m_stream, in, inSize, rest, out, outSize, made);
         taken += rest;
+        m_totalIn += taken;
+        m_totalOut += made;
         if (status != Status::end)
             return status;
         m_betweenStreams = true;
         m_padding = 0;
         return Status::more;
+    }
+
+    bool DescribeBlocks(std::vector<BlockStart>& recent,
+                        std::vector<unsigned char>& history) override {
+        recent = m_streams.Blocks();
+        history.clear();
+        return true;
+    }
+
+    bool BeginsFrame(const unsigned char* head) const override {
+        return BeginsStream(head, kStreamMagic.size(), kStreamMagic);
     }
 
 private:
@@ -57,6 +75,9 @@ private:
     bool m_ready = false;
     bool m_betweenStreams = false;
     std::size_t m_padding = 0;
+    std::uint64_t m_totalIn = 0;
+    std::uint64_t m_totalOut = 0;
+    CBlockLog m_streams;
 };
 
 } // namespace

@@ -6,6 +6,9 @@
 #if __has_include(<bzlib.h>)
 #include <bzlib.h>
 #endif
+#if __has_include(<zstd.h>)
+#include <zstd.h>
+#endif
 
 namespace kvtest {
 namespace {
@@ -61,7 +64,7 @@ std::ostream& operator<<(std::ostream& out, const DamageCase& c) {
 }
 
 // bzip2 blocks of 100 kB, as `bzip2 -1` packs them; empty without libbz2.
-constexpr std::size_t kBzip2Block = 100000;
+constexpr std::size_t kBlock = 100000;
 std::string Bzip2(const std::string& text) {
 #if __has_include(<bzlib.h>)
     std::string packed(text.size() + text.size() / 50 + 1024, '\0');
@@ -74,6 +77,24 @@ std::string Bzip2(const std::string& text) {
 #else
     return {};
 #endif
+}
+
+// Zstandard frames of 100 kB each, one after the other, as parallel
+// writers make them; empty without libzstd.
+std::string ZstdFrames(const std::string& text) {
+    std::string packed;
+#if __has_include(<zstd.h>)
+    for (std::size_t at = 0; at < text.size(); at += kBlock) {
+        const std::size_t size = std::min(kBlock, text.size() - at);
+        std::string frame(ZSTD_compressBound(size), '\0');
+        const std::size_t made =
+            ZSTD_compress(frame.data(), frame.size(), text.data() + at, size, 3);
+        if (ZSTD_isError(made))
+            return {};
+        packed += frame.substr(0, made);
+    }
+#endif
+    return packed;
 }
 
 void Apply(std::string& archive, std::size_t at, Damage damage) {
@@ -113,14 +134,15 @@ protected:
 
 TEST_P(Resync, BringsBackTheTextAfterTheDamageAndVouchesOnlyForRightBytes) {
     const DamageCase c = GetParam();
-    // A bzip2 entry of four blocks, the damage in one of the middle ones.
-    const bool bzip2 = c.method == 12;
-    const std::string text = GeneratedText(c.code, bzip2 ? 3 * kBzip2Block + 50000 : 600000);
+    // bzip2 and Zstandard entries of four blocks or frames, the damage in
+    // one of the middle ones.
+    const bool blocks = c.method != 8;
+    const std::string text = GeneratedText(c.code, blocks ? 3 * kBlock + 50000 : 600000);
     std::optional<std::string> packed;
-    if (bzip2) {
-        packed = Bzip2(text);
-        if (!MethodBuilt(12) || packed->empty())
-            GTEST_SKIP() << "no bzip2 in this build";
+    if (blocks) {
+        packed = c.method == 12 ? Bzip2(text) : ZstdFrames(text);
+        if (!MethodBuilt(c.method) || packed->empty())
+            GTEST_SKIP() << "no decoder of method " << c.method << " in this build";
     }
     ZipWriter zip;
     const WrittenEntry entry = zip.Entry(
@@ -138,8 +160,9 @@ TEST_P(Resync, BringsBackTheTextAfterTheDamageAndVouchesOnlyForRightBytes) {
     const std::size_t sameBefore = SameAt(before, text);
     const std::size_t sameAfter = SameAt(after, text);
     EXPECT_FALSE(off.resync);
-    // Every bzip2 block carries its own CRC: damage never decodes validly.
-    ASSERT_TRUE(on.resync || !bzip2);
+    // Every bzip2 block carries its own CRC: damage never decodes validly;
+    // nor does a Zstandard frame without one here.
+    ASSERT_TRUE(on.resync || !blocks);
     if (!on.resync) {
         // The damage decoded "validly": without a failure nothing changes.
         EXPECT_EQ(after, before);
@@ -185,13 +208,12 @@ TEST_P(Resync, BringsBackTheTextAfterTheDamageAndVouchesOnlyForRightBytes) {
     EXPECT_GT(sameAfter, sameBefore + (text.size() - sameBefore) / 20)
         << sameBefore << " right before, " << sameAfter << " after, of " << text.size();
 
-    // bzip2 blocks reach back into no other: only the damaged block is lost,
-    // and every block after it stands at its offset.
-    if (bzip2) {
+    // bzip2 blocks and Zstandard frames reach back into no other: only the
+    // damaged one is lost, and every one after it stands at its offset.
+    if (blocks) {
         EXPECT_EQ(after.size(), text.size());
         ASSERT_EQ(on.resync->lost.size(), 1u) << on.reason;
-        EXPECT_LE(on.resync->lost[0].length, kBzip2Block)
-            << on.reason << " before " << before.size();
+        EXPECT_LE(on.resync->lost[0].length, kBlock) << on.reason << " before " << before.size();
         EXPECT_EQ(on.resync->unknownBytes, 0u);
         EXPECT_FALSE(on.resync->estimated);
         EXPECT_EQ(on.resync->recovered, text.size() - on.resync->lost[0].length);
@@ -209,7 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{false, Damage::noise4k, 0.1}, DamageCase{false, Damage::noise4k, 0.5},
         DamageCase{true, Damage::zeros512, 0.5}, DamageCase{true, Damage::flip3, 0.4},
         DamageCase{true, Damage::noise4k, 0.7}, DamageCase{false, Damage::flip3, 0.4, 12},
-        DamageCase{true, Damage::zeros512, 0.6, 12}, DamageCase{true, Damage::flip3, 0.0001, 12}));
+        DamageCase{true, Damage::zeros512, 0.6, 12}, DamageCase{true, Damage::flip3, 0.0001, 12},
+        DamageCase{false, Damage::zeros512, 0.4, 93}));
 
 } // namespace
 } // namespace kvtest
