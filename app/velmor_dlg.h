@@ -4,8 +4,8 @@
 #pragma once
 
 #include "app/single_instance.h"
-#include "platform/dialog_qt.h"
-#include "workflow/main_dialog_commands.h"
+#include "platform/qt/dialog_qt.h"
+#include "workflow/gui/main_dialog_commands.h"
 
 #include <QIcon>
 #include <QStringList>
@@ -45,6 +45,7 @@ public:
     void OnAdvanceRepairMenu();
     void OnSkipPreviewCheck();
     void OnPastDamageCheck();
+    void OnLinksAsFilesCheck();
     void OnSkipPreviewMenu();
     void OnExitMenu();
     void OnAbout() override;
@@ -67,6 +68,7 @@ public:
     QTreeWidget* m_sourceList = nullptr;
     QCheckBox* m_skipPreviewCheck = nullptr;
     QCheckBox* m_pastDamageCheck = nullptr;
+    QCheckBox* m_linksAsFilesCheck = nullptr;
     QPushButton* m_repairButton = nullptr;
     QPushButton* m_clearAllButton = nullptr;
     QPushButton* m_clearSelectedButton = nullptr;

@@ -271,5 +271,7 @@ SalvageBzip2PastDamage(CZipStorage& storage, std::uint64_t dataStart, std::uint6
             position += length.value_or(0);
         }
     };
-    return LayOutSegments(site, segments, write, stop, decode);
+    // Runs of one byte pack best: a block of some 40 bytes may hold 45 MB.
+    constexpr std::uint64_t kMostBytesPerByte = std::uint64_t{1} << 21;
+    return LayOutSegments(site, segments, kMostBytesPerByte, write, stop, decode);
 }

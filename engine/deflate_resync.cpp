@@ -484,5 +484,7 @@ std::optional<ResyncOutcome> SalvagePastDamage(CZipStorage& storage, std::uint64
         }
         sink.Flush();
     };
-    return LayOutSegments(site, segments, write, stop, decode);
+    // Deflate gives at most 258 bytes for two bits.
+    constexpr std::uint64_t kMostBytesPerByte = 1032;
+    return LayOutSegments(site, segments, kMostBytesPerByte, write, stop, decode);
 }

@@ -180,5 +180,7 @@ SalvageFramesPastDamage(CZipStorage& storage, std::uint64_t dataStart, std::uint
         };
         DecodeRun(data, method, segment.startBit / 8, put, stop);
     };
-    return LayOutSegments(site, segments, write, stop, decode);
+    // Neither packs more than 128 KiB into a byte, zeros included.
+    constexpr std::uint64_t kMostBytesPerByte = std::uint64_t{1} << 17;
+    return LayOutSegments(site, segments, kMostBytesPerByte, write, stop, decode);
 }

@@ -20,21 +20,31 @@ void WriteZeros(std::uint64_t count, const ResyncWrite& write) {
 // and the size is known, ends at that size; the others follow the bytes
 // before them after a gap as long as the compressed bits skipped suggest
 // at the entry's ratio so far.
-std::vector<std::uint64_t>
-PlaceSegments(const DamageSite& site, const std::vector<ResyncSegment>& segments, bool& anchored) {
-    const double ratio = site.failBit > 0 ? static_cast<double>(site.written) / site.failBit : 0;
+std::vector<std::uint64_t> PlaceSegments(const DamageSite& site,
+                                         const std::vector<ResyncSegment>& segments,
+                                         std::uint64_t mostBytesPerByte, bool& anchored) {
+    const double ratio = site.failBit > 0
+                             ? static_cast<double>(site.written) / static_cast<double>(site.failBit)
+                             : 0;
     const ResyncSegment& last = segments.back();
-    anchored = site.size && last.reachedEnd && *site.size >= last.length;
-    std::vector<std::uint64_t> places;
-    std::uint64_t end = site.written;
     std::uint64_t after = 0;
     for (const ResyncSegment& segment : segments)
         after += segment.length;
+    // A claimed size that leaves a wider gap than the skipped data could
+    // have filled is a damaged field, not a place, and must not fill the
+    // disk with zeros.
+    const std::uint64_t gapBits = last.startBit - std::min(last.startBit, site.blockBit);
+    const std::uint64_t widestGap = (gapBits / 8 + 1) * mostBytesPerByte;
+    anchored = site.size && last.reachedEnd && *site.size >= after &&
+               *site.size - after <= site.written + widestGap;
+    std::vector<std::uint64_t> places;
+    std::uint64_t end = site.written;
     for (const ResyncSegment& segment : segments) {
-        std::uint64_t place = end + static_cast<std::uint64_t>(segment.skippedBits * ratio);
+        std::uint64_t place =
+            end + static_cast<std::uint64_t>(static_cast<double>(segment.skippedBits) * ratio);
         if (anchored) {
             // What still follows must fit before the end.
-            place = std::min(place, *site.size - std::min(after, *site.size));
+            place = std::min(place, *site.size - after);
         }
         if (&segment == &last && anchored)
             place = *site.size - last.length;
@@ -68,12 +78,13 @@ std::size_t CompressedBytes::Read(std::uint64_t offset, unsigned char* out, std:
 }
 
 ResyncOutcome LayOutSegments(const DamageSite& site, const std::vector<ResyncSegment>& segments,
-                             const ResyncWrite& write, const std::function<bool()>& stop,
-                             const SegmentWriter& writeSegment) {
+                             std::uint64_t mostBytesPerByte, const ResyncWrite& write,
+                             const std::function<bool()>& stop, const SegmentWriter& writeSegment) {
     ResyncOutcome outcome;
     outcome.recovered = site.sound;
     bool anchored = false;
-    const std::vector<std::uint64_t> places = PlaceSegments(site, segments, anchored);
+    const std::vector<std::uint64_t> places =
+        PlaceSegments(site, segments, mostBytesPerByte, anchored);
     outcome.estimated = !anchored;
     std::uint64_t end = site.written;
     // Where the bytes not vouched for begin: at the block that failed.

@@ -133,7 +133,9 @@ using SegmentWriter = std::function<void(const ResyncSegment& segment, std::uint
 // bytes already out: the last one, when it reaches the stream's end and the
 // size is known, ends at that size; zeros fill the stretches between, which
 // the outcome lists as lost; `writeSegment` writes each segment's bytes.
-// `stop` is asked between segments.
+// A size is not believed when the compressed bytes skipped could not have
+// filled the gap it leaves, at the method's `mostBytesPerByte`. `stop` is
+// asked between segments.
 ResyncOutcome LayOutSegments(const DamageSite& site, const std::vector<ResyncSegment>& segments,
-                             const ResyncWrite& write, const std::function<bool()>& stop,
-                             const SegmentWriter& writeSegment);
+                             std::uint64_t mostBytesPerByte, const ResyncWrite& write,
+                             const std::function<bool()>& stop, const SegmentWriter& writeSegment);

@@ -131,8 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MethodCase{"helper-zstd-streams.zip", 93},
                       MethodCase{"helper-bzip2-streams.zip", 12},
                       MethodCase{"7zz-ppmd.zip", 98, "method not supported: PPMd (98)"}),
-    [](const auto& info) {
-        std::string label = info.param.archive;
+    [](const auto& test) {
+        std::string label = test.param.archive;
         label = label.substr(0, label.find('.'));
         std::erase(label, '-');
         return label;

@@ -1,19 +1,21 @@
-#include "workflow/file_save_dialog.h"
+#include "workflow/gui/file_save_dialog.h"
 
 #include "controls/text_progress_ctrl.h"
 #include "controls/transparent_static2.h"
 #include "log/banners.h"
-#include "log/view_log_dialog.h"
-#include "platform/gui_host_qt.h"
+#include "log/gui/view_log_dialog.h"
 #include "platform/process.h"
-#include "platform/worker_halt_qt.h"
+#include "platform/qt/gui_host_qt.h"
+#include "platform/qt/worker_halt_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
-#include "workflow/pass_dialog_controls.h"
+#include "workflow/gui/pass_dialog_controls.h"
 #include "workflow/repair_state.h"
 #include "workflow/save_state.h"
 #include "workflow/save_summary.h"
 #include "workflow/save_worker.h"
+
+#include <algorithm>
 
 // Made by the start-up (platform::GlobalDialog) and run by the preview.
 CFileSave* g_fileSaveDlg = nullptr;
@@ -109,7 +111,8 @@ CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
         // that no line of the pass can follow it.
         gate.Stop();
         WaitForWorkerEnd();
-        ShowSummary(StoppedLines(m_stoppedTotals));
+        const int archives = g_saveCurrentOnly == 1 ? 1 : g_sourceFileCount;
+        ShowSummary(StoppedLines(m_stoppedTotals, static_cast<std::size_t>(std::max(archives, 0))));
         WriteAbortBanner();
         platform::EndProcess(0);
     });
