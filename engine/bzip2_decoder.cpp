@@ -59,9 +59,7 @@ public:
 
     bool DescribeBlocks(std::vector<BlockStart>& recent,
                         std::vector<unsigned char>& history) override {
-        recent = m_blocks.Blocks();
-        history.clear();
-        return true;
+        return m_blocks.Describe(recent, history);
     }
 
 private:

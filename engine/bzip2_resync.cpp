@@ -142,10 +142,7 @@ std::optional<std::uint64_t> DecodeBlock(CompressedBytes& data, const Block& blo
 class Searcher {
 public:
     Searcher(CompressedBytes& data, const DamageSite& site, const ResyncLimits& limits)
-        : m_data(data), m_site(site), m_limits(limits),
-          m_deadline(std::chrono::steady_clock::now() +
-                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                         std::chrono::duration<double>(limits.seconds))) {}
+        : m_data(data), m_site(site), m_limits(limits), m_deadline(limits.Deadline()) {}
 
     // Runs of sound blocks after the damage, each with its blocks.
     std::vector<ResyncSegment> FindSegments(std::map<std::uint64_t, std::vector<Block>>& blocks,

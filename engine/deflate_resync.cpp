@@ -56,10 +56,7 @@ using Segment = ResyncSegment;
 class Searcher {
 public:
     Searcher(DeflateBits& bits, const DamageSite& site, const ResyncLimits& limits)
-        : m_bits(bits), m_site(site), m_limits(limits),
-          m_deadline(std::chrono::steady_clock::now() +
-                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                         std::chrono::duration<double>(limits.seconds))) {}
+        : m_bits(bits), m_site(site), m_limits(limits), m_deadline(limits.Deadline()) {}
 
     // Every segment that decodes after the damage, searching again after
     // each further failure until the data, the bound or the time runs out.
@@ -390,9 +387,7 @@ void ResolveDamagedBlock(DeflateBits& bits, DamageSite& site) {
 std::optional<DamageSite> LocateSilentDamage(CZipStorage& storage, std::uint64_t dataStart,
                                              std::uint64_t dataSize, std::uint64_t size,
                                              const ResyncLimits& limits) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(limits.seconds));
+    const auto deadline = limits.Deadline();
     DeflateBits bits(storage, dataStart, dataSize);
     std::vector<BlockMark> blocks;
     SymbolSink sink;

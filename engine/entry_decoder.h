@@ -51,7 +51,12 @@ public:
             m_blocks.erase(m_blocks.begin());
         m_blocks.push_back(block);
     }
-    const std::vector<BlockStart>& Blocks() const { return m_blocks; }
+    // What DescribeBlocks hands out, with no history.
+    bool Describe(std::vector<BlockStart>& recent, std::vector<unsigned char>& history) const {
+        recent = m_blocks;
+        history.clear();
+        return true;
+    }
 
 private:
     std::vector<BlockStart> m_blocks;

@@ -77,10 +77,7 @@ public:
     Searcher(CompressedBytes& data, std::uint16_t method, const DamageSite& site,
              const ResyncLimits& limits)
         : m_data(data), m_method(method), m_site(site), m_limits(limits),
-          m_deadline(std::chrono::steady_clock::now() +
-                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                         std::chrono::duration<double>(limits.seconds))),
-          m_probe(MakeEntryDecoder(method, nullptr)) {}
+          m_deadline(limits.Deadline()), m_probe(MakeEntryDecoder(method, nullptr)) {}
 
     std::vector<ResyncSegment> FindSegments(const std::function<bool()>& stop) {
         std::vector<ResyncSegment> segments;

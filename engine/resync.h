@@ -5,6 +5,7 @@
 // writing them and saying what came back is shared.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -78,6 +79,13 @@ struct ResyncLimits {
     std::uint64_t searchBytes = 1 << 20;
     // All searches of one entry together.
     double seconds = 2.0;
+
+    // When the searches that begin now must end.
+    std::chrono::steady_clock::time_point Deadline() const {
+        return std::chrono::steady_clock::now() +
+               std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                   std::chrono::duration<double>(seconds));
+    }
 };
 
 using ResyncWrite = std::function<void(const unsigned char* data, std::size_t size)>;

@@ -59,9 +59,7 @@ public:
 
     bool DescribeBlocks(std::vector<BlockStart>& recent,
                         std::vector<unsigned char>& history) override {
-        recent = m_streams.Blocks();
-        history.clear();
-        return true;
+        return m_streams.Describe(recent, history);
     }
 
     bool BeginsFrame(const unsigned char* head) const override {

@@ -45,9 +45,7 @@ public:
 
     bool DescribeBlocks(std::vector<BlockStart>& recent,
                         std::vector<unsigned char>& history) override {
-        recent = m_frames.Blocks();
-        history.clear();
-        return true;
+        return m_frames.Describe(recent, history);
     }
 
     bool BeginsFrame(const unsigned char* head) const override {
