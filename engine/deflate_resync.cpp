@@ -51,25 +51,12 @@ struct SymbolSink : CountSink {
     }
 };
 
-// A run of blocks that decoded after a search.
-struct Segment {
-    std::uint64_t startBit = 0;
-    // Compressed bits skipped before it: from the failure before it.
-    std::uint64_t skippedBits = 0;
-    std::uint64_t length = 0;
-    // Bytes before the block that failed: all of them when it reached the end.
-    std::uint64_t sound = 0;
-    // It ended with the final block, not with a failure.
-    bool reachedEnd = false;
-};
+using Segment = ResyncSegment;
 
 class Searcher {
 public:
     Searcher(DeflateBits& bits, const DamageSite& site, const ResyncLimits& limits)
-        : m_bits(bits), m_site(site), m_limits(limits),
-          m_deadline(std::chrono::steady_clock::now() +
-                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                         std::chrono::duration<double>(limits.seconds))) {}
+        : m_bits(bits), m_site(site), m_limits(limits), m_deadline(limits.Deadline()) {}
 
     // Every segment that decodes after the damage, searching again after
     // each further failure until the data, the bound or the time runs out.
@@ -353,54 +340,6 @@ struct ByteSink {
     }
 };
 
-void WriteZeros(std::uint64_t count, const ResyncWrite& write) {
-    static const std::array<unsigned char, 65536> zeros{};
-    while (count > 0) {
-        const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(count, zeros.size()));
-        write(zeros.data(), run);
-        count -= run;
-    }
-}
-
-// Where each segment goes. The last one, when it reaches the stream's end
-// and the size is known, ends at that size; the others follow the bytes
-// before them after a gap as long as the compressed bits skipped suggest
-// at the entry's ratio so far.
-std::vector<std::uint64_t> PlaceSegments(const DamageSite& site,
-                                         const std::vector<Segment>& segments, bool& anchored) {
-    const double ratio = site.failBit > 0
-                             ? static_cast<double>(site.written) / static_cast<double>(site.failBit)
-                             : 0;
-    const Segment& last = segments.back();
-    std::uint64_t after = 0;
-    for (const Segment& segment : segments)
-        after += segment.length;
-    // Deflate gives at most 258 bytes for two bits: a claimed size that
-    // leaves a wider gap than the skipped data could have filled is a
-    // damaged field, not a place, and must not fill the disk with zeros.
-    constexpr std::uint64_t kMostBytesPerByte = 1032;
-    const std::uint64_t gapBits = last.startBit - std::min(last.startBit, site.blockBit);
-    const std::uint64_t widestGap = (gapBits / 8 + 1) * kMostBytesPerByte;
-    anchored = site.size && last.reachedEnd && *site.size >= after &&
-               *site.size - after <= site.written + widestGap;
-    std::vector<std::uint64_t> places;
-    std::uint64_t end = site.written;
-    for (const Segment& segment : segments) {
-        std::uint64_t place =
-            end + static_cast<std::uint64_t>(static_cast<double>(segment.skippedBits) * ratio);
-        if (anchored) {
-            // What still follows must fit before the end.
-            place = std::min(place, *site.size - after);
-        }
-        if (&segment == &last && anchored)
-            place = *site.size - last.length;
-        places.push_back(place);
-        end = std::max(end, place + segment.length);
-        after -= segment.length;
-    }
-    return places;
-}
-
 struct BlockMark {
     std::uint64_t bit = 0;
     std::uint64_t out = 0;
@@ -448,9 +387,7 @@ void ResolveDamagedBlock(DeflateBits& bits, DamageSite& site) {
 std::optional<DamageSite> LocateSilentDamage(CZipStorage& storage, std::uint64_t dataStart,
                                              std::uint64_t dataSize, std::uint64_t size,
                                              const ResyncLimits& limits) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(limits.seconds));
+    const auto deadline = limits.Deadline();
     DeflateBits bits(storage, dataStart, dataSize);
     std::vector<BlockMark> blocks;
     SymbolSink sink;
@@ -528,35 +465,9 @@ std::optional<ResyncOutcome> SalvagePastDamage(CZipStorage& storage, std::uint64
         return std::nullopt;
     if (found)
         found();
-    ResyncOutcome outcome;
-    outcome.recovered = site.sound;
-    bool anchored = false;
-    const std::vector<std::uint64_t> places = PlaceSegments(site, segments, anchored);
-    outcome.estimated = !anchored;
-    std::uint64_t end = site.written;
-    // Where the bytes not vouched for begin: at the block that failed.
-    std::uint64_t doubtful = site.sound;
     BlockHeader header;
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-        if (stop && stop())
-            break;
-        Segment segment = segments[i];
-        const std::uint64_t place = places[i];
-        // Nothing goes past the size the entry claims.
-        if (site.size) {
-            if (place >= *site.size)
-                break;
-            segment.length = std::min(segment.length, *site.size - place);
-            segment.sound = std::min(segment.sound, segment.length);
-        }
-        if (place > end)
-            WriteZeros(place - end, write);
-        if (std::max(place, end) > doubtful)
-            outcome.lost.push_back({doubtful, std::max(place, end) - doubtful});
-        // Bytes before what is already out are not written twice: the
-        // earlier reading keeps them.
-        const std::uint64_t skip = end > place ? end - place : 0;
-        const bool exact = anchored && i + 1 == segments.size();
+    const SegmentWriter decode = [&](const Segment& segment, std::uint64_t place,
+                                     std::uint64_t skip, bool exact, ResyncOutcome& outcome) {
         CellSink sink(site, place, exact, skip, segment, outcome, write);
         bits.Seek(segment.startBit);
         while (!sink.Done()) {
@@ -567,10 +478,8 @@ std::optional<ResyncOutcome> SalvagePastDamage(CZipStorage& storage, std::uint64
                 break;
         }
         sink.Flush();
-        end = std::max(end, place + segment.length);
-        doubtful = std::max(doubtful, place + segment.sound);
-    }
-    if (end > doubtful)
-        outcome.lost.push_back({doubtful, end - doubtful});
-    return outcome;
+    };
+    // Deflate gives at most 258 bytes for two bits.
+    constexpr std::uint64_t kMostBytesPerByte = 1032;
+    return LayOutSegments(site, segments, kMostBytesPerByte, write, stop, decode);
 }

@@ -1,5 +1,7 @@
 #include "engine/entry_decoder.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint16_t kStored = 0;
@@ -13,6 +15,19 @@ constexpr std::uint16_t kZstd = 93;
 constexpr std::uint16_t kXz = 95;
 
 } // namespace
+
+bool BeginsStream(const unsigned char* in, std::size_t inSize, std::string_view magic,
+                  unsigned char firstMask) {
+    if (inSize == 0)
+        return false;
+    const std::size_t seen = std::min(inSize, magic.size());
+    for (std::size_t i = 0; i < seen; ++i) {
+        const unsigned char mask = i == 0 ? firstMask : 0xFF;
+        if ((in[i] & mask) != (static_cast<unsigned char>(magic[i]) & mask))
+            return false;
+    }
+    return true;
+}
 
 const char* CompressionMethodName(std::uint16_t method) {
     switch (method) {

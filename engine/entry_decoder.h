@@ -3,12 +3,13 @@
 // they decode, so every method is salvaged, cut short and judged alike.
 #pragma once
 
-#include "engine/deflate_resync.h"
+#include "engine/resync.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CEntryDecoder {
@@ -27,13 +28,48 @@ public:
     virtual Status Decode(const unsigned char* in, std::size_t inSize, std::size_t& taken,
                           unsigned char* out, std::size_t outSize, std::size_t& made) = 0;
 
-    // Deflated data: where the last blocks began and the last 32 KiB it
-    // gave, from which a search past damage starts. False for the others.
+    // Where the last blocks (frames) began, and for deflated data the last
+    // 32 KiB it gave, from which a search past damage starts. False where
+    // no search is made.
     virtual bool DescribeBlocks(std::vector<BlockStart>& /*recent*/,
                                 std::vector<unsigned char>& /*history*/) {
         return false;
     }
+
+    // Methods whose frames begin with a magic number at a byte boundary:
+    // whether one begins at `head` (8 bytes at hand).
+    virtual bool BeginsFrame(const unsigned char* /*head*/) const { return false; }
 };
+
+// Where a decoder's last blocks or frames began, as DescribeBlocks tells.
+class CBlockLog {
+public:
+    void Begin(const BlockStart& block) {
+        // A few are kept: a search needs only the last.
+        constexpr std::size_t kKept = 4;
+        if (m_blocks.size() == kKept)
+            m_blocks.erase(m_blocks.begin());
+        m_blocks.push_back(block);
+    }
+    // What DescribeBlocks hands out, with no history.
+    bool Describe(std::vector<BlockStart>& recent, std::vector<unsigned char>& history) const {
+        recent = m_blocks;
+        history.clear();
+        return true;
+    }
+
+private:
+    std::vector<BlockStart> m_blocks;
+};
+
+// Entries whose data is several streams one after the other (a parallel
+// writer's frames, files packed apart and joined): after one ended, the
+// `inSize` bytes at `in` begin another when they begin with `magic`, its
+// first byte masked by `firstMask` for numbers that come in a range. A
+// magic the read buffer's end cuts short is taken on trust; the stream's
+// decoder checks it whole. Anything else (a descriptor, junk) ends the data.
+bool BeginsStream(const unsigned char* in, std::size_t inSize, std::string_view magic,
+                  unsigned char firstMask = 0xFF);
 
 // The name a compression method has in the ZIP format ("bzip2", "reduced",
 // "AE-x"), or nullptr for a number it gives none.

@@ -474,9 +474,7 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
                 return;
             }
             cutShort("");
-            result.reason = ResyncReason(*result.resync,
-                                         m_entryOpenEnded ? std::nullopt
-                                                          : std::optional(entry.uncompressedSize));
+            result.reason = ResyncReason(*result.resync, KnownSize(entry));
             return;
         }
         // The short read that raised the flag may have left data in the
@@ -531,7 +529,7 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         if (result.resync) {
             ReleaseEntry();
             cutShort("");
-            result.reason = ResyncReason(*result.resync, entry.uncompressedSize);
+            result.reason = ResyncReason(*result.resync, KnownSize(entry));
             return;
         }
     }

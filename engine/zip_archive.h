@@ -315,8 +315,13 @@ private:
                                                         const ExtractSafeguards* safeguards,
                                                         ExtractReport& result);
     bool MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const;
-    std::optional<ResyncOutcome> WritePastDamage(const DamageSite& site, CFile* file,
-                                                 const ExtractSafeguards* safeguards,
+    // Cuts the entry's output back to its first `length` bytes, whose CRC-32
+    // is `crc`: bytes decoded past damage are written after them.
+    void RewindOutput(CFile* file, ExtractReport& result, std::uint64_t length, std::uint32_t crc);
+    // The uncompressed size of the entry being read, when a record gives one.
+    std::optional<std::uint64_t> KnownSize(const CFileHeader& entry) const;
+    std::optional<ResyncOutcome> WritePastDamage(const CFileHeader& entry, const DamageSite& site,
+                                                 CFile* file, const ExtractSafeguards* safeguards,
                                                  ExtractReport& result,
                                                  const std::function<void()>& found);
     // Gives up the entry being read without stamping or descriptor check.

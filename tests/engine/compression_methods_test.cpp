@@ -127,7 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MethodCase{"7zz-bzip2.zip", 12}, MethodCase{"python-bzip2.zip", 12},
                       MethodCase{"7zz-lzma.zip", 14}, MethodCase{"python-lzma.zip", 14},
                       MethodCase{"7zz-deflate64.zip", 9}, MethodCase{"helper-xz.zip", 95},
-                      MethodCase{"helper-zstd.zip", 93},
+                      MethodCase{"helper-zstd.zip", 93}, MethodCase{"helper-xz-streams.zip", 95},
+                      MethodCase{"helper-zstd-streams.zip", 93},
+                      MethodCase{"helper-bzip2-streams.zip", 12},
                       MethodCase{"7zz-ppmd.zip", 98, "method not supported: PPMd (98)"}),
     [](const auto& test) {
         std::string label = test.param.archive;

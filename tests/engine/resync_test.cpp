@@ -1,6 +1,14 @@
-// Salvage past damage in deflated data: what comes back after a damaged
-// stretch, and that no byte it vouches for is wrong.
+// Salvage past damage in deflated and bzip2 data: what comes back after a
+// damaged stretch, and that no byte it vouches for is wrong.
+#include "engine/entry_decoder.h"
 #include "tests/engine/engine_fixture.h"
+
+#if __has_include(<bzlib.h>)
+#include <bzlib.h>
+#endif
+#if __has_include(<zstd.h>)
+#include <zstd.h>
+#endif
 
 namespace kvtest {
 namespace {
@@ -46,12 +54,47 @@ struct DamageCase {
     bool code;
     Damage damage;
     double position; // of the compressed data
+    std::uint16_t method = 8;
 };
 
 std::ostream& operator<<(std::ostream& out, const DamageCase& c) {
     const char* names[] = {"zeros512", "flip3", "noise4k"};
     return out << (c.code ? "code " : "prose ") << names[static_cast<int>(c.damage)] << " at "
-               << c.position;
+               << c.position << " method " << c.method;
+}
+
+// bzip2 blocks of 100 kB, as `bzip2 -1` packs them; empty without libbz2.
+constexpr std::size_t kBlock = 100000;
+std::string Bzip2(const std::string& text) {
+#if __has_include(<bzlib.h>)
+    std::string packed(text.size() + text.size() / 50 + 1024, '\0');
+    auto size = static_cast<unsigned>(packed.size());
+    if (BZ2_bzBuffToBuffCompress(packed.data(), &size, const_cast<char*>(text.data()),
+                                 static_cast<unsigned>(text.size()), 1, 0, 0) != BZ_OK)
+        return {};
+    packed.resize(size);
+    return packed;
+#else
+    return {};
+#endif
+}
+
+// Zstandard frames of 100 kB each, one after the other, as parallel
+// writers make them; empty without libzstd.
+std::string ZstdFrames(const std::string& text) {
+    std::string packed;
+#if __has_include(<zstd.h>)
+    for (std::size_t at = 0; at < text.size(); at += kBlock) {
+        const std::size_t size = std::min(kBlock, text.size() - at);
+        std::string frame(ZSTD_compressBound(size), '\0');
+        const std::size_t made =
+            ZSTD_compress(frame.data(), frame.size(), text.data() + at, size, 3);
+        if (ZSTD_isError(made))
+            return {};
+        packed += frame.substr(0, made);
+    }
+#endif
+    return packed;
 }
 
 void Apply(std::string& archive, std::size_t at, Damage damage) {
@@ -91,10 +134,19 @@ protected:
 
 TEST_P(Resync, BringsBackTheTextAfterTheDamageAndVouchesOnlyForRightBytes) {
     const DamageCase c = GetParam();
-    const std::string text = GeneratedText(c.code, 600000);
+    // bzip2 and Zstandard entries of four blocks or frames, the damage in
+    // one of the middle ones.
+    const bool blocks = c.method != 8;
+    const std::string text = GeneratedText(c.code, blocks ? 3 * kBlock + 50000 : 600000);
+    std::optional<std::string> packed;
+    if (blocks) {
+        packed = c.method == 12 ? Bzip2(text) : ZstdFrames(text);
+        if (!MethodBuilt(c.method) || packed->empty())
+            GTEST_SKIP() << "no decoder of method " << c.method << " in this build";
+    }
     ZipWriter zip;
-    const WrittenEntry entry =
-        zip.Entry(zip.Add({.name = "text.txt", .content = text, .method = 8}));
+    const WrittenEntry entry = zip.Entry(
+        zip.Add({.name = "text.txt", .content = text, .method = c.method, .rawData = packed}));
     zip.AddCentralDirectory();
     std::string bytes = zip.Bytes();
     Apply(bytes, entry.dataOffset + static_cast<std::size_t>(entry.dataSize * c.position),
@@ -108,6 +160,9 @@ TEST_P(Resync, BringsBackTheTextAfterTheDamageAndVouchesOnlyForRightBytes) {
     const std::size_t sameBefore = SameAt(before, text);
     const std::size_t sameAfter = SameAt(after, text);
     EXPECT_FALSE(off.resync);
+    // Every bzip2 block carries its own CRC: damage never decodes validly;
+    // nor does a Zstandard frame without one here.
+    ASSERT_TRUE(on.resync || !blocks);
     if (!on.resync) {
         // The damage decoded "validly": without a failure nothing changes.
         EXPECT_EQ(after, before);
@@ -152,18 +207,32 @@ TEST_P(Resync, BringsBackTheTextAfterTheDamageAndVouchesOnlyForRightBytes) {
     // that share on real text).
     EXPECT_GT(sameAfter, sameBefore + (text.size() - sameBefore) / 20)
         << sameBefore << " right before, " << sameAfter << " after, of " << text.size();
+
+    // bzip2 blocks and Zstandard frames reach back into no other: only the
+    // damaged one is lost, and every one after it stands at its offset.
+    if (blocks) {
+        EXPECT_EQ(after.size(), text.size());
+        ASSERT_EQ(on.resync->lost.size(), 1u) << on.reason;
+        EXPECT_LE(on.resync->lost[0].length, kBlock) << on.reason << " before " << before.size();
+        EXPECT_EQ(on.resync->unknownBytes, 0u);
+        EXPECT_FALSE(on.resync->estimated);
+        EXPECT_EQ(on.resync->recovered, text.size() - on.resync->lost[0].length);
+        EXPECT_NE(on.reason.find(" bytes lost at " + GroupedDigits(on.resync->lost[0].offset)),
+                  std::string::npos)
+            << on.reason;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(DamageByPosition, Resync,
-                         ::testing::Values(DamageCase{false, Damage::zeros512, 0.3},
-                                           DamageCase{false, Damage::zeros512, 0.8},
-                                           DamageCase{false, Damage::flip3, 0.3},
-                                           DamageCase{false, Damage::flip3, 0.6},
-                                           DamageCase{false, Damage::noise4k, 0.1},
-                                           DamageCase{false, Damage::noise4k, 0.5},
-                                           DamageCase{true, Damage::zeros512, 0.5},
-                                           DamageCase{true, Damage::flip3, 0.4},
-                                           DamageCase{true, Damage::noise4k, 0.7}));
+INSTANTIATE_TEST_SUITE_P(
+    DamageByPosition, Resync,
+    ::testing::Values(
+        DamageCase{false, Damage::zeros512, 0.3}, DamageCase{false, Damage::zeros512, 0.8},
+        DamageCase{false, Damage::flip3, 0.3}, DamageCase{false, Damage::flip3, 0.6},
+        DamageCase{false, Damage::noise4k, 0.1}, DamageCase{false, Damage::noise4k, 0.5},
+        DamageCase{true, Damage::zeros512, 0.5}, DamageCase{true, Damage::flip3, 0.4},
+        DamageCase{true, Damage::noise4k, 0.7}, DamageCase{false, Damage::flip3, 0.4, 12},
+        DamageCase{true, Damage::zeros512, 0.6, 12}, DamageCase{true, Damage::flip3, 0.0001, 12},
+        DamageCase{false, Damage::zeros512, 0.4, 93}));
 
 // A size field that claims far more than the data could ever give does not
 // place the bytes after the damage a gigabyte away: no disk filled with

@@ -7,6 +7,10 @@
 #                      with the end marker, flag bit 1)
 #   helper-xz.zip, helper-zstd.zip  the streams of the xz and zstd programs
 #                      as entries of method 95 and 93 (bench/raw_method_zip.py)
+#   helper-<method>-streams.zip  each entry two streams one after the other,
+#                      its first 500 bytes and the rest, as parallel writers
+#                      make them: xz with stream padding between, Zstandard
+#                      with a skippable frame between, bzip2
 # Every archive holds a-small.txt, b-big.txt and c-last.txt, in that order;
 # b-big.txt is large enough for several bzip2 blocks, so a cut inside it
 # leaves blocks that decode.
@@ -56,4 +60,12 @@ PY
 helper=../../../bench/raw_method_zip.py
 python3 "$helper" helper-xz.zip 95 "xz -1 -c --check=crc32" "${names[@]/#/$work/}"
 python3 "$helper" helper-zstd.zip 93 "zstd -1 -c -q --no-check" "${names[@]/#/$work/}"
+# Packs the first 500 bytes and the rest apart; `between` goes between.
+two_streams() {
+    local command=$1 between=$2
+    echo "sh -c \"dd bs=500 count=1 iflag=fullblock status=none | $command; printf '$between'; $command\""
+}
+python3 "$helper" helper-xz-streams.zip 95 "$(two_streams "xz -1 -c --check=crc32" '\\0\\0\\0\\0')" "${names[@]/#/$work/}"
+python3 "$helper" helper-zstd-streams.zip 93 "$(two_streams "zstd -1 -c -q --no-check" '\\120\\52\\115\\30\\4\\0\\0\\0skip')" "${names[@]/#/$work/}"
+python3 "$helper" helper-bzip2-streams.zip 12 "$(two_streams "bzip2 -1 -c" '')" "${names[@]/#/$work/}"
 ls -l ./*.zip
