@@ -33,6 +33,10 @@ public:
                                 std::vector<unsigned char>& /*history*/) {
         return false;
     }
+
+    // Once Decode said error: why the data cannot be decoded at all (a
+    // setting the decoder does not take), or empty when the data is bad.
+    virtual std::string Refusal() const { return {}; }
 };
 
 // The name a compression method has in the ZIP format ("bzip2", "reduced",
@@ -59,3 +63,4 @@ std::unique_ptr<CEntryDecoder> MakeBzip2Decoder();
 std::unique_ptr<CEntryDecoder> MakeLzmaDecoder();
 std::unique_ptr<CEntryDecoder> MakeXzDecoder();
 std::unique_ptr<CEntryDecoder> MakeZstdDecoder();
+std::unique_ptr<CEntryDecoder> MakePpmdDecoder();
