@@ -90,8 +90,8 @@ private:
             return false;
         }
         if (!m_model.Allocate(static_cast<std::uint32_t>(megabytes) << 20)) {
-            m_refusal = "not enough memory for a PPMd model of " + std::to_string(megabytes) +
-                        " MiB";
+            m_refusal =
+                "not enough memory for a PPMd model of " + std::to_string(megabytes) + " MiB";
             return false;
         }
         m_model.Start(order, restore);

@@ -200,8 +200,7 @@ void CPpmdModel::GlueFreeBlocks() {
                     Set32(last + 4, next);
                 last = node;
                 for (;;) {
-                    const std::uint64_t above =
-                        node + std::uint64_t{Get32(node + 8)} * kUnitSize;
+                    const std::uint64_t above = node + std::uint64_t{Get32(node + 8)} * kUnitSize;
                     if (above + kUnitSize > m_heapEnd ||
                         Get32(static_cast<std::uint32_t>(above)) != kEmptyNode)
                         break;
@@ -458,8 +457,7 @@ std::uint32_t CPpmdModel::CutOff(std::uint32_t ctx, unsigned order) {
         const std::uint32_t state = OneState(ctx);
         if (Successor(state) >= m_unitsStart) {
             if (order < m_maxOrder)
-                SetSuccessor(state,
-                             CutOff(Checked(Successor(state), kUnitSize), order + 1));
+                SetSuccessor(state, CutOff(Checked(Successor(state), kUnitSize), order + 1));
             else
                 SetSuccessor(state, 0);
             if (Successor(state) != 0 || order <= kKeptOrder)
@@ -492,8 +490,8 @@ std::uint32_t CPpmdModel::CutOff(std::uint32_t ctx, unsigned order) {
             return 0;
         }
         if (kept == 0) {
-            Flags(ctx) = static_cast<std::uint8_t>((Flags(ctx) & 0x10) +
-                                                   0x08 * (Symbol(stats) >= 0x40));
+            Flags(ctx) =
+                static_cast<std::uint8_t>((Flags(ctx) & 0x10) + 0x08 * (Symbol(stats) >= 0x40));
             CopyState(OneState(ctx), stats);
             InsertNode(stats, UnitsToIndex(units));
             Freq(OneState(ctx)) = static_cast<std::uint8_t>((Freq(OneState(ctx)) + 11) >> 3);
@@ -518,8 +516,8 @@ void CPpmdModel::RestoreModel(std::uint32_t stopAt) {
         }
         if (--NumStats(ctx) == 0) {
             const std::uint32_t state = Stats(ctx);
-            Flags(ctx) = static_cast<std::uint8_t>((Flags(ctx) & 0x10) +
-                                                   0x08 * (Symbol(state) >= 0x40));
+            Flags(ctx) =
+                static_cast<std::uint8_t>((Flags(ctx) & 0x10) + 0x08 * (Symbol(state) >= 0x40));
             CopyState(OneState(ctx), state);
             SpecialFreeUnit(state);
             Freq(OneState(ctx)) = static_cast<std::uint8_t>((Freq(OneState(ctx)) + 11) >> 3);
@@ -559,8 +557,7 @@ void CPpmdModel::RestoreModel(std::uint32_t stopAt) {
     m_orderFall = m_maxOrder;
 }
 
-std::uint32_t CPpmdModel::CreateSuccessors(bool skip, std::uint32_t firstState,
-                                           std::uint32_t ctx) {
+std::uint32_t CPpmdModel::CreateSuccessors(bool skip, std::uint32_t firstState, std::uint32_t ctx) {
     const std::uint32_t upBranch = Successor(m_foundState);
     std::uint32_t states[kMaxOrder + 1];
     unsigned count = 0;
@@ -704,8 +701,7 @@ void CPpmdModel::UpdateModel() {
                 ++Freq(suffixState);
         } else {
             suffixState = FindState(ctx, fSymbol);
-            if (suffixState != Stats(ctx) &&
-                Freq(suffixState) >= Freq(suffixState - kStateSize)) {
+            if (suffixState != Stats(ctx) && Freq(suffixState) >= Freq(suffixState - kStateSize)) {
                 SwapStates(suffixState, suffixState - kStateSize);
                 suffixState -= kStateSize;
             }
@@ -785,8 +781,7 @@ void CPpmdModel::UpdateModel() {
                         return;
                     }
                     const std::uint32_t old = Checked(Stats(ctx), UnitsToBytes(oldUnits));
-                    std::memmove(m_heap.get() + grown, m_heap.get() + old,
-                                 UnitsToBytes(oldUnits));
+                    std::memmove(m_heap.get() + grown, m_heap.get() + old, UnitsToBytes(oldUnits));
                     InsertNode(old, index);
                     SetStats(ctx, grown);
                 }
@@ -875,8 +870,8 @@ void CPpmdModel::Rescale() {
             unsigned freq = (2 * held[1] + escFreq - 1) / escFreq;
             held[1] = static_cast<std::uint8_t>(std::min(freq, kMaxFreq / 3));
             InsertNode(stats, UnitsToIndex((numStats + 2) >> 1));
-            Flags(m_minContext) = static_cast<std::uint8_t>((Flags(m_minContext) & 0x10) +
-                                                            0x08 * (held[0] >= 0x40));
+            Flags(m_minContext) =
+                static_cast<std::uint8_t>((Flags(m_minContext) & 0x10) + 0x08 * (held[0] >= 0x40));
             m_foundState = OneState(m_minContext);
             std::memcpy(m_heap.get() + m_foundState, held, kStateSize);
             return;
@@ -940,8 +935,8 @@ void CPpmdModel::UpdateAfterEscape() {
 }
 
 void CPpmdModel::UpdateBinary() {
-    Freq(m_foundState) = static_cast<std::uint8_t>(Freq(m_foundState) +
-                                                   (Freq(m_foundState) < 196 ? 1 : 0));
+    Freq(m_foundState) =
+        static_cast<std::uint8_t>(Freq(m_foundState) + (Freq(m_foundState) < 196 ? 1 : 0));
     m_prevSuccess = 1;
     ++m_runLength;
     NextContext();

@@ -7,6 +7,10 @@
 #                      with the end marker, flag bit 1)
 #   helper-xz.zip, helper-zstd.zip  the streams of the xz and zstd programs
 #                      as entries of method 95 and 93 (bench/raw_method_zip.py)
+#   helper-ppmd-o2.zip, helper-ppmd-o8.zip  PPMd streams of python3-ppmd as
+#                      entries of method 98: order 2 in 64 MiB, and order 8
+#                      in 1 MiB that fills up and is cut back (restoration
+#                      method 1), which 7-Zip does not write
 # Every archive holds a-small.txt, b-big.txt and c-last.txt, in that order;
 # b-big.txt is large enough for several bzip2 blocks, so a cut inside it
 # leaves blocks that decode.
@@ -56,4 +60,8 @@ PY
 helper=../../../bench/raw_method_zip.py
 python3 "$helper" helper-xz.zip 95 "xz -1 -c --check=crc32" "${names[@]/#/$work/}"
 python3 "$helper" helper-zstd.zip 93 "zstd -1 -c -q --no-check" "${names[@]/#/$work/}"
+# Debian's python3-ppmd lives in the system interpreter.
+ppmd="/usr/bin/python3 ../../../bench/ppmd_stream.py"
+python3 "$helper" helper-ppmd-o2.zip 98 "$ppmd 2 64 0" "${names[@]/#/$work/}"
+python3 "$helper" helper-ppmd-o8.zip 98 "$ppmd 8 1 1" "${names[@]/#/$work/}"
 ls -l ./*.zip
