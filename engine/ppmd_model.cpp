@@ -162,15 +162,19 @@ std::uint32_t CPpmdModel::RemoveNode(unsigned index) {
     return node;
 }
 
-void CPpmdModel::SplitBlock(std::uint32_t block, unsigned oldIndex, unsigned newIndex) {
-    const unsigned units = IndexToUnits(oldIndex) - IndexToUnits(newIndex);
-    block += UnitsToBytes(IndexToUnits(newIndex));
+void CPpmdModel::FreeRun(std::uint32_t block, unsigned units) {
+    // A size no list holds: the largest that fits, and the rest.
     unsigned index = UnitsToIndex(units);
     if (IndexToUnits(index) != units) {
         const unsigned fitting = IndexToUnits(--index);
         InsertNode(block + UnitsToBytes(fitting), units - fitting - 1);
     }
     InsertNode(block, index);
+}
+
+void CPpmdModel::SplitBlock(std::uint32_t block, unsigned oldIndex, unsigned newIndex) {
+    FreeRun(block + UnitsToBytes(IndexToUnits(newIndex)),
+            IndexToUnits(oldIndex) - IndexToUnits(newIndex));
 }
 
 void CPpmdModel::GlueFreeBlocks() {
@@ -226,12 +230,7 @@ void CPpmdModel::GlueFreeBlocks() {
             continue;
         for (; units > 128; units -= 128, node += UnitsToBytes(128))
             InsertNode(node, kIndexes - 1);
-        unsigned index = UnitsToIndex(units);
-        if (IndexToUnits(index) != units) {
-            const unsigned fitting = IndexToUnits(--index);
-            InsertNode(node + UnitsToBytes(fitting), units - fitting - 1);
-        }
-        InsertNode(node, index);
+        FreeRun(node, units);
     }
 }
 
@@ -335,7 +334,8 @@ void CPpmdModel::ExpandTextArea() {
     m_unitsStart = node;
 
     for (unsigned i = 0; i < kIndexes; ++i) {
-        // `link` is where the reference to the next node is kept.
+        // Unlinks the nodes given back; `linkNode` is the node whose link
+        // leads on (none: the list's head).
         std::uint32_t* head = &m_freeList[i];
         std::uint32_t linkNode = 0;
         while (count[i] != 0) {

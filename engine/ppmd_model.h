@@ -92,6 +92,7 @@ private:
     // The sub-allocator.
     void InsertNode(std::uint32_t node, unsigned index);
     std::uint32_t RemoveNode(unsigned index);
+    void FreeRun(std::uint32_t block, unsigned units);
     void SplitBlock(std::uint32_t block, unsigned oldIndex, unsigned newIndex);
     void GlueFreeBlocks();
     std::uint32_t AllocUnitsRare(unsigned index);
