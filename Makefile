@@ -24,12 +24,12 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build test-asan
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 600
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKVZIP_SANITIZE=ON -DKVZIP_ENGINE_ONLY=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 600
 
 run: build
 	bash scripts/run-desktop.sh $(BUILD)
@@ -46,7 +46,9 @@ package: build
 uninstall:
 	bash scripts/uninstall.sh $(BUILD) $(PREFIX)
 
-bench: build
+bench: configure
+	cmake -S . -B $(BUILD) -DKVZIP_BUILD_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	bash scripts/install-deps.sh bench
 	bash bench/run.sh $(BUILD)
 

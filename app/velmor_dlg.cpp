@@ -18,6 +18,7 @@
 #include "workflow/preview_dialog.h"
 #include "workflow/repair_log.h"
 #include "workflow/repair_state.h"
+#include "workflow/save_state.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -132,6 +133,7 @@ bool CVelmorDlg::OnInitDialog() {
     m_sourceList = GetDlgItemAs<QTreeWidget>(res::IDC_SOURCE_LIST);
     m_skipPreviewCheck = GetDlgItemAs<QCheckBox>(res::IDC_SKIP_PREVIEW);
     m_pastDamageCheck = GetDlgItemAs<QCheckBox>(res::IDC_PAST_DAMAGE);
+    m_linksAsFilesCheck = GetDlgItemAs<QCheckBox>(res::IDC_LINKS_AS_FILES);
     m_repairButton = GetDlgItemAs<QPushButton>(res::IDC_REPAIR);
     m_clearAllButton = GetDlgItemAs<QPushButton>(res::IDC_CLEAR_ALL);
     m_clearSelectedButton = GetDlgItemAs<QPushButton>(res::IDC_CLEAR_SELECTED);
@@ -144,6 +146,7 @@ bool CVelmorDlg::OnInitDialog() {
     m_advanceRepairRadio->setChecked(g_repairMode == 1);
     m_skipPreviewCheck->setChecked(g_skipPreview != 0);
     m_pastDamageCheck->setChecked(g_pastDamage != 0);
+    m_linksAsFilesCheck->setChecked(g_keepLinksAsFiles != 0);
 
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -348,6 +351,10 @@ void CVelmorDlg::OnPastDamageCheck() {
     g_pastDamage = m_pastDamageCheck->isChecked() ? 1 : 0;
 }
 
+void CVelmorDlg::OnLinksAsFilesCheck() {
+    g_keepLinksAsFiles = m_linksAsFilesCheck->isChecked() ? 1 : 0;
+}
+
 void CVelmorDlg::OnSkipPreviewMenu() {
     g_skipPreview = 1 - g_skipPreview;
     m_skipPreviewCheck->setChecked(g_skipPreview != 0);
@@ -425,6 +432,9 @@ bool CVelmorDlg::OnCommand(int id) {
         return true;
     case res::IDC_PAST_DAMAGE:
         OnPastDamageCheck();
+        return true;
+    case res::IDC_LINKS_AS_FILES:
+        OnLinksAsFilesCheck();
         return true;
     case res::ID_FILE_EXIT:
         OnExitMenu();

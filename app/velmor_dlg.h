@@ -45,6 +45,7 @@ public:
     void OnAdvanceRepairMenu();
     void OnSkipPreviewCheck();
     void OnPastDamageCheck();
+    void OnLinksAsFilesCheck();
     void OnSkipPreviewMenu();
     void OnExitMenu();
     void OnAbout() override;
@@ -67,6 +68,7 @@ public:
     QTreeWidget* m_sourceList = nullptr;
     QCheckBox* m_skipPreviewCheck = nullptr;
     QCheckBox* m_pastDamageCheck = nullptr;
+    QCheckBox* m_linksAsFilesCheck = nullptr;
     QPushButton* m_repairButton = nullptr;
     QPushButton* m_clearAllButton = nullptr;
     QPushButton* m_clearSelectedButton = nullptr;

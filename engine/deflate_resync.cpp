@@ -370,12 +370,19 @@ std::vector<std::uint64_t> PlaceSegments(const DamageSite& site,
                                          const std::vector<Segment>& segments, bool& anchored) {
     const double ratio = site.failBit > 0 ? static_cast<double>(site.written) / site.failBit : 0;
     const Segment& last = segments.back();
-    anchored = site.size && last.reachedEnd && *site.size >= last.length;
-    std::vector<std::uint64_t> places;
-    std::uint64_t end = site.written;
     std::uint64_t after = 0;
     for (const Segment& segment : segments)
         after += segment.length;
+    // Deflate gives at most 258 bytes for two bits: a claimed size that
+    // leaves a wider gap than the skipped data could have filled is a
+    // damaged field, not a place, and must not fill the disk with zeros.
+    constexpr std::uint64_t kMostBytesPerByte = 1032;
+    const std::uint64_t gapBits = last.startBit - std::min(last.startBit, site.blockBit);
+    const std::uint64_t widestGap = (gapBits / 8 + 1) * kMostBytesPerByte;
+    anchored = site.size && last.reachedEnd && *site.size >= after &&
+               *site.size - after <= site.written + widestGap;
+    std::vector<std::uint64_t> places;
+    std::uint64_t end = site.written;
     for (const Segment& segment : segments) {
         std::uint64_t place = end + static_cast<std::uint64_t>(segment.skippedBits * ratio);
         if (anchored) {

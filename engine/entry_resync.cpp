@@ -5,6 +5,13 @@
 #include "engine/fast_inflate.h"
 #include "engine/zip_archive.h"
 
+#include <limits>
+
+namespace {
+// A reading of deflated data up to the end of its stream knows no size.
+constexpr std::uint64_t kSizeUnknown = std::numeric_limits<std::uint64_t>::max();
+} // namespace
+
 bool CZipArchive::MayResync(const CFileHeader& entry, const ExtractSafeguards* safeguards) const {
     // Encrypted data would have to be deciphered at every bit the search
     // tries; it is left as it is.
@@ -39,7 +46,7 @@ std::optional<ResyncOutcome> CZipArchive::DecodePastDamage(const CFileHeader& en
         return std::nullopt;
     site.failBit = m_info.m_totalIn * 8;
     site.written = result.bytesWritten;
-    if (!m_entryOpenEnded)
+    if (!m_entryOpenEnded && entry.uncompressedSize != kSizeUnknown)
         site.size = entry.uncompressedSize;
     site.exactEnd = !m_entryOpenEnded;
     return WritePastDamage(site, file, safeguards, result, nullptr);
@@ -48,7 +55,8 @@ std::optional<ResyncOutcome> CZipArchive::DecodePastDamage(const CFileHeader& en
 std::optional<ResyncOutcome>
 CZipArchive::DecodePastSilentDamage(const CFileHeader& entry, CFile* file,
                                     const ExtractSafeguards* safeguards, ExtractReport& result) {
-    if (!MayResync(entry, safeguards) || m_entryOpenEnded)
+    // Without a size to disagree with, nothing says a block is out of place.
+    if (!MayResync(entry, safeguards) || m_entryOpenEnded || entry.uncompressedSize == kSizeUnknown)
         return std::nullopt;
     const std::optional<DamageSite> site =
         LocateSilentDamage(m_storage, m_dataStart, m_dataSize, entry.uncompressedSize);

@@ -33,9 +33,13 @@ const ControlTemplate kControls[] = {
     {ControlKind::CheckBox, IDC_PAST_DAMAGE, "", 92, 263, 10, 10, CS_NONE, 0, AN_BOTTOM},
     {ControlKind::Static, IDC_STATIC, "Recover the data that follows damage inside a file", 106,
      264, 200, 8, CS_NONE, 0, AN_BOTTOM},
+    {ControlKind::Static, IDC_STATIC, "Links as Files   :", 14, 286, 76, 8, CS_NONE, 0, AN_BOTTOM},
+    {ControlKind::CheckBox, IDC_LINKS_AS_FILES, "", 92, 285, 10, 10, CS_NONE, 0, AN_BOTTOM},
+    {ControlKind::Static, IDC_STATIC, "Save symbolic links as files holding their target", 106, 286,
+     200, 8, CS_NONE, 0, AN_BOTTOM},
     // The default button: Enter runs Repair. Kept so, since the alternative,
     // the dialog's OK on Enter, would end the program without a question.
-    {ControlKind::DefPushButton, IDC_REPAIR, "Repair", 414, 266, 60, 16, CS_NONE, 0,
+    {ControlKind::DefPushButton, IDC_REPAIR, "Repair", 414, 288, 60, 16, CS_NONE, 0,
      AN_RIGHT | AN_BOTTOM},
 };
 } // namespace
@@ -44,7 +48,7 @@ const DialogTemplate kMainDialog{
     IDD_VELMOR_DIALOG,
     "Velmor",
     484,
-    292,
+    314,
     "MS Shell Dlg",
     8,
     DS_SYSMENU | DS_MINIMIZEBOX | DS_THICKFRAME,

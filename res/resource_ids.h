@@ -44,6 +44,7 @@ inline constexpr int IDC_CLEAR_SELECTED = 1026;
 inline constexpr int IDC_QUICK_REPAIR = 1039;
 inline constexpr int IDC_ADVANCE_REPAIR = 1040;
 inline constexpr int IDC_PAST_DAMAGE = 1041;
+inline constexpr int IDC_LINKS_AS_FILES = 1042;
 
 // Preview 130.
 inline constexpr int IDC_ENTRY_LIST = 1000;

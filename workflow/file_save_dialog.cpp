@@ -15,6 +15,8 @@
 #include "workflow/save_summary.h"
 #include "workflow/save_worker.h"
 
+#include <algorithm>
+
 // Made by the start-up (platform::GlobalDialog) and run by the preview.
 CFileSave* g_fileSaveDlg = nullptr;
 // The dialog whose pass is running.
@@ -109,7 +111,8 @@ CFileSave::Answer CFileSave::AskToAbort(const wchar_t* text) {
         // that no line of the pass can follow it.
         gate.Stop();
         WaitForWorkerEnd();
-        ShowSummary(StoppedLines(m_stoppedTotals));
+        const int archives = g_saveCurrentOnly == 1 ? 1 : g_sourceFileCount;
+        ShowSummary(StoppedLines(m_stoppedTotals, static_cast<std::size_t>(std::max(archives, 0))));
         WriteAbortBanner();
         platform::EndProcess(0);
     });

@@ -3,6 +3,8 @@
 #include "log/activity_log.h"
 #include "platform/text.h"
 
+#include <algorithm>
+
 namespace {
 
 // "1 file", "2 files".
@@ -124,10 +126,14 @@ std::vector<std::wstring> CompletionLines(const PassTotals& totals) {
     return lines;
 }
 
-std::vector<std::wstring> StoppedLines(const PassTotals& totals) {
+std::vector<std::wstring> StoppedLines(const PassTotals& totals, std::size_t archiveCount) {
     std::vector<std::wstring> lines = {L"Saving stopped.", SavedFilesText(totals.verdicts)};
     if (totals.verdicts.Saved() > 0 || totals.verdicts.folders > 0)
         lines.push_back(L"What was saved is in " + totals.repairFolder);
+    if (const std::size_t left = archiveCount - std::min(archiveCount, totals.sources.size());
+        left > 0)
+        lines.push_back(GroupedNumber(left) + (left == 1 ? L" archive" : L" archives") +
+                        L" not reached");
     return lines;
 }
 

@@ -24,8 +24,9 @@ std::wstring SourceSummaryText(const SourceTotals& totals);
 // line for each archive that yielded nothing or was read only in part.
 std::vector<std::wstring> CompletionLines(const PassTotals& totals);
 
-// A pass the user stopped: what was saved before the stop, and where.
-std::vector<std::wstring> StoppedLines(const PassTotals& totals);
+// A pass of `archiveCount` archives that the user stopped: what was saved
+// before the stop, where, and how many archives the pass never reached.
+std::vector<std::wstring> StoppedLines(const PassTotals& totals, std::size_t archiveCount);
 
 // An entry that is not verified, as the log names it.
 struct EntryProblem {

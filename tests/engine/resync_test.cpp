@@ -165,5 +165,21 @@ INSTANTIATE_TEST_SUITE_P(DamageByPosition, Resync,
                                            DamageCase{true, Damage::flip3, 0.4},
                                            DamageCase{true, Damage::noise4k, 0.7}));
 
+// A size field that claims far more than the data could ever give does not
+// place the bytes after the damage a gigabyte away: no disk filled with
+// zeros for one damaged field.
+TEST_F(EngineTest, ResyncBelievesNoSizeTheSkippedDataCannotFill) {
+    const std::string text = GeneratedText(false, 300000);
+    ZipWriter zip;
+    const WrittenEntry entry = zip.Entry(
+        zip.Add({.name = "text.txt", .content = text, .method = 8, .uncompressedSize = 1u << 30}));
+    std::string bytes = zip.Bytes();
+    Apply(bytes, entry.dataOffset + entry.dataSize / 2, Damage::zeros512);
+    ExtractReport report;
+    Open(bytes).ExtractEntryTo(0, Wide(Out()), 65535, &report);
+    EXPECT_LT(report.bytesWritten, 2 * text.size()) << report.reason;
+    EXPECT_LT(std::filesystem::file_size(Out() / "text.txt"), 2 * text.size());
+}
+
 } // namespace
 } // namespace kvtest

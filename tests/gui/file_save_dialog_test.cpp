@@ -341,7 +341,7 @@ TEST_P(FileSaveAbort, NoKeepsThePauseAndYesEndsWithTheAbortBanner) {
     // The two questions, then what the stop left saved.
     auto asked = boxes.AskedBoxes();
     ASSERT_EQ(asked.size(), 3u);
-    EXPECT_EQ(asked.back().text, L"Saving stopped.\r\nNothing saved");
+    EXPECT_EQ(asked.back().text, L"Saving stopped.\r\nNothing saved\r\n1 archive not reached");
     EXPECT_EQ(asked.back().style, platform::MB_OK | platform::MB_ICONINFORMATION);
     asked.pop_back();
     for (const auto& box : asked) {
