@@ -734,17 +734,12 @@ void CPpmdModel::UpdateModel() {
         return;
     }
 
-    if (fSuccessor == 0) {
-        const std::uint32_t reduced = ReduceOrder(suffixState, m_minContext);
-        if (m_broken)
-            return;
-        if (reduced == 0) {
-            RestoreModel(ctx);
-            return;
-        }
-        fSuccessor = reduced;
-    } else if (fSuccessor < m_unitsStart) {
-        const std::uint32_t made = CreateSuccessors(false, suffixState, m_minContext);
+    if (fSuccessor < m_unitsStart) {
+        // No context follows the symbol yet (none, or only the text where
+        // it was seen): one is found at a lower order or made.
+        const std::uint32_t made = fSuccessor == 0
+                                       ? ReduceOrder(suffixState, m_minContext)
+                                       : CreateSuccessors(false, suffixState, m_minContext);
         if (m_broken)
             return;
         if (made == 0) {
