@@ -10,7 +10,7 @@ JOBS       ?= 2
 FUZZ_SECONDS ?= 600
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build test test-asan run bench fuzz format clean screenshots install uninstall package
+.PHONY: all deps configure build test test-asan format-check lint run bench fuzz format clean screenshots install uninstall package
 
 all: build
 
@@ -18,12 +18,12 @@ deps:
 	bash scripts/install-deps.sh build
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVZIP_WERROR=ON
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build test-asan
+test: build test-asan format-check
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 600
 
 test-asan: deps
@@ -70,6 +70,17 @@ screenshots: configure
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails on any file that `make format` would change.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+# clang-tidy with the checks of .clang-tidy over every source of the build.
+lint: configure
+	bash scripts/install-deps.sh lint
+	git ls-files 'app/*.cpp' 'cli/*.cpp' 'controls/*.cpp' 'engine/*.cpp' 'identity/*.cpp' \
+	    'log/*.cpp' 'platform/*.cpp' 'res/*.cpp' 'workflow/*.cpp' | \
+	    xargs -P $(JOBS) -n 8 clang-tidy -p $(BUILD) --quiet
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "controls/url_link_button.h"
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 
 class CAboutDlg : public platform::CDialog {
     Q_OBJECT

@@ -1,8 +1,8 @@
 // kelvane-zip: the desktop program.
 #include "app/command_line_info.h"
 #include "app/velmor_app.h"
-#include "platform/message_box_qt.h"
-#include "platform/shell_open_qt.h"
+#include "platform/qt/message_box_qt.h"
+#include "platform/qt/shell_open_qt.h"
 #include "platform/version.h"
 
 #include <QApplication>

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "app/single_instance.h"
-#include "platform/dialog_qt.h"
-#include "workflow/main_dialog_commands.h"
+#include "platform/qt/dialog_qt.h"
+#include "workflow/gui/main_dialog_commands.h"
 
 #include <QIcon>
 #include <QStringList>

@@ -3,10 +3,10 @@
 // the saving pass asks.
 #pragma once
 
-#include "platform/global_dialog_qt.h"
-#include "workflow/file_save_dialog.h"
+#include "platform/qt/global_dialog_qt.h"
+#include "workflow/gui/file_save_dialog.h"
+#include "workflow/gui/save_msg_dialog.h"
 #include "workflow/repair_state.h"
-#include "workflow/save_msg_dialog.h"
 
 // Makes g_fileSaveDlg and g_overwritePromptDlg for its lifetime; the preview
 // then runs the saving dialog on the file it shows.

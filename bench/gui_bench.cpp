@@ -6,12 +6,12 @@
 // Prints one line per measurement, wall-clock and processor seconds (all
 // threads): "preview WALL CPU ROWS", "saving WALL CPU".
 #include "log/activity_log.h"
-#include "log/view_log_dialog.h"
+#include "log/gui/view_log_dialog.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "res/resource_ids.h"
-#include "workflow/file_save_dialog.h"
-#include "workflow/preview_dialog.h"
+#include "workflow/gui/file_save_dialog.h"
+#include "workflow/gui/preview_dialog.h"
 #include "workflow/repair_state.h"
 
 #include <QApplication>

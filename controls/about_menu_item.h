@@ -2,7 +2,7 @@
 // their system menus.
 #pragma once
 
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 
 // Appends a separator and "&About Kelvane For Zip..." (IDM_ABOUTBOX), when
 // the string table holds that text.

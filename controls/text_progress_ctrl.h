@@ -3,7 +3,7 @@
 // is an operation with the same arguments and results.
 #pragma once
 
-#include "platform/colour_qt.h"
+#include "platform/qt/colour_qt.h"
 
 #include <QString>
 #include <QWidget>

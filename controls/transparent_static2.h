@@ -4,7 +4,7 @@
 #pragma once
 
 #include "controls/elided_label.h"
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 
 #include <QPixmap>
 

@@ -26,7 +26,8 @@ bool IsEnter(int key) {
 
 CURLLinkButton::CURLLinkButton(QWidget* parent)
     : QPushButton(parent), m_linkColour(FromQColor(palette().color(QPalette::Highlight))),
-      // The hot-track colour of the original desktop: a brighter link blue.
+      // A brighter link blue under the pointer: the link shows it is live
+      // without changing its shape.
       m_hoverColour(FromQColor(palette().color(QPalette::Link).lighter(130))),
       m_visitedColour(platform::RGB(128, 0, 128)),
       m_disabledColour(FromQColor(palette().color(QPalette::Disabled, QPalette::WindowText))) {

@@ -2,7 +2,7 @@
 // the desktop's default application.
 #pragma once
 
-#include "platform/colour_qt.h"
+#include "platform/qt/colour_qt.h"
 
 #include <QCursor>
 #include <QFont>

@@ -13,33 +13,27 @@ void CentralSizeIndex::Reset() {
 
 void CentralSizeIndex::Build(CScanWindow& window) {
     m_built = true;
-    const std::uint64_t length = window.FileLength();
-    std::uint64_t pos = 0;
-    while (pos < length) {
-        pos = window.Find(pos, length, kCentralHeaderSignature);
-        if (pos >= length)
-            break;
+    window.ForEachSignature(kCentralHeaderSignature, [&](std::uint64_t pos) {
         unsigned char raw[kCentralHeaderSize];
-        if (window.ReadAt(pos, raw, sizeof raw) == sizeof raw) {
-            const CentralHeaderRecord header = ParseCentralHeader(raw);
-            std::string name(header.nameLength, '\0');
-            std::string extra(header.extraLength, '\0');
-            const std::uint64_t extraAt = pos + kCentralHeaderSize + name.size();
-            const bool whole =
-                window.ReadAt(pos + kCentralHeaderSize, name.data(), name.size()) == name.size();
-            extra.resize(window.ReadAt(extraAt, extra.data(), extra.size()));
-            // Values its Zip64 field should give but does not are unknown.
-            Zip64Result zip64;
-            const Zip64Values values = CentralHeaderValues(header, extra, &zip64);
-            if (whole && !zip64.sizeUnknown && !zip64.offsetUnknown)
-                m_items.push_back({values.localHeaderOffset,
-                                   std::move(name),
-                                   {header.crc, values.compressedSize, values.uncompressedSize},
-                                   header.flags,
-                                   header.method});
-        }
-        ++pos;
-    }
+        if (window.ReadAt(pos, raw, sizeof raw) != sizeof raw)
+            return;
+        const CentralHeaderRecord header = ParseCentralHeader(raw);
+        std::string name(header.nameLength, '\0');
+        std::string extra(header.extraLength, '\0');
+        const std::uint64_t extraAt = pos + kCentralHeaderSize + name.size();
+        const bool whole =
+            window.ReadAt(pos + kCentralHeaderSize, name.data(), name.size()) == name.size();
+        extra.resize(window.ReadAt(extraAt, extra.data(), extra.size()));
+        // Values its Zip64 field should give but does not are unknown.
+        Zip64Result zip64;
+        const Zip64Values values = CentralHeaderValues(header, extra, &zip64);
+        if (whole && !zip64.sizeUnknown && !zip64.offsetUnknown)
+            m_items.push_back({values.localHeaderOffset,
+                               std::move(name),
+                               {header.crc, values.compressedSize, values.uncompressedSize},
+                               header.flags,
+                               header.method});
+    });
     std::stable_sort(m_items.begin(), m_items.end(), [](const Item& a, const Item& b) {
         return a.localHeaderOffset < b.localHeaderOffset;
     });

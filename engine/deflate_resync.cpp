@@ -368,7 +368,9 @@ void WriteZeros(std::uint64_t count, const ResyncWrite& write) {
 // at the entry's ratio so far.
 std::vector<std::uint64_t> PlaceSegments(const DamageSite& site,
                                          const std::vector<Segment>& segments, bool& anchored) {
-    const double ratio = site.failBit > 0 ? static_cast<double>(site.written) / site.failBit : 0;
+    const double ratio = site.failBit > 0
+                             ? static_cast<double>(site.written) / static_cast<double>(site.failBit)
+                             : 0;
     const Segment& last = segments.back();
     std::uint64_t after = 0;
     for (const Segment& segment : segments)
@@ -384,7 +386,8 @@ std::vector<std::uint64_t> PlaceSegments(const DamageSite& site,
     std::vector<std::uint64_t> places;
     std::uint64_t end = site.written;
     for (const Segment& segment : segments) {
-        std::uint64_t place = end + static_cast<std::uint64_t>(segment.skippedBits * ratio);
+        std::uint64_t place =
+            end + static_cast<std::uint64_t>(static_cast<double>(segment.skippedBits) * ratio);
         if (anchored) {
             // What still follows must fit before the end.
             place = std::min(place, *site.size - after);

@@ -20,26 +20,18 @@ void DescriptorIndex::Reset() {
 
 void DescriptorIndex::Build(CScanWindow& window) {
     m_built = true;
-    const std::uint64_t length = window.FileLength();
-    std::uint64_t pos = 0;
-    while (pos < length) {
-        pos = window.Find(pos, length, kDataDescriptorSignature);
-        if (pos >= length)
-            break;
+    window.ForEachSignature(kDataDescriptorSignature, [&](std::uint64_t pos) {
         unsigned char raw[kWideSize];
         const std::size_t read = window.ReadAt(pos, raw, sizeof raw);
-        if (read >= kNarrowSize) {
-            const DataDescriptor narrow = ParseDescriptor(raw + kSignatureSize, false);
-            if (narrow.compressedSize <= pos)
-                m_items.push_back({pos - narrow.compressedSize, pos, false, narrow});
+        // A reading is kept in each width the bytes allow.
+        for (const bool wide : {false, true}) {
+            if (read < (wide ? kWideSize : kNarrowSize))
+                continue;
+            const DataDescriptor values = ParseDescriptor(raw + kSignatureSize, wide);
+            if (values.compressedSize <= pos)
+                m_items.push_back({pos - values.compressedSize, pos, wide, values});
         }
-        if (read >= kWideSize) {
-            const DataDescriptor wide = ParseDescriptor(raw + kSignatureSize, true);
-            if (wide.compressedSize <= pos)
-                m_items.push_back({pos - wide.compressedSize, pos, true, wide});
-        }
-        ++pos;
-    }
+    });
     std::sort(m_items.begin(), m_items.end(), [](const Item& a, const Item& b) {
         if (a.dataStart != b.dataStart)
             return a.dataStart < b.dataStart;

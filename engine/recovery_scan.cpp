@@ -54,6 +54,20 @@ void ReadWhole(CScanWindow& window, std::uint64_t offset, unsigned char* buffer,
     std::fill(buffer + read, buffer + count, 0);
 }
 
+// The fields a local header and a central record share, as an entry takes
+// them from either.
+template <class Record> void TakeSharedFields(const Record& record, CFileHeader& entry) {
+    entry.versionNeeded = record.versionNeeded;
+    entry.flags = record.flags;
+    entry.method = record.method;
+    entry.modTime = record.modTime;
+    entry.modDate = record.modDate;
+    entry.storedCrc = record.crc;
+    entry.compressedSize = record.compressedSize;
+    entry.uncompressedSize = record.uncompressedSize;
+    entry.nameLength = record.nameLength;
+}
+
 // Up to `length` bytes; fewer where the file ends.
 std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t length) {
     std::string bytes(length, '\0');
@@ -257,15 +271,7 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header) {
             local.method = note->method;
     }
     std::copy(raw, raw + kSignatureSize, header.signature.begin());
-    header.versionNeeded = local.versionNeeded;
-    header.flags = local.flags;
-    header.method = local.method;
-    header.modTime = local.modTime;
-    header.modDate = local.modDate;
-    header.storedCrc = local.crc;
-    header.compressedSize = local.compressedSize;
-    header.uncompressedSize = local.uncompressedSize;
-    header.nameLength = local.nameLength;
+    TakeSharedFields(local, header);
     header.extraLength = local.extraLength;
     header.localHeaderOffset = g_scanState.headerOffset;
 
@@ -320,23 +326,32 @@ void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
     if (matching)
         g_scanState.resumeOffset = 0;
     const std::uint64_t length = window.FileLength();
+    WalkLocalHeaders(
+        window, [length](std::uint64_t) { ReportScanProgress(g_scanState.resumeOffset, length); },
+        [this, &window] {
+            ++g_entryCount;
+            AppendQuickLocal(window);
+        });
+}
+
+void CZipArchive::WalkLocalHeaders(CScanWindow& window,
+                                   const std::function<void(std::uint64_t)>& report,
+                                   const std::function<void()>& read) {
+    const std::uint64_t length = window.FileLength();
     ReportClock clock;
     std::uint64_t pos = 0;
     while (pos < length) {
         const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
-        clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1), [length](std::uint64_t) {
-            ReportScanProgress(g_scanState.resumeOffset, length);
-        });
+        clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1), report);
         if (hit >= length)
             break;
-        if (window.FileLength() - hit < kLocalHeaderSize) {
+        if (length - hit < kLocalHeaderSize) {
             // The file ends inside the fixed part: not an entry.
             pos = hit + 1;
             continue;
         }
-        ++g_entryCount;
         g_scanState.headerOffset = hit;
-        AppendQuickLocal(window);
+        read();
         if (!StepChecked(window, pos, hit,
                          PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
                                     g_scanState.lastCompressedSize)))
@@ -428,10 +443,11 @@ void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
         window, g_scanState.headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
     LookBackForDescriptor(window, g_scanState.headerOffset);
     // The name is wanted only to pair the entry with its directory record.
-    const std::string stored = (local.flags & kFlagDataDescriptor) != 0
-                                   ? ReadStored(window, g_scanState.headerOffset + kLocalHeaderSize,
-                                                g_scanState.lastNameLength)
-                                   : std::string();
+    const std::string stored =
+        (local.flags & kFlagDataDescriptor) != 0
+            ? ReadStored(window, g_scanState.headerOffset + kLocalHeaderSize,
+                         static_cast<std::uint16_t>(g_scanState.lastNameLength))
+            : std::string();
     g_scanState.lastCompressedSize =
         ResolveLocalSizes(window, g_scanState.headerOffset, local, stored, extra).compressedSize;
     g_scanState.localOffsets.push_back(g_scanState.headerOffset);
@@ -452,27 +468,9 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
     const std::uint64_t length = window.FileLength();
 
     // Local offset pass.
-    {
-        ReportClock clock;
-        std::uint64_t pos = 0;
-        while (pos < length) {
-            const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
-            clock.Visit(pos, std::min<std::uint64_t>(hit, length - 1),
-                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
-            if (hit >= length)
-                break;
-            if (length - hit < kLocalHeaderSize) {
-                pos = hit + 1;
-                continue;
-            }
-            g_scanState.headerOffset = hit;
-            ReadAdvancedLocal(window);
-            if (!StepChecked(window, pos, hit,
-                             PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
-                                        g_scanState.lastCompressedSize)))
-                break;
-        }
-    }
+    WalkLocalHeaders(
+        window, [length](std::uint64_t p) { ReportScanProgress(p, length); },
+        [this, &window] { ReadAdvancedLocal(window); });
 
     // Central offset pass, from where the local entries end.
     CentralPass(window, true);
@@ -557,15 +555,7 @@ CFileHeader CZipArchive::DirectoryEntry(CScanWindow& window, const CentralRecord
     if (!local)
         std::fill(raw, raw + sizeof raw, 0);
     std::copy(raw, raw + kSignatureSize, entry.signature.begin());
-    entry.versionNeeded = note.versionNeeded;
-    entry.flags = note.flags;
-    entry.method = note.method;
-    entry.modTime = note.modTime;
-    entry.modDate = note.modDate;
-    entry.storedCrc = note.crc;
-    entry.compressedSize = note.compressedSize;
-    entry.uncompressedSize = note.uncompressedSize;
-    entry.nameLength = note.nameLength;
+    TakeSharedFields(note, entry);
     entry.name = note.name;
     entry.localHeaderOffset = offset;
     entry.listed = true;

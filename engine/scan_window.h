@@ -20,6 +20,16 @@ public:
     std::uint64_t Find(std::uint64_t from, std::uint64_t limit,
                        const std::array<unsigned char, 4>& signature);
 
+    // Calls `visit(offset)` at every place of the signature in the file, in
+    // order; the lazy indexes of the scan are built by this one walk.
+    template <class Visit>
+    void ForEachSignature(const std::array<unsigned char, 4>& signature, Visit visit) {
+        const std::uint64_t length = FileLength();
+        for (std::uint64_t pos = Find(0, length, signature); pos < length;
+             pos = Find(pos + 1, length, signature))
+            visit(pos);
+    }
+
     // Up to `count` bytes at `offset`; fewer at the end of the file.
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
 

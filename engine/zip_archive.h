@@ -193,6 +193,11 @@ private:
     void QuickScan(CScanWindow& window);
     void ScanLocalHeaders(CScanWindow& window, bool matching);
     void AdvancedScan(CScanWindow& window);
+    // The walk both scans take over the local headers: each header found is
+    // handed to `read` at g_scanState.headerOffset, then the walk steps over
+    // its data where the step checks out, else goes on byte by byte.
+    void WalkLocalHeaders(CScanWindow& window, const std::function<void(std::uint64_t)>& report,
+                          const std::function<void()>& read);
 
     // The readings of a header found at g_scanState.headerOffset. A local
     // reading takes the central note for its offset, if any, as a second

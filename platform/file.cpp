@@ -192,8 +192,8 @@ std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count)
     bool failed = false;
     const std::size_t done = ReadFully(
         buffer, count,
-        [this, offset](char* out, std::size_t want, std::size_t done) {
-            return ::pread(m_fd, out, want, static_cast<off_t>(offset + done));
+        [this, offset](char* out, std::size_t want, std::size_t before) {
+            return ::pread(m_fd, out, want, static_cast<off_t>(offset + before));
         },
         failed);
     if (failed)

@@ -1,7 +1,7 @@
 // The templates, one file each, gathered by dialog_registry.cpp.
 #pragma once
 
-#include "platform/dialog_template_qt.h"
+#include "platform/qt/dialog_template_qt.h"
 
 namespace res {
 

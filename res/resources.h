@@ -2,7 +2,7 @@
 // string table and the pictures.
 #pragma once
 
-#include "platform/dialog_template_qt.h"
+#include "platform/qt/dialog_template_qt.h"
 
 #include <QPixmap>
 #include <QString>

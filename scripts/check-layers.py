@@ -8,8 +8,8 @@ the desktop program and the command line (side by side, neither includes
 the other). A file may include its own layer and any lower one. The core
 layers (and the command line) include no Qt header either.
 
-In log/ and workflow/ a file's name says whether it is core or GUI: dialogs,
-their hosts and views carry "_dialog", "_gui_" or "_view" in their names.
+The Qt halves have folders of their own (platform/qt, log/gui and
+workflow/gui), so a file's folder alone says its layer.
 
 Usage: check-layers.py [source root]; prints each offending include and
 exits 1 if there is any.
@@ -36,7 +36,12 @@ RANKS = {
     "cli": 10,
 }
 QT_FREE = {"engine", "platform", "identity", "log", "workflow", "cli"}
-GUI_NAME = re.compile(r"_dialog|_gui_|_view\b|_qt\b")
+# Sub-folders that are layers of their own.
+SUBLAYERS = {
+    ("platform", "qt"): "platform_qt",
+    ("log", "gui"): "log_dialogs",
+    ("workflow", "gui"): "workflow_dialogs",
+}
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -44,11 +49,8 @@ def layer_of(path: pathlib.PurePosixPath):
     folder = path.parts[0]
     if folder not in FOLDERS:
         return None
-    stem = path.stem
-    if folder == "platform" and stem.endswith("_qt"):
-        return "platform_qt"
-    if folder in ("log", "workflow") and GUI_NAME.search(stem):
-        return folder + "_dialogs"
+    if len(path.parts) > 2:
+        return SUBLAYERS.get((folder, path.parts[1]), folder)
     return folder
 
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, only when
 # some are missing. Runs as root on a fresh Debian 12 machine (or with sudo).
-# Usage: install-deps.sh [build|fuzz|bench]...   (default: build)
+# Usage: install-deps.sh [build|fuzz|bench|lint]...   (default: build)
 set -euo pipefail
 
 # nettle-dev: AES, SHA-1, HMAC and PBKDF2 for encrypted archives.
@@ -17,6 +17,7 @@ build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev libisal-dev 
     dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils
     zip unzip libarchive-tools p7zip-full)
 fuzz_packages=(clang libclang-rt-14-dev)
+lint_packages=(clang-tidy)
 bench_packages=(unzip zip libarchive-tools p7zip-full 7zip xz-utils zstd bzip2 hyperfine python3 time)
 
 wanted=()
@@ -25,6 +26,7 @@ for set_name in "$@"; do
     case "$set_name" in
     build) wanted+=("${build_packages[@]}") ;;
     fuzz) wanted+=("${fuzz_packages[@]}") ;;
+    lint) wanted+=("${lint_packages[@]}") ;;
     bench) wanted+=("${bench_packages[@]}") ;;
     *) echo "install-deps.sh: unknown package set '$set_name'" >&2; exit 2 ;;
     esac

@@ -49,9 +49,9 @@ private:
 
 // The pass that ReportAnalysisProgress moves, while one runs.
 struct AnalysisRun : PassRun {
-    AnalysisRun(AnalysisHost& host, platform::WorkerGate& gate)
-        : PassRun(gate), host(host), bar([&host](int position) {
-              host.Progress({position, position});
+    AnalysisRun(AnalysisHost& passHost, platform::WorkerGate& workerGate)
+        : PassRun(workerGate), host(passHost), bar([&passHost](int position) {
+              passHost.Progress({position, position});
           }) {}
 
     // The bar shows the scan within its share, never moving back.

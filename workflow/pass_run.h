@@ -20,7 +20,7 @@ class WorkerGate;
 // What every pass's run holds. The analysis's worker returns 0 and the
 // saving pass's 1 (0 before it reached its end); nothing reads either value.
 struct PassRun {
-    explicit PassRun(platform::WorkerGate& gate) : gate(gate) {}
+    explicit PassRun(platform::WorkerGate& workerGate) : gate(workerGate) {}
     virtual ~PassRun() = default;
     PassRun(const PassRun&) = delete;
     PassRun& operator=(const PassRun&) = delete;

@@ -17,7 +17,9 @@ extern std::wstring g_saveOutputFolder;
 extern int g_saveFileIndex;
 // 1 once the current file's probe found a local header.
 extern int g_saveSignatureFound;
-// Counter of ReportSaveProgress's 4000 rule.
+// Reports that lagged behind the bar since it last crept a step: every
+// 4,000 of them move it one step, so that it keeps moving while the scan
+// re-reads ground it has covered.
 extern int g_saveProgressCreepCount;
 // 1: symbolic links are saved as files holding their target's path.
 extern int g_keepLinksAsFiles;

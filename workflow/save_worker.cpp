@@ -49,8 +49,8 @@ std::uint64_t FileSize(const std::wstring& path) {
 // Neither reads 100 before the last entry is written. The threads that
 // write entries move the bars too, between chunks of a large entry.
 struct SaveRun : PassRun {
-    SaveRun(SaveHost& host, platform::WorkerGate& gate)
-        : PassRun(gate), host(host), current([this](int) { ShowProgress(); }),
+    SaveRun(SaveHost& passHost, platform::WorkerGate& workerGate)
+        : PassRun(workerGate), host(passHost), current([this](int) { ShowProgress(); }),
           overall([this](int) { ShowProgress(); }) {}
 
     void ShowProgress() { host.Progress({current.Get(), overall.Get()}); }

@@ -1,7 +1,7 @@
 // Writes the installation's pictures into a data folder:
 //   make_art <data folder>
 // The skins are sized to the dialogs that show them at the default font.
-#include "platform/dialog_units_qt.h"
+#include "platform/qt/dialog_units_qt.h"
 #include "res/art_painter.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"

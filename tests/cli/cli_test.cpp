@@ -199,9 +199,9 @@ TEST_P(RepairMatchesTheDesktopPass, InFilesAndLog) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RepairMatchesTheDesktopPass, ::testing::Values(0, 2, 3),
-                         [](const auto& info) {
-                             return info.param == 0 ? std::string("all")
-                                                    : "current" + std::to_string(info.param);
+                         [](const auto& test) {
+                             return test.param == 0 ? std::string("all")
+                                                    : "current" + std::to_string(test.param);
                          });
 
 TEST_F(CliTest, AnalyseMatchesTheDesktopPassInLogAndRows) {
@@ -545,8 +545,8 @@ INSTANTIATE_TEST_SUITE_P(Options, RepairOverwrite,
                                            OverwriteOption{"no", {false, false, true}},
                                            OverwriteOption{"yes-to-all", {true, true, true}},
                                            OverwriteOption{"no-to-all", {false, false, true}}),
-                         [](const auto& info) {
-                             std::string name = info.param.option;
+                         [](const auto& test) {
+                             std::string name = test.param.option;
                              std::erase(name, '-');
                              return name;
                          });
@@ -609,7 +609,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TerminalAnswers{"noToAll", "N\n", 1, {false, false, true}},
                       // Closing the prompt leaves the choice as it was: nothing, so skip.
                       TerminalAnswers{"endOfInput", "", 2, {false, false, true}}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 struct ExitCase {
     const char* label;
@@ -723,7 +723,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"nameEncodingBeforeTheCommand", {"--name-encoding", "CP866", "list", "@A"}, 0},
         ExitCase{"nameEncodingUnknown", {"list", "--name-encoding=NO-SUCH", "@A"}, 2},
         ExitCase{"nameEncodingUnknownFirst", {"--name-encoding", "NO-SUCH", "list", "@A"}, 2}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(CliTest, LegacyNamesTakeTheChosenCodePageFromTheOptionOrTheStore) {
     ZipWriter zip;
@@ -911,7 +911,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Writer{"sevenZipAes256", "7z",
                              "7z a -tzip -bd -p'pa ss' -mem=AES256 \"$OUT\" . >/dev/null", "pa ss"},
                       Writer{"pythonStreamed", "python3", "STREAM=1 " + kPythonWriter}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 // -n keeps every file that is there already, -o (the default) writes over it.
 TEST_F(CliTest, KeepLeavesExistingFilesAsTheyAre) {
@@ -1149,8 +1149,9 @@ TEST_P(InterruptInsideAnEntry, KeepsThePartialFile) {
     });
     ASSERT_TRUE(signalled);
     EXPECT_EQ(run.exitCode, 130) << run.err;
-    if (writes)
+    if (writes) {
         EXPECT_LT(fs::file_size(output), kSize);
+    }
     EXPECT_NE((run.out + run.err).find("interrupted"), std::string::npos) << run.out << run.err;
     if (fs::exists(CliLog())) {
         EXPECT_TRUE(LogTestFolder::Read(CliLog()).ends_with(kAbortBanner));
@@ -1165,7 +1166,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "repair",
                           {"repair", "--dest", "@D", "--overwrite", "yes", "--log", "@L", "@A"},
                           "Repair/huge/huge.bin"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 // A second Ctrl+C ends the command at once, even while it waits for an
 // answer on the terminal, which the first cannot interrupt.
@@ -1458,6 +1459,6 @@ TEST_P(MadeByHand, IsListedSavedAndJudgedAsItsWriterMadeIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, MadeByHand, ::testing::ValuesIn(kHandMade),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 } // namespace

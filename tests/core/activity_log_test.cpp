@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookUpCase{"SystemDataFolder", "/usr/share", std::nullopt,
                    "$ROOT/state/kelvane-zip/Activity Log.txt"},
         LookUpCase{"SystemLogFolder", "$ROOT/data", "/etc", "$ROOT/data/Activity Log.txt"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(LogLookUpStore, AStoreWithoutTheKeyUsesTheStateFolder) {
     LogTestFolder folder;
@@ -243,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
                     return s;
                 }()},
         CutCase{"FourByte", std::wstring(198, L'z') + L"\U0001F600", std::string(198, 'z')}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 namespace {
 

@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(Files, SignatureProbe,
                                            ProbeCase{"just101", 101, 4, true, true},
                                            ProbeCase{"lastFourBytes", 5000, 4, true, true},
                                            ProbeCase{"lastThreeBytes", 5000, 3, true, false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(AnalysisWorkerTest, ASignatureAtOffsetZeroLeavesTheBarForTheEngine) {
     const auto path = Archive("front.zip", ThreeEntryArchive());
@@ -291,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(Cuts, TruncatedArchive,
                                            CutCase{"insideName", 2, 32},
                                            CutCase{"insideData", 2, 100},
                                            CutCase{"insideSecondData", 1, 100}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(AnalysisWorkerTest, AFileThatCannotBeOpenedIsToldAndListsNothing) {
     const auto path = Archive("locked.zip", ThreeEntryArchive());

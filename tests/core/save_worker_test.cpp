@@ -204,7 +204,7 @@ TEST_P(SaveCurrentExisting, AsksTheYesNoQuestion) {
 INSTANTIATE_TEST_SUITE_P(Answers, SaveCurrentExisting,
                          ::testing::Values(YesNoCase{"yes", platform::IDYES, true},
                                            YesNoCase{"no", platform::IDNO, false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 struct OverwriteCase {
     const char* label;
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
         OverwriteCase{
             "escAfterNoSkipsAgain", 2, {true, false, true}, {-1, -1}, 2, {false, true, false}, 2},
         OverwriteCase{"noFolderNoPrompt", 0, {false, false, false}, {}, 0, {true, true, true}, 0}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(SaveWorkerTest, AFileKeptByNoToAllIsToldAndStillCountsForTheOverallBar) {
     std::vector<fs::path> sources;
@@ -326,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BaseNameCase{"noExtensionCurrent", "noext", "noext", true},
                       BaseNameCase{"dotsOnly", "...zip", "_..", false},
                       BaseNameCase{"twoDotsCurrent", "a.b.zip", "a.b", true}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(ArchiveBaseName, CutsBeforeTheLastDotOfTheFileName) {
     EXPECT_EQ(ArchiveBaseName(L"/d/a.b.zip"), L"a.b");
@@ -543,10 +543,10 @@ TEST_P(CutArchive, IsSavedUpToItsCut) {
 INSTANTIATE_TEST_SUITE_P(Cuts, CutArchive,
                          ::testing::Combine(::testing::Bool(), ::testing::Values(false, true),
                                             ::testing::Values(4, 20, 32, 120)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param) ? "current" : "all") +
-                                    (std::get<1>(info.param) ? "Data" : "Header") +
-                                    std::to_string(std::get<2>(info.param));
+                         [](const auto& test) {
+                             return std::string(std::get<0>(test.param) ? "current" : "all") +
+                                    (std::get<1>(test.param) ? "Data" : "Header") +
+                                    std::to_string(std::get<2>(test.param));
                          });
 
 // Files of this process may grow to `bytes` while it lives; writing past
@@ -618,7 +618,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, FullDestination,
                          ::testing::Values(FullCase{"partOfTheFirstEntry", 4096, 4096,
                                                     Verdict::partial, 1},
                                            FullCase{"nothingAtAll", 0, 0, Verdict::notSaved, 3}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(SaveWorkerTest, AVanishedSourceIsPassedOverAndTheNextOnesSaved) {
     const auto gone = Root() / "gone.zip";

@@ -130,8 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MethodCase{"7zz-deflate64.zip", 9}, MethodCase{"helper-xz.zip", 95},
                       MethodCase{"helper-zstd.zip", 93}, MethodCase{"7zz-ppmd.zip", 98},
                       MethodCase{"helper-ppmd-o2.zip", 98}, MethodCase{"helper-ppmd-o8.zip", 98}),
-    [](const auto& info) {
-        std::string label = info.param.archive;
+    [](const auto& test) {
+        std::string label = test.param.archive;
         label = label.substr(0, label.find('.'));
         std::erase(label, '-');
         return label;

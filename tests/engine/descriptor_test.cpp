@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, OwnDescriptor,
                                            StreamCase{"QuickDeflated", 0, 8},
                                            StreamCase{"AdvancedStored", 1, 0},
                                            StreamCase{"AdvancedDeflated", 1, 8}),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 class Descriptors : public EngineTest {};
 
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Table, OpenEnded,
                                            CutCase{"DeflatedAtEnd", 8, false},
                                            CutCase{"StoredBeforeHeader", 0, true},
                                            CutCase{"DeflatedBeforeHeader", 8, true}),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 struct SizesCase {
     const char* what;
@@ -244,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         SizesCase{"StoredSigned", 0, DescriptorForm::withSignature, false},
         SizesCase{"StoredUnsignedWithDirectory", 0, DescriptorForm::withoutSignature, true},
         SizesCase{"DeflatedUnsignedWithDirectory", 8, DescriptorForm::withoutSignature, true}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& test) { return std::string(test.param.what); });
 
 TEST_F(Descriptors, DirectoryRecordOfAnotherNameOrOffsetGivesNothing) {
     // The last entry's descriptor is lost; the directory names another file

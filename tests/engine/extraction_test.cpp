@@ -151,7 +151,7 @@ TEST_P(BadDeflate, PartialFileIsKeptUnstampedAndTheNextEntryExtracts) {
 INSTANTIATE_TEST_SUITE_P(Table, BadDeflate,
                          ::testing::Values(BadDeflateCase{"Truncated", true},
                                            BadDeflateCase{"Garbled", false}),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 TEST_F(Extraction, OutputStopsAtTheClaimedUncompressedSizeOnlyWhenNothingVerifies) {
     // The CRC-32 of all the data is the stored one: the data decides. With
@@ -574,7 +574,7 @@ INSTANTIATE_TEST_SUITE_P(
                     .at = 4000,
                     .verdict = Verdict::partial,
                     .reason = "no descriptor"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 // A run's password: tried on the archive's encryption headers, asked again
 // while it does not fit, asked no more once it fits the next archive too.

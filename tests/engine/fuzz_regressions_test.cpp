@@ -115,8 +115,8 @@ TEST_P(FuzzRegression, BothScansAndExtractionStaySound) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FuzzRegression, ::testing::ValuesIn(CaseNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param.substr(0, info.param.rfind('.'));
+                         [](const ::testing::TestParamInfo<std::string>& test) {
+                             std::string name = test.param.substr(0, test.param.rfind('.'));
                              std::replace_if(
                                  name.begin(), name.end(),
                                  [](char c) {

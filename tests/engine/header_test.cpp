@@ -297,7 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
                       L"\u041F\u0440\u0438\u0432\u0435\u0442.txt"},
         NameBytesCase{"ChosenCp932", "\x93\xFA\x96\x7B.txt", 0, "", "CP932", L"\u65E5\u672C.txt"},
         NameBytesCase{"Cp932CutInACharacter", "a\x93", 0, "", "CP932", L"a\uFFFD"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& test) { return std::string(test.param.what); });
 
 TEST(NameEncoding, UnknownCodePageIsRefusedAndChangesNothing) {
     EXPECT_FALSE(SetNameEncoding("NO-SUCH-CODEPAGE"));

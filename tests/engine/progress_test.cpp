@@ -103,8 +103,8 @@ TEST_P(Progress, NoFlagNoReports) {
     EXPECT_TRUE(g_savingReports.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, Progress, ::testing::Values(0, 1), [](const auto& info) {
-    return info.param == 0 ? std::string("Quick") : std::string("Advanced");
+INSTANTIATE_TEST_SUITE_P(Modes, Progress, ::testing::Values(0, 1), [](const auto& test) {
+    return test.param == 0 ? std::string("Quick") : std::string("Advanced");
 });
 
 } // namespace

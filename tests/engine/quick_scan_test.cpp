@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Case counts when names are compared; equal names change nothing.
         PairingCase{
             "case", {.name = "ABCD", .localHeaderOffset = 4, .compressedSize = 5}, {L"ABCD"}}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& test) { return std::string(test.param.what); });
 
 TEST_F(QuickScan, LostLocalHeaderShiftsNoPairingAndItsEntryComesFromTheDirectory) {
     ZipWriter zip;

@@ -179,8 +179,8 @@ TEST_P(ReferenceCompare, ArchivesAcrossTheWindowEdgeScanLikeTheByteWalk) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, ReferenceCompare, ::testing::Values(0, 1), [](const auto& info) {
-    return info.param == 0 ? std::string("Quick") : std::string("Advanced");
+INSTANTIATE_TEST_SUITE_P(Modes, ReferenceCompare, ::testing::Values(0, 1), [](const auto& test) {
+    return test.param == 0 ? std::string("Quick") : std::string("Advanced");
 });
 
 } // namespace

@@ -117,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Writers, WriterArchive,
                          ::testing::Values("python-zip64.zip", "python-zip64-stream.zip",
                                            "zip-pipe.zip", "zip-pipe-stream.zip",
                                            "bsdtar-zip64.zip"),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& test) {
+                             std::string name = test.param;
                              name = name.substr(0, name.find('.'));
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
@@ -221,8 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ExtractReport::partial,
                     100 + 30 + 1 + 2,
                     2}),
-    [](const auto& info) {
-        std::string name = info.param.what;
+    [](const auto& test) {
+        std::string name = test.param.what;
         for (char& ch : name)
             if (!std::isalnum(static_cast<unsigned char>(ch)))
                 ch = '_';

@@ -5,7 +5,7 @@
 #include "res/resource_ids.h"
 #include "tests/gui/analysis_fixture.h"
 #include "tests/support/scripted_message_box.h"
-#include "workflow/analysis_dialog.h"
+#include "workflow/gui/analysis_dialog.h"
 #include "workflow/repair_state.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "platform/dialog_units_qt.h"
+#include "platform/qt/dialog_units_qt.h"
 #include "res/art_painter.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"

@@ -1,5 +1,5 @@
 #include "controls/about_menu_item.h"
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 

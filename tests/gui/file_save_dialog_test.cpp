@@ -1,18 +1,18 @@
 #include "controls/text_progress_ctrl.h"
 #include "controls/transparent_static2.h"
 #include "engine/scan_state.h"
-#include "log/view_log_dialog.h"
-#include "platform/global_dialog_qt.h"
+#include "log/gui/view_log_dialog.h"
+#include "platform/qt/global_dialog_qt.h"
 #include "res/resource_ids.h"
 #include "tests/gui/process_hooks.h"
 #include "tests/support/log_test_folder.h"
 #include "tests/support/scripted_message_box.h"
 #include "tests/support/zip_writer.h"
-#include "workflow/file_save_dialog.h"
+#include "workflow/gui/file_save_dialog.h"
+#include "workflow/gui/password_dialog.h"
+#include "workflow/gui/save_msg_dialog.h"
 #include "workflow/overwrite_choice.h"
-#include "workflow/password_dialog.h"
 #include "workflow/repair_state.h"
-#include "workflow/save_msg_dialog.h"
 #include "workflow/save_state.h"
 
 #include <QApplication>
@@ -365,7 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
                           L"Saving is in process, Do you want to exit ? ", platform::IDCANCEL},
                       AbortCase{"Close", [](CFileSave& d) { d.close(); },
                                 L"Saving is in Process,Do you want to exit?", platform::IDOK}),
-    [](const ::testing::TestParamInfo<AbortCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<AbortCase>& test) { return test.param.name; });
 
 TEST_F(FileSaveTest, ResumeAfterARefusedEscLetsThePassFinish) {
     NoSources();

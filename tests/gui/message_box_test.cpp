@@ -1,5 +1,5 @@
-#include "platform/gui_host_qt.h"
-#include "platform/message_box_qt.h"
+#include "platform/qt/gui_host_qt.h"
+#include "platform/qt/message_box_qt.h"
 
 #include <QAbstractButton>
 #include <QApplication>

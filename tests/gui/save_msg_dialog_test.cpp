@@ -1,7 +1,7 @@
 #include "res/resource_ids.h"
+#include "workflow/gui/save_msg_dialog.h"
 #include "workflow/overwrite_choice.h"
 #include "workflow/repair_state.h"
-#include "workflow/save_msg_dialog.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -110,8 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Only an exact match is cut: one off in any channel stays.
         ShapeCase{"near key colour", Picture({{qRgb(255, 0, 241), qRgb(254, 0, 240), K}}),
                   QRegion(0, 0, 2, 1)}),
-    [](const ::testing::TestParamInfo<ShapeCase>& info) {
-        std::string name = info.param.name;
+    [](const ::testing::TestParamInfo<ShapeCase>& test) {
+        std::string name = test.param.name;
         for (char& c : name)
             if (!std::isalnum(static_cast<unsigned char>(c)))
                 c = '_';

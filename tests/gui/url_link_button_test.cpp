@@ -1,5 +1,5 @@
 #include "controls/url_link_button.h"
-#include "platform/shell_open_qt.h"
+#include "platform/qt/shell_open_qt.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
+#include "log/gui/view_log_dialog.h"
 #include "log/open_activity_log.h"
-#include "log/view_log_dialog.h"
-#include "platform/shell_open_qt.h"
+#include "platform/qt/shell_open_qt.h"
 #include "res/resource_ids.h"
 #include "tests/gui/process_hooks.h"
 #include "tests/support/log_test_folder.h"

@@ -6,13 +6,13 @@
 #include "app/velmor_dlg.h"
 #include "app/workflow_dialogs.h"
 #include "engine/scan_state.h"
-#include "log/view_log_dialog.h"
-#include "platform/folder_browser_qt.h"
+#include "log/gui/view_log_dialog.h"
 #include "platform/process.h"
+#include "platform/qt/folder_browser_qt.h"
 #include "res/resource_ids.h"
 #include "tests/support/scripted_message_box.h"
 #include "tests/support/zip_writer.h"
-#include "workflow/preview_dialog.h"
+#include "workflow/gui/preview_dialog.h"
 #include "workflow/repair_state.h"
 
 #include <QApplication>
@@ -310,4 +310,4 @@ INSTANTIATE_TEST_SUITE_P(
                 {"a\r\nSaved 2 files: 2 verified", "a (2)\r\nSaved 1 file: 1 verified"},
                 {{"a/a.txt", "alpha"}, {"a (2)/c.txt", "charlie"}, {"a/c.txt", {}}},
                 "Repairing Completed successfully***********************************"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });

@@ -18,7 +18,7 @@
 // Records the events of an analysis in order.
 class RecordingAnalysisHost : public AnalysisHost {
 public:
-    explicit RecordingAnalysisHost(int fileNumber = 1) : fileNumber(fileNumber) {}
+    explicit RecordingAnalysisHost(int number = 1) : fileNumber(number) {}
 
     int CurrentFileNumber() override;
     void SourceStarted(const SourceStart& source) override;
@@ -46,7 +46,7 @@ public:
 // Records the events of a saving pass in order.
 class RecordingSaveHost : public SaveHost {
 public:
-    explicit RecordingSaveHost(int fileNumber = 1) : fileNumber(fileNumber) {}
+    explicit RecordingSaveHost(int number = 1) : fileNumber(number) {}
 
     int CurrentFileNumber() override;
     void SourceStarted(const SourceStart& source) override;

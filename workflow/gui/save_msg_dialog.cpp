@@ -1,4 +1,4 @@
-#include "workflow/save_msg_dialog.h"
+#include "workflow/gui/save_msg_dialog.h"
 
 #include "res/resource_ids.h"
 #include "res/resources.h"

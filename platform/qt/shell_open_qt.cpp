@@ -1,7 +1,7 @@
-#include "platform/shell_open_qt.h"
+#include "platform/qt/shell_open_qt.h"
 
-#include "platform/gui_host_qt.h"
 #include "platform/process.h"
+#include "platform/qt/gui_host_qt.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -3,7 +3,7 @@
 // step 1, or starts step 3 after the user has chosen a destination.
 #pragma once
 
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 #include "workflow/analysis_list.h"
 
 #include <string>

@@ -1,15 +1,15 @@
-#include "workflow/analysis_dialog.h"
+#include "workflow/gui/analysis_dialog.h"
 
 #include "controls/about_menu_item.h"
 #include "controls/text_progress_ctrl.h"
 #include "controls/transparent_static.h"
 #include "engine/scan_state.h"
 #include "platform/process.h"
-#include "platform/worker_halt_qt.h"
+#include "platform/qt/worker_halt_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/analysis_worker.h"
-#include "workflow/pass_dialog_controls.h"
+#include "workflow/gui/pass_dialog_controls.h"
 #include "workflow/repair_state.h"
 
 CProgressBar* g_analysisDlg = nullptr;

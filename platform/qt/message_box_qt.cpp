@@ -1,6 +1,6 @@
-#include "platform/message_box_qt.h"
+#include "platform/qt/message_box_qt.h"
 
-#include "platform/gui_host_qt.h"
+#include "platform/qt/gui_host_qt.h"
 
 #include <QMessageBox>
 #include <QPointer>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "engine/password.h"
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 // itself at the paint after the worker has finished.
 #pragma once
 
-#include "platform/dialog_qt.h"
-#include "workflow/analysis_gui_host.h"
+#include "platform/qt/dialog_qt.h"
+#include "workflow/gui/analysis_gui_host.h"
 
 class CTextProgressCtrl;
 class IAnalysisList;

@@ -19,7 +19,8 @@ struct DialogBaseUnits {
 
 DialogBaseUnits BaseUnitsOf(const QFont& font);
 
-// Rounded like the original MulDiv(units, base, 4 or 8).
+// units * base / 4 (or 8), rounded to the nearest pixel, half away from
+// zero: every control lands on the same pixel whichever way it is reached.
 int DluToPixelsX(int units, const DialogBaseUnits& base);
 int DluToPixelsY(int units, const DialogBaseUnits& base);
 QRect DluToPixels(const QRect& units, const DialogBaseUnits& base);

@@ -1,9 +1,9 @@
-#include "workflow/analysis_gui_host.h"
+#include "workflow/gui/analysis_gui_host.h"
 
 #include "controls/text_progress_ctrl.h"
-#include "platform/gui_host_qt.h"
-#include "workflow/analysis_dialog.h"
+#include "platform/qt/gui_host_qt.h"
 #include "workflow/analysis_list.h"
+#include "workflow/gui/analysis_dialog.h"
 
 using platform::RunOnGuiThread;
 

@@ -1,4 +1,4 @@
-#include "platform/gui_host_qt.h"
+#include "platform/qt/gui_host_qt.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

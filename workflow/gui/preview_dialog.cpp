@@ -1,23 +1,23 @@
-#include "workflow/preview_dialog.h"
+#include "workflow/gui/preview_dialog.h"
 
 #include "controls/about_menu_item.h"
 #include "controls/transparent_static.h"
 #include "engine/entry_decoder.h"
 #include "identity/app_question.h"
 #include "log/activity_log.h"
-#include "platform/folder_browser_qt.h"
 #include "platform/process.h"
+#include "platform/qt/folder_browser_qt.h"
+#include "platform/qt/worker_halt_qt.h"
 #include "platform/text.h"
-#include "platform/worker_halt_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
-#include "workflow/analysis_dialog.h"
 #include "workflow/analysis_format.h"
 #include "workflow/destination_check.h"
-#include "workflow/entry_list_view.h"
-#include "workflow/main_dialog_commands.h"
+#include "workflow/gui/analysis_dialog.h"
+#include "workflow/gui/entry_list_view.h"
+#include "workflow/gui/main_dialog_commands.h"
+#include "workflow/gui/saving_dialog_runner.h"
 #include "workflow/repair_state.h"
-#include "workflow/saving_dialog_runner.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -60,7 +60,10 @@ std::vector<QStringList> WidestTexts() {
         keep(columnCompressedSize, FormatSizeText(size));
     }
     keep(columnRatio, FormatRatioText(9999, 1));
-    keep(columnCrc, FormatCrcText(0xFFFFFFFFu));
+    // Hex letters differ in width: each of the widest fills a CRC.
+    for (const std::uint32_t crc :
+         {0x00000000u, 0xAAAAAAAAu, 0xBBBBBBBBu, 0xDDDDDDDDu, 0xEEEEEEEEu})
+        keep(columnCrc, FormatCrcText(crc));
     for (std::uint16_t method = 0; method < 100; ++method)
         keep(columnMethod, platform::FromUtf8(MethodLabel(method)));
     // Day 28 of every month of 2088 at 23:58:58: the widest digits and names.
@@ -170,7 +173,7 @@ void CPreview::CreateColumns() {
     }
     // The names give up room before the last column goes out of sight: they
     // are shortened in the middle and shown whole in their tips.
-    constexpr int kLeastNameWidth = 110;
+    constexpr int kLeastNameWidth = 90;
     m_entryList->FitColumns(std::move(preferred), std::move(fitting), kLeastNameWidth);
 }
 

@@ -1,4 +1,4 @@
-#include "workflow/password_dialog.h"
+#include "workflow/gui/password_dialog.h"
 
 #include "platform/message_box.h"
 #include "res/resource_ids.h"

@@ -1,4 +1,4 @@
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -193,8 +193,8 @@ QWidget* CDialog::BuildControl(const ControlTemplate& control) {
             auto* picture = new QLabel(m_client);
             picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             if (m_template.images) {
-                // Icons come at their natural size: 32 pixels, as the
-                // original dialog manager shows them.
+                // Icons come at their natural 32 pixels, not stretched to the
+                // box the template gives in dialog units: scaled, they blur.
                 const QSize size = control.kind == ControlKind::Icon ? QSize(32, 32) : pixelSize;
                 picture->setPixmap(m_template.images(control.resource, size));
             }

@@ -1,12 +1,12 @@
-#include "workflow/save_dialog_host.h"
+#include "workflow/gui/save_dialog_host.h"
 
 #include "controls/text_progress_ctrl.h"
-#include "platform/gui_host_qt.h"
+#include "platform/qt/gui_host_qt.h"
 #include "res/resource_ids.h"
-#include "workflow/file_save_dialog.h"
-#include "workflow/password_dialog.h"
+#include "workflow/gui/file_save_dialog.h"
+#include "workflow/gui/password_dialog.h"
+#include "workflow/gui/save_msg_dialog.h"
 #include "workflow/repair_state.h"
-#include "workflow/save_msg_dialog.h"
 
 #include <optional>
 

@@ -4,8 +4,8 @@
 // at the paint after the worker has finished.
 #pragma once
 
-#include "platform/dialog_qt.h"
-#include "workflow/save_dialog_host.h"
+#include "platform/qt/dialog_qt.h"
+#include "workflow/gui/save_dialog_host.h"
 
 #include <QTimer>
 

@@ -3,7 +3,7 @@
 // worker reads; the dialog's own result means nothing.
 #pragma once
 
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 
 class CSaveMsg : public platform::CDialog {
 public:

@@ -1,4 +1,4 @@
-#include "platform/folder_browser_qt.h"
+#include "platform/qt/folder_browser_qt.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "workflow/entry_list_view.h"
+#include "workflow/gui/entry_list_view.h"
 
-#include "platform/report_list_qt.h"
+#include "platform/qt/report_list_qt.h"
 
 #include <QHeaderView>
 #include <QIcon>

@@ -1,6 +1,6 @@
-#include "platform/worker_halt_qt.h"
+#include "platform/qt/worker_halt_qt.h"
 
-#include "platform/gui_host_qt.h"
+#include "platform/qt/gui_host_qt.h"
 
 #include <chrono>
 #include <future>

@@ -3,7 +3,7 @@
 // and the output folder, and ends the program.
 #pragma once
 
-#include "platform/dialog_qt.h"
+#include "platform/qt/dialog_qt.h"
 #include "workflow/pass_events.h"
 
 class CViewLog : public platform::CDialog {

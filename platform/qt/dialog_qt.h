@@ -2,9 +2,9 @@
 // Windows dialog framework that every dialog of the program derives from.
 #pragma once
 
-#include "platform/dialog_template_qt.h"
-#include "platform/dialog_units_qt.h"
 #include "platform/message_box.h"
+#include "platform/qt/dialog_template_qt.h"
+#include "platform/qt/dialog_units_qt.h"
 
 #include <QDialog>
 #include <QEvent>
@@ -73,8 +73,9 @@ public:
     void CheckDlgButton(int id, bool checked);
 
     // Binds control `id` to a widget of type Widget that the builder makes in
-    // place of the template's own kind, and stores it in `member` (the
-    // data exchange of the original framework). Call before the build.
+    // place of the template's own kind, and stores it in `member`, so that
+    // a dialog reaches its custom controls by type without a lookup. Call
+    // before the build.
     template <class Widget> void BindControl(int id, Widget*& member) {
         m_factories[id] = [&member](QWidget* parent) {
             member = new Widget(parent);
@@ -114,7 +115,8 @@ protected:
     virtual bool OnInitDialog() { return true; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
-    // The close box and Alt+F4. Like the original, it cancels by default.
+    // The close box and Alt+F4 cancel by default: closing a window must
+    // never be taken for a yes.
     virtual void OnClose() { OnCommand(IDCANCEL); }
     // Returns true when the id was handled.
     virtual bool OnCommand(int id);

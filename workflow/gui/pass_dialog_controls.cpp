@@ -1,8 +1,8 @@
-#include "workflow/pass_dialog_controls.h"
+#include "workflow/gui/pass_dialog_controls.h"
 
 #include "identity/app_question.h"
-#include "platform/dialog_qt.h"
-#include "platform/worker_halt_qt.h"
+#include "platform/qt/dialog_qt.h"
+#include "platform/qt/worker_halt_qt.h"
 
 bool TogglePause(platform::CDialog& dialog, int button, platform::WorkerGate& gate, int& paused) {
     if (paused == 0) {

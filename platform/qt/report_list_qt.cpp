@@ -1,4 +1,4 @@
-#include "platform/report_list_qt.h"
+#include "platform/qt/report_list_qt.h"
 
 #include <QPainter>
 #include <QScrollBar>

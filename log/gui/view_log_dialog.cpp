@@ -1,4 +1,4 @@
-#include "log/view_log_dialog.h"
+#include "log/gui/view_log_dialog.h"
 
 #include "identity/app_question.h"
 #include "log/banners.h"

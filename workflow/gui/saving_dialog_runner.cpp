@@ -1,8 +1,8 @@
-#include "workflow/saving_dialog_runner.h"
+#include "workflow/gui/saving_dialog_runner.h"
 
 #include "platform/message_box.h"
-#include "workflow/file_save_dialog.h"
-#include "workflow/preview_dialog.h"
+#include "workflow/gui/file_save_dialog.h"
+#include "workflow/gui/preview_dialog.h"
 #include "workflow/repair_state.h"
 
 #include <utility>
