@@ -75,7 +75,7 @@ private:
     }
 
     bool Begin() {
-        const unsigned word = m_input[0] | m_input[1] << 8;
+        const unsigned word = m_input[0] | static_cast<unsigned>(m_input[1]) << 8;
         const unsigned order = (word & 0xF) + 1;
         const unsigned megabytes = ((word >> 4) & 0xFF) + 1;
         const unsigned restore = word >> 12;
