@@ -13,6 +13,7 @@ constexpr std::uint16_t kLzma = 14;
 constexpr std::uint16_t kZstdOld = 20;
 constexpr std::uint16_t kZstd = 93;
 constexpr std::uint16_t kXz = 95;
+constexpr std::uint16_t kPpmd = 98;
 
 } // namespace
 
@@ -63,7 +64,7 @@ const char* CompressionMethodName(std::uint16_t method) {
         return "JPEG";
     case 97:
         return "WavPack";
-    case 98:
+    case kPpmd:
         return "PPMd";
     case 99:
         return "AE-x";
@@ -87,6 +88,7 @@ bool MethodKnown(std::uint16_t method) {
     case kZstdOld:
     case kZstd:
     case kXz:
+    case kPpmd:
         return true;
     default:
         return false;
@@ -112,6 +114,7 @@ bool MethodBuilt(std::uint16_t method) {
     case kStored:
     case kDeflated:
     case kDeflate64:
+    case kPpmd:
         return true;
     default:
         return false;
@@ -124,6 +127,8 @@ std::unique_ptr<CEntryDecoder> MakeEntryDecoder(std::uint16_t method, void* zlib
         return MakeInflateDecoder(zlibBlocks);
     case kDeflate64:
         return MakeDeflate64Decoder();
+    case kPpmd:
+        return MakePpmdDecoder();
 #ifdef KVZIP_HAVE_BZIP2
     case kBzip2:
         return MakeBzip2Decoder();

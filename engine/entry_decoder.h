@@ -39,6 +39,10 @@ public:
     // Methods whose frames begin with a magic number at a byte boundary:
     // whether one begins at `head` (8 bytes at hand).
     virtual bool BeginsFrame(const unsigned char* /*head*/) const { return false; }
+
+    // Once Decode said error: why the data cannot be decoded at all (a
+    // setting the decoder does not take), or empty when the data is bad.
+    virtual std::string Refusal() const { return {}; }
 };
 
 // Where a decoder's last blocks or frames began, as DescribeBlocks tells.
@@ -95,3 +99,4 @@ std::unique_ptr<CEntryDecoder> MakeBzip2Decoder();
 std::unique_ptr<CEntryDecoder> MakeLzmaDecoder();
 std::unique_ptr<CEntryDecoder> MakeXzDecoder();
 std::unique_ptr<CEntryDecoder> MakeZstdDecoder();
+std::unique_ptr<CEntryDecoder> MakePpmdDecoder();

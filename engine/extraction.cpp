@@ -455,6 +455,18 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
             collected->append(reinterpret_cast<const char*>(chunk), n);
         result.bytesWritten += n;
         result.crc = m_info.m_crc;
+        if (m_decodeError == 1 && m_decoder && !m_decoder->Refusal().empty()) {
+            // Settings the decoder does not take: nothing of it was decoded.
+            m_decodeError = 0;
+            result.reason = m_decoder->Refusal();
+            ReleaseEntry();
+            g_truncationFlag = 0;
+            if (file != nullptr)
+                CountWhatIsOnDisk(*file, result);
+            result.outcome = ExtractReport::failed;
+            result.verdict = Verdict::notSaved;
+            return;
+        }
         if (m_decodeError == 1) {
             // Kept as it is, without the stored time: it is not whole.
             m_decodeError = 0;

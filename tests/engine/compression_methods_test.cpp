@@ -47,6 +47,7 @@ struct MethodCase {
 };
 
 using Deflate64Stream = EngineTest;
+using PpmdStream = EngineTest;
 
 class CompressionMethods : public EngineTest, public ::testing::WithParamInterface<MethodCase> {
 protected:
@@ -129,8 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MethodCase{"7zz-deflate64.zip", 9}, MethodCase{"helper-xz.zip", 95},
                       MethodCase{"helper-zstd.zip", 93}, MethodCase{"helper-xz-streams.zip", 95},
                       MethodCase{"helper-zstd-streams.zip", 93},
-                      MethodCase{"helper-bzip2-streams.zip", 12},
-                      MethodCase{"7zz-ppmd.zip", 98, "method not supported: PPMd (98)"}),
+                      MethodCase{"helper-bzip2-streams.zip", 12}, MethodCase{"7zz-ppmd.zip", 98},
+                      MethodCase{"helper-ppmd-o2.zip", 98}, MethodCase{"helper-ppmd-o8.zip", 98}),
     [](const auto& test) {
         std::string label = test.param.archive;
         label = label.substr(0, label.find('.'));
@@ -186,6 +187,34 @@ TEST_F(Deflate64Stream, LongestMatchRunsPastTheChunk) {
     m_archive->ExtractEntryTo(0, Wide(Out()), 65535, &report);
     EXPECT_EQ(VerdictText(report), "verified");
     EXPECT_TRUE(SameBytes(ReadFileBytes(Out() / "long.txt"), content));
+}
+
+// PPMd data whose parameter word asks for what no writer uses: nothing is
+// decoded or left behind, the verdict says why, the next entry is read.
+TEST_F(PpmdStream, SettingsOutsideTheFormatAreRefused) {
+    ZipWriter zip;
+    // Order 1 (field 0) in 1 MiB; order 8 with restoration method 2.
+    zip.Add({.name = "order.txt",
+             .content = "x",
+             .method = 98,
+             .rawData = std::string("\x00\x00\x00\x00\x00\x00", 6)});
+    zip.Add({.name = "restore.txt",
+             .content = "x",
+             .method = 98,
+             .rawData = std::string("\x07\x20\x00\x00\x00\x00", 6)});
+    zip.Add({.name = "next.txt", .content = "next"});
+    Open(zip.Bytes());
+    std::vector<std::string> verdicts;
+    for (std::size_t i = 0; i < 3; ++i) {
+        ExtractReport report;
+        m_archive->ExtractEntryTo(i, Wide(Out()), 65535, &report);
+        verdicts.push_back(VerdictText(report));
+    }
+    EXPECT_EQ(verdicts, (std::vector<std::string>{
+                            "not saved: PPMd model order 1 is below 2",
+                            "not saved: PPMd model restoration method 2 is unknown", "verified"}));
+    EXPECT_FALSE(std::filesystem::exists(Out() / "order.txt"));
+    EXPECT_FALSE(std::filesystem::exists(Out() / "restore.txt"));
 }
 
 } // namespace

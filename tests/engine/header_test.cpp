@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Table, CheckLocal,
                                            // A descriptor met by the look-back turns the check off.
                                            CheckCase{4, 8, 0, 1, true, 4, false},
                                            // The scan's method decides, not the re-read one.
-                                           CheckCase{0, 0, 98, 0, false, 0, false}));
+                                           CheckCase{0, 0, 6, 0, false, 0, false}));
 
 TEST(CheckLocalShort, HeaderCutShortThrowsCauseTen) {
     TempDir dir;

@@ -11,6 +11,10 @@
 #                      its first 500 bytes and the rest, as parallel writers
 #                      make them: xz with stream padding between, Zstandard
 #                      with a skippable frame between, bzip2
+#   helper-ppmd-o2.zip, helper-ppmd-o8.zip  PPMd streams of python3-ppmd as
+#                      entries of method 98: order 2 in 64 MiB, and order 8
+#                      in 1 MiB that fills up and is cut back (restoration
+#                      method 1), which 7-Zip does not write
 # Every archive holds a-small.txt, b-big.txt and c-last.txt, in that order;
 # b-big.txt is large enough for several bzip2 blocks, so a cut inside it
 # leaves blocks that decode.
@@ -68,4 +72,8 @@ two_streams() {
 python3 "$helper" helper-xz-streams.zip 95 "$(two_streams "xz -1 -c --check=crc32" '\\0\\0\\0\\0')" "${names[@]/#/$work/}"
 python3 "$helper" helper-zstd-streams.zip 93 "$(two_streams "zstd -1 -c -q --no-check" '\\120\\52\\115\\30\\4\\0\\0\\0skip')" "${names[@]/#/$work/}"
 python3 "$helper" helper-bzip2-streams.zip 12 "$(two_streams "bzip2 -1 -c" '')" "${names[@]/#/$work/}"
+# Debian's python3-ppmd lives in the system interpreter.
+ppmd="/usr/bin/python3 ../../../bench/ppmd_stream.py"
+python3 "$helper" helper-ppmd-o2.zip 98 "$ppmd 2 64 0" "${names[@]/#/$work/}"
+python3 "$helper" helper-ppmd-o8.zip 98 "$ppmd 8 1 1" "${names[@]/#/$work/}"
 ls -l ./*.zip
