@@ -224,8 +224,6 @@ std::uint32_t CZipArchive::ReadStoredData(unsigned char* out, std::uint32_t room
 bool CZipArchive::EndEntryRead(CFile* target) {
     if (m_readState != readEntry)
         return false;
-    m_decoder.reset();
-    m_fastInflate.Reset();
     bool result = true;
     if (target != nullptr && m_centralDir.m_currentEntry != nullptr) {
         const CFileHeader& entry = *m_centralDir.m_currentEntry;
@@ -236,18 +234,20 @@ bool CZipArchive::EndEntryRead(CFile* target) {
             result = false;
         }
     }
-    CloseCipher();
+    TearDownEntry();
     m_centralDir.FinishEntry();
-    m_readState = readNone;
-    m_info.ReleaseBuffer();
     return result;
 }
 
 void CZipArchive::ReleaseEntry() {
+    TearDownEntry();
+    m_centralDir.AbandonEntry();
+}
+
+void CZipArchive::TearDownEntry() {
     m_decoder.reset();
     m_fastInflate.Reset();
     CloseCipher();
     m_info.ReleaseBuffer();
-    m_centralDir.AbandonEntry();
     m_readState = readNone;
 }

@@ -326,6 +326,9 @@ private:
                                                  const std::function<void()>& found);
     // Gives up the entry being read without stamping or descriptor check.
     void ReleaseEntry();
+    // What ending a read and giving one up share: the decoders, the cipher
+    // and the buffer go, and no entry is being read.
+    void TearDownEntry();
     // Makes the folder or the empty file of an entry that holds no data.
     bool MakeEmptyEntry(const CFileHeader& entry, const OutputTarget& target,
                         const ExtractSafeguards* safeguards, ExtractReport& result);
