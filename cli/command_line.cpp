@@ -50,7 +50,7 @@ std::string ParseCommandOptions(const std::vector<std::string>& words, const Com
             operandsOnly = true;
             continue;
         }
-        if (word == "--help" || word == "-h") {
+        if (kHelpOption.option.Is(word)) {
             options.help = true;
             continue;
         }
@@ -119,7 +119,8 @@ std::string CommandHelp(const Command& command) {
     for (const CommandOption& taken : command.options)
         if (!taken.help.empty())
             AppendHelpLines(text, taken.option.Label(), taken.help, command.helpColumn);
-    AppendHelpLines(text, kHelpOption.option.Label(), kHelpOption.help, command.helpColumn);
+    // Its -h goes without saying.
+    AppendHelpLines(text, kHelpOption.option.name, kHelpOption.help, command.helpColumn);
     return text.append(command.closing);
 }
 

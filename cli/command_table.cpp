@@ -30,7 +30,7 @@ constexpr Option kOverwrite{
 constexpr Option kLog{.name = "--log", .argument = "FILE", .value = &CommandOptions::log};
 constexpr Option kPasswordFile{
     .name = "--password-file", .argument = "FILE", .value = &CommandOptions::passwordFile};
-constexpr Option kHelp{.name = "--help", .flag = &CommandOptions::help};
+constexpr Option kHelp{.letter = 'h', .name = "--help", .flag = &CommandOptions::help};
 
 } // namespace
 

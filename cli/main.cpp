@@ -54,7 +54,7 @@ int RunCommand(int argc, char** argv) {
     const std::string word = argv[at];
     std::vector<std::string> words = leading;
     words.insert(words.end(), argv + at + 1, argv + argc);
-    if (word == "--help" || word == "-h" || word == "help") {
+    if (word == "help" || kHelpOption.option.Is(word)) {
         std::fputs(usage.c_str(), stdout);
         return exitOk;
     }
