@@ -1,6 +1,7 @@
-// The manual page and the bash completion say what cli/command_table.cpp
-// declares: every command and every option it shows are in both, with the
-// same short form and argument, and neither offers one it lacks.
+// The manual page, the bash completion and the usage lines of each help say
+// what cli/command_table.cpp declares: every command and every option it
+// shows are in each, with the same short form and argument, and none offers
+// one it lacks.
 #include "cli/command_table.h"
 #include "subprocess.h"
 
@@ -25,6 +26,20 @@ Names ShownOptions(const Command& command) {
         if (!taken.help.empty())
             shown.emplace(taken.option.name);
     return shown;
+}
+
+// The long options that the "Usage:" lines of `command --help` name, in
+// either form.
+Names UsageOptions(const Command& command) {
+    const std::string usage(command.usage.substr(0, command.usage.find("\n\n")));
+    const std::regex option(R"((^|[ \[|])(--?[a-z][a-z0-9-]*))");
+    Names named = {std::string(kHelpOption.option.name)};
+    for (std::sregex_iterator it(usage.begin(), usage.end(), option), end; it != end; ++it) {
+        const std::string name = (*it)[2];
+        const Option* byLetter = name.size() == 2 ? OptionByLetter(name[1]) : nullptr;
+        named.insert(byLetter != nullptr ? std::string(byLetter->name) : name);
+    }
+    return named;
 }
 
 const Option* DeclaredOption(std::string_view name) {
@@ -166,6 +181,7 @@ TEST(CommandTable, IsWhatTheHelpTheManualAndTheCompletionSay) {
         Names synopsis = page.usage.count(name) ? page.usage.at(name) : Names{};
         synopsis.insert(std::string(kHelpOption.option.name));
         EXPECT_EQ(synopsis, shown) << "the SYNOPSIS of kvzip(1)";
+        EXPECT_EQ(UsageOptions(command), shown) << "the Usage: lines of its help";
 
         ExpectFitsEightyColumns({KVZIP_BINARY, name, "--help"});
     }
