@@ -10,8 +10,6 @@
 
 #include <cstdio>
 
-namespace {} // namespace
-
 int RunCheck(const Command& command, const std::vector<std::string>& words) {
     CommandOptions options;
     PasswordInput passwords;

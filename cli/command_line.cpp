@@ -3,6 +3,7 @@
 #include "cli/command_table.h"
 #include "engine/entry_name.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {

@@ -11,8 +11,6 @@
 
 #include <cstdio>
 
-namespace {} // namespace
-
 int RunExtract(const Command& command, const std::vector<std::string>& words) {
     CommandOptions options;
     PasswordInput passwords;
