@@ -16,8 +16,8 @@ namespace {
 
 void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& archive) {
     std::printf("%s (%s scan): %d entries%s\n", Printable(path).c_str(),
-                advanced ? "advanced" : "quick", g_entryCount,
-                g_descriptorSeen ? ", data descriptors seen" : "");
+                advanced ? "advanced" : "quick", static_cast<int>(archive.GetEntryCount()),
+                archive.DescriptorSeen() ? ", data descriptors seen" : "");
     std::printf("%6s %12s %12s %-9s %-10s %-19s %10s  %s\n", "Index", "Size", "Packed", "Method",
                 "CRC-32", "Modified", "Offset", "Name");
     CFileHeader header;
@@ -45,8 +45,8 @@ void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archi
     json.BeginDocument()
         .String("archive", path)
         .String("mode", advanced ? "advanced" : "quick")
-        .Number("entryCount", g_entryCount)
-        .Number("descriptorSeen", g_descriptorSeen);
+        .Number("entryCount", archive.GetEntryCount())
+        .Number("descriptorSeen", archive.DescriptorSeen() ? 1 : 0);
     WriteErrorJson(json, error);
     json.BeginArray("entries");
     CFileHeader header;

@@ -196,6 +196,5 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
         [safeguards] { return safeguards != nullptr && safeguards->StopRequested(); },
         folder != nullptr);
     archive.CloseArchive(true);
-    g_entryCount = 0;
     return result;
 }
