@@ -193,11 +193,15 @@ private:
 class CellSink {
 public:
     static constexpr std::uint16_t kUnknown = 256;
+    // A byte that copies from the damaged block as the decoding in step
+    // with it gave it: written, counted as unknown.
+    static constexpr std::uint16_t kInStep = 512;
 
     CellSink(const DamageSite& site, std::uint64_t place, bool exact, std::uint64_t skip,
              const Segment& segment, ResyncOutcome& outcome, const ResyncWrite& write)
         : m_site(site), m_place(place), m_exact(exact), m_skip(skip), m_length(segment.length),
-          m_sound(segment.sound), m_outcome(outcome), m_write(write) {}
+          m_sound(segment.sound), m_inStep(site.inStep && segment.startBit == site.failBit),
+          m_outcome(outcome), m_write(write) {}
 
     bool Literal(unsigned char byte) { return Put(byte); }
     bool Copy(std::uint32_t distance, std::uint32_t length) {
@@ -248,14 +252,16 @@ private:
         if (distance <= m_position)
             return m_window[(m_position - distance) % kWindow];
         const std::uint64_t before = distance - m_position;
-        if (!m_exact || before > m_place)
-            return kUnknown;
-        const std::uint64_t at = m_place - before;
         const std::uint64_t kept = m_site.history.size();
-        // Only bytes before the block that failed are vouched for.
-        if (at >= m_site.sound || m_site.written - at > kept)
-            return kUnknown;
-        return m_site.history[kept - (m_site.written - at)];
+        if (m_exact && before <= m_place) {
+            const std::uint64_t at = m_place - before;
+            // Only bytes before the block that failed are vouched for.
+            if (at < m_site.sound && m_site.written - at <= kept)
+                return m_site.history[kept - (m_site.written - at)];
+        }
+        if (m_inStep && before <= kept)
+            return kInStep | m_site.history[kept - before];
+        return kUnknown;
     }
 
     bool Put(std::uint16_t cell) {
@@ -263,11 +269,11 @@ private:
             return false;
         m_window[m_position % kWindow] = cell;
         if (m_position >= m_skip) {
-            if (cell == kUnknown)
+            if (cell == kUnknown || (cell & kInStep) != 0)
                 CountUnknown(m_place + m_position);
             else if (m_position < m_sound)
                 ++m_outcome.recovered;
-            m_out[m_pending++] = cell == kUnknown ? 0 : static_cast<unsigned char>(cell);
+            m_out[m_pending++] = static_cast<unsigned char>(cell & 0xFF);
             if (m_pending == m_out.size())
                 Flush();
         }
@@ -291,6 +297,7 @@ private:
     std::uint64_t m_skip;
     std::uint64_t m_length;
     std::uint64_t m_sound;
+    bool m_inStep;
     ResyncOutcome& m_outcome;
     const ResyncWrite& m_write;
     std::uint64_t m_position = 0;
@@ -447,6 +454,7 @@ std::optional<DamageSite> LocateSilentDamage(CZipStorage& storage, std::uint64_t
     site.written = bytes.count;
     site.history = bytes.History();
     site.writtenCrc = bytes.crc;
+    site.inStep = true;
     return site;
 }
 

@@ -28,8 +28,10 @@ struct ResyncOutcome {
     // damaged block gave before it failed (kept, as it may be right up to
     // the damage).
     std::vector<ByteRange> lost;
-    // Bytes after a lost stretch that copy from it (written as zeros). Past
-    // 256 ranges the last one grows over known bytes too; the count is exact.
+    // Bytes after a lost stretch that copy from it: zeros, or, where the
+    // stream decoded in line past the damage, the bytes the damaged block
+    // gave there, which only that decoding vouches for. Past 256 ranges the
+    // last one grows over known bytes too; the count is exact.
     std::vector<ByteRange> unknown;
     std::uint64_t unknownBytes = 0;
     // The entry's size was not known (or the data after the damage does not
@@ -71,6 +73,12 @@ struct DamageSite {
     bool exactEnd = true;
     // The CRC-32 of the bytes written (filled in by LocateSilentDamage).
     std::uint32_t writtenCrc = 0;
+    // The damage decoded "validly" and the decoder kept in step past it: the
+    // blocks after the damaged one begin at `failBit`, and `history` ends
+    // where their bytes begin in that decoding. A byte they copy from the
+    // damaged block is then the one that decoding gave as many bytes back,
+    // right unless its source lies before the damage itself.
+    bool inStep = false;
 };
 
 // How far the search for a block start may go.
