@@ -563,9 +563,10 @@ CFileHeader CZipArchive::DirectoryEntry(CScanWindow& window, const CentralRecord
     };
     const bool localFits = local && fields.nameLength == note.nameLength;
     entry.extraLength = note.extraLength;
-    if (local && endsOnRecord(fields.extraLength))
-        entry.extraLength = fields.extraLength;
-    else if (!endsOnRecord(note.extraLength) && localFits)
+    // The local length where its step lands on a record, or where the
+    // record's does not and the local name agrees.
+    if ((local && endsOnRecord(fields.extraLength)) ||
+        (localFits && !endsOnRecord(note.extraLength)))
         entry.extraLength = fields.extraLength;
     if (entry.extraLength != 0) {
         entry.extraField.Allocate(entry.extraLength);
