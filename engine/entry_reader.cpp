@@ -146,7 +146,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
     while (room > 0) {
         if (m_info.m_availIn == 0 && m_info.m_compressedLeft > 0) {
             const auto ask = static_cast<std::uint32_t>(
-                std::min<std::uint64_t>(m_info.m_bufferSize, m_info.m_compressedLeft));
+                std::min(static_cast<std::uint64_t>(m_info.m_bufferSize), m_info.m_compressedLeft));
             m_info.m_compressedLeft -= ask;
             const std::uint32_t got =
                 m_storage.ReadBytes(m_info.m_readBuffer.GetBuffer(), ask, false);

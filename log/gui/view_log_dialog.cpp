@@ -22,7 +22,6 @@ constexpr int kMaxWidth = 340;
 constexpr int kTextX = 18;
 constexpr int kTextY = 20;
 constexpr int kTextHeight = 8;
-constexpr int kLineHeight = 10;
 
 } // namespace
 
