@@ -25,6 +25,9 @@ public:
     explicit CVelmorDlg(QWidget* parent = nullptr);
     ~CVelmorDlg() override;
 
+    // Paths are the program's wide paths in QStrings (platform::PathToQString),
+    // so that a file name's bytes that are not text stay as they are.
+    //
     // Adds archives as Browse does: missing files and archives already
     // listed (under any name that reaches the same file) are not added, and
     // the user is told which and why (once the event loop runs again);
