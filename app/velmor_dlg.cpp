@@ -49,8 +49,9 @@ using platform::MB_SYSTEMMODAL;
 
 CVelmorDlg::FileChooser& Chooser() {
     static CVelmorDlg::FileChooser chooser = [](QWidget* owner) {
-        return QFileDialog::getOpenFileNames(owner, QStringLiteral(" Open Zip files"), QString(),
-                                             QStringLiteral("zip (*.zip)"));
+        // URLs: a desktop's own dialog hands over the names' bytes in them.
+        return QFileDialog::getOpenFileUrls(owner, QStringLiteral(" Open Zip files"), QUrl(),
+                                            QStringLiteral("zip (*.zip)"));
     };
     return chooser;
 }
@@ -272,10 +273,10 @@ void CVelmorDlg::OnBrowse() {
     const FileChooser& chooser = Chooser();
     if (!chooser)
         return;
-    // The dialog's names are decoded: find the files' own bytes again.
     QStringList paths;
-    for (const QString& chosen : chooser(this))
-        paths << platform::PathToQString(platform::LocalPath(chosen));
+    for (const QUrl& chosen : chooser(this))
+        if (const std::optional<std::wstring> path = platform::LocalPath(chosen))
+            paths << platform::PathToQString(*path);
     AddSourceFiles(paths);
 }
 

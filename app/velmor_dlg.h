@@ -9,6 +9,7 @@
 
 #include <QIcon>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 class CVelmorDlgAutoProxy;
@@ -56,8 +57,8 @@ public:
     void OnHelpContents() override;
     void OnClearLog() override;
 
-    // Where Browse gets its names (the file-open dialog; tests script it).
-    using FileChooser = std::function<QStringList(QWidget* owner)>;
+    // Where Browse gets its files (the file-open dialog; tests script it).
+    using FileChooser = std::function<QList<QUrl>(QWidget* owner)>;
     static FileChooser SetFileChooser(FileChooser chooser);
     // What Repair runs while this window is hidden: the preview.
     using PreviewRunner = std::function<void(CVelmorDlg& owner)>;

@@ -63,9 +63,11 @@ std::optional<std::wstring> LocalPath(const QUrl& url) {
     if (!url.isLocalFile())
         return std::nullopt;
     // Fully encoded, the path is ASCII with every other byte as %XX.
-    const QByteArray bytes =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    return DecodeLocal(bytes.toStdString());
+    const std::string bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    if (bytes.empty() || Exists(bytes))
+        return DecodeLocal(bytes);
+    return LocalPath(url.toLocalFile());
 }
 
 QString PathToQString(const std::wstring& path) {

@@ -21,8 +21,10 @@ namespace platform {
 // tell apart).
 std::wstring LocalPath(const QString& decoded);
 
-// The wide path of a file: URL (what a file manager drops), from its
-// percent-encoded bytes; nothing for any other URL.
+// The wide path of a file: URL (what a file manager drops, what a file
+// dialog chooses), from its percent-encoded bytes; when those name nothing
+// (a URL made from a decoded name), found again as LocalPath(QString)
+// finds it. Nothing for any other URL.
 std::optional<std::wstring> LocalPath(const QUrl& url);
 
 // A wide path in a QString and back, its escaped bytes kept as lone

@@ -73,7 +73,13 @@ protected:
         g_skipPreview = 0;
         g_startupSplashWait = std::chrono::milliseconds(0);
         CSingleInstance::SetServerName(QStringLiteral("kvzip-gui-test-%1").arg(::getpid()));
-        m_previousChooser = CVelmorDlg::SetFileChooser([this](QWidget*) { return m_choice; });
+        // As the file dialog of Qt's own makes them: from decoded names.
+        m_previousChooser = CVelmorDlg::SetFileChooser([this](QWidget*) {
+            QList<QUrl> urls;
+            for (const QString& path : m_choice)
+                urls << QUrl::fromLocalFile(path);
+            return urls;
+        });
         m_previousRunner = CVelmorDlg::SetPreviewRunner(
             [this](CVelmorDlg& owner) { m_previewRuns.push_back(owner.isVisible()); });
         m_previousEnd = platform::SetEndProcessHook([this](int code) { m_ended.push_back(code); });
