@@ -27,33 +27,6 @@
 
 namespace {
 
-const char kAnalyseUsage[] =
-    "Usage: kvzip analyse [--advanced] [--json] [--log FILE] [--name-encoding NAME]\n"
-    "                     ARCHIVE...\n"
-    "\n"
-    "Runs the analysis of the desktop program on each ARCHIVE in turn: finds\n"
-    "out whether it still holds ZIP entries, rebuilds its entry table with the\n"
-    "recovery scan and lists every entry the preview would show, with its\n"
-    "sizes, compression ratio, modification time (UTC) and CRC-32, then the\n"
-    "number of entries listed. Entries that are debris (no name, control\n"
-    "characters in it, nothing but separators and dots, or a compression\n"
-    "method no ZIP writer uses) are not listed: the list holds exactly the\n"
-    "entries that saving tries to write.\n"
-    "The activity log gets the same lines as in the desktop program.\n"
-    "\n"
-    "  --advanced  use the advanced scan (default: quick scan)\n"
-    "  --json      print one JSON object with the texts and their raw values\n"
-    "  --log FILE  write the activity log to FILE instead of the one the\n"
-    "              registry store names (never one of the archives)\n"
-    "  --name-encoding NAME\n"
-    "              code page of names not in UTF-8 (default: the registry\n"
-    "              store's NameEncoding, else CP437)\n"
-    "  --help      show this text\n"
-    "\n"
-    "Progress goes to stderr. Ctrl+C stops at the next safe point.\n"
-    "Exit codes: 0 every archive analysed, 1 an archive could not be read,\n"
-    "2 usage, 130 interrupted.\n";
-
 // A row as the command keeps it until it is printed: the values only, the
 // name in UTF-8. The texts are made again when the row is printed, so an
 // archive of many entries takes little more memory here than in the scan.
@@ -197,16 +170,14 @@ void PrintJson(const std::vector<ArchiveResult>& results, bool advanced, bool in
 
 } // namespace
 
-int RunAnalyse(const std::vector<std::string>& words) {
+int RunAnalyse(const Command& command, const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError =
-        ParseCommandOptions(words, {"--advanced", "--json", "--log", "--name-encoding"}, options);
+    std::string usageError = ParseCommandOptions(words, command, options);
     if (usageError.empty())
         usageError = LogTargetError(options);
     if (usageError.empty() && options.operands.empty())
         usageError = "expected at least one ARCHIVE";
-    if (const std::optional<int> code =
-            EndBeforeTheWork("analyse", options, usageError, kAnalyseUsage))
+    if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError))
         return *code;
     const std::vector<std::wstring> paths = StartDesktopRun(options);
 

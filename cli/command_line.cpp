@@ -1,50 +1,12 @@
 #include "cli/command_line.h"
 
+#include "cli/command_table.h"
 #include "engine/entry_name.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-
-// The options that take a value, and where it goes.
-std::string* ValueSlot(const std::string& name, CommandOptions& options) {
-    if (name == "--dest")
-        return &options.dest;
-    if (name == "--current")
-        return &options.current;
-    if (name == "--overwrite")
-        return &options.overwrite;
-    if (name == "--log")
-        return &options.log;
-    if (name == "--name-encoding")
-        return &options.nameEncoding;
-    if (name == "--jobs")
-        return &options.jobs;
-    if (name == "--password-file")
-        return &options.passwordFile;
-    return nullptr;
-}
-
-// The short options users type without thinking, and the long ones they stand for.
-const char* LongOption(char letter) {
-    switch (letter) {
-    case 'q':
-        return "--quiet";
-    case 'v':
-        return "--verbose";
-    case 'j':
-        return "--jobs";
-    case 'd':
-        return "--dest";
-    case 'n':
-        return "--keep";
-    case 'o':
-        return "--overwrite-files";
-    default:
-        return nullptr;
-    }
-}
 
 bool ParseJobs(const std::string& text, unsigned& jobs) {
     if (text.empty() || text.size() > 2 ||
@@ -54,10 +16,29 @@ bool ParseJobs(const std::string& text, unsigned& jobs) {
     return jobs >= 1 && jobs <= kMaxJobs;
 }
 
+// "  LABEL  help", the help from `column` on, its further lines below it; a
+// label too wide for the column gets a line of its own.
+void AppendHelpLines(std::string& text, std::string_view label, std::string_view help,
+                     std::size_t column) {
+    std::string line = "  " + std::string(label);
+    if (line.size() + 1 > column) {
+        text += line + "\n";
+        line.clear();
+    }
+    for (std::size_t start = 0; start <= help.size();) {
+        const std::size_t end = std::min(help.find('\n', start), help.size());
+        line.resize(column, ' ');
+        text += line;
+        text.append(help.substr(start, end - start));
+        text += "\n";
+        line.clear();
+        start = end + 1;
+    }
+}
+
 } // namespace
 
-std::string ParseCommandOptions(const std::vector<std::string>& words,
-                                std::initializer_list<std::string_view> allowed,
+std::string ParseCommandOptions(const std::vector<std::string>& words, const Command& command,
                                 CommandOptions& options) {
     bool operandsOnly = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -70,7 +51,7 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             operandsOnly = true;
             continue;
         }
-        if (word == "--help" || word == "-h") {
+        if (kHelpOption.option.Is(word)) {
             options.help = true;
             continue;
         }
@@ -78,10 +59,10 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
         std::string value;
         bool hasValue = false;
         if (word.size() >= 2 && word[1] != '-') {
-            const char* longName = LongOption(word[1]);
-            if (longName == nullptr)
+            const Option* byLetter = OptionByLetter(word[1]);
+            if (byLetter == nullptr)
                 return "unknown option '" + word.substr(0, 2) + "'";
-            name = longName;
+            name = byLetter->name;
             // "-j2": the value follows the letter.
             if (word.size() > 2) {
                 value = word.substr(2);
@@ -92,33 +73,21 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
             value = word.substr(equals + 1);
             hasValue = true;
         }
-        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end())
+        const CommandOption* taken = command.Find(name);
+        if (taken == nullptr)
             return "unknown option '" + name + "'";
-        options.given.push_back(name);
-        if (std::string* slot = ValueSlot(name, options)) {
+        const Option& option = taken->option;
+        if (option.value != nullptr) {
             if (!hasValue) {
                 if (i + 1 >= words.size())
                     return "option '" + name + "' needs a value";
                 value = words[++i];
             }
-            *slot = value;
+            options.*option.value = value;
         } else if (hasValue) {
             return "option '" + name + "' takes no value";
-        } else if (name == "--advanced") {
-            options.advanced = true;
-        } else if (name == "--json") {
-            options.json = true;
-        } else if (name == "--verbose") {
-            options.verbose = true;
-        } else if (name == "--quiet") {
-            options.quiet = true;
-        } else if (name == "--keep" || name == "--overwrite-files") {
-            // The last one given holds, as with unzip's -n and -o.
-            options.keep = name == "--keep";
-        } else if (name == "--no-resync") {
-            options.noResync = true;
-        } else if (name == "--keep-links-as-files") {
-            options.keepLinksAsFiles = true;
+        } else {
+            options.*option.flag = option.flagValue;
         }
     }
     if (!options.jobs.empty() && !ParseJobs(options.jobs, options.jobCount))
@@ -128,19 +97,40 @@ std::string ParseCommandOptions(const std::vector<std::string>& words,
     return {};
 }
 
-std::optional<int> RefuseUsage(const char* command, const std::string& error) {
+std::optional<int> RefuseUsage(const Command& command, const std::string& error) {
     if (error.empty())
         return std::nullopt;
-    std::fprintf(stderr, "kvzip %s: %s\nTry 'kvzip %s --help' for more information.\n", command,
-                 error.c_str(), command);
+    const std::string name(command.name);
+    std::fprintf(stderr, "kvzip %s: %s\nTry 'kvzip %s --help' for more information.\n",
+                 name.c_str(), error.c_str(), name.c_str());
     return exitUsage;
 }
 
-std::optional<int> EndBeforeTheWork(const char* command, const CommandOptions& options,
-                                    const std::string& usageError, const char* usage) {
+std::optional<int> EndBeforeTheWork(const Command& command, const CommandOptions& options,
+                                    const std::string& usageError) {
     if (options.help) {
-        std::fputs(usage, stdout);
+        std::fputs(CommandHelp(command).c_str(), stdout);
         return exitOk;
     }
     return RefuseUsage(command, usageError);
+}
+
+std::string CommandHelp(const Command& command) {
+    std::string text(command.usage);
+    for (const CommandOption& taken : command.options)
+        if (!taken.help.empty())
+            AppendHelpLines(text, taken.option.Label(), taken.help, command.helpColumn);
+    // Its -h goes without saying.
+    AppendHelpLines(text, kHelpOption.option.name, kHelpOption.help, command.helpColumn);
+    return text.append(command.closing);
+}
+
+std::string ProgramHelpText() {
+    // The column where the commands' summaries begin.
+    constexpr std::size_t kSummaryColumn = 34;
+    std::string text(Program().usage);
+    for (const Command& command : Commands())
+        AppendHelpLines(text, std::string(command.name) + " " + std::string(command.synopsis),
+                        command.summary, kSummaryColumn);
+    return text.append(Program().closing);
 }

@@ -1,7 +1,6 @@
 // The options of the commands, parsed once for all of them.
 #pragma once
 
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,28 +24,31 @@ struct CommandOptions {
     unsigned jobCount = 0;    // --jobs checked; 0 when not given
     std::string passwordFile;
     std::vector<std::string> operands;
-    // The long options given, in order, to refuse those a command lacks.
-    std::vector<std::string> given;
 };
 
-// Parses the words after the command name, accepting only the options in
-// `allowed` (e.g. "--advanced", "--dest"); a short option ("-v", "-j 2",
-// "-j2") stands for its long one and is allowed with it. Returns an error text for a
-// usage error, empty when the words are good. A --name-encoding that iconv
-// knows is put in force here, for every command alike.
-std::string ParseCommandOptions(const std::vector<std::string>& words,
-                                std::initializer_list<std::string_view> allowed,
+struct Command;
+
+// Parses the words after the command name, accepting only the options that
+// `command` takes (cli/command_table.cpp); a short option ("-v", "-j 2",
+// "-j2") stands for its long one. Returns an error text for a usage error,
+// empty when the words are good. A --name-encoding that iconv knows is put
+// in force here, for every command alike.
+std::string ParseCommandOptions(const std::vector<std::string>& words, const Command& command,
                                 CommandOptions& options);
 
 // A usage error ends the command: "kvzip COMMAND: ERROR" on stderr, then
 // where to find the help. Returns exitUsage, or nothing when `error` is empty.
-std::optional<int> RefuseUsage(const char* command, const std::string& error);
+std::optional<int> RefuseUsage(const Command& command, const std::string& error);
 
-// What every command does before its work: --help prints `usage` and ends
+// What every command does before its work: --help prints its help and ends
 // it with exitOk; else a usage error ends it as RefuseUsage does. Returns
 // nothing when the command goes on.
-std::optional<int> EndBeforeTheWork(const char* command, const CommandOptions& options,
-                                    const std::string& usageError, const char* usage);
+std::optional<int> EndBeforeTheWork(const Command& command, const CommandOptions& options,
+                                    const std::string& usageError);
+
+// `kvzip COMMAND --help` and `kvzip --help`, printed from the command table.
+std::string CommandHelp(const Command& command);
+std::string ProgramHelpText();
 
 // More threads than this only queue for the same cores and disk.
 constexpr unsigned kMaxJobs = 64;

@@ -14,31 +14,10 @@
 
 namespace {
 
-const char kListUsage[] =
-    "Usage: kvzip list [--advanced] [--json] [--name-encoding NAME] ARCHIVE\n"
-    "\n"
-    "Rebuilds the entry table of ARCHIVE by scanning it byte by byte (the\n"
-    "archive's own directory is not trusted) and prints every entry found:\n"
-    "index, uncompressed and compressed size, method, CRC-32, modification\n"
-    "time (local time) and the offset of its local header, then its name.\n"
-    "Entries that are debris (no name, control characters in it, nothing but\n"
-    "separators and dots, or a compression method no ZIP writer uses) are\n"
-    "marked so; extraction skips them.\n"
-    "\n"
-    "  --advanced            use the advanced scan, which also reads entries\n"
-    "                        that only the central directory still knows\n"
-    "                        (default: quick scan)\n"
-    "  --json                print one JSON object instead of a table\n"
-    "  --name-encoding NAME  code page of names not in UTF-8 (default CP437)\n"
-    "  --help                show this text\n"
-    "\n"
-    "When the scan stops at an error, the entries found before it are still\n"
-    "printed, with the error. Exit codes: 0 scanned, 1 not readable, 2 usage.\n";
-
 void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& archive) {
     std::printf("%s (%s scan): %d entries%s\n", Printable(path).c_str(),
-                advanced ? "advanced" : "quick", g_entryCount,
-                g_descriptorSeen ? ", data descriptors seen" : "");
+                advanced ? "advanced" : "quick", static_cast<int>(archive.GetEntryCount()),
+                archive.DescriptorSeen() ? ", data descriptors seen" : "");
     std::printf("%6s %12s %12s %-9s %-10s %-19s %10s  %s\n", "Index", "Size", "Packed", "Method",
                 "CRC-32", "Modified", "Offset", "Name");
     CFileHeader header;
@@ -66,8 +45,8 @@ void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archi
     json.BeginDocument()
         .String("archive", path)
         .String("mode", advanced ? "advanced" : "quick")
-        .Number("entryCount", g_entryCount)
-        .Number("descriptorSeen", g_descriptorSeen);
+        .Number("entryCount", archive.GetEntryCount())
+        .Number("descriptorSeen", archive.DescriptorSeen() ? 1 : 0);
     WriteErrorJson(json, error);
     json.BeginArray("entries");
     CFileHeader header;
@@ -82,13 +61,12 @@ void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archi
 
 } // namespace
 
-int RunList(const std::vector<std::string>& words) {
+int RunList(const Command& command, const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError =
-        ParseCommandOptions(words, {"--advanced", "--json", "--name-encoding"}, options);
+    std::string usageError = ParseCommandOptions(words, command, options);
     if (usageError.empty() && options.operands.size() != 1)
         usageError = "expected one ARCHIVE";
-    if (const std::optional<int> code = EndBeforeTheWork("list", options, usageError, kListUsage))
+    if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError))
         return *code;
     const std::wstring path = platform::DecodeLocal(options.operands[0]);
     CZipArchive archive;

@@ -36,54 +36,6 @@
 
 namespace {
 
-const char kRepairUsage[] =
-    "Usage: kvzip repair [--advanced] --dest DIR [--current N]\n"
-    "                    [--overwrite ask|yes|no|yes-to-all|no-to-all] [--log FILE]\n"
-    "                    [-q|-v] [-j N] [--name-encoding NAME]\n"
-    "                    [--password-file FILE] [--keep-links-as-files] ARCHIVE...\n"
-    "\n"
-    "Runs the saving pass of the desktop program: every entry that can still be\n"
-    "read from each ARCHIVE is written to DIR/Repair/<archive name>/ (the name\n"
-    "without its extension), partial files kept. The archives are only read.\n"
-    "\n"
-    "  --advanced         use the advanced scan (default: quick scan)\n"
-    "  -d, --dest DIR     the destination folder, made when missing\n"
-    "  --current N        save only archive number N (1-based), as Save Current\n"
-    "                     File does; default: all archives, as Save All does\n"
-    "  --overwrite MODE   when an archive's output folder exists already:\n"
-    "                     ask (default; needs a terminal), yes or no (for each\n"
-    "                     folder), yes-to-all or no-to-all\n"
-    "  --log FILE         write the activity log to FILE instead of the one the\n"
-    "                     registry store names (never one of the archives)\n"
-    "  -q, --quiet        print no summary of the run\n"
-    "  -v, --verbose      print a line for every entry, verified ones too\n"
-    "  -j, --jobs N       save on N threads (default: one per core); the\n"
-    "                     lines and the log keep the order of the entries\n"
-    "  --name-encoding NAME\n"
-    "                     code page of names not in UTF-8 (default: the\n"
-    "                     registry store's NameEncoding, else CP437)\n"
-    "  --password-file FILE\n"
-    "                     the password of encrypted entries: the first line of\n"
-    "                     FILE ('-': standard input); else the variable\n"
-    "                     KVZIP_PASSWORD, else it is asked on the terminal, once\n"
-    "                     for all archives it fits\n"
-    "  --keep-links-as-files\n"
-    "                     write symbolic links as files holding the path they\n"
-    "                     point to (see kvzip extract --help)\n"
-    "  --help             show this text\n"
-    "\n"
-    "Progress goes to stderr, with a line for each entry that is not verified\n"
-    "(damaged, partial or not saved, see kvzip extract --help) and a summary\n"
-    "for each archive and for the run: N files: A verified, B damaged,\n"
-    "C partial, D not saved. Links already below DIR are not followed, and no\n"
-    "archive of the run is ever written over. Ctrl+C writes the abort banner\n"
-    "to the log and stops at the next safe point, inside an entry too (its\n"
-    "partial file is kept); files already written stay, and a second Ctrl+C\n"
-    "ends at once.\n"
-    "Exit codes: 0 every entry saved and verified, 3 something saved but not\n"
-    "everything verified, 1 nothing could be read or written, 2 usage,\n"
-    "130 interrupted.\n";
-
 enum class Policy { ask, yes, no, yesToAll, noToAll };
 
 bool ParsePolicy(const std::string& text, Policy& policy) {
@@ -251,13 +203,9 @@ std::wstring WithoutTrailingSeparators(std::wstring folder) {
 
 } // namespace
 
-int RunRepair(const std::vector<std::string>& words) {
+int RunRepair(const Command& command, const std::vector<std::string>& words) {
     CommandOptions options;
-    std::string usageError = ParseCommandOptions(
-        words,
-        {"--advanced", "--dest", "--current", "--overwrite", "--log", "--verbose", "--quiet",
-         "--jobs", "--name-encoding", "--password-file", "--keep-links-as-files"},
-        options);
+    std::string usageError = ParseCommandOptions(words, command, options);
     Policy policy = Policy::ask;
     int current = 0;
     if (usageError.empty() && options.operands.empty())
@@ -279,12 +227,11 @@ int RunRepair(const std::vector<std::string>& words) {
     if (usageError.empty() && policy == Policy::ask && isatty(STDIN_FILENO) != 1 &&
         AnOutputFolderExists(destination, options.operands, current))
         usageError = "--overwrite ask needs a terminal; choose yes, no, yes-to-all or no-to-all";
-    if (const std::optional<int> code =
-            EndBeforeTheWork("repair", options, usageError, kRepairUsage))
+    if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError))
         return *code;
     PasswordInput passwords;
     if (const std::optional<int> code =
-            RefuseUsage("repair", LoadPasswordInput(options.passwordFile, passwords)))
+            RefuseUsage(command, LoadPasswordInput(options.passwordFile, passwords)))
         return *code;
     // Made when missing, as extract makes its folder.
     if (!DestinationExists(destination) && !MakeFolderPath(destination)) {

@@ -25,19 +25,14 @@ struct EntryVerdict {
 
 } // namespace
 
-std::optional<int> StartVerdictCommand(const char* command, const char* usage,
+std::optional<int> StartVerdictCommand(const Command& command,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(const CommandOptions& options),
                                        CommandOptions& options, PasswordInput& passwords) {
-    std::string usageError =
-        ParseCommandOptions(words,
-                            {"--advanced", "--json", "--verbose", "--quiet", "--jobs",
-                             "--name-encoding", "--password-file", "--dest", "--keep",
-                             "--overwrite-files", "--keep-links-as-files", "--no-resync"},
-                            options);
+    std::string usageError = ParseCommandOptions(words, command, options);
     if (const char* error = operandsError(options); usageError.empty() && error != nullptr)
         usageError = error;
-    if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError, usage))
+    if (const std::optional<int> code = EndBeforeTheWork(command, options, usageError))
         return code;
     return RefuseUsage(command, LoadPasswordInput(options.passwordFile, passwords));
 }
@@ -205,6 +200,5 @@ ArchiveVerdicts WalkArchive(
         [safeguards] { return safeguards != nullptr && safeguards->StopRequested(); },
         folder != nullptr);
     archive.CloseArchive(true);
-    g_entryCount = 0;
     return result;
 }

@@ -21,7 +21,7 @@ class JsonWriter;
 // what is wrong with their count, or null when it is right), --help and the
 // password input. Returns the exit code that ends the command, or nothing
 // when it goes on.
-std::optional<int> StartVerdictCommand(const char* command, const char* usage,
+std::optional<int> StartVerdictCommand(const Command& command,
                                        const std::vector<std::string>& words,
                                        const char* (*operandsError)(const CommandOptions& options),
                                        CommandOptions& options, PasswordInput& passwords);

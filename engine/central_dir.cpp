@@ -25,7 +25,7 @@ void CCentralDir::PositionAt(const CFileHeader& reading) {
         localExtra = entry.extraLength;
     } else {
         m_storage.Seek(entry.localHeaderOffset);
-        if (!entry.CheckLocalHeader(m_storage, localExtra, hasDescriptor))
+        if (!entry.CheckLocalHeader(m_storage, localExtra, hasDescriptor, m_descriptorSeen))
             ThrowZipError(CZipException::codeBadZipFile, m_storage.GetPath());
     }
     entry.localExtraLength = localExtra;

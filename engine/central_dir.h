@@ -29,7 +29,10 @@ public:
 
     // Reads the entries of `scanned`'s table, which must outlive this use,
     // instead of its own, until ClearEntries.
-    void ReadTableOf(const CCentralDir& scanned) { m_table = scanned.m_table; }
+    void ReadTableOf(const CCentralDir& scanned) {
+        m_table = scanned.m_table;
+        m_descriptorSeen = scanned.m_descriptorSeen;
+    }
 
     // The table the scan fills.
     CEntryTable& Entries() { return m_entries; }
@@ -41,6 +44,8 @@ public:
     CFileHeader* m_currentEntry = nullptr;
     CAutoBuffer m_localExtra;
     bool m_hasDescriptor = false;
+    // The scan met a data descriptor before some header: see CheckLocalHeader.
+    bool m_descriptorSeen = false;
 
 private:
     CZipStorage& m_storage;

@@ -7,7 +7,6 @@
 #include "engine/entry_decoder.h"
 #include "engine/fast_inflate.h"
 #include "engine/file_stamp.h"
-#include "engine/scan_state.h"
 #include "engine/scan_window.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
@@ -155,7 +154,7 @@ std::uint32_t CZipArchive::ReadEntryData(void* buffer, std::uint32_t size) {
             // lies wholly past the end is cut short like data cut inside.
             if (got == 0) {
                 m_info.m_compressedLeft = 0;
-                g_truncationFlag = 1;
+                m_storage.m_truncated = true;
             }
             DecryptRead(got);
             m_info.m_nextIn =
@@ -210,11 +209,11 @@ std::uint32_t CZipArchive::ReadStoredData(unsigned char* out, std::uint32_t room
         static_cast<std::uint32_t>(std::min<std::uint64_t>(room, m_info.m_compressedLeft));
     if (ask == 0)
         return 0;
-    // A short read raises g_truncationFlag; one that finds nothing at all
+    // A short read marks the storage truncated; one that finds nothing at all
     // is cut short just the same.
     const std::uint32_t got = m_storage.ReadBytes(out, ask, false);
     if (got == 0)
-        g_truncationFlag = 1;
+        m_storage.m_truncated = true;
     m_info.m_compressedLeft = got < ask ? 0 : m_info.m_compressedLeft - got;
     m_info.m_crc = Crc32(m_info.m_crc, out, got);
     m_info.m_uncompressedLeft -= got;

@@ -4,7 +4,6 @@
 #include "engine/file_stamp.h"
 #include "engine/output_file.h"
 #include "engine/output_paths.h"
-#include "engine/scan_state.h"
 #include "engine/zip_archive.h"
 #include "engine/zip_exception.h"
 #include "platform/text.h"
@@ -343,7 +342,7 @@ bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
             result.destination = DestinationTrouble(fileError->m_osError);
         CountWhatIsOnDisk(file, result);
         ReleaseEntry();
-        g_truncationFlag = 0;
+        m_storage.m_truncated = false;
         m_decodeError = 0;
         result.outcome = ExtractReport::failed;
         result.verdict = result.bytesWritten > 0 ? Verdict::partial : Verdict::notSaved;
@@ -351,7 +350,7 @@ bool CZipArchive::SalvageReading(std::size_t index, const CFileHeader& entry,
         throw;
     } catch (...) {
         ReleaseEntry();
-        g_truncationFlag = 0;
+        m_storage.m_truncated = false;
         m_decodeError = 0;
         throw;
     }
@@ -460,7 +459,7 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
             m_decodeError = 0;
             result.reason = m_decoder->Refusal();
             ReleaseEntry();
-            g_truncationFlag = 0;
+            m_storage.m_truncated = false;
             if (file != nullptr)
                 CountWhatIsOnDisk(*file, result);
             result.outcome = ExtractReport::failed;
@@ -472,7 +471,7 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
             m_decodeError = 0;
             result.resync = DecodePastDamage(entry, file, safeguards, result);
             ReleaseEntry();
-            g_truncationFlag = 0;
+            m_storage.m_truncated = false;
             if (!result.resync) {
                 cutShort("the compressed data is damaged or ends early");
                 return;
@@ -491,10 +490,10 @@ void CZipArchive::ReadAndJudge(const CFileHeader& entry, CFile* file, std::uint3
         }
         // The short read that raised the flag may have left data in the
         // read buffer: the entry ends only once a chunk comes back short.
-        if (g_truncationFlag == 1 && n < chunkSize) {
+        if (m_storage.m_truncated && n < chunkSize) {
             cutShort("the archive ends inside its data");
             EndEntryRead(file);
-            g_truncationFlag = 0;
+            m_storage.m_truncated = false;
             return;
         }
         if (n < chunkSize)

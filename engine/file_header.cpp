@@ -1,7 +1,6 @@
 #include "engine/file_header.h"
 
 #include "engine/entry_decoder.h"
-#include "engine/scan_state.h"
 #include "engine/zip_crypto.h"
 #include "engine/zip_storage.h"
 
@@ -73,12 +72,12 @@ bool CFileHeader::MatchesDescriptor(const unsigned char* descriptor, std::size_t
 }
 
 bool CFileHeader::CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtra,
-                                   bool& hasDescriptor) const {
+                                   bool& hasDescriptor, bool descriptorSeen) const {
     // A read at the end of the file yields nothing and throws nothing.
     unsigned char raw[kLocalHeaderSize] = {};
     storage.ReadBytes(raw, kLocalHeaderSize, true);
     const LocalHeaderRecord local = ParseLocalHeader(raw);
-    hasDescriptor = (local.flags & kFlagDataDescriptor) != 0 && g_descriptorSeen == 0;
+    hasDescriptor = (local.flags & kFlagDataDescriptor) != 0 && !descriptorSeen;
     localExtra = local.extraLength;
     // Two blanks where the length should be: some writers padded with spaces.
     if (localExtra == 0x2020)

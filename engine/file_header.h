@@ -60,9 +60,11 @@ public:
 
     // Re-reads the local header at the current position before extraction.
     // Returns false when this build has no decoder for the entry's method;
-    // otherwise leaves the file on the local extra field.
+    // otherwise leaves the file on the local extra field. `hasDescriptor`:
+    // its descriptor is to be checked, never when the scan met a descriptor
+    // before some header (`descriptorSeen`), whose values may be another's.
     bool CheckLocalHeader(CZipStorage& storage, std::uint16_t& localExtraLength,
-                          bool& hasDescriptor) const;
+                          bool& hasDescriptor, bool descriptorSeen) const;
 
     // The method of the data itself: for AES (method 99) the one its 0x9901
     // field names; 99 when that field is missing.

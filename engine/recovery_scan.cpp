@@ -24,7 +24,7 @@ namespace {
 // this replays the reports that a byte-by-byte walk would have made.
 class ReportClock {
 public:
-    ReportClock() : m_active(ScanReportsWanted()) {}
+    explicit ReportClock(const CScanObserver* observer) : m_active(observer != nullptr) {}
 
     // Positions first..last (inclusive) were all visited.
     template <typename Report> void Visit(std::uint64_t first, std::uint64_t last, Report report) {
@@ -76,9 +76,10 @@ std::string ReadStored(CScanWindow& window, std::uint64_t offset, std::uint16_t 
 }
 
 // Keeps what the central header `central` says that no local header holds.
-void NoteCentralAttributes(const CentralHeaderRecord& central, std::uint64_t localHeaderOffset,
-                           std::string storedName, std::string_view extra) {
-    g_scanState.centralAttributes.emplace(
+void NoteCentralAttributes(ScanState& scan, const CentralHeaderRecord& central,
+                           std::uint64_t localHeaderOffset, std::string storedName,
+                           std::string_view extra) {
+    scan.centralAttributes.emplace(
         localHeaderOffset, CentralAttributes{std::move(storedName), central.externalAttributes,
                                              central.versionMadeBy, ExtraModifiedTime(extra)});
 }
@@ -87,8 +88,9 @@ void NoteCentralAttributes(const CentralHeaderRecord& central, std::uint64_t loc
 // into `header`: from the central header that points at it under the same
 // stored name, else under a name of the same length (damaged in one of
 // them); the time only when it agrees with the local DOS time.
-void TakeCentralAttributes(CFileHeader& header, std::string_view storedName) {
-    const auto [first, last] = g_scanState.centralAttributes.equal_range(header.localHeaderOffset);
+void TakeCentralAttributes(const ScanState& scan, CFileHeader& header,
+                           std::string_view storedName) {
+    const auto [first, last] = scan.centralAttributes.equal_range(header.localHeaderOffset);
     const CentralAttributes* found = nullptr;
     for (auto it = first; it != last; ++it) {
         if (it->second.storedName == storedName) {
@@ -119,7 +121,7 @@ std::uint64_t CZipArchive::PastHeader(std::uint64_t headerOffset, std::uint32_t 
 
 bool CZipArchive::StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length) {
     pos = target;
-    g_scanState.resumeOffset = target;
+    m_scan.resumeOffset = target;
     return target < length;
 }
 
@@ -132,23 +134,23 @@ bool CZipArchive::StepChecked(CScanWindow& window, std::uint64_t& pos, std::uint
     const std::uint64_t length = window.FileLength();
     if (target < length)
         window.Cover(target,
-                     g_scanState.lastTailLength + 2 * kSignatureSize + kWideDescriptorFieldsSize);
+                     m_scan.lastTailLength + 2 * kSignatureSize + kWideDescriptorFieldsSize);
     const bool sound = target <= length && !ListsOffsetWithin(headerOffset, target) &&
-                       window.RecordFollows(target + g_scanState.lastTailLength);
+                       window.RecordFollows(target + m_scan.lastTailLength);
     return StepOver(pos, sound ? target : headerOffset + 1, length);
 }
 
-bool CZipArchive::ListsOffsetWithin(std::uint64_t from, std::uint64_t to) {
-    const auto& listed = g_scanState.listedOffsets;
+bool CZipArchive::ListsOffsetWithin(std::uint64_t from, std::uint64_t to) const {
+    const auto& listed = m_scan.listedOffsets;
     const auto it = std::upper_bound(listed.begin(), listed.end(), std::make_pair(from, SIZE_MAX));
     return it != listed.end() && it->first < to;
 }
 
 CentralRecord* CZipArchive::NoteAt(std::uint64_t localHeaderOffset) {
-    const auto& listed = g_scanState.listedOffsets;
+    const auto& listed = m_scan.listedOffsets;
     // The walk asks in ascending order: the search starts where the last
     // one ended, unless it is already past.
-    std::size_t& next = g_scanState.nextListed;
+    std::size_t& next = m_scan.nextListed;
     if (next > listed.size() || (next > 0 && listed[next - 1].first >= localHeaderOffset))
         next = static_cast<std::size_t>(
             std::lower_bound(listed.begin(), listed.end(),
@@ -158,16 +160,16 @@ CentralRecord* CZipArchive::NoteAt(std::uint64_t localHeaderOffset) {
         ++next;
     if (next == listed.size() || listed[next].first != localHeaderOffset)
         return nullptr;
-    return &g_scanState.centralNotes[listed[next].second];
+    return &m_scan.centralNotes[listed[next].second];
 }
 
 void CZipArchive::IndexCentralNotes() {
-    auto& listed = g_scanState.listedOffsets;
+    auto& listed = m_scan.listedOffsets;
     listed.clear();
-    for (std::size_t i = 0; i < g_scanState.centralNotes.size(); ++i)
-        listed.emplace_back(g_scanState.centralNotes[i].localHeaderOffset, i);
+    for (std::size_t i = 0; i < m_scan.centralNotes.size(); ++i)
+        listed.emplace_back(m_scan.centralNotes[i].localHeaderOffset, i);
     std::sort(listed.begin(), listed.end());
-    g_scanState.nextListed = 0;
+    m_scan.nextListed = 0;
 }
 
 void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t headerOffset) {
@@ -177,7 +179,7 @@ void CZipArchive::LookBackForDescriptor(CScanWindow& window, std::uint64_t heade
     ReadWhole(window, headerOffset - kDescriptorSize, raw, sizeof raw, m_storage.GetPath());
     // Only noted: the values belong to whichever entry the descriptor ends.
     if (std::equal(kDataDescriptorSignature.begin(), kDataDescriptorSignature.end(), raw))
-        g_descriptorSeen = 1;
+        m_centralDir.m_descriptorSeen = true;
 }
 
 CZipArchive::LocalSizes CZipArchive::ResolveLocalSizes(CScanWindow& window,
@@ -255,16 +257,16 @@ bool CZipArchive::TakeTrailingSizes(CScanWindow& window, std::uint64_t headerOff
 void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header) {
     const std::wstring& path = m_storage.GetPath();
     unsigned char raw[kLocalHeaderSize];
-    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, path);
+    ReadWhole(window, m_scan.headerOffset, raw, sizeof raw, path);
     LocalHeaderRecord local = ParseLocalHeader(raw);
-    g_scanState.lastTailLength = local.extraLength;
-    CentralRecord* note = NoteAt(g_scanState.headerOffset);
+    m_scan.lastTailLength = local.extraLength;
+    CentralRecord* note = NoteAt(m_scan.headerOffset);
     if (note != nullptr) {
         // Fields the directory contradicts where the local bytes side with
         // it: a name length whose name is the directory's, and a method no
         // writer uses.
         if (note->nameLength != local.nameLength &&
-            ReadStored(window, g_scanState.headerOffset + kLocalHeaderSize, note->nameLength) ==
+            ReadStored(window, m_scan.headerOffset + kLocalHeaderSize, note->nameLength) ==
                 note->storedName)
             local.nameLength = note->nameLength;
         if (!IsDefinedMethod(local.method) && IsDefinedMethod(note->method))
@@ -273,10 +275,10 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header) {
     std::copy(raw, raw + kSignatureSize, header.signature.begin());
     TakeSharedFields(local, header);
     header.extraLength = local.extraLength;
-    header.localHeaderOffset = g_scanState.headerOffset;
+    header.localHeaderOffset = m_scan.headerOffset;
 
-    g_scanState.lastNameLength = header.nameLength;
-    const std::uint64_t nameOffset = g_scanState.headerOffset + kLocalHeaderSize;
+    m_scan.lastNameLength = header.nameLength;
+    const std::uint64_t nameOffset = m_scan.headerOffset + kLocalHeaderSize;
     const std::string stored = ReadStored(window, nameOffset, header.nameLength);
     std::string_view extra;
     if (header.extraLength != 0) {
@@ -291,15 +293,14 @@ void CZipArchive::ReadQuickLocal(CScanWindow& window, CFileHeader& header) {
     if (const std::optional<std::int64_t> moment = ExtraModifiedTime(extra);
         moment && AgreesWithDosTime(*moment, header.modDate, header.modTime))
         header.exactModifiedTime = moment;
-    TakeCentralAttributes(header, stored);
-    LookBackForDescriptor(window, g_scanState.headerOffset);
-    const LocalSizes sizes =
-        ResolveLocalSizes(window, g_scanState.headerOffset, local, stored, extra);
+    TakeCentralAttributes(m_scan, header, stored);
+    LookBackForDescriptor(window, m_scan.headerOffset);
+    const LocalSizes sizes = ResolveLocalSizes(window, m_scan.headerOffset, local, stored, extra);
     header.storedCrc = sizes.crc;
     header.compressedSize = sizes.compressedSize;
     header.uncompressedSize = sizes.uncompressedSize;
     header.openEnded = sizes.openEnded;
-    g_scanState.lastCompressedSize = header.compressedSize;
+    m_scan.lastCompressedSize = header.compressedSize;
 
     if (note != nullptr) {
         note->paired = true;
@@ -315,7 +316,7 @@ void CZipArchive::AppendQuickLocal(CScanWindow& window) {
     try {
         ReadQuickLocal(window, read);
     } catch (...) {
-        // Counted already: it stays in the table, empty.
+        // Found, so it stays in the table, empty.
         m_centralDir.Entries().Append(CFileHeader());
         throw;
     }
@@ -324,21 +325,18 @@ void CZipArchive::AppendQuickLocal(CScanWindow& window) {
 
 void CZipArchive::ScanLocalHeaders(CScanWindow& window, bool matching) {
     if (matching)
-        g_scanState.resumeOffset = 0;
+        m_scan.resumeOffset = 0;
     const std::uint64_t length = window.FileLength();
     WalkLocalHeaders(
-        window, [length](std::uint64_t) { ReportScanProgress(g_scanState.resumeOffset, length); },
-        [this, &window] {
-            ++g_entryCount;
-            AppendQuickLocal(window);
-        });
+        window, [this, length](std::uint64_t) { Report(m_scan.resumeOffset, length); },
+        [this, &window] { AppendQuickLocal(window); });
 }
 
 void CZipArchive::WalkLocalHeaders(CScanWindow& window,
                                    const std::function<void(std::uint64_t)>& report,
                                    const std::function<void()>& read) {
     const std::uint64_t length = window.FileLength();
-    ReportClock clock;
+    ReportClock clock(m_scanObserver);
     std::uint64_t pos = 0;
     while (pos < length) {
         const std::uint64_t hit = window.Find(pos, length, kLocalHeaderSignature);
@@ -350,23 +348,23 @@ void CZipArchive::WalkLocalHeaders(CScanWindow& window,
             pos = hit + 1;
             continue;
         }
-        g_scanState.headerOffset = hit;
+        m_scan.headerOffset = hit;
         read();
         if (!StepChecked(window, pos, hit,
-                         PastHeader(hit, kLocalHeaderSize, g_scanState.lastNameLength,
-                                    g_scanState.lastCompressedSize)))
+                         PastHeader(hit, kLocalHeaderSize, m_scan.lastNameLength,
+                                    m_scan.lastCompressedSize)))
             break;
     }
 }
 
 bool CZipArchive::ReadQuickCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
-    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
+    ReadWhole(window, m_scan.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
-    g_scanState.lastTailLength = central.extraLength + central.commentLength;
-    g_scanState.lastNameLength = central.nameLength;
-    g_scanState.centralNotes.push_back(ReadCentralNote(window, central));
-    LookBackForDescriptor(window, g_scanState.headerOffset);
+    m_scan.lastTailLength = central.extraLength + central.commentLength;
+    m_scan.lastNameLength = central.nameLength;
+    m_scan.centralNotes.push_back(ReadCentralNote(window, central));
+    LookBackForDescriptor(window, m_scan.headerOffset);
     return true;
 }
 
@@ -376,7 +374,7 @@ CentralRecord CZipArchive::ReadCentralNote(CScanWindow& window,
     note.nameLength = central.nameLength;
     // The flags and the extra field tell how the name is encoded; the
     // extra field also holds the Zip64 values.
-    const std::uint64_t nameOffset = g_scanState.headerOffset + kCentralHeaderSize;
+    const std::uint64_t nameOffset = m_scan.headerOffset + kCentralHeaderSize;
     note.storedName = ReadStored(window, nameOffset, note.nameLength);
     const std::string extra = ReadStored(window, nameOffset + note.nameLength, central.extraLength);
     note.name = DecodeEntryName(note.storedName, central.flags, extra);
@@ -391,30 +389,30 @@ CentralRecord CZipArchive::ReadCentralNote(CScanWindow& window,
     note.modTime = central.modTime;
     note.modDate = central.modDate;
     note.extraLength = central.extraLength;
-    NoteCentralAttributes(central, values.localHeaderOffset, note.storedName, extra);
+    NoteCentralAttributes(m_scan, central, values.localHeaderOffset, note.storedName, extra);
     return note;
 }
 
 void CZipArchive::CentralPass(CScanWindow& window, bool advanced) {
-    ReportClock clock;
+    ReportClock clock(m_scanObserver);
     const std::uint64_t length = window.FileLength();
     const std::uint64_t limit = CentralLimit(length);
-    std::uint64_t pos = g_scanState.resumeOffset;
+    std::uint64_t pos = m_scan.resumeOffset;
     while (pos < limit) {
         const std::uint64_t hit = window.Find(pos, limit, kCentralHeaderSignature);
         if (advanced)
             clock.Visit(pos, std::min<std::uint64_t>(hit, limit - 1),
-                        [length](std::uint64_t p) { ReportScanProgress(p, length); });
+                        [this, length](std::uint64_t p) { Report(p, length); });
         if (hit >= limit)
             break;
-        g_scanState.headerOffset = hit;
+        m_scan.headerOffset = hit;
         if (advanced)
             ReadAdvancedCentral(window);
         else
             ReadQuickCentral(window);
         // A damaged name length would jump over the next central headers.
-        const std::uint64_t target = hit + kCentralHeaderSize + g_scanState.lastNameLength;
-        const bool sound = window.RecordBeginsAt(target + g_scanState.lastTailLength);
+        const std::uint64_t target = hit + kCentralHeaderSize + m_scan.lastNameLength;
+        const bool sound = window.RecordBeginsAt(target + m_scan.lastTailLength);
         if (!StepOver(pos, sound ? target : hit + 1, length))
             break;
     }
@@ -425,43 +423,41 @@ void CZipArchive::QuickScan(CScanWindow& window) {
     // The first local pass only finds where the local entries end.
     ScanLocalHeaders(window, false);
     m_centralDir.ClearEntries();
-    g_entryCount = 0;
     CentralPass(window, false);
     ScanLocalHeaders(window, true);
     PlaceUnpairedNotes(window);
-    g_scanState.centralNotes.clear();
-    g_scanState.listedOffsets.clear();
+    m_scan.centralNotes.clear();
+    m_scan.listedOffsets.clear();
 }
 
 void CZipArchive::ReadAdvancedLocal(CScanWindow& window) {
     unsigned char raw[kLocalHeaderSize];
-    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
+    ReadWhole(window, m_scan.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const LocalHeaderRecord local = ParseLocalHeader(raw);
-    g_scanState.lastNameLength = local.nameLength;
-    g_scanState.lastTailLength = local.extraLength;
+    m_scan.lastNameLength = local.nameLength;
+    m_scan.lastTailLength = local.extraLength;
     const std::string extra = ReadStored(
-        window, g_scanState.headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
-    LookBackForDescriptor(window, g_scanState.headerOffset);
+        window, m_scan.headerOffset + kLocalHeaderSize + local.nameLength, local.extraLength);
+    LookBackForDescriptor(window, m_scan.headerOffset);
     // The name is wanted only to pair the entry with its directory record.
-    const std::string stored =
-        (local.flags & kFlagDataDescriptor) != 0
-            ? ReadStored(window, g_scanState.headerOffset + kLocalHeaderSize,
-                         static_cast<std::uint16_t>(g_scanState.lastNameLength))
-            : std::string();
-    g_scanState.lastCompressedSize =
-        ResolveLocalSizes(window, g_scanState.headerOffset, local, stored, extra).compressedSize;
-    g_scanState.localOffsets.push_back(g_scanState.headerOffset);
+    const std::string stored = (local.flags & kFlagDataDescriptor) != 0
+                                   ? ReadStored(window, m_scan.headerOffset + kLocalHeaderSize,
+                                                static_cast<std::uint16_t>(m_scan.lastNameLength))
+                                   : std::string();
+    m_scan.lastCompressedSize =
+        ResolveLocalSizes(window, m_scan.headerOffset, local, stored, extra).compressedSize;
+    m_scan.localOffsets.push_back(m_scan.headerOffset);
 }
 
 void CZipArchive::ReadAdvancedCentral(CScanWindow& window) {
     unsigned char raw[kCentralHeaderSize];
-    ReadWhole(window, g_scanState.headerOffset, raw, sizeof raw, m_storage.GetPath());
+    ReadWhole(window, m_scan.headerOffset, raw, sizeof raw, m_storage.GetPath());
     const CentralHeaderRecord central = ParseCentralHeader(raw);
-    g_scanState.lastNameLength = central.nameLength;
-    g_scanState.lastTailLength = central.extraLength + central.commentLength;
+    m_scan.lastNameLength = central.nameLength;
+    m_scan.lastTailLength = central.extraLength + central.commentLength;
     CentralRecord note = ReadCentralNote(window, central);
-    g_scanState.centralOffsets.push_back(note.localHeaderOffset);
-    g_scanState.centralNotes.push_back(std::move(note));
+    m_scan.centralOffsets.push_back(note.localHeaderOffset);
+    m_scan.centralNotes.push_back(std::move(note));
 }
 
 void CZipArchive::AdvancedScan(CScanWindow& window) {
@@ -469,7 +465,7 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
 
     // Local offset pass.
     WalkLocalHeaders(
-        window, [length](std::uint64_t p) { ReportScanProgress(p, length); },
+        window, [this, length](std::uint64_t p) { Report(p, length); },
         [this, &window] { ReadAdvancedLocal(window); });
 
     // Central offset pass, from where the local entries end.
@@ -478,26 +474,24 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
     // Local finds first, in file order, then offsets only the directory knew,
     // each once. The local offsets ascend (the pass only moves forward), so
     // they are searched where they lie rather than copied into a set.
-    const std::size_t localCount = g_scanState.localOffsets.size();
+    const std::size_t localCount = m_scan.localOffsets.size();
     std::unordered_set<std::uint64_t> centralOnly;
-    for (std::uint64_t offset : g_scanState.centralOffsets) {
-        const auto locals = g_scanState.localOffsets.begin();
+    for (std::uint64_t offset : m_scan.centralOffsets) {
+        const auto locals = m_scan.localOffsets.begin();
         if (!std::binary_search(locals, locals + static_cast<std::ptrdiff_t>(localCount), offset) &&
             centralOnly.insert(offset).second)
-            g_scanState.localOffsets.push_back(offset);
+            m_scan.localOffsets.push_back(offset);
     }
-    g_scanState.centralOffsets.clear();
+    m_scan.centralOffsets.clear();
 
-    g_entryCount = 0;
-    for (std::size_t i = 0; i < g_scanState.localOffsets.size(); ++i) {
-        const std::uint64_t offset = g_scanState.localOffsets[i];
+    for (std::size_t i = 0; i < m_scan.localOffsets.size(); ++i) {
+        const std::uint64_t offset = m_scan.localOffsets[i];
         // Where the directory's offset holds no local header, its record is
         // the entry (made once every local header is read).
         if (i >= localCount && NoteAt(offset) != nullptr && !LocalHeaderAt(window, offset))
             continue;
         if (offset >= length) {
             // Nothing there to read: counted, never listed or extracted.
-            ++g_entryCount;
             CFileHeader nothing;
             nothing.ClearAll();
             m_centralDir.Entries().Append(nothing);
@@ -505,14 +499,13 @@ void CZipArchive::AdvancedScan(CScanWindow& window) {
         }
         if (length - offset < kLocalHeaderSize)
             continue;
-        ++g_entryCount;
-        g_scanState.headerOffset = offset;
+        m_scan.headerOffset = offset;
         AppendQuickLocal(window);
     }
-    g_scanState.localOffsets.clear();
+    m_scan.localOffsets.clear();
     PlaceUnpairedNotes(window);
-    g_scanState.centralNotes.clear();
-    g_scanState.listedOffsets.clear();
+    m_scan.centralNotes.clear();
+    m_scan.listedOffsets.clear();
 }
 
 bool CZipArchive::LocalHeaderAt(CScanWindow& window, std::uint64_t offset) {
@@ -528,7 +521,7 @@ void CZipArchive::PlaceUnpairedNotes(CScanWindow& window) {
     bool indexed = false;
     CEntryTable& table = m_centralDir.Entries();
     std::unordered_set<std::uint64_t> placed;
-    for (CentralRecord& note : g_scanState.centralNotes) {
+    for (CentralRecord& note : m_scan.centralNotes) {
         if (note.paired || !placed.insert(note.localHeaderOffset).second)
             continue;
         if (!indexed) {
@@ -542,7 +535,6 @@ void CZipArchive::PlaceUnpairedNotes(CScanWindow& window) {
             unlisted.erase(it);
             continue;
         }
-        ++g_entryCount;
         table.Append(DirectoryEntry(window, note));
     }
 }
@@ -560,7 +552,7 @@ CFileHeader CZipArchive::DirectoryEntry(CScanWindow& window, const CentralRecord
     entry.localHeaderOffset = offset;
     entry.listed = true;
     entry.fromDirectory = true;
-    TakeCentralAttributes(entry, note.storedName);
+    TakeCentralAttributes(m_scan, entry, note.storedName);
     // The local extra field may differ from the directory's: the length
     // after which the data ends where a record begins is the one taken.
     const LocalHeaderRecord fields = ParseLocalHeader(raw);

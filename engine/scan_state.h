@@ -1,5 +1,4 @@
-// Process-wide state of the recovery scan, shared by every archive object.
-// Plain integers: the workflow never runs two scans at once.
+// What the recovery scan keeps while it walks an archive.
 #pragma once
 
 #include <cstdint>
@@ -39,16 +38,8 @@ struct CentralAttributes {
     std::optional<std::int64_t> modified;
 };
 
-// Entries in the table after the last scan; the workflow resets it to 0.
-extern int g_entryCount;
-// Some look-back met a data descriptor. Only the analysis Stop clears it.
-extern int g_descriptorSeen;
-// The archive ended inside an entry's data.
-// One per thread: readers of one archive may run side by side.
-extern thread_local int g_truncationFlag;
-
-// The walk's own state, which only the scan reads. The flags and sinks the
-// workflow sets keep names of their own; ResetScanState clears both.
+// The walk's own state: each archive holds one, and every scan starts it
+// afresh, so that no scan depends on the one before.
 struct ScanState {
     // Position just past the last header a pass stepped over.
     std::uint64_t resumeOffset = 0;
@@ -71,25 +62,21 @@ struct ScanState {
     std::vector<std::uint64_t> localOffsets;
     std::vector<std::uint64_t> centralOffsets;
 };
-extern ScanState g_scanState;
 
-// 0 runs the quick scan, 1 the advanced scan.
+// 0 runs the quick scan, 1 the advanced scan: a setting the caller chooses
+// before opening an archive.
 extern int g_repairMode;
-// While one of these is 1 the scan reports (position, length) to its pass.
-extern int g_analysisScanActive;
-extern int g_savingScanActive;
 
-// The routines that receive the reports; the workflow installs them. A scan
-// whose flag is set but whose sink is missing reports nothing.
-using ScanProgressSink = unsigned (*)(std::uint64_t position, std::uint64_t total);
-extern ScanProgressSink g_analysisProgressSink;
-extern ScanProgressSink g_savingProgressSink;
+// Told how a scan goes; the caller hands it to the archive it opens.
+class CScanObserver {
+public:
+    CScanObserver() = default;
+    CScanObserver(const CScanObserver&) = delete;
+    CScanObserver& operator=(const CScanObserver&) = delete;
+    virtual ~CScanObserver() = default;
 
-// Everything in this file back to how the program starts; g_truncationFlag
-// only for the calling thread.
-void ResetScanState();
-
-// True when some pass wants reports; the scan skips all report work otherwise.
-bool ScanReportsWanted();
-// Delivers one report to every pass whose flag is set.
-void ReportScanProgress(std::uint64_t position, std::uint64_t total);
+    // The walk has gone through `position` of the file's `total` bytes. Due
+    // every 100 positions a byte-by-byte walk would visit, so a pass may
+    // report the same ground twice.
+    virtual void ScanProgress(std::uint64_t position, std::uint64_t total) = 0;
+};

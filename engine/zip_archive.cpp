@@ -48,12 +48,9 @@ void CZipArchive::ReadEntriesOf(const CZipArchive& scanned) {
 }
 
 void CZipArchive::ScanEntries() {
-    // A scan that was stopped half-way may have left these filled.
-    g_scanState.centralNotes.clear();
-    g_scanState.listedOffsets.clear();
-    g_scanState.localOffsets.clear();
-    g_scanState.centralOffsets.clear();
-    g_scanState.centralAttributes.clear();
+    // Whatever a scan stopped half-way left behind goes.
+    m_scan = ScanState();
+    m_centralDir.m_descriptorSeen = false;
     m_descriptors.Reset();
     m_centralSizes.Reset();
     m_centralDir.ClearEntries();

@@ -170,6 +170,11 @@ public:
     std::size_t CountEncrypted() const;
 
     std::size_t GetEntryCount() const { return m_centralDir.GetCount(); }
+    // The scans of later openings tell `observer` how they go; none: they
+    // tell nobody. It must outlive those scans.
+    void SetScanObserver(CScanObserver* observer) { m_scanObserver = observer; }
+    // The last scan met a data descriptor before some header.
+    bool DescriptorSeen() const { return m_centralDir.m_descriptorSeen; }
     const std::wstring& GetArchivePath() const { return m_storage.GetPath(); }
 
     int m_decodeError = 0;
@@ -191,19 +196,23 @@ public:
 
 private:
     void QuickScan(CScanWindow& window);
+    void Report(std::uint64_t position, std::uint64_t total) {
+        if (m_scanObserver != nullptr)
+            m_scanObserver->ScanProgress(position, total);
+    }
     void ScanLocalHeaders(CScanWindow& window, bool matching);
     void AdvancedScan(CScanWindow& window);
     // The walk both scans take over the local headers: each header found is
-    // handed to `read` at g_scanState.headerOffset, then the walk steps over
+    // handed to `read` at m_scan.headerOffset, then the walk steps over
     // its data where the step checks out, else goes on byte by byte.
     void WalkLocalHeaders(CScanWindow& window, const std::function<void(std::uint64_t)>& report,
                           const std::function<void()>& read);
 
-    // The readings of a header found at g_scanState.headerOffset. A local
+    // The readings of a header found at m_scan.headerOffset. A local
     // reading takes the central note for its offset, if any, as a second
     // opinion.
     void ReadQuickLocal(CScanWindow& window, CFileHeader& header);
-    // Reads the header at g_scanState.headerOffset into a new entry at the table's end.
+    // Reads the header at m_scan.headerOffset into a new entry at the table's end.
     void AppendQuickLocal(CScanWindow& window);
     bool ReadQuickCentral(CScanWindow& window);
     void ReadAdvancedLocal(CScanWindow& window);
@@ -212,10 +221,10 @@ private:
     // The central headers from the resume offset on, as notes indexed by
     // the offsets they list.
     void CentralPass(CScanWindow& window, bool advanced);
-    static void IndexCentralNotes();
-    static CentralRecord* NoteAt(std::uint64_t localHeaderOffset);
+    void IndexCentralNotes();
+    CentralRecord* NoteAt(std::uint64_t localHeaderOffset);
     // Some note lists a local header offset after `from` and before `to`.
-    static bool ListsOffsetWithin(std::uint64_t from, std::uint64_t to);
+    bool ListsOffsetWithin(std::uint64_t from, std::uint64_t to) const;
     static bool LocalHeaderAt(CScanWindow& window, std::uint64_t offset);
     // Each note no entry stands for becomes an entry of its own, unless an
     // entry the directory does not list has its name.
@@ -255,11 +264,11 @@ private:
     static std::uint64_t PastHeader(std::uint64_t headerOffset, std::uint32_t headerSize,
                                     std::uint32_t nameLength, std::uint64_t dataSize);
     // Moves `pos` past a header; false ends the pass.
-    static bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
+    bool StepOver(std::uint64_t& pos, std::uint64_t target, std::uint64_t length);
     // StepOver to `target`, past the data of the local header at
     // `headerOffset`, where that step is sound; else one byte on.
-    static bool StepChecked(CScanWindow& window, std::uint64_t& pos, std::uint64_t headerOffset,
-                            std::uint64_t target);
+    bool StepChecked(CScanWindow& window, std::uint64_t& pos, std::uint64_t headerOffset,
+                     std::uint64_t target);
 
     // ExtractEntryTo with `folder`, TestEntry without: the entry as the scan
     // read it, or, where that does not verify, the first other reading of
@@ -366,6 +375,8 @@ private:
     // AE-2 entries store no CRC: the authentication code alone vouches.
     bool m_crcStored = true;
     KeyCheck m_keyCheck = KeyCheck::plain;
+    ScanState m_scan;
+    CScanObserver* m_scanObserver = nullptr;
     DescriptorIndex m_descriptors;
     CentralSizeIndex m_centralSizes;
     CFastInflate m_fastInflate;

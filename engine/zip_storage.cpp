@@ -1,6 +1,5 @@
 #include "engine/zip_storage.h"
 
-#include "engine/scan_state.h"
 #include "engine/zip_exception.h"
 
 #include <algorithm>
@@ -16,6 +15,7 @@ void CZipStorage::OpenStorage(std::shared_ptr<const CByteSource> source, const s
     m_path = path;
     m_position = 0;
     m_aheadSize = 0;
+    m_truncated = false;
 }
 
 void CZipStorage::CloseStorage() {
@@ -37,7 +37,7 @@ std::uint32_t CZipStorage::ReadBytes(void* buffer, std::uint32_t count, bool who
         return read;
     if (whole)
         ThrowZipError(CZipException::codeBadZipFile, m_path);
-    g_truncationFlag = 1;
+    m_truncated = true;
     return read;
 }
 

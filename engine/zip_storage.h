@@ -25,10 +25,10 @@ public:
     void CloseStorage();
 
     // Reads up to `count` bytes at the current position. A short read that is
-    // not empty throws cause 10 when `whole` is set, else raises
-    // g_truncationFlag. An empty read (at the end) reports nothing.
+    // not empty throws cause 10 when `whole` is set, else sets m_truncated.
+    // An empty read (at the end) reports nothing.
     std::uint32_t ReadBytes(void* buffer, std::uint32_t count, bool whole);
-    // A read that neither throws on a short count nor raises g_truncationFlag.
+    // A read that neither throws on a short count nor sets m_truncated.
     std::uint32_t ReadPlain(void* buffer, std::uint32_t count);
     // Positioned bulk read for the scan; leaves the current position alone.
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
@@ -42,6 +42,10 @@ public:
     int GetCurrentVolume() const { return m_currentVolume; }
     // Shared, so that other readers of the same archive can be made from it.
     const std::shared_ptr<const CByteSource>& GetSource() const { return m_source; }
+
+    // The archive ended inside an entry's data: extraction keeps what came
+    // and clears it when the entry ends.
+    bool m_truncated = false;
 
 private:
     const CByteSource& Source();

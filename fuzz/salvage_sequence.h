@@ -23,11 +23,13 @@ struct ScanRun {
     bool opened = false; // OpenArchive returned without an exception
     int openCause = 0;   // the exception's cause when it did not (CZipException), else -1
     std::size_t entries = 0;
-    int entryCount = 0; // g_entryCount after the scan
     std::vector<ExtractReport> reports;
     // The same entries decoded without writing (TestEntry).
     std::vector<ExtractReport> tested;
     std::size_t entryExceptions = 0;
+    // The storage still said the archive ended inside an entry's data after
+    // the last extraction: it would cut the next entry read short.
+    bool truncationLeft = false;
 };
 
 struct SalvageRun {
@@ -35,9 +37,11 @@ struct SalvageRun {
     ScanRun advanced;
 };
 
-inline unsigned IgnoreProgress(std::uint64_t, std::uint64_t) {
-    return 0;
-}
+// Takes the scan's reports and drops them: the work of reporting still runs.
+class IgnoredProgress : public CScanObserver {
+public:
+    void ScanProgress(std::uint64_t, std::uint64_t) override {}
+};
 
 // Scans `source` (named `archive`) with `mode` and extracts every entry
 // below `folder`.
@@ -46,11 +50,10 @@ inline ScanRun RunScan(const std::shared_ptr<const CByteSource>& source,
                        bool reportProgress) {
     ScanRun run;
     g_repairMode = mode;
-    g_entryCount = 0; // the workflow clears it before each analysis
-    g_analysisScanActive = reportProgress ? 1 : 0;
-    g_analysisProgressSink = reportProgress ? &IgnoreProgress : nullptr;
-
+    IgnoredProgress progress;
     CZipArchive archiveObject;
+    if (reportProgress)
+        archiveObject.SetScanObserver(&progress);
     try {
         archiveObject.OpenArchive(source, archive);
         run.opened = true;
@@ -59,9 +62,7 @@ inline ScanRun RunScan(const std::shared_ptr<const CByteSource>& source,
     } catch (const CException&) {
         run.openCause = -1;
     }
-    g_analysisScanActive = 0;
-    g_analysisProgressSink = nullptr;
-    run.entryCount = g_entryCount;
+    archiveObject.SetScanObserver(nullptr);
     run.entries = archiveObject.GetEntryCount();
 
     // As the command line does: the entries found before an error still count.
@@ -83,8 +84,8 @@ inline ScanRun RunScan(const std::shared_ptr<const CByteSource>& source,
         }
         run.tested.push_back(std::move(tested));
     }
+    run.truncationLeft = archiveObject.m_storage.m_truncated;
     archiveObject.CloseArchive(true);
-    g_descriptorSeen = 0; // the analysis Stop clears it
     return run;
 }
 

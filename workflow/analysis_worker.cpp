@@ -72,7 +72,8 @@ constexpr ScanPace kAnalysisPace{2000, 99};
 // Opens the archive and lists its entries; the list keeps what was found
 // before an error in the scan.
 void ListEntries(AnalysisRun& run, const std::wstring& path) {
-    const bool readable = ScanSource(run, g_analysisArchive, path, g_analysisScanActive);
+    const bool readable =
+        ScanSource(run, g_analysisArchive, path, g_analysisScanActive, &ReportAnalysisProgress);
 
     const int count = g_entryCount;
     int listed = 0;
@@ -133,7 +134,6 @@ void Analyse(AnalysisRun& run, const std::wstring& path) {
 } // namespace
 
 int AnalysisWorker(AnalysisHost& host, platform::WorkerGate& gate) {
-    g_analysisProgressSink = &ReportAnalysisProgress;
     AnalysisRun run(host, gate);
     RunScope scope(g_analysisRun, run);
 

@@ -1,9 +1,9 @@
 #include "workflow/pass_run.h"
 
-#include "engine/scan_state.h"
 #include "engine/zip_archive.h"
 #include "platform/file.h"
 #include "platform/worker_gate.h"
+#include "workflow/repair_state.h"
 #include "workflow/signature_probe.h"
 
 void FollowScanReport(PassRun* run, std::uint64_t position, std::uint64_t total, int& creepCount,
@@ -56,19 +56,37 @@ ProbedSource ProbeSource(PassRun& run, CFile& file, const std::wstring& path, un
     return probe;
 }
 
-bool ScanSource(PassRun& run, CZipArchive& archive, const std::wstring& path, int& scanFlag) {
-    ScanActiveScope scanning(scanFlag);
+ScanActiveScope::ScanActiveScope(CZipArchive& archive, int& flag, ScanReport report)
+    : m_archive(archive), m_flag(flag), m_report(report) {
+    m_flag = 1;
+    m_archive.SetScanObserver(this);
+}
+
+ScanActiveScope::~ScanActiveScope() {
+    m_archive.SetScanObserver(nullptr);
+    m_flag = 0;
+}
+
+void ScanActiveScope::ScanProgress(std::uint64_t position, std::uint64_t total) {
+    if (m_flag == 1)
+        m_report(position, total);
+}
+
+bool ScanSource(PassRun& run, CZipArchive& archive, const std::wstring& path, int& scanFlag,
+                ScanReport report) {
+    ScanActiveScope scanning(archive, scanFlag, report);
+    bool readable = true;
     try {
         archive.OpenArchive(path, 0);
     } catch (const CFileException& e) {
         run.source.error = e.GetReason();
-        if (g_entryCount == 0) {
+        readable = archive.GetEntryCount() != 0;
+        if (!readable)
             run.source.problem = SourceProblem::unreadable;
-            return false;
-        }
     } catch (const CException& e) {
         // A header cut short: the entries before it are still there.
         run.source.error = e.GetReason();
     }
-    return true;
+    g_entryCount = static_cast<int>(archive.GetEntryCount());
+    return readable;
 }

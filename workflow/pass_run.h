@@ -5,6 +5,7 @@
 // parameter, explained here once.
 #pragma once
 
+#include "engine/scan_state.h"
 #include "workflow/bar_position.h"
 #include "workflow/pass_events.h"
 
@@ -49,17 +50,23 @@ private:
     Run*& m_global;
 };
 
-// `flag` is 1 exactly while the worker is inside the engine, also when a
-// stop unwinds it from there.
-class ScanActiveScope {
+// A pass's routine for the scan's reports.
+using ScanReport = unsigned (*)(std::uint64_t position, std::uint64_t total);
+
+// While the scope lasts, `archive`'s scan reports to `report` and `flag` is
+// 1: exactly while the worker is inside the engine, also when a stop
+// unwinds it from there.
+class ScanActiveScope : public CScanObserver {
 public:
-    explicit ScanActiveScope(int& flag) : m_flag(flag) { m_flag = 1; }
-    ~ScanActiveScope() { m_flag = 0; }
-    ScanActiveScope(const ScanActiveScope&) = delete;
-    ScanActiveScope& operator=(const ScanActiveScope&) = delete;
+    ScanActiveScope(CZipArchive& archive, int& flag, ScanReport report);
+    ~ScanActiveScope() override;
+
+    void ScanProgress(std::uint64_t position, std::uint64_t total) override;
 
 private:
+    CZipArchive& m_archive;
     int& m_flag;
+    ScanReport m_report;
 };
 
 // How a pass's bar follows the scan's reports: how many lagging reports
@@ -104,8 +111,9 @@ ProbedSource ProbeSource(PassRun& run, CFile& file, const std::wstring& path, un
                          int& signatureFound);
 
 // Runs the engine's recovery scan of `path` into `archive`, with `scanFlag`
-// up for its reports. An error ends the scan but not the pass: the entries
-// found before it are kept, and its reason goes to run.source.error. Returns
-// false when the file itself could not be read and nothing was found
-// (run.source is then unreadable).
-bool ScanSource(PassRun& run, CZipArchive& archive, const std::wstring& path, int& scanFlag);
+// up and its reports going to `report`, and sets g_entryCount. An error ends
+// the scan but not the pass: the entries found before it are kept, and its
+// reason goes to run.source.error. Returns false when the file itself could
+// not be read and nothing was found (run.source is then unreadable).
+bool ScanSource(PassRun& run, CZipArchive& archive, const std::wstring& path, int& scanFlag,
+                ScanReport report);

@@ -10,6 +10,10 @@ int g_sourceFileCount = 0;
 int g_skipPreview = 0;
 int g_pastDamage = 1;
 
+int g_entryCount = 0;
+int g_analysisScanActive = 0;
+int g_savingScanActive = 0;
+
 platform::WorkerThread g_analysisThread;
 
 std::wstring g_currentSourcePath;

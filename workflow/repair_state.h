@@ -1,7 +1,7 @@
-// The process-wide repair state that the dialogs, the workers and the engine
-// share. Each variable is reset by the step that next needs it; the engine's
-// own scan state (g_repairMode, g_entryCount, the scan flags) lives in
-// engine/scan_state.h.
+// The process-wide repair state that the dialogs and the workers share. Each
+// variable is reset by the step that next needs it. The scan's own state
+// belongs to each archive; the scan mode, g_repairMode, is the engine's
+// setting (engine/scan_state.h).
 #pragma once
 
 #include "engine/file_header.h"
@@ -32,6 +32,16 @@ extern int g_skipPreview;
 // 1 (the default): deflated data is decoded on past damage in it; 0 keeps a
 // damaged file only up to the damage.
 extern int g_pastDamage;
+
+// --- Scan (both passes) ---
+// Entries in the table of the archive that was opened last: the pass that
+// opened it lists or saves that many, and sets it to 0 after closing.
+extern int g_entryCount;
+// 1 exactly while the analysis worker is inside OpenArchive: the scan's
+// reports then move the analysis bars.
+extern int g_analysisScanActive;
+// The same for the saving worker.
+extern int g_savingScanActive;
 
 // Appends a copy of `path` at the tail of g_sourceFiles.
 void AppendSourceFile(const std::wstring& path);

@@ -215,7 +215,7 @@ void CountEntry(SaveRun& run, ExtractReport& report) {
 // is given up and the next ones are still tried.
 void ExtractAll(SaveRun& run, std::uint64_t archiveLength) {
     // A file that cannot be read has no entries: the loops below pass over it.
-    ScanSource(run, g_savingArchive, g_saveSourcePath, g_savingScanActive);
+    ScanSource(run, g_savingArchive, g_saveSourcePath, g_savingScanActive, &ReportSaveProgress);
     bool skipped = false;
     ChoosePassword(g_savingArchive, g_runPassword,
                    [&run, &skipped](bool again, Password& answer, bool& forAll) {
@@ -405,7 +405,6 @@ void SaveAllFiles(SaveRun& run) {
 } // namespace
 
 unsigned SaveWorker(SaveHost& host, platform::WorkerGate& gate) {
-    g_savingProgressSink = &ReportSaveProgress;
     SaveRun run(host, gate);
     RunScope scope(g_saveRun, run);
     PrepareSafeguards(run);

@@ -726,7 +726,6 @@ TEST_F(SaveWorkerTest, ThreadsSaveWhatOneThreadSaves) {
         const std::size_t logged = LogText().size();
         // The scan's bar as in a fresh run.
         g_saveProgressCreepCount = 0;
-        g_scanState.resumeOffset = 0;
         RecordingSaveHost host;
         host.threads = threads;
         ASSERT_TRUE(RunSave(host));

@@ -67,7 +67,7 @@ TEST_F(DamagedHeader, CostsNoMoreThanItsEntryAndIsNeverCalledSound) {
                     byte = damaged;
                     SCOPED_TRACE(::testing::Message() << (mode == 0 ? "quick, " : "advanced, ")
                                                       << header.what << " +" << at << ", " << how);
-                    ResetScanState();
+                    g_repairMode = 0;
                     Open(bytes, mode);
                     std::vector<bool> whole(6, false);
                     VerdictTally tally;

@@ -27,7 +27,7 @@ TEST_P(OwnDescriptor, BitThreeEntryTakesItsOwnDescriptor) {
     }
     zip.AddCentralDirectory();
     CZipArchive& archive = Open(zip.Bytes(), GetParam().mode);
-    EXPECT_EQ(g_descriptorSeen, 1);
+    EXPECT_TRUE(archive.DescriptorSeen());
     const std::vector<CFileHeader> entries = FetchAll(archive);
     ASSERT_EQ(entries.size(), 5u);
     TempDir out;
@@ -76,7 +76,7 @@ TEST_F(Descriptors, UnsignedDescriptorIsCheckedAfterTheData) {
              .keepHeaderSizes = true});
     zip.Add({.name = "b.txt", .content = "beta"});
     CZipArchive& archive = Open(zip.Bytes());
-    EXPECT_EQ(g_descriptorSeen, 0);
+    EXPECT_FALSE(archive.DescriptorSeen());
     TempDir out;
     EXPECT_TRUE(archive.ExtractEntryTo(0, Wide(out.Path()), 65535));
     EXPECT_TRUE(SameBytes(ReadFileBytes(out / "a.txt"), "alpha"));
@@ -105,7 +105,7 @@ TEST_F(Descriptors, ADisagreeingDescriptorIsJudgedByTheCrcOfTheData) {
         EXPECT_EQ(report.verdict, dataFlipped ? Verdict::damaged : Verdict::verified);
         EXPECT_TRUE(SameBytes(ReadFileBytes(out / "a.txt"), dataFlipped ? "Alpha" : "alpha"));
         EXPECT_EQ(archive.m_readState, CZipArchive::readNone);
-        EXPECT_EQ(g_truncationFlag, 0);
+        EXPECT_FALSE(archive.m_storage.m_truncated);
         EXPECT_EQ(archive.m_decodeError, 0);
         EXPECT_TRUE(archive.ExtractEntryTo(1, Wide(out.Path()), 65535, &report));
         EXPECT_EQ(report.verdict, Verdict::verified);
@@ -115,7 +115,7 @@ TEST_F(Descriptors, ADisagreeingDescriptorIsJudgedByTheCrcOfTheData) {
 }
 
 TEST_F(Descriptors, LookBackSeenTurnsTheCheckOff) {
-    // A signed descriptor before the second header sets g_descriptorSeen,
+    // A signed descriptor before the second header is seen by the look-back,
     // after which a lying unsigned descriptor goes unchecked.
     ZipWriter zip;
     zip.Add({.name = "a.txt",
@@ -127,7 +127,7 @@ TEST_F(Descriptors, LookBackSeenTurnsTheCheckOff) {
     std::string bytes = zip.Bytes();
     FlipByte(bytes, zip.Entry(0).descriptorOffset);
     CZipArchive& archive = Open(bytes);
-    EXPECT_EQ(g_descriptorSeen, 1);
+    EXPECT_TRUE(archive.DescriptorSeen());
     TempDir out;
     EXPECT_TRUE(archive.ExtractEntryTo(0, Wide(out.Path()), 65535));
     EXPECT_TRUE(SameBytes(ReadFileBytes(out / "a.txt"), "alpha"));

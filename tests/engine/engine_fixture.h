@@ -1,4 +1,4 @@
-// Opening test archives with the engine, from a clean process-wide state.
+// Opening test archives with the engine.
 #pragma once
 
 #include "engine/scan_state.h"
@@ -38,12 +38,21 @@ inline ::testing::AssertionResult SameBytes(const std::optional<std::string>& ac
                                          << expected.size() << "; first difference at " << at;
 }
 
+// Every report a scan makes, in order.
+class RecordedProgress : public CScanObserver {
+public:
+    void ScanProgress(std::uint64_t position, std::uint64_t total) override {
+        reports.emplace_back(position, total);
+    }
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+};
+
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScanState(); }
+    void SetUp() override { g_repairMode = 0; }
     void TearDown() override {
         m_archive->CloseArchive(true);
-        ResetScanState();
+        g_repairMode = 0;
     }
 
     // Writes `bytes` as the archive file and scans it in `mode`.

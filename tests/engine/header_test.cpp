@@ -120,16 +120,15 @@ TEST_P(CheckLocal, RereadsTheLocalHeader) {
     CFileHeader header;
     header.method = c.scannedMethod;
     header.nameLength = 8;
-    g_descriptorSeen = c.descriptorSeen;
     std::uint16_t extra = 0xDEAD;
     bool descriptor = !c.expectedDescriptor;
-    EXPECT_EQ(header.CheckLocalHeader(storage, extra, descriptor), c.expectedResult);
+    EXPECT_EQ(header.CheckLocalHeader(storage, extra, descriptor, c.descriptorSeen != 0),
+              c.expectedResult);
     EXPECT_EQ(extra, c.expectedExtra);
     EXPECT_EQ(descriptor, c.expectedDescriptor);
     if (c.expectedResult) {
         EXPECT_EQ(storage.GetPosition(), 38u);
     }
-    ResetScanState();
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CheckLocal,
@@ -151,7 +150,7 @@ TEST(CheckLocalShort, HeaderCutShortThrowsCauseTen) {
     std::uint16_t extra = 0;
     bool descriptor = false;
     try {
-        header.CheckLocalHeader(storage, extra, descriptor);
+        header.CheckLocalHeader(storage, extra, descriptor, false);
         FAIL() << "no exception";
     } catch (const CZipException& e) {
         EXPECT_EQ(e.m_cause, 10);

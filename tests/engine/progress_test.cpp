@@ -6,19 +6,6 @@
 namespace kvtest {
 namespace {
 
-using Reports = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
-Reports g_analysisReports;
-Reports g_savingReports;
-
-unsigned RecordAnalysis(std::uint64_t position, std::uint64_t total) {
-    g_analysisReports.emplace_back(position, total);
-    return 0;
-}
-unsigned RecordSaving(std::uint64_t position, std::uint64_t total) {
-    g_savingReports.emplace_back(position, total);
-    return 0;
-}
-
 std::string SampleArchive(int variant) {
     ZipWriter zip;
     zip.AddRaw(std::string(static_cast<std::size_t>(variant * 37), '.'));
@@ -33,74 +20,50 @@ std::string SampleArchive(int variant) {
 
 class Progress : public EngineTest, public ::testing::WithParamInterface<int> {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        g_analysisReports.clear();
-        g_savingReports.clear();
+    // Scans `bytes` on the fixture's archive object, recording the reports.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ReportsOf(const std::string& bytes) {
+        RecordedProgress progress;
+        m_archive->SetScanObserver(&progress);
+        Open(bytes, GetParam());
+        m_archive->SetScanObserver(nullptr);
+        m_archive->CloseArchive(true);
+        return progress.reports;
     }
 };
 
 TEST_P(Progress, ReportsReplayTheByteWalk) {
-    const int mode = GetParam();
     for (int variant = 0; variant < 6; ++variant) {
         SCOPED_TRACE(variant);
         const std::string bytes = SampleArchive(variant);
-        ResetScanState();
-        g_analysisScanActive = 1;
-        g_analysisProgressSink = RecordAnalysis;
-        g_analysisReports.clear();
-        const ReferenceResult expected = ReferenceScan(bytes, mode);
-        Open(bytes, mode);
-        EXPECT_EQ(g_analysisReports, expected.reports);
+        const ReferenceResult expected = ReferenceScan(bytes, GetParam());
+        EXPECT_EQ(ReportsOf(bytes), expected.reports);
         EXPECT_FALSE(expected.reports.empty());
-        m_archive->CloseArchive(true);
     }
 }
 
-TEST_P(Progress, FirstPassReportsTheResumeOffsetLeftByTheLastScan) {
-    const int mode = GetParam();
-    Open(SampleArchive(1), mode);
-    m_archive->CloseArchive(true);
-    const std::uint64_t left = g_scanState.resumeOffset;
-    ASSERT_NE(left, 0u);
-    // Leading filler delays the first header past several reports.
+TEST_P(Progress, ReportsDoNotDependOnTheScanBefore) {
+    // Leading filler delays the first header past several reports, where
+    // a resume offset left by the scan before would show.
     const std::string bytes = std::string(450, '-') + SampleArchive(0);
-    g_analysisScanActive = 1;
-    g_analysisProgressSink = RecordAnalysis;
-    const ReferenceResult expected = ReferenceScan(bytes, mode, left, g_descriptorSeen);
-    Open(bytes, mode);
-    EXPECT_EQ(g_analysisReports, expected.reports);
-    if (mode == 0) {
-        ASSERT_GE(g_analysisReports.size(), 2u);
-        EXPECT_EQ(g_analysisReports[0].first, left);
-    }
+    const auto first = ReportsOf(bytes);
+    ReportsOf(SampleArchive(1));
+    EXPECT_EQ(ReportsOf(bytes), first);
+    EXPECT_EQ(first, ReferenceScan(bytes, GetParam()).reports);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.front().first, 0u);
 }
 
-TEST_P(Progress, EachPassGetsReportsOnlyWhileItsFlagIsSet) {
+TEST_P(Progress, OnlyTheScansGivenAnObserverReport) {
     const std::string bytes = SampleArchive(2);
-    const ReferenceResult expected = ReferenceScan(bytes, GetParam());
-    g_analysisProgressSink = RecordAnalysis;
-    g_savingProgressSink = RecordSaving;
-    g_savingScanActive = 1;
+    RecordedProgress progress;
+    m_archive->SetScanObserver(&progress);
     Open(bytes, GetParam());
-    EXPECT_TRUE(g_analysisReports.empty());
-    EXPECT_EQ(g_savingReports, expected.reports);
     m_archive->CloseArchive(true);
-
-    g_savingReports.clear();
-    g_analysisScanActive = 1;
-    const ReferenceResult again = ReferenceScan(bytes, GetParam(), g_scanState.resumeOffset);
+    const std::size_t heard = progress.reports.size();
+    EXPECT_GT(heard, 0u);
+    m_archive->SetScanObserver(nullptr);
     Open(bytes, GetParam());
-    EXPECT_EQ(g_analysisReports, again.reports);
-    EXPECT_EQ(g_savingReports, again.reports);
-}
-
-TEST_P(Progress, NoFlagNoReports) {
-    g_analysisProgressSink = RecordAnalysis;
-    g_savingProgressSink = RecordSaving;
-    Open(SampleArchive(3), GetParam());
-    EXPECT_TRUE(g_analysisReports.empty());
-    EXPECT_TRUE(g_savingReports.empty());
+    EXPECT_EQ(progress.reports.size(), heard);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Progress, ::testing::Values(0, 1), [](const auto& test) {

@@ -26,11 +26,8 @@ struct Note {
 
 class Walker {
 public:
-    Walker(const std::string& file, std::uint64_t resume, int seen, std::uint64_t lastCompressed)
-        : m_file(file), m_size(file.size()), m_length(m_size), m_resume(resume),
-          m_lastCompressed(lastCompressed) {
-        m_result.descriptorSeen = seen;
-    }
+    explicit Walker(const std::string& file)
+        : m_file(file), m_size(file.size()), m_length(m_size) {}
 
     ReferenceResult Quick() {
         LocalPass(false);
@@ -479,8 +476,8 @@ private:
     const std::string& m_file;
     std::uint64_t m_size;
     std::uint64_t m_length;
-    std::uint64_t m_resume;
-    std::uint64_t m_lastCompressed;
+    std::uint64_t m_resume = 0;
+    std::uint64_t m_lastCompressed = 0;
     std::uint32_t m_lastName = 0;
     std::vector<Note> m_notes;
     ReferenceResult m_result;
@@ -488,9 +485,8 @@ private:
 
 } // namespace
 
-ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint64_t resumeOffset,
-                              int descriptorSeen, std::uint64_t lastCompressedSize) {
-    Walker walker(file, resumeOffset, descriptorSeen, lastCompressedSize);
+ReferenceResult ReferenceScan(const std::string& file, int mode) {
+    Walker walker(file);
     return mode == 1 ? walker.Advanced() : walker.Quick();
 }
 

@@ -18,9 +18,7 @@ struct ReferenceResult {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
 };
 
-// The last three are what the previous scan in the process left behind.
-ReferenceResult ReferenceScan(const std::string& file, int mode, std::uint64_t resumeOffset = 0,
-                              int descriptorSeen = 0, std::uint64_t lastCompressedSize = 0);
+ReferenceResult ReferenceScan(const std::string& file, int mode);
 
 // Field by field; an empty string when they agree, else what differs.
 std::string DescribeDifference(const CFileHeader& expected, const CFileHeader& actual);

@@ -39,7 +39,7 @@ private:
 // with `out` empty, the entries are only decoded and judged.
 std::vector<ExtractReport> ExtractOnThreads(const std::shared_ptr<const CByteSource>& source,
                                             const fs::path& out, int mode, unsigned jobs) {
-    ResetScanState();
+    g_repairMode = 0;
     g_repairMode = mode;
     CZipArchive archive;
     try {
@@ -68,7 +68,7 @@ std::vector<ExtractReport> ExtractOnThreads(const std::shared_ptr<const CByteSou
         },
         [] { return false; }, !out.empty());
     archive.CloseArchive(true);
-    ResetScanState();
+    g_repairMode = 0;
     return reports;
 }
 

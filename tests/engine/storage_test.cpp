@@ -14,7 +14,6 @@ namespace {
 class StorageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetScanState();
         m_path = m_dir / "file.bin";
         WriteFileBytes(m_path, NoiseBytes(129, 7));
         m_storage.OpenStorage(Wide(m_path), 0);
@@ -34,7 +33,7 @@ TEST_F(StorageTest, WholeReadCutShortThrowsCauseTenWithThePath) {
         EXPECT_EQ(e.m_cause, CZipException::badZipFile);
         EXPECT_EQ(e.m_fileName, Wide(m_path));
     }
-    EXPECT_EQ(g_truncationFlag, 0);
+    EXPECT_FALSE(m_storage.m_truncated);
 }
 
 TEST_F(StorageTest, ReadAtTheEndReturnsNothingAndReportsNothing) {
@@ -42,14 +41,14 @@ TEST_F(StorageTest, ReadAtTheEndReturnsNothingAndReportsNothing) {
     unsigned char buffer[30];
     EXPECT_EQ(m_storage.ReadBytes(buffer, 30, true), 0u);
     EXPECT_EQ(m_storage.ReadBytes(buffer, 30, false), 0u);
-    EXPECT_EQ(g_truncationFlag, 0);
+    EXPECT_FALSE(m_storage.m_truncated);
 }
 
 TEST_F(StorageTest, TolerantShortReadRaisesTheTruncationFlag) {
     m_storage.Seek(29);
     std::string buffer(16384, '\0');
     EXPECT_EQ(m_storage.ReadBytes(buffer.data(), 16384, false), 100u);
-    EXPECT_EQ(g_truncationFlag, 1);
+    EXPECT_TRUE(m_storage.m_truncated);
     EXPECT_EQ(buffer.substr(0, 100), NoiseBytes(129, 7).substr(29));
 }
 
@@ -82,7 +81,7 @@ TEST(StorageOpen, MissingFileFailsOnFirstUseNotOnOpen) {
 }
 
 TEST(StorageOpen, OpenArchiveOnMissingFileThrowsFileException) {
-    ResetScanState();
+    g_repairMode = 0;
     TempDir dir;
     CZipArchive archive;
     try {

@@ -58,7 +58,7 @@ TEST_P(WriterArchive, IsSalvagedWholeAndUpToWhereItIsCut) {
 
     for (int mode : {0, 1}) {
         SCOPED_TRACE(mode == 0 ? "quick" : "advanced");
-        ResetScanState();
+        g_repairMode = 0;
         Open(bytes, mode);
         const std::vector<CFileHeader> intact = FetchAll(*m_archive);
         ASSERT_FALSE(intact.empty());
@@ -80,7 +80,7 @@ TEST_P(WriterArchive, IsSalvagedWholeAndUpToWhereItIsCut) {
 
         for (std::size_t cut = 30; cut < bytes.size(); cut += 89) {
             SCOPED_TRACE(::testing::Message() << "cut at " << cut);
-            ResetScanState();
+            g_repairMode = 0;
             Open(bytes.substr(0, cut), mode);
             const std::vector<CFileHeader> found = FetchAll(*m_archive);
             const std::vector<ExtractReport> salvaged = ExtractAll();
@@ -156,7 +156,7 @@ TEST_P(DamagedZip64Field, FallsBackToWhatTheHeaderStillTells) {
     zip.Add({.name = "y", .content = "yy"});
     for (int mode : {0, 1}) {
         SCOPED_TRACE(mode);
-        ResetScanState();
+        g_repairMode = 0;
         Open(zip.Bytes(), mode);
         ASSERT_EQ(m_archive->GetEntryCount(), c.entries);
         const std::vector<ExtractReport> reports = ExtractAll();
@@ -330,23 +330,16 @@ private:
     std::vector<std::pair<std::uint64_t, std::string>> m_pieces;
 };
 
-std::vector<std::pair<std::uint64_t, std::uint64_t>> g_reports;
-unsigned RecordReport(std::uint64_t position, std::uint64_t total) {
-    g_reports.emplace_back(position, total);
-    return 0;
-}
-
 class SixGibibytes : public Zip64Test {
 protected:
     void OpenVirtual(const VirtualArchive& archive, int mode) {
-        ResetScanState();
         g_repairMode = mode;
-        g_reports.clear();
-        g_analysisScanActive = 1;
-        g_analysisProgressSink = RecordReport;
+        m_progress.reports.clear();
+        m_archive->SetScanObserver(&m_progress);
         m_archive->OpenArchive(archive.Source(), L"virtual.zip");
-        g_analysisScanActive = 0;
+        m_archive->SetScanObserver(nullptr);
     }
+    RecordedProgress m_progress;
 };
 
 TEST_F(SixGibibytes, EveryEntryIsFoundWithItsSixtyFourBitValuesAndSalvaged) {
@@ -357,7 +350,6 @@ TEST_F(SixGibibytes, EveryEntryIsFoundWithItsSixtyFourBitValuesAndSalvaged) {
         OpenVirtual(archive, mode);
         const std::vector<CFileHeader> entries = FetchAll(*m_archive);
         ASSERT_EQ(entries.size(), 5u);
-        EXPECT_EQ(g_entryCount, 5);
         const std::vector<std::wstring> names = {L"first.txt", L"STREAM.BIN", L"middle.txt",
                                                  L"filler.bin", L"LAST.TXT"};
         const std::vector<std::uint64_t> sizes = {archive.first.size(), archive.streamSize,
@@ -375,9 +367,9 @@ TEST_F(SixGibibytes, EveryEntryIsFoundWithItsSixtyFourBitValuesAndSalvaged) {
         EXPECT_EQ(entries[4].uncompressedSize, archive.last.size());
 
         // The reports carry 64-bit positions out of the whole length.
-        ASSERT_FALSE(g_reports.empty());
+        ASSERT_FALSE(m_progress.reports.empty());
         std::uint64_t furthest = 0;
-        for (const auto& [position, total] : g_reports) {
+        for (const auto& [position, total] : m_progress.reports) {
             EXPECT_EQ(total, archive.length);
             furthest = std::max(furthest, position);
         }
@@ -412,7 +404,7 @@ TEST_F(SixGibibytes, AnEntryOfMoreThanFourGibibytesIsReadWholeInPieces) {
     EXPECT_EQ(total, archive.streamSize);
     EXPECT_EQ(crc, ZerosCrc(archive.streamSize));
     EXPECT_EQ(m_archive->m_decodeError, 0);
-    EXPECT_EQ(g_truncationFlag, 0);
+    EXPECT_FALSE(m_archive->m_storage.m_truncated);
     // Its Zip64 descriptor is checked and agrees.
     EXPECT_TRUE(m_archive->EndEntryRead(nullptr));
 }
@@ -456,7 +448,7 @@ TEST_F(Zip64Test, ReadFaultsEndTheScanOrTheEntryAndKeepWhatCameBefore) {
 
     // A bad spot in an entry's data: that entry ends with what was read
     // before it, and the next one is read.
-    ResetScanState();
+    g_repairMode = 0;
     // (Past the scan's 2 MiB read-ahead, which the step over the data skips.)
     const std::uint64_t bad = zip.Entry(0).dataOffset + (5 << 19);
     m_archive->OpenArchive(source(bad, bad + 1), L"faulty.zip");

@@ -29,7 +29,8 @@ AnalysisSandbox::AnalysisSandbox() {
     SetActivityLogFile(platform::DecodeLocal((m_dir / "Activity Log.txt").string()));
     g_appTitle = L"Kelvane for Zip";
     g_appFolder = platform::DecodeLocal(KVZIP_DATA_DIR);
-    ResetScanState();
+    g_repairMode = 0;
+    g_entryCount = 0;
     g_skipPreview = 0;
     g_closeAnalysisDlg = 0;
     g_reapAnalysisThread = 0;

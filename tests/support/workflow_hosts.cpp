@@ -109,9 +109,8 @@ void WorkflowTest::SetUp() {
     SetActivityLogFile(LogFile().wstring());
     FreeSourceFiles();
     g_sourceFileCount = 0;
-    // The quick scan reports the resume offset that the previous scan left
-    // until it meets a header; start from the program's 0.
-    ResetScanState();
+    g_repairMode = 0;
+    g_entryCount = 0;
     g_skipPreview = 0;
     g_saveCurrentOnly = 0;
     g_saveAllFolder.clear();

@@ -72,11 +72,9 @@ void CProgressBar::OnStop() {
 }
 
 void CProgressBar::StopSequence() {
-    g_truncationFlag = 0;
     g_analysisArchive.m_decodeError = 0;
     if (g_signatureFound == 0)
         g_scanFile.Close();
-    g_descriptorSeen = 0;
     g_scanLength = 0;
     g_entryCount = 0;
     EndWorker();
