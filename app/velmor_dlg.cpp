@@ -27,7 +27,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
