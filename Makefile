@@ -2,7 +2,8 @@
 # a display, salvages the bundled sample), `make test` runs every test (plain
 # build, then the engine under ASan and UBSan), `make install` and
 # `make uninstall` put the programs under PREFIX and take them away again,
-# `make package` builds the Debian package into $(BUILD)/package.
+# `make package` builds the Debian packages (kvzip, kelvane-zip) into
+# $(BUILD)/package.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz

@@ -2,6 +2,7 @@
 
 #include "app/single_instance.h"
 #include "platform/message_box.h"
+#include "platform/qt/local_path_qt.h"
 #include "workflow/repair_state.h"
 
 std::chrono::milliseconds g_secondStartPatience{10000};
@@ -22,7 +23,8 @@ bool HandOverToRunningInstance(const QStringList& archives, std::chrono::millise
     case CSingleInstance::Answer::Busy: {
         const std::wstring text =
             L"Kelvane for Zip is busy with a repair, so these archives were not added:\n\n" +
-            archives.join(u'\n').toStdWString() + L"\n\nOpen them again when it is back at step 1.";
+            platform::PathFromQString(archives.join(u'\n')) +
+            L"\n\nOpen them again when it is back at step 1.";
         platform::MessageBox(nullptr, text, g_appTitle, notice);
         break;
     }

@@ -7,12 +7,14 @@
 #include "app/velmor_dlg_auto_proxy.h"
 #include "app/workflow_dialogs.h"
 #include "log/activity_log.h"
+#include "platform/qt/local_path_qt.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "workflow/repair_state.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QStringList>
+#include <filesystem>
 
 CVelmorApp theApp;
 
@@ -58,9 +60,11 @@ bool CVelmorApp::InitInstance() {
         ReadRegistryString(platform::RegistryKey::OpenClassesRoot(g_appRegistryKey), L"FilePath");
     ReadNameEncodingSetting();
 
+    // The names' own bytes, which a QString decoded from them may not keep.
     QStringList archives;
     for (const std::string& file : m_commandLine.files)
-        archives << QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+        archives << platform::PathToQString(
+            platform::DecodeLocal(std::filesystem::absolute(file).lexically_normal().native()));
     // A running instance takes the archives ("Open with" while it runs),
     // before this one shows its splash. The main dialog checks again: two
     // starts at once both get here.

@@ -5,6 +5,7 @@
 #include "app/startup_splash.h"
 #include "app/velmor_dlg_auto_proxy.h"
 #include "controls/about_menu_item.h"
+#include "engine/output_paths.h"
 #include "engine/scan_state.h"
 #include "identity/app_question.h"
 #include "log/activity_log.h"
@@ -12,6 +13,7 @@
 #include "log/open_activity_log.h"
 #include "platform/file.h"
 #include "platform/process.h"
+#include "platform/qt/local_path_qt.h"
 #include "platform/qt/report_list_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
@@ -25,7 +27,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
@@ -34,6 +35,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <ctime>
+#include <cwctype>
 #include <initializer_list>
 
 CVelmorDlg* g_mainDlg = nullptr;
@@ -46,8 +48,9 @@ using platform::MB_SYSTEMMODAL;
 
 CVelmorDlg::FileChooser& Chooser() {
     static CVelmorDlg::FileChooser chooser = [](QWidget* owner) {
-        return QFileDialog::getOpenFileNames(owner, QStringLiteral(" Open Zip files"), QString(),
-                                             QStringLiteral("zip (*.zip)"));
+        // URLs: a desktop's own dialog hands over the names' bytes in them.
+        return QFileDialog::getOpenFileUrls(owner, QStringLiteral(" Open Zip files"), QUrl(),
+                                            QStringLiteral("zip (*.zip)"));
     };
     return chooser;
 }
@@ -64,20 +67,30 @@ CVelmorDlg::PreviewRunner& Runner() {
     return runner;
 }
 
+// A .zip file (any letter case) that is there, as Browse offers them.
+bool IsArchiveFile(const std::wstring& path) {
+    if (path.size() < 4)
+        return false;
+    std::wstring suffix = path.substr(path.size() - 4);
+    for (wchar_t& c : suffix)
+        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    return suffix == L".zip" && GetPathKind(path) == PathKind::file;
+}
+
 QString AppFolder() {
     return QString::fromStdWString(g_appFolder);
 }
 
-// What a file manager drops: local archives only, as Browse offers them.
+// What a file manager drops: local archives only, as Browse offers them,
+// named by the URLs' own bytes.
 QStringList DroppedArchives(const QMimeData* data) {
     QStringList paths;
     if (data == nullptr || !data->hasUrls())
         return paths;
     for (const QUrl& url : data->urls()) {
-        const QFileInfo file(url.toLocalFile());
-        if (url.isLocalFile() && file.isFile() &&
-            file.suffix().compare(QStringLiteral("zip"), Qt::CaseInsensitive) == 0)
-            paths << file.filePath();
+        if (const std::optional<std::wstring> path = platform::LocalPath(url);
+            path && IsArchiveFile(*path))
+            paths << platform::PathToQString(*path);
     }
     return paths;
 }
@@ -189,15 +202,17 @@ void CVelmorDlg::Notify(const std::wstring& text) {
 
 void CVelmorDlg::AppendRow(const QString& path) {
     const int index = m_sourceList->topLevelItemCount();
-    auto* item = new QTreeWidgetItem({QString::number(index + 1), path});
-    item->setToolTip(1, path);
+    const QString shown = platform::ShownText(platform::PathFromQString(path));
+    auto* item = new QTreeWidgetItem({QString::number(index + 1), shown});
+    item->setToolTip(1, shown);
+    item->setData(1, Qt::UserRole, path);
     m_sourceList->addTopLevelItem(item);
 }
 
 QStringList CVelmorDlg::SourcePaths() const {
     QStringList paths;
     for (int row = 0; row < m_sourceList->topLevelItemCount(); ++row)
-        paths << m_sourceList->topLevelItem(row)->text(1);
+        paths << m_sourceList->topLevelItem(row)->data(1, Qt::UserRole).toString();
     return paths;
 }
 
@@ -206,17 +221,19 @@ void CVelmorDlg::AddSourceFiles(const QStringList& paths) {
     // differ only in case are two files here.
     std::vector<FileIdentity> listed;
     for (const QString& path : SourcePaths())
-        if (const std::optional<FileIdentity> identity = IdentifyFile(path.toStdWString()))
+        if (const std::optional<FileIdentity> identity =
+                IdentifyFile(platform::PathFromQString(path)))
             listed.push_back(*identity);
     std::wstring refused;
     const auto refuse = [&refused](const QString& path, const wchar_t* why) {
-        refused += L"\r\n" + path.toStdWString() + L": " + why;
+        refused += L"\r\n" + platform::PathFromQString(path) + L": " + why;
     };
     for (const QString& path : paths) {
         if (path.isEmpty())
             continue;
-        const std::optional<FileIdentity> identity = IdentifyFile(path.toStdWString());
-        if (!identity || !QFileInfo(path).isFile()) {
+        const std::wstring wide = platform::PathFromQString(path);
+        const std::optional<FileIdentity> identity = IdentifyFile(wide);
+        if (!identity || GetPathKind(wide) != PathKind::file) {
             refuse(path, L"file missing");
             continue;
         }
@@ -252,8 +269,14 @@ CSingleInstance::Answer CVelmorDlg::OnSecondStart(const QStringList& archives) {
 }
 
 void CVelmorDlg::OnBrowse() {
-    if (const FileChooser& chooser = Chooser())
-        AddSourceFiles(chooser(this));
+    const FileChooser& chooser = Chooser();
+    if (!chooser)
+        return;
+    QStringList paths;
+    for (const QUrl& chosen : chooser(this))
+        if (const std::optional<std::wstring> path = platform::LocalPath(chosen))
+            paths << platform::PathToQString(*path);
+    AddSourceFiles(paths);
 }
 
 void CVelmorDlg::OnClearSelected() {
@@ -287,23 +310,22 @@ void CVelmorDlg::OnRepair() {
     const QStringList rows = SourcePaths();
     std::vector<std::wstring> paths;
     for (const QString& path : rows)
-        paths.push_back(path.toStdWString());
+        paths.push_back(platform::PathFromQString(path));
     RecordRepairSelection(paths);
 
     if (rows.isEmpty() || g_sourceFiles == nullptr) {
         Notify(L"No files selected, Kindly select a file");
         return;
     }
-    if (!QFileInfo::exists(rows.last())) {
+    if (GetPathKind(paths.back()) == PathKind::nothing) {
         // Files are listed, so "no files selected" would be wrong: name the
         // ones that have gone since they were chosen.
-        QStringList missing;
-        for (const QString& path : rows)
-            if (!QFileInfo::exists(path))
-                missing << path;
-        Notify((L"These archives are no longer there:\n\n" + missing.join(u'\n').toStdWString() +
-                L"\n\nRemove them from the list, or choose them again.")
-                   .c_str());
+        std::wstring missing;
+        for (const std::wstring& path : paths)
+            if (GetPathKind(path) == PathKind::nothing)
+                missing += (missing.empty() ? L"" : L"\n") + path;
+        Notify(L"These archives are no longer there:\n\n" + missing +
+               L"\n\nRemove them from the list, or choose them again.");
         return;
     }
     // Hidden, not ended: Back in the preview returns here with the rows and options.

@@ -9,6 +9,7 @@
 
 #include <QIcon>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 class CVelmorDlgAutoProxy;
@@ -25,6 +26,9 @@ public:
     explicit CVelmorDlg(QWidget* parent = nullptr);
     ~CVelmorDlg() override;
 
+    // Paths are the program's wide paths in QStrings (platform::PathToQString),
+    // so that a file name's bytes that are not text stay as they are.
+    //
     // Adds archives as Browse does: missing files and archives already
     // listed (under any name that reaches the same file) are not added, and
     // the user is told which and why (once the event loop runs again);
@@ -53,8 +57,8 @@ public:
     void OnHelpContents() override;
     void OnClearLog() override;
 
-    // Where Browse gets its names (the file-open dialog; tests script it).
-    using FileChooser = std::function<QStringList(QWidget* owner)>;
+    // Where Browse gets its files (the file-open dialog; tests script it).
+    using FileChooser = std::function<QList<QUrl>(QWidget* owner)>;
     static FileChooser SetFileChooser(FileChooser chooser);
     // What Repair runs while this window is hidden: the preview.
     using PreviewRunner = std::function<void(CVelmorDlg& owner)>;

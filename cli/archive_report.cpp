@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/text.h"
 
+#include <cstdio>
 #include <ctime>
 #include <cwchar>
 #include <exception>
@@ -39,12 +40,34 @@ ReportedError DescribeCurrentException() {
     }
 }
 
-std::string LocalTimeText(const CFileHeader& header) {
+namespace {
+
+std::string FormatLocalTime(const CFileHeader& header, const char* format) {
     const std::time_t moment = static_cast<std::time_t>(header.GetModifiedTime());
     std::tm parts{};
-    char text[32] = "";
+    char text[40] = "";
     if (localtime_r(&moment, &parts) != nullptr)
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+        std::strftime(text, sizeof text, format, &parts);
+    return text;
+}
+
+} // namespace
+
+std::string LocalTimeText(const CFileHeader& header) {
+    return FormatLocalTime(header, "%Y-%m-%d %H:%M:%S");
+}
+
+std::string IsoTimeText(const CFileHeader& header) {
+    std::string text = FormatLocalTime(header, "%Y-%m-%dT%H:%M:%S%z");
+    // strftime's offset is "+0100"; ISO 8601's extended form is "+01:00".
+    if (text.size() > 2)
+        text.insert(text.size() - 2, ":");
+    return text;
+}
+
+std::string CrcText(std::uint32_t crc) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", crc);
     return text;
 }
 
@@ -83,18 +106,22 @@ std::string PaddedPrintable(const std::wstring& text, std::size_t columns) {
     return Printable(text) + std::string(width < columns ? columns - width : 0, ' ');
 }
 
-void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header) {
+void BeginEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header) {
     json.BeginObject()
         .Number("index", index)
         .String("name", header.name)
         .Number("flags", header.flags)
         .Number("method", header.method)
         .String("methodName", MethodLabel(header.DataMethod()))
-        .Number("modTime", header.modTime)
-        .Number("modDate", header.modDate)
-        .Number("storedCrc", header.storedCrc)
+        .String("storedCrc", CrcText(header.storedCrc))
         .Number("compressedSize", header.compressedSize)
-        .Number("uncompressedSize", header.uncompressedSize)
+        .Number("uncompressedSize", header.uncompressedSize);
+    if (const std::string modified = IsoTimeText(header); !modified.empty())
+        json.String("modified", modified);
+    else
+        json.Null("modified");
+    json.Number("modTime", header.modTime)
+        .Number("modDate", header.modDate)
         .Number("nameLength", header.nameLength)
         .Number("extraLength", header.extraLength)
         .Number("localHeaderOffset", header.localHeaderOffset)
@@ -103,13 +130,13 @@ void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& head
         .Bool("folder", header.IsFolder())
         .Bool("link", header.IsLink())
         .Number("externalAttributes", header.externalAttributes)
-        .Number("versionMadeBy", header.versionMadeBy)
-        .Number("modified", header.GetModifiedTime());
-    if (const Debris debris = FindDebris(header); debris != Debris::none)
-        json.String("debris", DebrisReason(debris));
+        .Number("versionMadeBy", header.versionMadeBy);
+    const Debris debris = FindDebris(header);
+    json.Bool("debris", debris != Debris::none);
+    if (debris != Debris::none)
+        json.String("debrisReason", DebrisReason(debris));
     else
-        json.Null("debris");
-    json.EndObject();
+        json.Null("debrisReason");
 }
 
 void WriteErrorJson(JsonWriter& json, const std::optional<ReportedError>& error) {

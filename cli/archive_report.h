@@ -5,6 +5,7 @@
 #include "engine/file_header.h"
 #include "engine/zip_archive.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -25,8 +26,13 @@ std::optional<ReportedError> OpenWithScan(CZipArchive& archive, const std::wstri
 // Describes the exception being handled (call inside a catch block).
 ReportedError DescribeCurrentException();
 
-// The entry's time as local time, "YYYY-MM-DD HH:MM:SS".
+// The entry's time as local time, "YYYY-MM-DD HH:MM:SS", and in ISO 8601
+// with the offset from UTC, "YYYY-MM-DDTHH:MM:SS+01:00"; empty when it
+// names no time.
 std::string LocalTimeText(const CFileHeader& header);
+std::string IsoTimeText(const CFileHeader& header);
+// A CRC-32 as every output shows it: eight lower-case hex digits.
+std::string CrcText(std::uint32_t crc);
 // Text for messages: the wide string in the terminal's charset, control
 // characters shown as '?'.
 std::string Printable(const std::wstring& text);
@@ -41,5 +47,8 @@ std::size_t DisplayWidth(const std::wstring& text);
 // empty file (0 bytes): ..."; empty for anything else.
 std::string EmptyKind(const std::wstring& path);
 
-void WriteEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header);
+// Opens the JSON object of an entry with what list, check and extract all
+// give of it: its header's fields, its time (ISO 8601 and the DOS fields)
+// and whether it is debris. The caller adds its own members and ends it.
+void BeginEntryJson(JsonWriter& json, std::size_t index, const CFileHeader& header);
 void WriteErrorJson(JsonWriter& json, const std::optional<ReportedError>& error);

@@ -47,22 +47,20 @@ int RunCheck(const Command& command, const std::vector<std::string>& words) {
         if (options.json)
             json.BeginObject().String("archive", path).BeginArray("entries");
         bool headed = false;
-        const ArchiveVerdicts result = WalkArchive(
-            path, nullptr, options.advanced, options.jobCount, &safeguards, passwords,
-            [&](std::size_t i, const ExtractReport& r) {
-                if (options.json) {
-                    json.BeginObject()
-                        .Number("index", static_cast<std::int64_t>(i))
-                        .String("name", r.name);
-                    WriteVerdictJson(json, r);
-                    json.Number("bytes", static_cast<std::int64_t>(r.bytesWritten)).EndObject();
-                } else if (ShowsLine(r, options.verbose)) {
-                    if (!headed)
-                        std::printf("%s:\n", shown.c_str());
-                    headed = true;
-                    std::printf("  %s\n", VerdictLine(r).c_str());
-                }
-            });
+        const ArchiveVerdicts result =
+            WalkArchive(path, nullptr, options.advanced, options.jobCount, &safeguards, passwords,
+                        [&](std::size_t i, const CFileHeader& header, const ExtractReport& r) {
+                            if (options.json) {
+                                BeginEntryJson(json, i, header);
+                                WriteVerdictJson(json, r);
+                                json.EndObject();
+                            } else if (ShowsLine(r, options.verbose)) {
+                                if (!headed)
+                                    std::printf("%s:\n", shown.c_str());
+                                headed = true;
+                                std::printf("  %s\n", VerdictLine(r).c_str());
+                            }
+                        });
         total.Add(result.tally);
         const std::string empty = result.Unreadable() && !result.error && result.entryCount == 0
                                       ? EmptyKind(path)

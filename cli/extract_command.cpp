@@ -45,17 +45,12 @@ int RunExtract(const Command& command, const std::vector<std::string>& words) {
     passwords.stopped = safeguards.stopRequested;
     const ArchiveVerdicts result = WalkArchive(
         path, &folder, options.advanced, options.jobCount, &safeguards, passwords,
-        [&](std::size_t i, const ExtractReport& report) {
+        [&](std::size_t i, const CFileHeader& header, const ExtractReport& report) {
             bytes += report.bytesWritten;
             if (options.json) {
-                json.BeginObject()
-                    .Number("index", static_cast<std::int64_t>(i))
-                    .String("name", report.name);
+                BeginEntryJson(json, i, header);
                 WriteVerdictJson(json, report);
-                json.Number("bytesWritten", static_cast<std::int64_t>(report.bytesWritten))
-                    .String("path", report.outputPath)
-                    .Bool("renamed", report.renamed)
-                    .EndObject();
+                json.String("path", report.outputPath).Bool("renamed", report.renamed).EndObject();
             } else if (ShowsLine(report, options.verbose)) {
                 std::printf("%s\n", VerdictLine(report).c_str());
             }

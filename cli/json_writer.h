@@ -13,7 +13,7 @@ std::string JsonString(const std::wstring& text);
 // Builds one JSON value by appending members and elements in order.
 // Raised when a member of a command's output changes meaning or goes away;
 // new members do not raise it.
-inline constexpr int kJsonFormatVersion = 1;
+inline constexpr int kJsonFormatVersion = 2;
 
 class JsonWriter {
 public:

@@ -26,10 +26,10 @@ void PrintTable(const std::wstring& path, bool advanced, const CZipArchive& arch
         const Debris debris = FindDebris(header);
         const bool folderByAttributes = header.IsFolder() && !header.name.empty() &&
                                         header.name.back() != platform::kNativeSeparator;
-        std::printf("%6zu %12llu %12llu %-9s %08x   %-19s %10llu  %s%s%s%s%s%s%s%s\n", i,
+        std::printf("%6zu %12llu %12llu %-9s %s   %-19s %10llu  %s%s%s%s%s%s%s%s\n", i,
                     static_cast<unsigned long long>(header.uncompressedSize),
                     static_cast<unsigned long long>(header.compressedSize),
-                    MethodLabel(header.DataMethod()).c_str(), header.storedCrc,
+                    MethodLabel(header.DataMethod()).c_str(), CrcText(header.storedCrc).c_str(),
                     LocalTimeText(header).c_str(),
                     static_cast<unsigned long long>(header.localHeaderOffset),
                     Printable(header.name).c_str(), folderByAttributes ? "  (folder)" : "",
@@ -52,7 +52,8 @@ void PrintJson(const std::wstring& path, bool advanced, const CZipArchive& archi
     CFileHeader header;
     for (std::size_t i = 0; i < archive.GetEntryCount(); ++i) {
         archive.FetchEntryInfo(header, i);
-        WriteEntryJson(json, i, header);
+        BeginEntryJson(json, i, header);
+        json.EndObject();
     }
     json.EndArray().EndObject();
     std::printf("%s\n", json.Text().c_str());

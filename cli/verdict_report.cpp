@@ -9,12 +9,6 @@
 
 namespace {
 
-std::string Hex(std::uint32_t value) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
-
 // Folders and debris, which are not files, after the summary of the files.
 std::string Plural(std::uint64_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -22,6 +16,12 @@ std::string Plural(std::uint64_t count, const char* one, const char* many) {
 
 // Large writes: most files go to disk in one.
 constexpr std::uint32_t kChunkSize = 1 << 20;
+
+// What a reader hands back for an entry.
+struct EntryVerdict {
+    CFileHeader header;
+    ExtractReport report;
+};
 
 } // namespace
 
@@ -55,7 +55,7 @@ std::string VerdictLine(const ExtractReport& report) {
             line += std::to_string(report.bytesWritten) + " bytes kept" +
                     (report.crcExpected ? ", " : "");
         if (report.crcExpected)
-            line += "CRC-32 " + Hex(report.crc) + ", stored " + Hex(report.expectedCrc);
+            line += "CRC-32 " + CrcText(report.crc) + ", stored " + CrcText(report.expectedCrc);
         line += ")";
     }
     if (report.renamed)
@@ -93,12 +93,12 @@ std::string VerdictSummary(const VerdictTally& tally) {
 void WriteVerdictJson(JsonWriter& json, const ExtractReport& report) {
     json.String("verdict", VerdictName(report.verdict))
         .String("reason", report.reason)
-        .Bool("debris", report.IsDebris())
-        .Bool("link", report.link)
+        .Bool("linkMade", report.link)
         .String("note", report.note)
-        .Number("crc", report.crc);
+        .Number("bytes", report.bytesWritten)
+        .String("crc", CrcText(report.crc));
     if (report.crcExpected)
-        json.Number("expectedCrc", report.expectedCrc);
+        json.String("expectedCrc", CrcText(report.expectedCrc));
     else
         json.Null("expectedCrc");
     if (!report.resync)
@@ -161,17 +161,21 @@ std::string UnreadableReason(const std::wstring& path, const ArchiveVerdicts& re
                                      : "no ZIP data found";
 }
 
-ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            unsigned jobs, const ExtractSafeguards* safeguards,
-                            PasswordInput& passwords,
-                            const std::function<void(std::size_t, const ExtractReport&)>& each) {
+ArchiveVerdicts WalkArchive(
+    const std::wstring& path, const std::wstring* folder, bool advanced, unsigned jobs,
+    const ExtractSafeguards* safeguards, PasswordInput& passwords,
+    const std::function<void(std::size_t, const CFileHeader&, const ExtractReport&)>& each) {
     CZipArchive archive;
     ArchiveVerdicts result;
     result.error = OpenWithScan(archive, path, advanced);
     result.entryCount = archive.GetEntryCount();
     ChoosePassword(archive, passwords.run, CommandLineAsk(passwords, Printable(path)));
+    // The header as the scan left it, fetched by the reader that takes the
+    // entry: what list shows of it.
     const auto salvage = [folder, safeguards](CZipArchive& reader, std::size_t i) {
-        ExtractReport report;
+        EntryVerdict verdict;
+        reader.FetchEntryInfo(verdict.header, i);
+        ExtractReport& report = verdict.report;
         try {
             if (folder != nullptr)
                 reader.ExtractEntryTo(i, *folder, kChunkSize, &report, safeguards);
@@ -183,15 +187,15 @@ ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder
             if (report.reason.empty())
                 report.reason = DescribeCurrentException().reason;
         }
-        return report;
+        return verdict;
     };
-    const auto tally = [&result, &each](std::size_t i, ExtractReport& report) {
-        result.tally.Add(report);
-        if (report.outcome == ExtractReport::failed)
+    const auto tally = [&result, &each](std::size_t i, EntryVerdict& verdict) {
+        result.tally.Add(verdict.report);
+        if (verdict.report.outcome == ExtractReport::failed)
             ++result.failed;
-        each(i, report);
+        each(i, verdict.header, verdict.report);
     };
-    ExtractInEntryOrder<ExtractReport>(
+    ExtractInEntryOrder<EntryVerdict>(
         archive, ExtractionJobs(jobs), salvage, tally,
         [safeguards] { return safeguards != nullptr && safeguards->StopRequested(); },
         folder != nullptr);

@@ -37,7 +37,9 @@ bool ShowsLine(const ExtractReport& report, bool verbose);
 // folders made and the debris left out after it when there are any.
 std::string VerdictSummary(const VerdictTally& tally);
 
-// The verdict, both CRCs and the reason, as members of the current object.
+// What check and extract add to an entry's object (BeginEntryJson): the
+// verdict and its reason, the bytes decoded and their CRC-32 beside the
+// expected one, and what decoding past damage came to.
 void WriteVerdictJson(JsonWriter& json, const ExtractReport& report);
 // The tally as an object under `key`.
 void WriteTallyJson(JsonWriter& json, std::string_view key, const VerdictTally& tally);
@@ -69,9 +71,10 @@ std::string UnreadableReason(const std::wstring& path, const ArchiveVerdicts& re
 // Opens `path` with the chosen scan, gives it its password from
 // `passwords` and extracts every entry below `folder` under `safeguards`,
 // or only decodes it when there is none, on `jobs` threads (0: one per
-// core); `each` sees every report in entry order. A stop the safeguards ask
+// core); `each` sees every entry's header and report in entry order. A
+// stop the safeguards ask
 // for begins no further entry; those under way are cut short and reported.
-ArchiveVerdicts WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced,
-                            unsigned jobs, const ExtractSafeguards* safeguards,
-                            PasswordInput& passwords,
-                            const std::function<void(std::size_t, const ExtractReport&)>& each);
+ArchiveVerdicts
+WalkArchive(const std::wstring& path, const std::wstring* folder, bool advanced, unsigned jobs,
+            const ExtractSafeguards* safeguards, PasswordInput& passwords,
+            const std::function<void(std::size_t, const CFileHeader&, const ExtractReport&)>& each);

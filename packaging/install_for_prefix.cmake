@@ -1,7 +1,9 @@
 # Runs at install time (make install, cpack): installs the files that name
 # the place they are installed to, written for the prefix of this install
 # rather than the one the build was configured with.
-# Set by the install rule that runs it: KVZIP_SOURCE_DIR, KVZIP_BINARY_DIR.
+# Set by the install rule that runs it: KVZIP_SOURCE_DIR, KVZIP_BINARY_DIR
+# and KVZIP_COMPONENT (cli: the zsh completion; gui: the registry file and
+# the menu entry).
 set(prefix "${CMAKE_INSTALL_PREFIX}")
 # The distribution's /usr keeps its configuration in /etc and its zsh
 # completions in vendor-completions; other prefixes keep both below them.
@@ -11,6 +13,12 @@ if(prefix STREQUAL "/usr")
 else()
     set(config_dir ${prefix}/etc/kelvane-zip)
     set(zsh_dir ${prefix}/share/zsh/site-functions)
+endif()
+
+if(KVZIP_COMPONENT STREQUAL cli)
+    file(INSTALL DESTINATION ${zsh_dir} TYPE FILE
+        FILES ${KVZIP_SOURCE_DIR}/packaging/completion/_kvzip)
+    return()
 endif()
 
 # One staging folder per destination, so that two installs at once (the
@@ -26,4 +34,3 @@ configure_file(${KVZIP_SOURCE_DIR}/packaging/kelvane-zip.desktop.in
 file(INSTALL DESTINATION ${config_dir} TYPE FILE FILES ${staging}/registry.ini)
 file(INSTALL DESTINATION ${prefix}/share/applications TYPE FILE
     FILES ${staging}/kelvane-zip.desktop)
-file(INSTALL DESTINATION ${zsh_dir} TYPE FILE FILES ${KVZIP_SOURCE_DIR}/packaging/completion/_kvzip)

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs the package into a fresh Debian 12 made with debootstrap and uses
-# it as a new user would: apt-get install, kvzip --version, man kvzip, Tab
-# completion, the menu entry, a repair, apt-get remove. Prints the record as
+# Installs the packages into a fresh Debian 12 made with debootstrap and
+# uses them as a new user would: apt-get install of kvzip alone (what it
+# pulls), then of kelvane-zip, kvzip --version, man kvzip, Tab completion,
+# the menu entry, a repair, apt-get remove and purge. Prints the record as
 # Markdown (docs/fresh-debian-12-install.md is one such record).
 # Needs root, debootstrap and Debian's package mirror. With DISPLAY set to a
 # local X server (e.g. Xvfb), the menu entry's window is shown on it.
-# Usage: fresh-debian-check.sh PACKAGE.deb SOURCE_DIR [ROOT_DIR] > record.md
+# Usage: fresh-debian-check.sh PACKAGE_DIR SOURCE_DIR [ROOT_DIR] > record.md
+#        (PACKAGE_DIR holds kvzip_*.deb and kelvane-zip_*.deb: make package)
 set -euo pipefail
-deb=$(readlink -f "$1")
+cli_deb=$(readlink -f "$(ls "$1"/kvzip_*.deb)")
+gui_deb=$(readlink -f "$(ls "$1"/kelvane-zip_*.deb)")
 source=$(cd "$2" && pwd)
 root=${3:-/var/tmp/kvzip-debian12}
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
@@ -40,9 +43,10 @@ if [ -n "${DISPLAY:-}" ] && [ -d /tmp/.X11-unix ]; then
     bind /tmp/.X11-unix /tmp/.X11-unix --bind
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-cp "$deb" "$root/root/"
+cp "$cli_deb" "$gui_deb" "$root/root/"
 cp "$source/samples/damaged-backup.zip" "$root/root/backup.zip"
-package=$(basename "$deb")
+cli_package=$(basename "$cli_deb")
+gui_package=$(basename "$gui_deb")
 
 # Runs a shell line in the new system and records it with its output
 # (folded away when the third argument is "fold").
@@ -62,14 +66,16 @@ run() {
 
 printf '# Kelvane for Zip on a fresh Debian 12\n\n'
 printf 'Recorded %s by `scripts/fresh-debian-check.sh %s`: a minimal Debian 12\n' \
-    "$(date -u +%Y-%m-%d)" "$package"
+    "$(date -u +%Y-%m-%d)" "$(basename "$1")"
 printf '(`debootstrap --variant=minbase bookworm`), the package installed with apt\n'
 printf 'and used as a new user would.\n'
 
 run "The new system" "cat /etc/debian_version; echo \$(dpkg-query -W | wc -l) packages; command -v kvzip || echo 'no kvzip yet'"
 run "What every desktop install has and a minimal system lacks" \
     "apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends man-db bash-completion desktop-file-utils | tail -3"
-run "Install the package" "cd /root && apt-get install -y -o Dpkg::Use-Pty=0 ./$package" fold
+run "Install the command line alone" "cd /root && apt-get install -y -o Dpkg::Use-Pty=0 ./$cli_package" fold
+run "What it brought: no Qt" "echo \$(dpkg-query -W | wc -l) packages; dpkg-query -W | grep -ci qt || true; ldd /usr/bin/kvzip | grep -ci qt || true"
+run "Install the wizard" "cd /root && apt-get install -y -o Dpkg::Use-Pty=0 ./$gui_package" fold
 run "Versions" "kvzip --version; kelvane-zip --version"
 run "The manual" "MANWIDTH=80 man -P cat kvzip | head -40; echo ...; man -w kvzip kelvane-zip"
 run "kvzip re<Tab> in an interactive login shell" \
@@ -96,5 +102,5 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 run "kvzip repair as that user" \
     "su ana -c 'cd && kvzip repair --dest . --overwrite yes-to-all backup.zip; find Repair -type f | sort; ls ~/.local/state/kelvane-zip'"
-run "Remove it" "apt-get remove -y -o Dpkg::Use-Pty=0 kelvane-zip | tail -4; for f in /usr/bin/kvzip /usr/share/kelvane-zip /usr/share/applications/kelvane-zip.desktop; do test -e \$f && echo \"left: \$f\" || echo \"gone: \$f\"; done; echo \"menu cache lines naming it: \$(grep -c kelvane /usr/share/applications/mimeinfo.cache)\"; dpkg -l kelvane-zip | tail -1"
-run "Purge its configuration" "apt-get purge -y -o Dpkg::Use-Pty=0 kelvane-zip | tail -1; test -e /etc/kelvane-zip && echo 'left: /etc/kelvane-zip' || echo 'gone: /etc/kelvane-zip'; dpkg -l kelvane-zip 2>&1 | tail -1"
+run "Remove the wizard" "apt-get remove -y -o Dpkg::Use-Pty=0 kelvane-zip | tail -4; for f in /usr/bin/kelvane-zip /usr/share/kelvane-zip /usr/share/applications/kelvane-zip.desktop; do test -e \$f && echo \"left: \$f\" || echo \"gone: \$f\"; done; echo \"menu cache lines naming it: \$(grep -c kelvane /usr/share/applications/mimeinfo.cache)\"; dpkg -l kelvane-zip | tail -1"
+run "Purge both" "apt-get purge -y -o Dpkg::Use-Pty=0 kelvane-zip kvzip | tail -2; for f in /etc/kelvane-zip /usr/bin/kvzip /usr/share/doc/kvzip /usr/share/doc/kelvane-zip; do test -e \$f && echo \"left: \$f\" || echo \"gone: \$f\"; done; dpkg -l kelvane-zip kvzip 2>&1 | tail -2"

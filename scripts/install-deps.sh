@@ -9,12 +9,12 @@ set -euo pipefail
 # archives that these peers write, so they are part of the build, not only
 # of the benchmarks.
 # libbz2-dev, liblzma-dev, libzstd-dev: bzip2, LZMA, xz and Zstandard entries.
-# dpkg-dev (shlibdeps), appstream, groff-base, bash-completion, zsh and
-# desktop-file-utils: building and checking the package, its manual pages,
-# completions and metadata.
+# dpkg-dev (shlibdeps and the hardening flags), lintian, appstream,
+# groff-base, bash-completion, zsh and desktop-file-utils: building and
+# checking the packages, their manual pages, completions and metadata.
 build_packages=(g++ cmake make pkg-config zlib1g-dev libdeflate-dev libisal-dev libbz2-dev liblzma-dev libzstd-dev nettle-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang-format python3 bsdutils qt6-base-dev fonts-dejavu-core xdg-utils
-    dpkg-dev appstream groff-base bash-completion zsh desktop-file-utils
+    dpkg-dev lintian appstream groff-base bash-completion zsh desktop-file-utils
     zip unzip libarchive-tools p7zip-full)
 fuzz_packages=(clang libclang-rt-14-dev)
 lint_packages=(clang-tidy)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package kelvane-zip_<version>_<arch>.deb from a build
-# folder with CPack and prints its path.
+# Builds the Debian packages kvzip_<version>_<arch>.deb (the command line)
+# and kelvane-zip_<version>_<arch>.deb (the desktop wizard) from a build
+# folder with CPack and prints their paths, kvzip's first.
 # Usage: make-package.sh [BUILD_DIR [OUT_DIR]]   (OUT_DIR: BUILD_DIR/package)
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -22,11 +23,14 @@ restore() {
 }
 trap restore EXIT
 
-rm -f "$out"/kelvane-zip_*.deb
+rm -f "$out"/kvzip_*.deb "$out"/kelvane-zip_*.deb
 if ! cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1; then
     cat "$out/cpack.log" >&2
     echo "make-package.sh: cpack failed" >&2
     exit 1
 fi
 rm -rf "$out/_CPack_Packages"
-ls "$out"/kelvane-zip_*.deb
+for deb in "$out"/kvzip_*.deb "$out"/kelvane-zip_*.deb; do
+    [ -f "$deb" ] || { echo "make-package.sh: cpack made no $(basename "$deb")" >&2; exit 1; }
+    echo "$deb"
+done

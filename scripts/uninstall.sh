@@ -21,7 +21,7 @@ while IFS= read -r file || [ -n "$file" ]; do
 done <"$manifest"
 # Only the program's own folders: shared ones (bin, share/applications, the
 # icon theme) stay even when empty.
-for dir in share/kelvane-zip share/doc/kelvane-zip etc/kelvane-zip; do
+for dir in share/kelvane-zip share/doc/kelvane-zip share/doc/kvzip etc/kelvane-zip; do
     [ -d "$prefix/$dir" ] && find "$prefix/$dir" -depth -type d -empty -delete 2>/dev/null || true
 done
 bash "$(dirname "$0")/desktop-refresh.sh" "$prefix"

@@ -1,11 +1,16 @@
 #include "platform/qt/folder_browser_qt.h"
 
+#include "platform/qt/local_path_qt.h"
+#include "platform/text.h"
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace platform {
@@ -33,9 +38,12 @@ public:
     }
 
     void accept() override {
+        // Made by its bytes: the parts that exist keep theirs.
         const QStringList chosen = selectedFiles();
-        if (!chosen.isEmpty() && !QFileInfo::exists(chosen.first()))
-            QDir().mkpath(chosen.first());
+        if (!chosen.isEmpty()) {
+            std::error_code error;
+            std::filesystem::create_directories(EncodeLocal(LocalPath(chosen.first())), error);
+        }
         QFileDialog::accept();
     }
 
@@ -58,7 +66,7 @@ std::optional<std::wstring> BrowseForFolder(QWidget* owner, const QString& title
     FolderChooser chooser(owner, title, folder);
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::cleanPath(chooser.selectedFiles().first()).toStdWString();
+    return LocalPath(QDir::cleanPath(chooser.selectedFiles().first()));
 }
 
 FolderBrowserHook SetFolderBrowserHook(FolderBrowserHook hook) {

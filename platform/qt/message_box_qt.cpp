@@ -1,6 +1,7 @@
 #include "platform/qt/message_box_qt.h"
 
 #include "platform/qt/gui_host_qt.h"
+#include "platform/qt/local_path_qt.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -37,7 +38,7 @@ int ShowQtMessageBox(void* owner, const std::wstring& text, const std::wstring& 
     const bool question = (style & MB_YESNO) == MB_YESNO;
     int result = question ? IDNO : IDOK;
     RunOnGuiThread([&] {
-        auto box = MakeMessageBox(static_cast<QWidget*>(owner), QString::fromStdWString(text),
+        auto box = MakeMessageBox(static_cast<QWidget*>(owner), ShownText(text),
                                   QString::fromStdWString(caption), style);
         const int answer = box->exec();
         if (question)

@@ -287,7 +287,7 @@ TEST_F(CliTest, CheckAndExtractAccountForEveryEntryAlike) {
                                "s['files'] == a['entryCount']-s['folders']-s['debris'])\n"
                                "print(all((e['crc']==e['expectedCrc'])==(e['verdict']=='verified')"
                                " for e in a['entries'] if e['expectedCrc'] is not None))\n"
-                               "print(d['formatVersion'] == 1)\n";
+                               "print(d['formatVersion'] == 2)\n";
     std::vector<std::string> outputs;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"check", "--json", archive.string()},
@@ -427,10 +427,12 @@ TEST_F(CliTest, ListJsonEscapesAwkwardNames) {
     const auto archive = Archive("odd.zip", zip.Bytes());
     const RunResult json = Kvzip({"list", "--json", archive.string()});
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    const std::string parsed = ReadJson({&json}, "e=d[0]['entries'][0]\n"
-                                                 "print(ascii(e['name']), e['debris'])\n");
+    const std::string parsed =
+        ReadJson({&json}, "e=d[0]['entries'][0]\n"
+                          "print(ascii(e['name']), e['debris'], e['debrisReason'])\n");
     // A name that is not UTF-8 is read in CP437, where 0xE9 is a theta.
-    EXPECT_EQ(parsed, "'q\"uote\\x01\\u0398\\ttab.txt' debris: control characters in the name\n");
+    EXPECT_EQ(parsed,
+              "'q\"uote\\x01\\u0398\\ttab.txt' True debris: control characters in the name\n");
 }
 
 TEST_F(CliTest, SixtyFourBitSizesAndOffsetsReachTheJsonAsNumbers) {
@@ -1434,11 +1436,22 @@ TEST_P(MadeByHand, IsListedSavedAndJudgedAsItsWriterMadeIt) {
     EXPECT_EQ(list.exitCode, 0) << list.err;
     EXPECT_EQ(check.exitCode, GetParam().checkExit) << check.out;
     const std::string verdicts = ReadJson(
-        {&check, &extract},
+        {&check, &extract, &list},
         "for e in d[0]['archives'][0]['entries']: print(e['name'] + '=' + e['verdict'] + "
         "(': ' + e['reason'] if e['reason'] else ''))\n"
-        "assert [(e['verdict'], e['reason'], e['link']) for e in d[0]['archives'][0]['entries']]"
-        " == [(e['verdict'], e['reason'], e['link']) for e in d[1]['entries']]\n");
+        "assert [(e['verdict'], e['reason'], e['linkMade']) for e in "
+        "d[0]['archives'][0]['entries']]"
+        " == [(e['verdict'], e['reason'], e['linkMade']) for e in d[1]['entries']]\n"
+        // An entry is one object in all three: list's members, with the
+        // same values, in check's and extract's.
+        "import re\n"
+        "for listed, checked, extracted in zip(d[2]['entries'], d[0]['archives'][0]['entries'], "
+        "d[1]['entries'], strict=True):\n"
+        "  assert {k: checked[k] for k in listed} == listed == {k: extracted[k] for k in listed}\n"
+        "  assert re.fullmatch('[0-9a-f]{8}', listed['storedCrc']), listed\n"
+        "  assert re.fullmatch(r'\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d', "
+        "listed['modified']), listed\n"
+        "  assert listed['debris'] in (True, False)\n");
     EXPECT_EQ(verdicts, GetParam().verdicts);
     if (GetParam().entries.empty()) {
         EXPECT_NE(

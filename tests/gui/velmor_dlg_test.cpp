@@ -8,6 +8,7 @@
 #include "app/velmor_dlg_auto_proxy.h"
 #include "engine/scan_state.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "platform/version.h"
 #include "res/resource_ids.h"
 #include "tests/support/scripted_message_box.h"
@@ -30,6 +31,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -37,6 +39,7 @@
 #include <optional>
 #include <regex>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -70,7 +73,13 @@ protected:
         g_skipPreview = 0;
         g_startupSplashWait = std::chrono::milliseconds(0);
         CSingleInstance::SetServerName(QStringLiteral("kvzip-gui-test-%1").arg(::getpid()));
-        m_previousChooser = CVelmorDlg::SetFileChooser([this](QWidget*) { return m_choice; });
+        // As the file dialog of Qt's own makes them: from decoded names.
+        m_previousChooser = CVelmorDlg::SetFileChooser([this](QWidget*) {
+            QList<QUrl> urls;
+            for (const QString& path : m_choice)
+                urls << QUrl::fromLocalFile(path);
+            return urls;
+        });
         m_previousRunner = CVelmorDlg::SetPreviewRunner(
             [this](CVelmorDlg& owner) { m_previewRuns.push_back(owner.isVisible()); });
         m_previousEnd = platform::SetEndProcessHook([this](int code) { m_ended.push_back(code); });
@@ -490,6 +499,36 @@ TEST_F(MainDialogTest, DroppedArchivesArriveLikeBrowsedOnes) {
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&dialog, &drop);
     EXPECT_EQ(Rows(dialog), QStringList{"1 dropped.zip"});
+
+    // Names that are not UTF-8 keep their bytes: dropped, a URL's own;
+    // browsed, found again from the dialog's decoded name (U+FFFD for the
+    // byte), the folder's part too.
+    const std::string folder = m_folder.toStdString();
+    const std::string dropped = folder + "/bad\xffname.zip";
+    const std::string browsed = folder + "/dir\xfe/bad\xffname.zip";
+    ASSERT_EQ(::mkdir((folder + "/dir\xfe").c_str(), 0700), 0);
+    for (const std::string& bytes : {dropped, browsed}) {
+        std::FILE* file = std::fopen(bytes.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+    }
+    QMimeData odd;
+    odd.setUrls(
+        {QUrl::fromEncoded("file://" + QByteArray::fromStdString(dropped).toPercentEncoding("/"))});
+    QDragEnterEvent oddEnter(at, Qt::CopyAction, &odd, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &oddEnter);
+    EXPECT_TRUE(oddEnter.isAccepted());
+    QDropEvent oddDrop(QPointF(at), Qt::CopyAction, &odd, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &oddDrop);
+    m_choice = {QFile::decodeName(QByteArray::fromStdString(browsed))};
+    dialog.OnBrowse();
+    EXPECT_EQ(Rows(dialog), (QStringList{"1 dropped.zip", QStringLiteral("2 bad\uFFFDname.zip"),
+                                         QStringLiteral("3 bad\uFFFDname.zip")}));
+    dialog.OnRepair();
+    std::vector<std::string> repaired;
+    for (const SourceFileNode* node = g_sourceFiles; node != nullptr; node = node->next)
+        repaired.push_back(platform::EncodeLocal(node->path));
+    EXPECT_EQ(repaired, (std::vector<std::string>{archive.toStdString(), dropped, browsed}));
 
     QMimeData text;
     text.setText(QStringLiteral("not files"));

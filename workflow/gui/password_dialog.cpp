@@ -1,6 +1,7 @@
 #include "workflow/gui/password_dialog.h"
 
 #include "platform/message_box.h"
+#include "platform/qt/local_path_qt.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "workflow/repair_state.h"
@@ -24,7 +25,7 @@ CPasswordDlg::~CPasswordDlg() {
 bool CPasswordDlg::OnInitDialog() {
     setWindowTitle(QString::fromStdWString(g_appTitle));
     LoadSkin(QString::fromStdWString(g_appFolder) + QStringLiteral("/Skin2.bmp"));
-    SetDlgItemText(res::IDC_PASSWORD_ARCHIVE, QString::fromStdWString(m_archive));
+    SetDlgItemText(res::IDC_PASSWORD_ARCHIVE, platform::ShownText(m_archive));
     CheckDlgButton(res::IDC_PASSWORD_FOR_ALL, m_forAll);
     GetDlgItem(res::IDC_PASSWORD_EDIT)->setFocus();
     return true;

@@ -7,6 +7,7 @@
 #include "log/activity_log.h"
 #include "platform/process.h"
 #include "platform/qt/folder_browser_qt.h"
+#include "platform/qt/local_path_qt.h"
 #include "platform/qt/worker_halt_qt.h"
 #include "platform/text.h"
 #include "res/resource_ids.h"
@@ -119,7 +120,7 @@ bool CPreview::OnInitDialog() {
         g_pendingSaveAllNotice = 1;
     } else {
         m_currentFileNumber = 1;
-        SetDlgItemText(res::IDC_SOURCE_PATH, QString::fromStdWString(GetSourcePath(0)));
+        SetDlgItemText(res::IDC_SOURCE_PATH, platform::ShownText(GetSourcePath(0)));
         SetDlgItemText(res::IDC_FILE_NUMBER, Number(1));
         SetDlgItemText(res::IDC_FILE_COUNT, Number(g_sourceFileCount));
         UpdateFileButtons();
@@ -241,7 +242,7 @@ void CPreview::StepFile(int delta) {
     m_currentFileNumber += delta;
     SetDlgItemText(res::IDC_FILE_NUMBER, Number(m_currentFileNumber));
     SetDlgItemText(res::IDC_SOURCE_PATH,
-                   QString::fromStdWString(GetSourcePath(m_currentFileNumber - 1)));
+                   platform::ShownText(GetSourcePath(m_currentFileNumber - 1)));
     SetDlgItemText(res::IDC_ENTRY_COUNT, QString());
     ShowListNote({});
     UpdateFileButtons();
