@@ -25,7 +25,13 @@ for name in kvzip kelvane-zip; do
 done
 export DEBIAN_FRONTEND=noninteractive
 apt_get() { apt-get -q -y -o DPkg::Lock::Timeout=300 "$@"; }
-known() { dpkg-query -W "$1" >/dev/null 2>&1; }
+# In dpkg's database in any state but "not-installed" (which a package that
+# another one Breaks is recorded as without ever having been installed).
+known() {
+    local status
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null) &&
+        [ -n "$status" ] && [ "$status" != not-installed ]
+}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kvzip-ci-package.XXXXXX")
 gui=""
